@@ -1,0 +1,9 @@
+# Copies every file of SOURCE into DEST unless DEST already has a file of that name.
+file(GLOB_RECURSE sample_files RELATIVE ${SOURCE} ${SOURCE}/*)
+foreach(relative ${sample_files})
+  if(NOT EXISTS ${DEST}/${relative})
+    get_filename_component(folder ${DEST}/${relative} DIRECTORY)
+    file(MAKE_DIRECTORY ${folder})
+    file(COPY ${SOURCE}/${relative} DESTINATION ${folder})
+  endif()
+endforeach()

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+namespace quorvane::config {
+
+// Replaces a file's whole content through a temporary file in the same folder
+// and a rename, so a reader sees either the old or the new file and a crash
+// never leaves half a file. An existing file keeps its permissions; a new one
+// gets `newFileMode`. Returns false when the file could not be written.
+bool ReplaceFileContent(const std::filesystem::path& path, std::string_view content,
+                        mode_t newFileMode = 0644);
+
+// The whole content of a regular file, or nothing when it is missing,
+// is not a regular file or cannot be read.
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
+
+}  // namespace quorvane::config

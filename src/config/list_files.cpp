@@ -1,0 +1,65 @@
+#include "config/list_files.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "config/text.h"
+
+namespace quorvane::config {
+
+std::vector<Record> BuiltInDefaultDocuments() {
+    return {{"index.htm"}, {"index.html"}, {"default.htm"}, {"default.html"}};
+}
+
+std::vector<Record> BuiltInMimeTypes() {
+    return {{"htm,text/html"},   {"html,text/html"}, {"jpg,image/jpeg"}, {"jpeg,image/jpeg"},
+            {"gif,image/gif"},   {"txt,text/plain"}, {"text,text/plain"}, {"wav,audio,x-wav"}};
+}
+
+std::vector<Record> BuiltInDirectories() { return {{"/", "www", "No", "No", "No"}}; }
+
+bool CreateDefaultDocumentList(const ProgramFolder& folder) {
+    return WriteRecords(folder.ListFilePath(kDefaultList), BuiltInDefaultDocuments());
+}
+
+bool CreateMimeList(const ProgramFolder& folder) {
+    return WriteRecords(folder.ListFilePath(kMimeList), BuiltInMimeTypes());
+}
+
+bool CreateDirsList(const ProgramFolder& folder) {
+    return WriteRecords(folder.ListFilePath(kDirsList), BuiltInDirectories());
+}
+
+void RepairListFiles(const ProgramFolder& folder, const Settings& settings) {
+    struct Rule {
+        std::string_view key;
+        std::string_view file;
+        bool (*create)(const ProgramFolder&);
+    };
+    static constexpr Rule kRules[] = {{"RebuildDefault", kDefaultList, CreateDefaultDocumentList},
+                                      {"RebuildMIME", kMimeList, CreateMimeList},
+                                      {"RebuildDIRS", kDirsList, CreateDirsList}};
+    for (const Rule& rule : kRules) {
+        std::error_code error;
+        if (FlagEqualsOne(settings.Read("Fault", rule.key, "0")) &&
+            !std::filesystem::exists(folder.ListFilePath(rule.file), error)) {
+            rule.create(folder);
+        }
+    }
+}
+
+bool AppendUser(const ProgramFolder& folder, std::string_view name, std::string_view password) {
+    const auto path = folder.ListFilePath(kUsersList);
+    std::vector<Record> users = ReadRecords(path, 2);
+    users.push_back({std::string(name), std::string(password)});
+    return WriteRecords(path, users, kUsersListMode);
+}
+
+bool RemoveUser(const ProgramFolder& folder, std::string_view name) {
+    const auto path = folder.ListFilePath(kUsersList);
+    std::vector<Record> users = ReadRecords(path, 2);
+    std::erase_if(users, [name](const Record& record) { return record[0] == name; });
+    return WriteRecords(path, users, kUsersListMode);
+}
+
+}  // namespace quorvane::config

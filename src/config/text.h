@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quorvane::config {
+
+// Small text rules shared by the readers of settings, lists and requests.
+
+std::string_view TrimBlanks(std::string_view text);  // spaces and tabs at both ends
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+bool StartsWith(std::string_view text, std::string_view prefix);  // letter case significant
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
+std::string ToUpperAscii(std::string_view text);
+bool HasLineBreak(std::string_view text);
+
+// The value's leading decimal number: blanks skipped, an optional sign, digits
+// and an optional fraction; 0 when the text does not begin with a number.
+double LeadingNumber(std::string_view text);
+
+// The two strengths of test applied to flag settings.
+bool FlagEqualsOne(std::string_view value);
+bool FlagNotZero(std::string_view value);
+
+// A truth word holds when its first four characters are "True".
+bool IsTruthWord(std::string_view value);
+
+}  // namespace quorvane::config

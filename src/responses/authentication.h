@@ -1,0 +1,32 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "responses/reply.h"
+
+namespace quorvane::responses {
+
+// Standard Base64 (RFC 4648); nothing for text that is not well-formed
+// Base64 (a length that is not a multiple of four, a foreign character,
+// misplaced padding).
+std::optional<std::string> Base64Decode(std::string_view encoded);
+
+// The user name and password of an Authorization value "Basic <credentials>"
+// (scheme word in any letter case), or nothing when the value is malformed.
+struct Credentials {
+    std::string user;
+    std::string password;
+};
+std::optional<Credentials> ParseBasicCredentials(std::string_view authorization);
+
+// True when the credentials match users.lst: user names ignore letter case,
+// passwords compare exactly, and the last record of a name decides. A missing
+// list accepts nobody.
+bool AuthenticateRequest(std::string_view authorization, const std::filesystem::path& usersList);
+
+Reply SendAuthChallenge(std::string_view realm);
+
+}  // namespace quorvane::responses

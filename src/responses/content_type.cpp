@@ -1,0 +1,50 @@
+#include "responses/content_type.h"
+
+#include "config/list_file.h"
+#include "config/text.h"
+
+namespace quorvane::responses {
+
+std::string LookUpContentType(std::string_view documentName,
+                              const std::filesystem::path& mimeList) {
+    const size_t slash = documentName.rfind('/');
+    const std::string_view fileName =
+        slash == std::string_view::npos ? documentName : documentName.substr(slash + 1);
+    const size_t firstDot = fileName.find('.');
+    const size_t lastDot = fileName.rfind('.');
+    const std::string_view fromFirst =
+        firstDot == std::string_view::npos ? fileName : fileName.substr(firstDot + 1);
+    const std::string_view fromLast =
+        lastDot == std::string_view::npos ? fileName : fileName.substr(lastDot + 1);
+
+    const std::vector<std::string> records = config::ReadSingleFields(mimeList);
+    std::string fallback;
+    for (const std::string& record : records) {
+        const size_t comma = record.find(',');
+        if (comma == std::string::npos) {
+            continue;  // cannot be split; it describes no type
+        }
+        const std::string_view extension = std::string_view(record).substr(0, comma);
+        if (extension == fromFirst) {
+            return record.substr(comma + 1);
+        }
+        if (fallback.empty() && extension == fromLast) {
+            fallback = record.substr(comma + 1);
+        }
+    }
+    return fallback.empty() ? "text/plain" : fallback;
+}
+
+void InsertFooter(std::string& page, std::string_view footer) {
+    constexpr std::string_view kClosingTag = "</HTML>";
+    for (size_t i = 0; i + kClosingTag.size() <= page.size(); ++i) {
+        if (page[i] == '<' &&
+            config::EqualsIgnoringCase(std::string_view(page).substr(i, kClosingTag.size()),
+                                       kClosingTag)) {
+            page.insert(i, footer);
+            return;
+        }
+    }
+}
+
+}  // namespace quorvane::responses

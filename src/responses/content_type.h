@@ -1,0 +1,20 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace quorvane::responses {
+
+// The content type of a document by mime.lst: the extension is the text after
+// the first "." of the file name (so "page.htm" gives htm); when no record has
+// that, the text after the last "." is tried, so "jquery.min.js" finds js.
+// Extensions compare with letter case significant; "text/plain" when nothing
+// matches or the list is missing.
+std::string LookUpContentType(std::string_view documentName, const std::filesystem::path& mimeList);
+
+// Puts the footer right before the first closing html tag (letter case
+// ignored); a page without one is left as it is.
+void InsertFooter(std::string& page, std::string_view footer);
+
+}  // namespace quorvane::responses

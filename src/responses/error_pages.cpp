@@ -1,0 +1,135 @@
+#include "responses/error_pages.h"
+
+#include "responses/file_body.h"
+
+namespace quorvane::responses {
+
+namespace {
+
+struct ErrorPageRule {
+    std::string_view key;
+    std::string_view defaultPath;
+    Status status;
+    std::string_view message;
+};
+
+constexpr std::string_view kNotFoundMessage =
+    "<p>The requested document could not be found on this server.</p>";
+constexpr std::string_view kRefusedMessage =
+    "<p>Access to this resource is not allowed from your address.</p>";
+
+ErrorPageRule RuleFor(ErrorCode code) {
+    switch (code) {
+        case ErrorCode::k404:
+            return {"404Error", "404.htm", Status::kNotFound, kNotFoundMessage};
+        case ErrorCode::k404_1:
+            return {"404.1Error", "4041.htm", Status::kForbidden, kRefusedMessage};
+        case ErrorCode::k404_2:
+            return {"404.2Error", "4042.htm", Status::kForbidden,
+                    "<p>CGI scripting is not enabled on this server.</p>"};
+        case ErrorCode::k404_3:
+            return {"404.3Error", "4043.htm", Status::kForbidden, kRefusedMessage};
+        case ErrorCode::k404_4:
+            return {"404.4Error", "4044.htm", Status::kNotFound, kNotFoundMessage};
+    }
+    return {"404Error", "404.htm", Status::kNotFound, kNotFoundMessage};
+}
+
+std::string Heading(std::string_view text) {
+    return "<h1><font face='Times New Roman'>" + std::string(text) + "</font></h1>";
+}
+
+std::string Bold(std::string_view text) { return "<p><b>" + std::string(text) + "</b></p>"; }
+
+std::string NoticePage(std::string_view title, std::string_view heading, std::string_view bold,
+                       std::string_view message) {
+    std::string body = "<html>\r\n<head>\r\n<title>";
+    body += title;
+    body += "</title>\r\n</head>\r\n";
+    body += Heading(heading) + "\r\n";
+    body += Bold(bold) + "\r\n";
+    body += message;
+    body +=
+        "\r\n<p>&nbsp;</p>\r\n<p>&nbsp;</p>\r\n"
+        "<p><i><font size='2'>Quorvane 2000 Web Server</font></i><br>\r\n</p>\r\n</html>";
+    return body;
+}
+
+constexpr std::string_view kInternalErrorTitle = "Quorvane2000 Internal Server Error";
+constexpr std::string_view kPerlTitle = "Quorvane2000 Perl Error";
+constexpr std::string_view kRequestErrorTitle = "Quorvane2000 Request Error";
+
+}  // namespace
+
+std::string NoticePageBody(std::string_view title, std::string_view heading,
+                           std::string_view message) {
+    return NoticePage(title, heading, heading, message);
+}
+
+Reply SendErrorPage(ErrorCode code, const RequestScope& scope) {
+    const ErrorPageRule rule = RuleFor(code);
+    const std::string configured = scope.settings.Read("ErrorPages", rule.key, rule.defaultPath);
+    if (std::optional<FileBody> page = OpenFileBody(scope.folder.Resolve(configured))) {
+        Reply reply;
+        reply.head = StandardHead({.status = rule.status,
+                                   .contentType = "text/html",
+                                   .contentLength = page->size,
+                                   .expires = scope.now});
+        reply.file = std::move(page->file);
+        reply.fileSize = page->size;
+        return reply;
+    }
+    const std::string_view reason = ReasonPhrase(rule.status);
+    return PageReply(rule.status, NoticePageBody("Quorvane2000 Error", reason, rule.message),
+                     scope.now);
+}
+
+Reply SendMalformedUrlPage(const RequestScope& scope) {
+    return PageReply(
+        Status::kBadRequest,
+        NoticePage(kInternalErrorTitle, "Malformed URL", "Malformed URL",
+                   "<p>You have supplied a malformed URL. Directory Traversal is not allowed on "
+                   "this server.</p>"),
+        scope.now);
+}
+
+Reply SendCgiErrorPage(const RequestScope& scope) {
+    return PageReply(Status::kInternalServerError,
+                     NoticePageBody(kInternalErrorTitle, "Error Processing CGI Script",
+                                    "<p>Quorvane2000 encountered an error processing the "
+                                    "requested CGI Script. Please restart Quorvane2000.</p>"),
+                     scope.now);
+}
+
+Reply SendPerlDisabledPage(const RequestScope& scope) {
+    return PageReply(Status::kForbidden,
+                     NoticePage(kPerlTitle, "Perl Error", "Error Executing Perl Script",
+                                "<p>Quorvane2000 encountered an error trying to execute a Perl "
+                                "Script. Perl Scripting Not Enabled.</p>"),
+                     scope.now);
+}
+
+Reply SendPerlMissingPage(const RequestScope& scope) {
+    return PageReply(Status::kInternalServerError,
+                     NoticePage(kPerlTitle, "Perl Error", "Error Executing Perl Script",
+                                "<p>Quorvane2000 encountered an error trying to execute a Perl "
+                                "Script. The Perl Interpreter could not be found.</p>"),
+                     scope.now);
+}
+
+Reply SendTooLargePage(const RequestScope& scope) {
+    return PageReply(
+        Status::kContentTooLarge,
+        NoticePageBody(kRequestErrorTitle, "Request Too Large",
+                       "<p>The request body is larger than this server accepts.</p>"),
+        scope.now);
+}
+
+Reply SendNotImplementedPage(const RequestScope& scope) {
+    return PageReply(Status::kNotImplemented,
+                     NoticePageBody(kRequestErrorTitle, "Method Not Implemented",
+                                    "<p>This server does not support the requested method.</p>"),
+                     scope.now);
+}
+
+}  // namespace quorvane::responses

@@ -1,0 +1,20 @@
+#include "responses/file_body.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace quorvane::responses {
+
+std::optional<FileBody> OpenFileBody(const std::filesystem::path& path) {
+    config::FileHandle file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    if (!file) {
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    return FileBody{std::move(file), static_cast<uint64_t>(info.st_size)};
+}
+
+}  // namespace quorvane::responses

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+#include "config/file_handle.h"
+
+namespace quorvane::responses {
+
+// An open regular file and its size, taken from the open file itself so the
+// length in the head matches what is streamed.
+struct FileBody {
+    config::FileHandle file;
+    uint64_t size = 0;
+};
+
+// Nothing when the path is missing, is not a regular file or cannot be opened.
+std::optional<FileBody> OpenFileBody(const std::filesystem::path& path);
+
+}  // namespace quorvane::responses

@@ -1,0 +1,194 @@
+#include "server/connection.h"
+
+#include <unistd.h>
+
+#include <asio/experimental/as_tuple.hpp>
+#include <asio/co_spawn.hpp>
+#include <asio/detached.hpp>
+#include <asio/read.hpp>
+#include <asio/use_awaitable.hpp>
+#include <asio/write.hpp>
+#include <array>
+#include <cerrno>
+#include <vector>
+
+#include "config/text.h"
+#include "responses/error_pages.h"
+#include "server/access_log.h"
+#include "server/engine_observer.h"
+#include "server/limits.h"
+#include "server/request.h"
+#include "server/request_handler.h"
+
+namespace quorvane::server {
+
+namespace {
+
+constexpr auto kNoError = asio::experimental::as_tuple(asio::use_awaitable);
+
+}  // namespace
+
+Connection::Connection(asio::ip::tcp::socket socket, const ConnectionServices& services)
+    : socket_(std::move(socket)),
+      deadline_(socket_.get_executor()),
+      services_(services),
+      ticket_(services.load) {
+    std::error_code error;
+    const auto peer = socket_.remote_endpoint(error);
+    if (!error) {
+        peerAddress_ = peer.address().to_string();
+    }
+}
+
+void Connection::Start(std::shared_ptr<Connection> connection) {
+    auto executor = connection->socket_.get_executor();
+    asio::co_spawn(
+        executor, [connection]() { return connection->Run(); }, asio::detached);
+}
+
+void Connection::SetDeadline(std::chrono::steady_clock::duration fromNow) {
+    deadline_.expires_after(fromNow);
+    WatchDeadline();
+}
+
+void Connection::WatchDeadline() {
+    deadline_.async_wait([self = shared_from_this()](std::error_code error) {
+        if (error == asio::error::operation_aborted) {
+            return;  // the deadline moved or the connection ended
+        }
+        if (self->deadline_.expiry() <= std::chrono::steady_clock::now()) {
+            std::error_code ignored;
+            self->socket_.close(ignored);
+        }
+    });
+}
+
+asio::awaitable<void> Connection::Run() {
+    SetDeadline(kHeadTimeout);
+    const bool complete = co_await ReadHead();
+    if (!complete) {
+        // Closed or stalled before the request arrived: no reply, no record.
+        services_.observer.OnLogAppended("Connection By: " + peerAddress_ + "\r\n");
+        deadline_.cancel();
+        co_return;
+    }
+    bool tooLarge = false;
+    if (!co_await ReadBody(tooLarge)) {
+        services_.observer.OnLogAppended("Connection By: " + peerAddress_ + "\r\n");
+        deadline_.cancel();
+        co_return;
+    }
+
+    const std::string_view head(received_.data(), headSize_);
+    Outcome outcome = services_.handler.Handle(
+        {head, peerAddress_, tooLarge, std::chrono::system_clock::now()});
+    if (outcome.accessLogLine) {
+        services_.accessLog.Write(*outcome.accessLogLine);
+    }
+    services_.observer.OnLogAppended("Connection By: " + peerAddress_ + outcome.logView);
+    if (outcome.script) {
+        const config::Settings settings =
+            config::Settings::Load(services_.handler.Folder().SettingsPath());
+        outcome.reply = responses::SendCgiErrorPage(
+            {services_.handler.Folder(), settings, services_.handler.Host(),
+             std::chrono::system_clock::now()});
+    }
+    co_await Send(outcome.reply, outcome.sendBody);
+    co_await LingeringClose();
+    deadline_.cancel();
+}
+
+asio::awaitable<bool> Connection::ReadHead() {
+    received_.resize(kHeadLimit);
+    std::size_t used = 0;
+    while (used < kHeadLimit) {
+        auto [error, count] = co_await socket_.async_read_some(
+            asio::buffer(received_.data() + used, kHeadLimit - used), kNoError);
+        if (error) {
+            co_return false;
+        }
+        used += count;
+        if (const auto end = FindHeadEnd(std::string_view(received_.data(), used))) {
+            headSize_ = *end;
+            received_.resize(used);
+            co_return true;
+        }
+    }
+    headSize_ = used;  // only the first kHeadLimit bytes are ever read
+    co_return true;
+}
+
+asio::awaitable<bool> Connection::ReadBody(bool& tooLarge) {
+    const std::string_view head(received_.data(), headSize_);
+    if (!config::StartsWith(head, "POST")) {
+        co_return true;
+    }
+    const std::size_t length = ContentLength(head);
+    if (length > kBodyLimit) {
+        tooLarge = true;
+        co_return true;
+    }
+    body_.assign(received_, headSize_, std::min(length, received_.size() - headSize_));
+    std::size_t have = body_.size();
+    body_.resize(length);
+    while (have < length) {
+        SetDeadline(kBodyIdleTimeout);
+        auto [error, count] = co_await socket_.async_read_some(
+            asio::buffer(body_.data() + have, length - have), kNoError);
+        if (error) {
+            co_return false;
+        }
+        have += count;
+    }
+    co_return true;
+}
+
+asio::awaitable<void> Connection::Send(responses::Reply& reply, bool sendBody) {
+    SetDeadline(kSendIdleTimeout);
+    if (!reply.file || !sendBody) {
+        // Head and body leave in one gathered write.
+        std::array buffers{asio::buffer(reply.head),
+                           asio::buffer(reply.body.data(), sendBody ? reply.body.size() : 0)};
+        co_await asio::async_write(socket_, buffers, kNoError);
+        co_return;
+    }
+    auto [error, sent] = co_await asio::async_write(socket_, asio::buffer(reply.head), kNoError);
+    std::vector<char> chunk(kFileChunk);
+    uint64_t offset = 0;
+    while (!error && offset < reply.fileSize) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<uint64_t>(chunk.size(), reply.fileSize - offset));
+        const ssize_t got = ::pread(reply.file.Get(), chunk.data(), want, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            // The file shrank or failed under us: the promised length cannot
+            // be kept, so the connection is dropped rather than padded.
+            std::error_code ignored;
+            socket_.close(ignored);
+            co_return;
+        }
+        SetDeadline(kSendIdleTimeout);
+        std::tie(error, sent) = co_await asio::async_write(
+            socket_, asio::buffer(chunk.data(), static_cast<std::size_t>(got)), kNoError);
+        offset += static_cast<uint64_t>(got);
+    }
+}
+
+asio::awaitable<void> Connection::LingeringClose() {
+    if (!socket_.is_open()) {
+        co_return;
+    }
+    std::error_code error;
+    socket_.shutdown(asio::ip::tcp::socket::shutdown_send, error);
+    SetDeadline(kLingerTime);
+    std::array<char, 4096> discard;
+    while (!error) {
+        std::size_t count = 0;
+        std::tie(error, count) = co_await socket_.async_read_some(asio::buffer(discard), kNoError);
+    }
+    socket_.close(error);
+}
+
+}  // namespace quorvane::server

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <asio/awaitable.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/steady_timer.hpp>
+#include <memory>
+#include <string>
+
+#include "server/load_counter.h"
+
+namespace quorvane::responses {
+struct Reply;
+}
+
+namespace quorvane::server {
+
+class AccessLog;
+class EngineObserver;
+class RequestHandler;
+
+struct ConnectionServices {
+    const RequestHandler& handler;
+    AccessLog& accessLog;
+    EngineObserver& observer;
+    LoadCounter& load;
+};
+
+// One client connection: reads one request, has it answered, sends the reply
+// whole, then closes gracefully. Every connection runs as its own coroutine
+// on the engine's thread, so a reply always goes to the socket its request
+// came from.
+class Connection : public std::enable_shared_from_this<Connection> {
+public:
+    Connection(asio::ip::tcp::socket socket, const ConnectionServices& services);
+
+    static void Start(std::shared_ptr<Connection> connection);
+
+private:
+    asio::awaitable<void> Run();
+    // Reads until the head's empty line or kHeadLimit bytes; false when the
+    // client closed or stalled first.
+    asio::awaitable<bool> ReadHead();
+    // Reads the POST body the head announces, up to the body limit.
+    asio::awaitable<bool> ReadBody(bool& tooLarge);
+    asio::awaitable<void> Send(responses::Reply& reply, bool sendBody);
+    asio::awaitable<void> LingeringClose();
+
+    // The watchdog closes the socket when the deadline passes, which ends
+    // whatever read or write is waiting.
+    void SetDeadline(std::chrono::steady_clock::duration fromNow);
+    void WatchDeadline();
+
+    asio::ip::tcp::socket socket_;
+    asio::steady_timer deadline_;
+    ConnectionServices services_;
+    LoadTicket ticket_;
+    std::string peerAddress_;
+    std::string received_;
+    std::size_t headSize_ = 0;
+    std::string body_;
+};
+
+}  // namespace quorvane::server

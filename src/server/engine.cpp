@@ -1,0 +1,108 @@
+#include "server/engine.h"
+
+#include <asio/experimental/as_tuple.hpp>
+#include <asio/co_spawn.hpp>
+#include <asio/detached.hpp>
+#include <asio/steady_timer.hpp>
+#include <asio/use_awaitable.hpp>
+#include <chrono>
+
+#include "responses/date_text.h"
+#include "server/connection.h"
+#include "server/engine_observer.h"
+
+namespace quorvane::server {
+
+namespace {
+
+asio::awaitable<void> AcceptLoop(asio::ip::tcp::acceptor& acceptor,
+                                 ConnectionServices services) {
+    for (;;) {
+        auto [error, socket] =
+            co_await acceptor.async_accept(asio::experimental::as_tuple(asio::use_awaitable));
+        if (error == asio::error::operation_aborted || !acceptor.is_open()) {
+            co_return;
+        }
+        if (error) {
+            // Out of descriptors or memory: pause instead of spinning; the
+            // waiting clients stay in the backlog meanwhile.
+            asio::steady_timer pause(acceptor.get_executor(), std::chrono::milliseconds(50));
+            co_await pause.async_wait(asio::experimental::as_tuple(asio::use_awaitable));
+            continue;
+        }
+        Connection::Start(std::make_shared<Connection>(std::move(socket), services));
+    }
+}
+
+}  // namespace
+
+Engine::Engine(const RequestHandler& handler, AccessLog& accessLog, EngineObserver& observer)
+    : handler_(handler), accessLog_(accessLog), observer_(observer), load_(observer) {}
+
+Engine::~Engine() { Close(); }
+
+bool Engine::StartListener(const ListenEndpoint& endpoint) {
+    Close();
+    load_.Reset();
+
+    io_ = std::make_unique<asio::io_context>(1);
+    asio::ip::tcp::acceptor acceptor(*io_);
+    std::error_code error;
+    const auto address = asio::ip::make_address(endpoint.address, error);
+    const asio::ip::tcp::endpoint where(address, endpoint.port);
+    if (!error) {
+        acceptor.open(where.protocol(), error);
+    }
+    if (!error) {
+        acceptor.set_option(asio::socket_base::reuse_address(true), error);
+    }
+    if (!error) {
+        acceptor.bind(where, error);
+    }
+    if (!error) {
+        acceptor.listen(asio::socket_base::max_listen_connections, error);
+    }
+    if (error) {
+        io_.reset();
+        observer_.OnLogAppended("Quorvane could not listen on port " +
+                                std::to_string(endpoint.port) + ": " + error.message() + "\r\n");
+        observer_.OnStartFailed(error.message());
+        return false;
+    }
+    port_ = acceptor.local_endpoint().port();
+    acceptor_.emplace(std::move(acceptor));
+
+    const std::string startedAt = responses::LocalDateTimeText(std::chrono::system_clock::now());
+    observer_.OnLogReplaced("Quorvane started at " + startedAt + "\r\nListening on port: " +
+                            std::to_string(port_) + "\r\nQuorvane Ready...\r\n\r\n");
+    observer_.OnStarted(startedAt);
+
+    asio::co_spawn(*io_, AcceptLoop(*acceptor_, {handler_, accessLog_, observer_, load_}),
+                   asio::detached);
+    thread_.emplace([io = io_.get()] { io->run(); });
+    return true;
+}
+
+void Engine::StopListener() {
+    Close();
+    observer_.OnLogAppended("\r\nQuorvane Halted");
+    observer_.OnStopped();
+    load_.Reset();
+}
+
+void Engine::Close() {
+    if (!io_) {
+        return;
+    }
+    io_->stop();
+    if (thread_) {
+        thread_->join();
+        thread_.reset();
+    }
+    // Destroying the loop destroys every suspended connection with it, which
+    // closes their sockets; the listener goes after them.
+    acceptor_.reset();
+    io_.reset();
+}
+
+}  // namespace quorvane::server

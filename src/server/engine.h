@@ -1,0 +1,62 @@
+#pragma once
+
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "server/load_counter.h"
+
+namespace quorvane::server {
+
+class AccessLog;
+class EngineObserver;
+class RequestHandler;
+
+struct ListenEndpoint {
+    std::string address = "0.0.0.0";
+    uint16_t port = 80;
+};
+
+// The listener: an Asio event loop on its own thread, accepting connections
+// and running each as its own coroutine. Start and Stop are called from the
+// control side.
+class Engine {
+public:
+    Engine(const RequestHandler& handler, AccessLog& accessLog, EngineObserver& observer);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Starts listening (stopping an earlier listener first). A listener that
+    // cannot be created or bound is reported to the observer and leaves the
+    // engine stopped; the result says which happened.
+    bool StartListener(const ListenEndpoint& endpoint);
+
+    // Closes the listener and every open connection.
+    void StopListener();
+
+    // Ends the listener and every connection without a word to the observer;
+    // the program is ending.
+    void Close();
+
+    bool IsListening() const { return thread_.has_value(); }
+    uint16_t Port() const { return port_; }
+    int LoadCount() const { return load_.Count(); }
+
+private:
+
+    const RequestHandler& handler_;
+    AccessLog& accessLog_;
+    EngineObserver& observer_;
+    LoadCounter load_;
+    std::unique_ptr<asio::io_context> io_;
+    std::optional<asio::ip::tcp::acceptor> acceptor_;
+    std::optional<std::thread> thread_;
+    uint16_t port_ = 0;
+};
+
+}  // namespace quorvane::server

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+
+namespace quorvane::server {
+
+// Only the start of a request is ever read; the rest of an oversized head is
+// discarded with the lingering close.
+inline constexpr std::size_t kHeadLimit = 2048;
+
+// A client gets this long to send its head; a stalled one must not hold a
+// connection (and a place in the load count) for ever.
+inline constexpr std::chrono::seconds kHeadTimeout{10};
+
+// A POST body may pause this long between two reads before it counts as lost.
+inline constexpr std::chrono::seconds kBodyIdleTimeout{10};
+
+// Bodies only feed CGI forms and uploads of a desktop site; a larger one is
+// refused unread rather than held in memory.
+inline constexpr std::size_t kBodyLimit = 8 * 1024 * 1024;
+
+// A client that stops reading a reply for this long is dropped.
+inline constexpr std::chrono::seconds kSendIdleTimeout{30};
+
+// After the reply, what the client still sends is discarded this long, so
+// the close does not reset the connection under an unread reply.
+inline constexpr std::chrono::seconds kLingerTime{2};
+
+// Files are streamed in pieces of this size.
+inline constexpr std::size_t kFileChunk = 64 * 1024;
+
+}  // namespace quorvane::server

@@ -1,0 +1,122 @@
+#include "server/request_handler.h"
+
+#include <algorithm>
+
+#include "config/list_file.h"
+#include "config/text.h"
+#include "responses/document_server.h"
+#include "responses/error_pages.h"
+#include "responses/listing_pages.h"
+#include "responses/virtual_directories.h"
+#include "server/access_log.h"
+
+namespace quorvane::server {
+
+using responses::ErrorCode;
+
+namespace {
+
+bool ContainsIgnoringCase(std::string_view text, std::string_view part) {
+    return config::ToUpperAscii(text).find(config::ToUpperAscii(part)) != std::string::npos;
+}
+
+bool IsListed(const std::filesystem::path& list, std::string_view address) {
+    const std::vector<std::string> addresses = config::ReadSingleFields(list);
+    return std::find(addresses.begin(), addresses.end(), address) != addresses.end();
+}
+
+}  // namespace
+
+RequestHandler::RequestHandler(const config::ProgramFolder& folder, responses::HostIdentity host)
+    : folder_(folder), host_(std::move(host)) {}
+
+Outcome RequestHandler::Handle(const IncomingRequest& incoming) const {
+    const config::Settings settings = config::Settings::Load(folder_.SettingsPath());
+    const responses::RequestScope scope{folder_, settings, host_, incoming.now};
+    Outcome outcome;
+
+    if (IsListed(folder_.ListFilePath(config::kBlockList), incoming.peerAddress)) {
+        outcome.reply = responses::SendErrorPage(ErrorCode::k404_1, scope);
+        outcome.logView = " ** IP Blocked **\r\n";
+        return outcome;
+    }
+    if (config::StartsWith(settings.Read("HomePage", "SiteLocation", "Local"), "Redir")) {
+        outcome.reply = responses::SendRedirectPage(
+            settings.Read("HomePage", "RootDirectory", "www"), incoming.now);
+        outcome.logView = "\r\n";
+        return outcome;
+    }
+
+    Request request = ParseRequest(incoming.head);
+    if (request.malformed) {
+        outcome.reply = responses::SendMalformedUrlPage(scope);
+        outcome.logView = "\r\n";
+        return outcome;
+    }
+    outcome.accessLogLine = AccessLogLine(incoming.peerAddress, incoming.now, request.requestLine);
+    outcome.sendBody = request.method != Method::kHead;
+
+    if (request.method == Method::kOther) {
+        outcome.reply = responses::SendNotImplementedPage(scope);
+        outcome.logView = " For Document: \r\n";
+        return outcome;
+    }
+    if (incoming.bodyTooLarge) {
+        outcome.reply = responses::SendTooLargePage(scope);
+        outcome.logView = "\r\n";
+        return outcome;
+    }
+    Outcome dispatched = Dispatch(request, incoming, scope);
+    dispatched.accessLogLine = std::move(outcome.accessLogLine);
+    dispatched.sendBody = outcome.sendBody;
+    return dispatched;
+}
+
+Outcome RequestHandler::Dispatch(Request& request, const IncomingRequest& incoming,
+                                 const responses::RequestScope& scope) const {
+    const config::Settings& settings = scope.settings;
+    Outcome outcome;
+
+    // A name holding ".exe", ".pl" or ".cgi" anywhere is a script candidate.
+    const bool exeName = ContainsIgnoringCase(request.document, ".exe");
+    const bool scriptName = ContainsIgnoringCase(request.document, ".pl") ||
+                            ContainsIgnoringCase(request.document, ".cgi");
+    if (exeName || scriptName) {
+        std::string directory = request.directory;
+        const auto record = responses::FindVirtualDirectory(
+            folder_.ListFilePath(config::kDirsList), directory);
+        std::string physical;
+        bool scriptAllowed = false;
+        bool exeAllowed = false;
+        if (record) {
+            physical = record->folder;
+            scriptAllowed = record->script == "Yes";
+            exeAllowed = record->exe == "Yes";
+        } else {
+            physical = settings.Read("HomePage", "RootDirectory", "www") + directory;
+            scriptAllowed = config::FlagNotZero(settings.Read("HomePage", "ScriptAllowed", "0"));
+            exeAllowed = config::FlagNotZero(settings.Read("HomePage", "EXEAllowed", "0"));
+        }
+        if ((exeName && exeAllowed) || (scriptName && scriptAllowed)) {
+            if (!config::FlagNotZero(settings.Read("CGI", "Enabled", "0"))) {
+                outcome.reply = responses::SendErrorPage(ErrorCode::k404_2, scope);
+                outcome.logView = "\r\n";
+                return outcome;
+            }
+            outcome.script = ScriptTarget{directory, request.document, request.query,
+                                          folder_.Resolve(physical).string()};
+            outcome.logView = "\r\n";
+            return outcome;
+        }
+    }
+
+    outcome.logView = " For Document: " + request.document +
+                      (request.query.empty() ? "" : "?" + request.query) + "\r\n";
+    responses::DocumentRequest document{
+        request.directory, request.document,
+        std::string(GetHeaderValue(incoming.head, "Authorization").value_or(""))};
+    outcome.reply = responses::ServeDocument(document, scope);
+    return outcome;
+}
+
+}  // namespace quorvane::server

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "config/program_folder.h"
+#include "config/settings_file.h"
+#include "responses/reply.h"
+#include "responses/request_scope.h"
+#include "server/request.h"
+
+namespace quorvane::server {
+
+struct IncomingRequest {
+    std::string_view head;         // at most the first 2048 bytes, up to the empty line
+    std::string_view peerAddress;  // dotted address, empty when unknown
+    bool bodyTooLarge = false;     // the announced body is over the limit and was not read
+    std::chrono::system_clock::time_point now;
+};
+
+// A request the CGI gateway is to run.
+struct ScriptTarget {
+    std::string directory;          // normalised, ends with "/"
+    std::string scriptName;         // decoded, without the query
+    std::string query;              // undecoded
+    std::string physicalDirectory;  // the folder that holds the script
+};
+
+// What handling one request decided. Exactly one of `reply` and `script`
+// answers the client.
+struct Outcome {
+    responses::Reply reply;
+    std::optional<ScriptTarget> script;
+    std::string logView;  // completes the "Connection By: address" line
+    std::optional<std::string> accessLogLine;
+    bool sendBody = true;  // false for HEAD
+};
+
+// Decides the answer to one request: block list, site redirect, parsing and
+// traversal refusal, access-log record, then exactly one responder. Settings
+// are read once per request; every list file is read when needed, so an edit
+// applies to the next request.
+class RequestHandler {
+public:
+    RequestHandler(const config::ProgramFolder& folder, responses::HostIdentity host);
+
+    Outcome Handle(const IncomingRequest& incoming) const;
+
+    const config::ProgramFolder& Folder() const { return folder_; }
+    const responses::HostIdentity& Host() const { return host_; }
+
+private:
+    Outcome Dispatch(Request& request, const IncomingRequest& incoming,
+                     const responses::RequestScope& scope) const;
+
+    const config::ProgramFolder& folder_;
+    responses::HostIdentity host_;
+};
+
+}  // namespace quorvane::server

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "config/program_folder.h"
+#include "responses/request_scope.h"
+#include "server/access_log.h"
+#include "server/engine.h"
+#include "server/request_handler.h"
+
+namespace quorvane::server {
+
+class EngineObserver;
+
+inline constexpr std::string_view kVersion = "2.1.0";
+
+// When the access log file is emptied.
+enum class LogPolicy { kRefreshOnRun, kRefreshOnStop, kUserControlled };
+
+std::string_view LoggingStatusText(LogPolicy policy);
+
+// What start-up found, for the window to show.
+struct StartupReport {
+    bool settingsFound = false;
+    bool minimise = false;
+    bool autoStart = false;
+    LogPolicy logPolicy = LogPolicy::kUserControlled;
+    std::string rootDirectory;
+};
+
+inline constexpr std::string_view kSettingsMissingMessage =
+    "quorvane.ini cannot be found. please reinstall";
+
+// The program's start-up and server control without any window: the settings
+// check, list repair, the access-log policy, the start/stop toggle and the
+// end. The window and the headless program are both views over it.
+class ServerControl {
+public:
+    struct Options {
+        std::string listenAddress = "0.0.0.0";
+        // Tests listen on an ephemeral port; the programs use [Server] Port.
+        std::optional<uint16_t> portOverride;
+    };
+
+    ServerControl(config::ProgramFolder folder, EngineObserver& observer, Options options);
+    ~ServerControl();
+
+    StartupReport Startup();
+
+    // Stops a running server, or starts a stopped one (emptying the log first
+    // under the stop/start policy). Returns whether the server now runs.
+    bool ToggleServer();
+    bool StartListener();
+    void StopListener();
+    // Empties the access log file now.
+    void RefreshLog();
+    // Stops the server and closes the log; the program ends after it.
+    void Unload();
+
+    bool IsListening() const { return engine_.IsListening(); }
+    uint16_t Port() const { return engine_.Port(); }
+    const responses::HostIdentity& Host() const { return handler_.Host(); }
+    const config::ProgramFolder& Folder() const { return folder_; }
+    const AccessLog& Log() const { return accessLog_; }
+
+private:
+    config::ProgramFolder folder_;
+    EngineObserver& observer_;
+    Options options_;
+    RequestHandler handler_;
+    AccessLog accessLog_;
+    Engine engine_;
+    LogPolicy logPolicy_ = LogPolicy::kUserControlled;
+    bool toggledOn_ = false;
+};
+
+// The listening port of [Server] Port (80 when absent); nothing when the
+// value is not a port number from 1 to 65535.
+std::optional<uint16_t> ConfiguredPort(const config::Settings& settings);
+
+}  // namespace quorvane::server

@@ -1,0 +1,97 @@
+#include "config/list_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "config/list_files.h"
+#include "support/temp_folder.h"
+
+namespace quorvane::config {
+namespace {
+
+std::vector<Record> ReadText(std::string_view text, size_t fields) {
+    ListFileReader reader(text);
+    std::vector<Record> records;
+    while (!reader.AtEnd()) {
+        records.push_back(reader.NextRecord(fields));
+    }
+    return records;
+}
+
+TEST(ListFileReader, QuotedFieldsKeepCommasAndSkipTrailingText) {
+    EXPECT_EQ(ReadText("\"wav,audio,x-wav\"\r\n\"htm,text/html\"\r\n", 1),
+              (std::vector<Record>{{"wav,audio,x-wav"}, {"htm,text/html"}}));
+    EXPECT_EQ(ReadText("  \"/docs/\" ,\"/srv/docs\"junk,\"Yes\",No,\"No\"\n", 5),
+              (std::vector<Record>{{"/docs/", "/srv/docs", "Yes", "No", "No"}}));
+}
+
+TEST(ListFileReader, RecordsIgnoreWhereLinesEnd) {
+    // An unquoted mime record is two fields, so a one-field reader sees two records.
+    EXPECT_EQ(ReadText("htm,text/html\r\n", 1), (std::vector<Record>{{"htm"}, {"text/html"}}));
+    // Two records on one line, and one record over two lines.
+    EXPECT_EQ(ReadText("\"a\",\"1\",\"b\",\"2\"\r\n\"c\"\r\n\"3\"\r\n", 2),
+              (std::vector<Record>{{"a", "1"}, {"b", "2"}, {"c", "3"}}));
+}
+
+TEST(ListFileReader, BlankLinesAndLfEndingsAndShortLastRecord) {
+    EXPECT_EQ(ReadText("\"a\"\n\n\r\n\"b\"", 1), (std::vector<Record>{{"a"}, {"b"}}));
+    EXPECT_EQ(ReadText("\"bob\"", 2), (std::vector<Record>{{"bob", ""}}));
+    EXPECT_TRUE(ReadText("", 1).empty());
+    EXPECT_EQ(ReadText("\"unterminated", 1), (std::vector<Record>{{"unterminated"}}));
+}
+
+TEST(ListFileWriter, WritesQuotedCrLfRecordsThatReadBack) {
+    testing::TempFolder folder;
+    const auto path = folder.Path() / "dirs.lst";
+    const std::vector<Record> records = {{"/", "www", "No", "No", "No"},
+                                         {"/a, b/", "/srv/a, b", "Yes", "No", "No"}};
+    ASSERT_TRUE(WriteRecords(path, records));
+    EXPECT_EQ(folder.Read("dirs.lst"),
+              "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n"
+              "\"/a, b/\",\"/srv/a, b\",\"Yes\",\"No\",\"No\"\r\n");
+    EXPECT_EQ(ReadRecords(path, 5), records);
+}
+
+TEST(ListFileWriter, RefusesWhatTheFormatCannotStore) {
+    testing::TempFolder folder;
+    folder.Write("iplist.lst", "\"10.0.0.1\"\r\n");
+    EXPECT_FALSE(WriteRecords(folder.Path() / "iplist.lst", {{"a\"b"}}));
+    EXPECT_FALSE(WriteRecords(folder.Path() / "iplist.lst", {{"a\nb"}}));
+    EXPECT_EQ(folder.Read("iplist.lst"), "\"10.0.0.1\"\r\n");
+}
+
+TEST(ListFiles, RepairWritesOnlyMissingListsWhoseFlagIsOne) {
+    testing::TempFolder folder;
+    const ProgramFolder program = folder.Program();
+    folder.Write("mime.lst", "");  // present, however empty: kept
+    RepairListFiles(program, Settings::Parse("[Fault]\nRebuildDefault=1\nRebuildMIME=1\n"
+                                             "RebuildDIRS=2\n"));
+    EXPECT_EQ(folder.Read("default.lst"),
+              "\"index.htm\"\r\n\"index.html\"\r\n\"default.htm\"\r\n\"default.html\"\r\n");
+    EXPECT_EQ(folder.Read("mime.lst"), "");
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "dirs.lst"));
+
+    std::filesystem::remove(folder.Path() / "mime.lst");
+    RepairListFiles(program, Settings::Parse("[Fault]\nRebuildMIME=1\nRebuildDIRS=1\n"));
+    EXPECT_EQ(ReadSingleFields(folder.Path() / "mime.lst").back(), "wav,audio,x-wav");
+    EXPECT_EQ(folder.Read("dirs.lst"), "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n");
+}
+
+TEST(ListFiles, UsersAreAddedAndRemovedByExactNameInAPrivateFile) {
+    testing::TempFolder folder;
+    const ProgramFolder program = folder.Program();
+    ASSERT_TRUE(AppendUser(program, "Bob", "one"));
+    ASSERT_TRUE(AppendUser(program, "bob", "two"));
+    ASSERT_TRUE(AppendUser(program, "carol", "x,y"));
+    struct stat info {};
+    ::stat((folder.Path() / "users.lst").c_str(), &info);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    ASSERT_TRUE(RemoveUser(program, "bob"));
+    EXPECT_EQ(ReadRecords(folder.Path() / "users.lst", 2),
+              (std::vector<Record>{{"Bob", "one"}, {"carol", "x,y"}}));
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "users.pjc"));
+}
+
+}  // namespace
+}  // namespace quorvane::config

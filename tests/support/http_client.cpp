@@ -1,0 +1,77 @@
+#include "support/http_client.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace quorvane::testing {
+
+RawClient::RawClient(uint16_t port, std::chrono::milliseconds timeout) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd_ < 0) {
+        return;
+    }
+    timeval limit{};
+    limit.tv_sec = static_cast<time_t>(timeout.count() / 1000);
+    limit.tv_usec = static_cast<suseconds_t>((timeout.count() % 1000) * 1000);
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        Close();
+    }
+}
+
+RawClient::~RawClient() { Close(); }
+
+bool RawClient::Send(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (sent <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(sent));
+    }
+    return true;
+}
+
+void RawClient::ShutdownSending() { ::shutdown(fd_, SHUT_WR); }
+
+std::string RawClient::ReadAll() {
+    std::string reply;
+    char chunk[65536];
+    for (;;) {
+        const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
+        if (got <= 0) {
+            return reply;
+        }
+        reply.append(chunk, static_cast<size_t>(got));
+    }
+}
+
+bool RawClient::ClosedWithoutReply() {
+    char byte;
+    return ::recv(fd_, &byte, 1, 0) == 0;
+}
+
+void RawClient::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+std::string Exchange(uint16_t port, std::string_view request) {
+    RawClient client(port);
+    if (!client.Connected() || !client.Send(request)) {
+        return {};
+    }
+    return client.ReadAll();
+}
+
+}  // namespace quorvane::testing
