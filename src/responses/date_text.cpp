@@ -21,9 +21,9 @@ std::tm LocalTime(std::chrono::system_clock::time_point when) {
 
 }  // namespace
 
-std::string ExpiryDateText(std::chrono::system_clock::time_point when) {
+std::string ExpiryDateText(std::chrono::sys_seconds when) {
     using namespace std::chrono;
-    const auto seconds = floor<std::chrono::seconds>(when);
+    const auto seconds = when;
     const auto day = floor<days>(seconds);
     const year_month_day date{day};
     const weekday dayOfWeek{day};

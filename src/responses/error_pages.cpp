@@ -74,7 +74,7 @@ Reply SendErrorPage(ErrorCode code, const RequestScope& scope) {
         reply.head = StandardHead({.status = rule.status,
                                    .contentType = "text/html",
                                    .contentLength = page->size,
-                                   .expires = scope.now});
+                                   .expires = std::chrono::floor<std::chrono::seconds>(scope.now)});
         reply.file = std::move(page->file);
         reply.fileSize = page->size;
         return reply;

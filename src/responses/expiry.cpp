@@ -11,13 +11,16 @@ using config::FlagEqualsOne;
 using config::LeadingNumber;
 using config::StartsWith;
 
-std::optional<std::chrono::system_clock::time_point> DocumentExpiry(
+std::optional<std::chrono::sys_seconds> DocumentExpiry(
     const config::Settings& settings, std::chrono::system_clock::time_point now) {
     if (!FlagEqualsOne(settings.Read("Expire", "ContentExpires", "0"))) {
         return std::nullopt;
     }
+    // Whole seconds: a nanosecond clock cannot reach the far dates a count
+    // may ask for.
+    const auto nowSeconds = std::chrono::floor<std::chrono::seconds>(now);
     if (StartsWith(settings.Read("Expire", "Interval", "Immediate"), "Immed")) {
-        return now;
+        return nowSeconds;
     }
     // Half-way counts go to the even neighbour (1.5 and 2.5 both give 2).
     const double count = std::nearbyint(LeadingNumber(settings.Read("Expire", "Duration", "0")));
@@ -36,7 +39,7 @@ std::optional<std::chrono::system_clock::time_point> DocumentExpiry(
     const double earliest = (sys_days{year{1601} / January / 1} - today).count();
     const double latest = (sys_days{year{9999} / December / 31} - today).count();
     days = std::clamp(days, earliest, latest);
-    return now + std::chrono::days{static_cast<long>(days)};
+    return nowSeconds + std::chrono::days{static_cast<long>(days)};
 }
 
 }  // namespace quorvane::responses

@@ -131,7 +131,7 @@ Reply SendRedirectPage(std::string_view url, Clock::time_point now) {
     reply.head = StandardHead({.status = Status::kFound,
                                .contentType = "text/html",
                                .contentLength = body.size(),
-                               .expires = now,
+                               .expires = std::chrono::floor<std::chrono::seconds>(now),
                                .location = url});
     reply.body = std::move(body);
     return reply;

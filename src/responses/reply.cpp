@@ -60,7 +60,7 @@ Reply PageReply(Status status, std::string body, Clock::time_point now) {
     reply.head = StandardHead({.status = status,
                                .contentType = "text/html",
                                .contentLength = body.size(),
-                               .expires = now});
+                               .expires = std::chrono::floor<std::chrono::seconds>(now)});
     reply.body = std::move(body);
     return reply;
 }

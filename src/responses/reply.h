@@ -42,7 +42,7 @@ struct HeadLines {
     Status status = Status::kOk;
     std::string_view contentType;
     uint64_t contentLength = 0;
-    std::optional<Clock::time_point> expires;
+    std::optional<std::chrono::sys_seconds> expires;
     std::optional<std::string_view> location;
 };
 

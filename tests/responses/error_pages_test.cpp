@@ -1,1 +1,103 @@
+#include "responses/error_pages.h"
+
 #include <gtest/gtest.h>
+
+#include "support/reply_text.h"
+#include "support/temp_folder.h"
+
+namespace quorvane::responses {
+namespace {
+
+using namespace std::chrono;
+
+class ErrorPagesTest : public ::testing::Test {
+protected:
+    RequestScope Scope(std::string_view settingsText) {
+        settings_ = config::Settings::Parse(settingsText);
+        return RequestScope{program_, settings_, host_, now_};
+    }
+
+    testing::TempFolder folder_;
+    config::ProgramFolder program_ = folder_.Program();
+    config::Settings settings_;
+    HostIdentity host_{"host", "10.0.0.2"};
+    Clock::time_point now_ = sys_days{year{2026} / March / 1} + hours(9);
+};
+
+TEST_F(ErrorPagesTest, ConfiguredPageIsSentUnchangedWithItsRealStatus) {
+    folder_.Write("pages/missing.txt", "not html at all");
+    const Reply reply = SendErrorPage(ErrorCode::k404, Scope("[ErrorPages]\n404Error=pages/missing.txt"));
+    EXPECT_EQ(testing::WireText(reply),
+              "HTTP/1.1 404 Not Found\r\nServer: Quorvane2000\r\nContent-Type: text/html\r\n"
+              "Accept-Ranges: bytes\r\nContent-Length: 15\r\n"
+              "Expires: Sun, 1 Mar 2026 09:00:00 GMT\r\nConnection: close\r\n\r\n"
+              "not html at all");
+}
+
+TEST_F(ErrorPagesTest, EachCodeReadsItsOwnKeyAndDefaultFile) {
+    folder_.Write("404.htm", "a");
+    folder_.Write("4041.htm", "b");
+    folder_.Write("4042.htm", "c");
+    folder_.Write("4043.htm", "d");
+    folder_.Write("4044.htm", "e");
+    folder_.Write("custom.htm", "f");
+    const auto scope = Scope("[ErrorPages]\n404.4Error=custom.htm");
+    const std::pair<ErrorCode, std::string> expected[] = {
+        {ErrorCode::k404, "HTTP/1.1 404 Not Found a"},     {ErrorCode::k404_1, "HTTP/1.1 403 Forbidden b"},
+        {ErrorCode::k404_2, "HTTP/1.1 403 Forbidden c"},   {ErrorCode::k404_3, "HTTP/1.1 403 Forbidden d"},
+        {ErrorCode::k404_4, "HTTP/1.1 404 Not Found f"}};
+    for (const auto& [code, text] : expected) {
+        const Reply reply = SendErrorPage(code, scope);
+        EXPECT_EQ(testing::StatusLineOf(reply.head) + " " + testing::BodyText(reply), text);
+    }
+}
+
+TEST_F(ErrorPagesTest, MissingPageGetsABuiltInPageAndCreatesNothing) {
+    const Reply reply = SendErrorPage(ErrorCode::k404_2, Scope(""));
+    EXPECT_EQ(testing::StatusLineOf(reply.head), "HTTP/1.1 403 Forbidden");
+    EXPECT_EQ(testing::BodyText(reply),
+              "<html>\r\n<head>\r\n<title>Quorvane2000 Error</title>\r\n</head>\r\n"
+              "<h1><font face='Times New Roman'>Forbidden</font></h1>\r\n<p><b>Forbidden</b></p>\r\n"
+              "<p>CGI scripting is not enabled on this server.</p>\r\n<p>&nbsp;</p>\r\n"
+              "<p>&nbsp;</p>\r\n<p><i><font size='2'>Quorvane 2000 Web Server</font></i><br>\r\n"
+              "</p>\r\n</html>");
+    EXPECT_FALSE(std::filesystem::exists(folder_.Path() / "4042.htm"));
+    // A folder named as the page is no page either.
+    std::filesystem::create_directory(folder_.Path() / "404.htm");
+    EXPECT_NE(testing::BodyText(SendErrorPage(ErrorCode::k404, Scope(""))).find("could not be found"),
+              std::string::npos);
+}
+
+TEST_F(ErrorPagesTest, NoticePagesAreTwelveLinesWithoutAFinalLineEnd) {
+    const Reply reply = SendMalformedUrlPage(Scope(""));
+    const std::string body = testing::BodyText(reply);
+    EXPECT_EQ(testing::StatusLineOf(reply.head), "HTTP/1.1 400 Bad Request");
+    EXPECT_EQ(std::count(body.begin(), body.end(), '\n'), 11);
+    EXPECT_EQ(body.substr(body.size() - 7), "</html>");
+    EXPECT_NE(reply.head.find("Content-Length: " + std::to_string(body.size()) + "\r\n"),
+              std::string::npos);
+    EXPECT_NE(body.find("<title>Quorvane2000 Internal Server Error</title>\r\n"), std::string::npos);
+    EXPECT_NE(body.find("<p>You have supplied a malformed URL. Directory Traversal is not allowed "
+                        "on this server.</p>"),
+              std::string::npos);
+
+    const std::pair<Reply, std::string> others[] = {
+        {SendCgiErrorPage(Scope("")), "HTTP/1.1 500 Internal Server Error"},
+        {SendPerlDisabledPage(Scope("")), "HTTP/1.1 403 Forbidden"},
+        {SendPerlMissingPage(Scope("")), "HTTP/1.1 500 Internal Server Error"},
+        {SendTooLargePage(Scope("")), "HTTP/1.1 413 Content Too Large"},
+        {SendNotImplementedPage(Scope("")), "HTTP/1.1 501 Not Implemented"}};
+    for (const auto& [page, status] : others) {
+        EXPECT_EQ(testing::StatusLineOf(page.head), status);
+        EXPECT_NE(page.head.find("Expires: Sun, 1 Mar 2026 09:00:00 GMT"), std::string::npos);
+    }
+    EXPECT_NE(testing::BodyText(SendPerlDisabledPage(Scope("")))
+                  .find("<p><b>Error Executing Perl Script</b></p>"),
+              std::string::npos);
+    EXPECT_NE(testing::BodyText(SendNotImplementedPage(Scope("")))
+                  .find("<title>Quorvane2000 Request Error</title>"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace quorvane::responses

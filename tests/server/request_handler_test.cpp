@@ -1,1 +1,139 @@
+#include "server/request_handler.h"
+
 #include <gtest/gtest.h>
+
+#include "config/list_files.h"
+#include "support/reply_text.h"
+#include "support/temp_folder.h"
+
+namespace quorvane::server {
+namespace {
+
+class RequestHandlerTest : public ::testing::Test {
+protected:
+    RequestHandlerTest() {
+        config::CreateDefaultDocumentList(program_);
+        config::CreateMimeList(program_);
+        config::CreateDirsList(program_);
+        folder_.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=www\r\n");
+        folder_.Write("www/index.htm", "home");
+    }
+
+    Outcome Handle(std::string_view head, std::string_view peer = "10.0.0.7",
+                   bool tooLarge = false) {
+        return handler_.Handle({head, peer, tooLarge, std::chrono::system_clock::now()});
+    }
+
+    static std::string Status(const Outcome& outcome) {
+        return testing::StatusLineOf(outcome.reply.head);
+    }
+
+    testing::TempFolder folder_;
+    config::ProgramFolder program_ = folder_.Program();
+    RequestHandler handler_{program_, {"desk", "10.0.0.2"}};
+};
+
+TEST_F(RequestHandlerTest, DocumentRequestIsLoggedAndServed) {
+    const Outcome outcome = Handle("GET / HTTP/1.0\r\nHost: x\r\n\r\n");
+    EXPECT_EQ(Status(outcome), "HTTP/1.1 200 OK");
+    EXPECT_EQ(testing::BodyText(outcome.reply), "home");
+    EXPECT_EQ(outcome.logView, " For Document: Default\r\n");
+    ASSERT_TRUE(outcome.accessLogLine.has_value());
+    EXPECT_EQ(outcome.accessLogLine->substr(0, 10), "10.0.0.7,[");
+    EXPECT_EQ(outcome.accessLogLine->substr(outcome.accessLogLine->size() - 17),
+              "],GET / HTTP/1.0\r");
+    EXPECT_TRUE(outcome.sendBody);
+}
+
+TEST_F(RequestHandlerTest, BlockedClientGets4041WithoutARecord) {
+    folder_.Write("iplist.lst", "\"10.0.0.70\"\r\n\"10.0.0.7\"\r\n");
+    const Outcome blocked = Handle("GET / HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(Status(blocked), "HTTP/1.1 403 Forbidden");
+    EXPECT_EQ(blocked.logView, " ** IP Blocked **\r\n");
+    EXPECT_FALSE(blocked.accessLogLine.has_value());
+    EXPECT_EQ(Status(Handle("GET / HTTP/1.0\r\n\r\n", "10.0.0.71")), "HTTP/1.1 200 OK");
+}
+
+TEST_F(RequestHandlerTest, RedirectedSiteAnswersEveryRequestWithTheRedirect) {
+    folder_.Write("quorvane.ini",
+                  "[HomePage]\r\nSiteLocation=Redirect\r\nRootDirectory=http://example.org/\r\n");
+    for (std::string_view head : {"GET /x.htm HTTP/1.0\r\n\r\n", "DELETE / HTTP/1.1\r\n\r\n",
+                                  "GET /../x HTTP/1.0\r\n\r\n"}) {
+        const Outcome outcome = Handle(head);
+        EXPECT_EQ(Status(outcome), "HTTP/1.1 302 Found");
+        EXPECT_NE(outcome.reply.head.find("Location: http://example.org/\r\n"), std::string::npos);
+        EXPECT_FALSE(outcome.accessLogLine.has_value());
+    }
+    folder_.Write("quorvane.ini", "[HomePage]\r\nSiteLocation=redir\r\nRootDirectory=www\r\n");
+    EXPECT_EQ(Status(Handle("GET / HTTP/1.0\r\n\r\n")), "HTTP/1.1 200 OK");
+}
+
+TEST_F(RequestHandlerTest, TraversalGets400WithoutARecord) {
+    const Outcome outcome = Handle("GET /%2e%2e/quorvane.ini HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(Status(outcome), "HTTP/1.1 400 Bad Request");
+    EXPECT_FALSE(outcome.accessLogLine.has_value());
+}
+
+TEST_F(RequestHandlerTest, HeadSendsTheSameHeadWithoutBody) {
+    const Outcome get = Handle("GET /index.htm HTTP/1.0\r\n\r\n");
+    const Outcome head = Handle("HEAD /index.htm HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(get.reply.head, head.reply.head);
+    EXPECT_FALSE(head.sendBody);
+    EXPECT_NE(head.accessLogLine->find("],HEAD /index.htm HTTP/1.0\r"), std::string::npos);
+}
+
+TEST_F(RequestHandlerTest, OtherMethodsAreLoggedEmptyAndAnswered501) {
+    const Outcome outcome = Handle("PUT /index.htm HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(Status(outcome), "HTTP/1.1 501 Not Implemented");
+    ASSERT_TRUE(outcome.accessLogLine.has_value());
+    EXPECT_EQ(outcome.accessLogLine->back(), ',');
+}
+
+TEST_F(RequestHandlerTest, OversizedBodyGets413) {
+    EXPECT_EQ(Status(Handle("POST /index.htm HTTP/1.1\r\nContent-Length: 99999999\r\n\r\n",
+                            "10.0.0.7", true)),
+              "HTTP/1.1 413 Content Too Large");
+}
+
+TEST_F(RequestHandlerTest, ScriptCandidatesFollowTheirDirectorysPermissions) {
+    folder_.Write("www/my.planet.htm", "not a script");
+    folder_.Write("www/prog.exe", "binary");
+    // Not allowed: served like any file.
+    EXPECT_EQ(testing::BodyText(Handle("GET /my.planet.htm HTTP/1.0\r\n\r\n").reply),
+              "not a script");
+    EXPECT_EQ(testing::BodyText(Handle("GET /prog.exe HTTP/1.0\r\n\r\n").reply), "binary");
+
+    // Allowed at the root but CGI off: 404.2, and only for what would run.
+    folder_.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=www\r\nScriptAllowed=2\r\n");
+    EXPECT_EQ(Status(Handle("GET /cgi-bin/test.pl?x=1 HTTP/1.0\r\n\r\n")),
+              "HTTP/1.1 403 Forbidden");
+    EXPECT_EQ(testing::BodyText(Handle("GET /prog.exe HTTP/1.0\r\n\r\n").reply), "binary");
+
+    // CGI on: handed to the gateway with the folder it resolves to.
+    folder_.Write("quorvane.ini",
+                  "[HomePage]\r\nRootDirectory=www\r\nScriptAllowed=1\r\n[CGI]\r\nEnabled=1\r\n");
+    const Outcome script = Handle("GET /cgi-bin/test.pl?x=1 HTTP/1.0\r\n\r\n");
+    ASSERT_TRUE(script.script.has_value());
+    EXPECT_EQ(script.script->directory, "/cgi-bin/");
+    EXPECT_EQ(script.script->scriptName, "test.pl");
+    EXPECT_EQ(script.script->query, "x=1");
+    EXPECT_EQ(script.script->physicalDirectory, (folder_.Path() / "www/cgi-bin/").string());
+
+    // A virtual directory's own flags decide there.
+    folder_.Write("dirs.lst", "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n"
+                              "\"/bin/\",\"scripts\",\"No\",\"No\",\"Yes\"\r\n");
+    EXPECT_TRUE(Handle("GET /bin/run.exe HTTP/1.0\r\n\r\n").script.has_value());
+    EXPECT_FALSE(Handle("GET /bin/run.cgi HTTP/1.0\r\n\r\n").script.has_value());
+}
+
+TEST_F(RequestHandlerTest, EditsApplyToTheNextRequest) {
+    EXPECT_EQ(Status(Handle("GET / HTTP/1.0\r\n\r\n")), "HTTP/1.1 200 OK");
+    folder_.Write("other/index.htm", "moved");
+    folder_.Write("dirs.lst", "\"/\",\"other\",\"No\",\"No\",\"No\"\r\n");
+    EXPECT_EQ(testing::BodyText(Handle("GET / HTTP/1.0\r\n\r\n").reply), "moved");
+    folder_.Write("iplist.lst", "\"10.0.0.7\"\r\n");
+    EXPECT_EQ(Status(Handle("GET / HTTP/1.0\r\n\r\n")), "HTTP/1.1 403 Forbidden");
+}
+
+}  // namespace
+}  // namespace quorvane::server
