@@ -64,7 +64,7 @@ void Connection::WatchDeadline() {
 }
 
 asio::awaitable<void> Connection::Run() {
-    SetDeadline(kHeadTimeout);
+    SetDeadline(services_.timeouts.head);
     const bool complete = co_await ReadHead();
     if (!complete) {
         // Closed or stalled before the request arrived: no reply, no record.
@@ -132,7 +132,7 @@ asio::awaitable<bool> Connection::ReadBody(bool& tooLarge) {
     std::size_t have = body_.size();
     body_.resize(length);
     while (have < length) {
-        SetDeadline(kBodyIdleTimeout);
+        SetDeadline(services_.timeouts.bodyIdle);
         auto [error, count] = co_await socket_.async_read_some(
             asio::buffer(body_.data() + have, length - have), kNoError);
         if (error) {
@@ -144,7 +144,7 @@ asio::awaitable<bool> Connection::ReadBody(bool& tooLarge) {
 }
 
 asio::awaitable<void> Connection::Send(responses::Reply& reply, bool sendBody) {
-    SetDeadline(kSendIdleTimeout);
+    SetDeadline(services_.timeouts.sendIdle);
     if (!reply.file || !sendBody) {
         // Head and body leave in one gathered write.
         std::array buffers{asio::buffer(reply.head),
@@ -169,7 +169,7 @@ asio::awaitable<void> Connection::Send(responses::Reply& reply, bool sendBody) {
             socket_.close(ignored);
             co_return;
         }
-        SetDeadline(kSendIdleTimeout);
+        SetDeadline(services_.timeouts.sendIdle);
         std::tie(error, sent) = co_await asio::async_write(
             socket_, asio::buffer(chunk.data(), static_cast<std::size_t>(got)), kNoError);
         offset += static_cast<uint64_t>(got);
@@ -182,7 +182,7 @@ asio::awaitable<void> Connection::LingeringClose() {
     }
     std::error_code error;
     socket_.shutdown(asio::ip::tcp::socket::shutdown_send, error);
-    SetDeadline(kLingerTime);
+    SetDeadline(services_.timeouts.linger);
     std::array<char, 4096> discard;
     while (!error) {
         std::size_t count = 0;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "server/limits.h"
 #include "server/load_counter.h"
 
 namespace quorvane::responses {
@@ -23,6 +24,7 @@ struct ConnectionServices {
     AccessLog& accessLog;
     EngineObserver& observer;
     LoadCounter& load;
+    Timeouts timeouts;
 };
 
 // One client connection: reads one request, has it answered, sends the reply

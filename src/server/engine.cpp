@@ -36,8 +36,13 @@ asio::awaitable<void> AcceptLoop(asio::ip::tcp::acceptor& acceptor,
 
 }  // namespace
 
-Engine::Engine(const RequestHandler& handler, AccessLog& accessLog, EngineObserver& observer)
-    : handler_(handler), accessLog_(accessLog), observer_(observer), load_(observer) {}
+Engine::Engine(const RequestHandler& handler, AccessLog& accessLog, EngineObserver& observer,
+               Timeouts timeouts)
+    : handler_(handler),
+      accessLog_(accessLog),
+      observer_(observer),
+      load_(observer),
+      timeouts_(timeouts) {}
 
 Engine::~Engine() { Close(); }
 
@@ -77,7 +82,7 @@ bool Engine::StartListener(const ListenEndpoint& endpoint) {
                             std::to_string(port_) + "\r\nQuorvane Ready...\r\n\r\n");
     observer_.OnStarted(startedAt);
 
-    asio::co_spawn(*io_, AcceptLoop(*acceptor_, {handler_, accessLog_, observer_, load_}),
+    asio::co_spawn(*io_, AcceptLoop(*acceptor_, {handler_, accessLog_, observer_, load_, timeouts_}),
                    asio::detached);
     thread_.emplace([io = io_.get()] { io->run(); });
     return true;

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "server/limits.h"
 #include "server/load_counter.h"
 
 namespace quorvane::server {
@@ -26,7 +27,8 @@ struct ListenEndpoint {
 // control side.
 class Engine {
 public:
-    Engine(const RequestHandler& handler, AccessLog& accessLog, EngineObserver& observer);
+    Engine(const RequestHandler& handler, AccessLog& accessLog, EngineObserver& observer,
+           Timeouts timeouts = {});
     ~Engine();
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
@@ -53,6 +55,7 @@ private:
     AccessLog& accessLog_;
     EngineObserver& observer_;
     LoadCounter load_;
+    Timeouts timeouts_;
     std::unique_ptr<asio::io_context> io_;
     std::optional<asio::ip::tcp::acceptor> acceptor_;
     std::optional<std::thread> thread_;

@@ -27,6 +27,14 @@ inline constexpr std::chrono::seconds kSendIdleTimeout{30};
 // the close does not reset the connection under an unread reply.
 inline constexpr std::chrono::seconds kLingerTime{2};
 
+// The waits above as one value, so tests can shorten them.
+struct Timeouts {
+    std::chrono::steady_clock::duration head = kHeadTimeout;
+    std::chrono::steady_clock::duration bodyIdle = kBodyIdleTimeout;
+    std::chrono::steady_clock::duration sendIdle = kSendIdleTimeout;
+    std::chrono::steady_clock::duration linger = kLingerTime;
+};
+
 // Files are streamed in pieces of this size.
 inline constexpr std::size_t kFileChunk = 64 * 1024;
 

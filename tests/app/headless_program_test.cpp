@@ -1,1 +1,77 @@
+// The headless program as a user starts it: from its own folder, with the
+// settings beside it.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <netinet/in.h>
+
+#include "support/child_process.h"
+#include "support/http_client.h"
+#include "support/temp_folder.h"
+
+namespace quorvane {
+namespace {
+
+using namespace std::chrono_literals;
+
+class HeadlessProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::copy(QUORVANE_DIST_PATH, folder_.Path(),
+                              std::filesystem::copy_options::recursive);
+        std::filesystem::copy_file(QUORVANE_SERVER_PATH, Program());
+    }
+
+    std::string Program() const { return (folder_.Path() / "quorvane-server").string(); }
+
+    void UsePort(uint16_t port) {
+        std::string settings = folder_.Read("quorvane.ini");
+        const size_t at = settings.find("Port=8080");
+        settings.replace(at, 9, "Port=" + std::to_string(port));
+        folder_.Write("quorvane.ini", settings);
+    }
+
+    testing::TempFolder folder_;
+};
+
+TEST_F(HeadlessProgramTest, ServesUntilTerminatedAndPrintsTheLogView) {
+    const uint16_t port = testing::FreePort();
+    UsePort(port);
+    testing::ChildProcess server({Program()}, folder_.Path());
+    ASSERT_TRUE(server.Started());
+    ASSERT_TRUE(server.WaitForOutput("Quorvane Ready...", 10s)) << server.Output();
+    EXPECT_NE(server.Output().find("Listening on port: " + std::to_string(port) + "\r\n"),
+              std::string::npos);
+
+    EXPECT_NE(testing::Exchange(port, "GET /style.css HTTP/1.0\r\n\r\n").find("200 OK"),
+              std::string::npos);
+    EXPECT_TRUE(server.WaitForOutput("Connection By: 127.0.0.1 For Document: style.css\r\n", 5s));
+
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.Wait(10s), 0);
+    EXPECT_NE(server.Output().find("Quorvane Halted"), std::string::npos);
+    EXPECT_NE(folder_.Read("quorvane.log").find("GET /style.css HTTP/1.0"), std::string::npos);
+}
+
+TEST_F(HeadlessProgramTest, ATakenPortEndsTheProgramWithStatusOne) {
+    const int holder = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(holder, 1), 0);
+    ::getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length);
+    const uint16_t port = ntohs(address.sin_port);
+    UsePort(port);
+
+    testing::ChildProcess server({Program()}, folder_.Path());
+    EXPECT_EQ(server.Wait(10s), 1);
+    EXPECT_NE(server.Output().find("Quorvane could not listen on port " + std::to_string(port) +
+                                   ": Address already in use"),
+              std::string::npos)
+        << server.Output();
+    ::close(holder);
+}
+
+}  // namespace
+}  // namespace quorvane

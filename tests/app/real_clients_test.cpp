@@ -1,1 +1,101 @@
+// Real HTTP clients against the sample site: what browsers and tools expect of
+// the server's replies, checked by the tools themselves.
 #include <gtest/gtest.h>
+
+#include "support/child_process.h"
+#include "support/recording_observer.h"
+#include "support/temp_folder.h"
+#include "server/server_control.h"
+
+namespace quorvane {
+namespace {
+
+using testing::RunCommand;
+
+class RealClientsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::copy(QUORVANE_DIST_PATH, folder_.Path(),
+                              std::filesystem::copy_options::recursive);
+        control_.emplace(folder_.Program(), observer_,
+                         server::ServerControl::Options{"127.0.0.1", 0});
+        ASSERT_TRUE(control_->Startup().settingsFound);
+        ASSERT_TRUE(control_->ToggleServer());
+        url_ = "http://127.0.0.1:" + std::to_string(control_->Port());
+    }
+
+    std::filesystem::path Site(std::string_view relative) const {
+        return folder_.Path() / "www" / relative;
+    }
+
+    testing::TempFolder folder_;
+    testing::TempFolder downloads_;
+    testing::RecordingObserver observer_;
+    std::optional<server::ServerControl> control_;
+    std::string url_;
+};
+
+TEST_F(RealClientsTest, CurlSeesPagesErrorsAndTheSecureFolder) {
+    auto status = [&](const std::string& options) {
+        return RunCommand("curl -s -o /dev/null -w %{http_code} " + options).output;
+    };
+    EXPECT_EQ(status(url_ + "/"), "200");
+    EXPECT_EQ(status(url_ + "/files/"), "200");
+    EXPECT_EQ(status(url_ + "/no-such-page.htm"), "404");
+    EXPECT_EQ(status(url_ + "/private/"), "401");
+    EXPECT_EQ(status("-u guest:wrong " + url_ + "/private/"), "401");
+    EXPECT_EQ(status("-u guest:quorvane " + url_ + "/private/"), "200");
+    EXPECT_EQ(status("--path-as-is " + url_ + "/../quorvane.ini"), "400");
+    EXPECT_EQ(status("-X DELETE " + url_ + "/"), "501");
+
+    const auto page = RunCommand("curl -s -D - " + url_ + "/no-such-page.htm").output;
+    EXPECT_NE(page.find("The page you asked for is not on this site."), std::string::npos);
+    // The footer of the sample settings sits before the closing tag.
+    const auto home = RunCommand("curl -s " + url_ + "/").output;
+    EXPECT_NE(home.find("<p class=\"footer\">Served by Quorvane2000</p></html>"), std::string::npos);
+}
+
+TEST_F(RealClientsTest, WgetMirrorsTheSiteByFollowingItsLinks) {
+    const auto result = RunCommand("cd " + downloads_.Path().string() +
+                                   " && wget -q -r -l 3 -nH --no-parent " + url_ + "/");
+    // 6: the secure folder refused wget, which has no credentials; that
+    // outranks the 404 of the sample's deliberately broken link.
+    EXPECT_EQ(result.status, 6) << result.output;
+    for (const char* file : {"files/readme.txt", "files/notes & ideas.txt", "style.css"}) {
+        EXPECT_EQ(downloads_.Read(file), folder_.Read(std::string("www/") + file)) << file;
+    }
+    EXPECT_NE(downloads_.Read("docs/index.html").find("<h1>Documents</h1>"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(downloads_.Path() / "private/index.htm"));
+}
+
+TEST_F(RealClientsTest, PythonHttpClientAcceptsEveryKindOfReply) {
+    // http.client raises on a malformed status line, head or length.
+    const std::string script =
+        "import http.client, base64, sys\n"
+        "port = int(sys.argv[1])\n"
+        "cases = [('GET', '/', {}, 200), ('HEAD', '/style.css', {}, 200),\n"
+        "         ('GET', '/files/', {}, 200), ('GET', '/nothing.htm', {}, 404),\n"
+        "         ('GET', '/private/', {}, 401), ('POST', '/', {'Content-Length': '3'}, 200),\n"
+        "         ('GET', '/private/', {'Authorization': 'Basic ' + "
+        "base64.b64encode(b'guest:quorvane').decode()}, 200),\n"
+        "         ('PUT', '/', {}, 501)]\n"
+        "for method, path, headers, expected in cases:\n"
+        "    c = http.client.HTTPConnection('127.0.0.1', port, timeout=10)\n"
+        "    c.request(method, path, body=b'a=1' if method == 'POST' else None, headers=headers)\n"
+        "    r = c.getresponse()\n"
+        "    body = r.read()\n"
+        "    assert r.status == expected, (method, path, r.status)\n"
+        "    if method != 'HEAD' and r.getheader('Content-Length') is not None:\n"
+        "        assert len(body) == int(r.getheader('Content-Length')), path\n"
+        "    assert r.getheader('Connection') == 'close', path\n"
+        "    c.close()\n"
+        "print('all replies well-formed')\n";
+    const auto file = folder_.Write("check.py", script);
+    const auto result =
+        RunCommand("python3 " + file.string() + " " + std::to_string(control_->Port()));
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(result.output, "all replies well-formed\n");
+}
+
+}  // namespace
+}  // namespace quorvane

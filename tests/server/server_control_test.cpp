@@ -1,1 +1,102 @@
+#include "server/server_control.h"
+
 #include <gtest/gtest.h>
+
+#include "support/http_client.h"
+#include "support/recording_observer.h"
+#include "support/temp_folder.h"
+
+namespace quorvane::server {
+namespace {
+
+class ServerControlTest : public ::testing::Test {
+protected:
+    ServerControl& Control(std::optional<uint16_t> port = 0) {
+        control_.emplace(folder_.Program(), observer_,
+                         ServerControl::Options{"127.0.0.1", port});
+        return *control_;
+    }
+
+    testing::TempFolder folder_;
+    testing::RecordingObserver observer_;
+    std::optional<ServerControl> control_;
+};
+
+TEST_F(ServerControlTest, MissingSettingsFileSkipsTheRestOfStartUp) {
+    const StartupReport report = Control().Startup();
+    EXPECT_FALSE(report.settingsFound);
+    EXPECT_FALSE(std::filesystem::exists(folder_.Path() / "quorvane.log"));
+    EXPECT_FALSE(std::filesystem::exists(folder_.Path() / "dirs.lst"));
+    // The server still starts by hand, on defaults.
+    EXPECT_TRUE(control_->ToggleServer());
+}
+
+TEST_F(ServerControlTest, StartUpRepairsListsAndReadsItsPreferences) {
+    folder_.Write("quorvane.ini",
+                  "[StartUp]\r\nMinimise=Truely\r\nAutoStart=true\r\n"
+                  "[Fault]\r\nRebuildDIRS=1\r\n[HomePage]\r\nRootDirectory=/srv/site\r\n");
+    const StartupReport report = Control().Startup();
+    EXPECT_TRUE(report.settingsFound);
+    EXPECT_TRUE(report.minimise);
+    EXPECT_FALSE(report.autoStart);  // the truth word is letter-case significant
+    EXPECT_EQ(report.rootDirectory, "/srv/site");
+    EXPECT_TRUE(std::filesystem::exists(folder_.Path() / "dirs.lst"));
+    EXPECT_FALSE(std::filesystem::exists(folder_.Path() / "mime.lst"));
+}
+
+TEST_F(ServerControlTest, LogPoliciesDecideWhenTheLogIsEmptied) {
+    folder_.Write("quorvane.log", "old record\r\n");
+    folder_.Write("quorvane.ini", "[Logging]\r\nRefreshOnRun=False\r\nRefreshOnStop=False\r\n");
+    EXPECT_EQ(Control().Startup().logPolicy, LogPolicy::kUserControlled);
+    ASSERT_TRUE(control_->ToggleServer());
+    testing::Exchange(control_->Port(), "GET / HTTP/1.0\r\n\r\n");
+    control_->ToggleServer();
+    EXPECT_EQ(folder_.Read("quorvane.log").rfind("old record\r\n127.0.0.1,[", 0), 0u);
+    control_->RefreshLog();
+    EXPECT_EQ(folder_.Read("quorvane.log"), "");
+    control_.reset();
+
+    folder_.Write("quorvane.log", "old record\r\n");
+    folder_.Write("quorvane.ini", "[Logging]\r\nRefreshOnRun=False\r\nRefreshOnStop=True\r\n");
+    EXPECT_EQ(Control().Startup().logPolicy, LogPolicy::kRefreshOnStop);
+    EXPECT_EQ(folder_.Read("quorvane.log"), "old record\r\n");  // kept until the toggle starts
+    ASSERT_TRUE(control_->ToggleServer());
+    EXPECT_EQ(folder_.Read("quorvane.log"), "");
+    control_.reset();
+
+    folder_.Write("quorvane.log", "old record\r\n");
+    folder_.Write("quorvane.ini", "[Logging]\r\n");
+    EXPECT_EQ(Control().Startup().logPolicy, LogPolicy::kRefreshOnRun);
+    EXPECT_EQ(folder_.Read("quorvane.log"), "");
+    EXPECT_EQ(LoggingStatusText(LogPolicy::kRefreshOnRun), "Log Refreshed On Every Run");
+}
+
+TEST_F(ServerControlTest, ToggleStartsAndStopsTheListener) {
+    folder_.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=www\r\n");
+    folder_.Write("www/index.htm", "hi");
+    folder_.Write("default.lst", "\"index.htm\"\r\n");
+    Control().Startup();
+    ASSERT_TRUE(control_->ToggleServer());
+    const uint16_t port = control_->Port();
+    EXPECT_TRUE(testing::Exchange(port, "GET / HTTP/1.0\r\n\r\n").ends_with("\r\n\r\nhi"));
+    EXPECT_FALSE(control_->ToggleServer());
+    EXPECT_FALSE(control_->IsListening());
+    EXPECT_TRUE(observer_.Log().ends_with("Quorvane Halted"));
+}
+
+TEST_F(ServerControlTest, APortThatIsNoPortNumberIsAStartFailure) {
+    for (const char* value : {"0", "65536", "80x", "-1", ""}) {
+        folder_.Write("quorvane.ini", std::string("[Server]\r\nPort=") + value + "\r\n");
+        Control(std::nullopt).Startup();
+        EXPECT_FALSE(control_->ToggleServer()) << value;
+        EXPECT_TRUE(observer_.Log().ends_with(std::string("Quorvane could not listen on port ") +
+                                              value + ": not a port number from 1 to 65535\r\n"))
+            << observer_.Log();
+        EXPECT_FALSE(control_->IsListening());
+    }
+    EXPECT_EQ(ConfiguredPort(config::Settings::Parse("[Server]\nPort= 8080 ")), 8080);
+    EXPECT_EQ(ConfiguredPort(config::Settings::Parse("")), 80);
+}
+
+}  // namespace
+}  // namespace quorvane::server

@@ -1,6 +1,7 @@
 #include "support/http_client.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -56,7 +57,8 @@ std::string RawClient::ReadAll() {
 
 bool RawClient::ClosedWithoutReply() {
     char byte;
-    return ::recv(fd_, &byte, 1, 0) == 0;
+    const ssize_t got = ::recv(fd_, &byte, 1, 0);
+    return got == 0 || (got < 0 && errno == ECONNRESET);  // a timeout is no close
 }
 
 void RawClient::Close() {

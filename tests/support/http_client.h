@@ -22,7 +22,8 @@ public:
     void ShutdownSending();
     // Everything until the server closes (or the timeout passes).
     std::string ReadAll();
-    // True when the server closed the connection without sending anything.
+    // True when the server closed (or reset) the connection without sending
+    // anything; false when it sent something or the read timed out.
     bool ClosedWithoutReply();
     void Close();
 
