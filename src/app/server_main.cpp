@@ -15,7 +15,7 @@
 namespace {
 
 class ConsoleObserver : public quorvane::server::EngineObserver {
-public:
+  public:
     void OnLogReplaced(std::string_view text) override { Print(text); }
     void OnLogAppended(std::string_view text) override { Print(text); }
     void OnLoadCount(int) override {}
@@ -23,7 +23,7 @@ public:
     void OnStopped() override {}
     void OnStartFailed(std::string_view) override {}
 
-private:
+  private:
     void Print(std::string_view text) {
         std::lock_guard lock(mutex_);
         std::fwrite(text.data(), 1, text.size(), stdout);

@@ -1,9 +1,9 @@
 #include "config/atomic_file.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include "config/file_handle.h"
 

@@ -1,10 +1,10 @@
 #pragma once
 
+#include <sys/types.h>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 
 namespace quorvane::config {
 

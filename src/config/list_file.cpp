@@ -8,14 +8,17 @@ namespace quorvane::config {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool IsLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
 
 }  // namespace
 
 bool ListFileReader::AtEnd() {
-    while (position_ < text_.size() &&
-           (IsBlank(text_[position_]) || IsLineEnd(text_[position_]))) {
+    while (position_ < text_.size() && (IsBlank(text_[position_]) || IsLineEnd(text_[position_]))) {
         ++position_;
     }
     return position_ >= text_.size();
@@ -108,7 +111,9 @@ std::string FormatRecord(const Record& record) {
     return line;
 }
 
-bool IsStorableField(std::string_view text) { return text.find_first_of("\"\r\n") == text.npos; }
+bool IsStorableField(std::string_view text) {
+    return text.find_first_of("\"\r\n") == text.npos;
+}
 
 bool WriteRecords(const std::filesystem::path& path, const std::vector<Record>& records,
                   mode_t newFileMode) {

@@ -15,7 +15,7 @@ using Record = std::vector<std::string>;
 // quotation mark (commas included), an unquoted one to the next comma or line
 // end. Records are taken n fields at a time, whatever the lines say.
 class ListFileReader {
-public:
+  public:
     explicit ListFileReader(std::string_view text) : text_(text) {}
 
     // True when only blanks and line ends are left; tested before each record.
@@ -23,7 +23,7 @@ public:
     std::string NextField();
     Record NextRecord(size_t fieldCount);
 
-private:
+  private:
     std::string_view text_;
     size_t position_ = 0;
 };

@@ -12,11 +12,13 @@ std::vector<Record> BuiltInDefaultDocuments() {
 }
 
 std::vector<Record> BuiltInMimeTypes() {
-    return {{"htm,text/html"},   {"html,text/html"}, {"jpg,image/jpeg"}, {"jpeg,image/jpeg"},
-            {"gif,image/gif"},   {"txt,text/plain"}, {"text,text/plain"}, {"wav,audio,x-wav"}};
+    return {{"htm,text/html"}, {"html,text/html"}, {"jpg,image/jpeg"},  {"jpeg,image/jpeg"},
+            {"gif,image/gif"}, {"txt,text/plain"}, {"text,text/plain"}, {"wav,audio,x-wav"}};
 }
 
-std::vector<Record> BuiltInDirectories() { return {{"/", "www", "No", "No", "No"}}; }
+std::vector<Record> BuiltInDirectories() {
+    return {{"/", "www", "No", "No", "No"}};
+}
 
 bool CreateDefaultDocumentList(const ProgramFolder& folder) {
     return WriteRecords(folder.ListFilePath(kDefaultList), BuiltInDefaultDocuments());

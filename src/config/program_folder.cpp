@@ -9,11 +9,17 @@ namespace fs = std::filesystem;
 
 ProgramFolder::ProgramFolder(fs::path folder) : folder_(std::move(folder)) {}
 
-fs::path ProgramFolder::SettingsPath() const { return folder_ / kSettingsFileName; }
+fs::path ProgramFolder::SettingsPath() const {
+    return folder_ / kSettingsFileName;
+}
 
-fs::path ProgramFolder::ListFilePath(std::string_view name) const { return folder_ / name; }
+fs::path ProgramFolder::ListFilePath(std::string_view name) const {
+    return folder_ / name;
+}
 
-fs::path ProgramFolder::LogPath() const { return folder_ / kLogFileName; }
+fs::path ProgramFolder::LogPath() const {
+    return folder_ / kLogFileName;
+}
 
 fs::path ProgramFolder::Resolve(std::string_view configured) const {
     fs::path path{std::string(configured)};

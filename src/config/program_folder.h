@@ -10,7 +10,7 @@ namespace quorvane::config {
 // It is handed in from main (or from a test's temporary folder) and never
 // looked up anywhere else.
 class ProgramFolder {
-public:
+  public:
     explicit ProgramFolder(std::filesystem::path folder);
 
     const std::filesystem::path& Path() const { return folder_; }
@@ -26,7 +26,7 @@ public:
     // which are never served even when the site's root holds them.
     bool IsOwnFile(const std::filesystem::path& candidate) const;
 
-private:
+  private:
     std::filesystem::path folder_;
 };
 

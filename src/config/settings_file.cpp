@@ -173,8 +173,8 @@ bool WriteSettings(const std::filesystem::path& path, std::span<const SettingWri
     return ReplaceFileContent(path, ApplySettingWrites(current.value_or(""), writes));
 }
 
-bool WriteSetting(const std::filesystem::path& path, std::string_view section,
-                  std::string_view key, std::string_view value) {
+bool WriteSetting(const std::filesystem::path& path, std::string_view section, std::string_view key,
+                  std::string_view value) {
     const SettingWrite write{std::string(section), std::string(key), std::string(value)};
     return WriteSettings(path, std::span<const SettingWrite>(&write, 1));
 }

@@ -12,7 +12,7 @@ namespace quorvane::config {
 // for every key it needs, so a request sees either the file before an Update
 // or the file after it, never a mix.
 class Settings {
-public:
+  public:
     Settings() = default;
     static Settings Load(const std::filesystem::path& path);
     static Settings Parse(std::string_view text);
@@ -25,7 +25,7 @@ public:
     std::string Read(std::string_view section, std::string_view key,
                      std::string_view fallback) const;
 
-private:
+  private:
     struct Entry {
         std::string section;
         std::string key;
@@ -46,8 +46,8 @@ struct SettingWrite {
 // file in one step. A value holding a line break cannot be stored: nothing is
 // written and the result is false, as it is when the file cannot be written.
 bool WriteSettings(const std::filesystem::path& path, std::span<const SettingWrite> writes);
-bool WriteSetting(const std::filesystem::path& path, std::string_view section,
-                  std::string_view key, std::string_view value);
+bool WriteSetting(const std::filesystem::path& path, std::string_view section, std::string_view key,
+                  std::string_view value);
 
 // The text of a file after the writes; exposed for the writer's tests.
 std::string ApplySettingWrites(std::string_view text, std::span<const SettingWrite> writes);

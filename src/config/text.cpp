@@ -6,9 +6,13 @@ namespace quorvane::config {
 
 namespace {
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 }  // namespace
 
@@ -33,7 +37,8 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 }
 
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
+    return text.size() >= prefix.size() &&
+           EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
 std::string ToUpperAscii(std::string_view text) {
@@ -42,7 +47,9 @@ std::string ToUpperAscii(std::string_view text) {
     return upper;
 }
 
-bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != text.npos; }
+bool HasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != text.npos;
+}
 
 double LeadingNumber(std::string_view text) {
     size_t i = 0;
@@ -69,10 +76,16 @@ double LeadingNumber(std::string_view text) {
     return sign * value;
 }
 
-bool FlagEqualsOne(std::string_view value) { return LeadingNumber(value) == 1.0; }
+bool FlagEqualsOne(std::string_view value) {
+    return LeadingNumber(value) == 1.0;
+}
 
-bool FlagNotZero(std::string_view value) { return LeadingNumber(value) != 0.0; }
+bool FlagNotZero(std::string_view value) {
+    return LeadingNumber(value) != 0.0;
+}
 
-bool IsTruthWord(std::string_view value) { return StartsWith(value, "True"); }
+bool IsTruthWord(std::string_view value) {
+    return StartsWith(value, "True");
+}
 
 }  // namespace quorvane::config

@@ -48,10 +48,9 @@ std::optional<std::string> Base64Decode(std::string_view encoded) {
                 return std::nullopt;  // a foreign character, or data after padding
             }
         }
-        const unsigned bits = (static_cast<unsigned>(values[0]) << 18) |
-                              (static_cast<unsigned>(values[1]) << 12) |
-                              (static_cast<unsigned>(values[2]) << 6) |
-                              static_cast<unsigned>(values[3]);
+        const unsigned bits =
+            (static_cast<unsigned>(values[0]) << 18) | (static_cast<unsigned>(values[1]) << 12) |
+            (static_cast<unsigned>(values[2]) << 6) | static_cast<unsigned>(values[3]);
         decoded += static_cast<char>((bits >> 16) & 0xFF);
         if (padding < 2) {
             decoded += static_cast<char>((bits >> 8) & 0xFF);

@@ -29,11 +29,11 @@ std::string ExpiryDateText(std::chrono::sys_seconds when) {
     const weekday dayOfWeek{day};
     const hh_mm_ss time{seconds - day};
     char text[64];
-    std::snprintf(text, sizeof text, "%s, %u %s %04d %02ld:%02ld:%02ld GMT",
-                  kDays[dayOfWeek.c_encoding()], static_cast<unsigned>(date.day()),
-                  kMonths[static_cast<unsigned>(date.month()) - 1], static_cast<int>(date.year()),
-                  static_cast<long>(time.hours().count()), static_cast<long>(time.minutes().count()),
-                  static_cast<long>(time.seconds().count()));
+    std::snprintf(
+        text, sizeof text, "%s, %u %s %04d %02ld:%02ld:%02ld GMT", kDays[dayOfWeek.c_encoding()],
+        static_cast<unsigned>(date.day()), kMonths[static_cast<unsigned>(date.month()) - 1],
+        static_cast<int>(date.year()), static_cast<long>(time.hours().count()),
+        static_cast<long>(time.minutes().count()), static_cast<long>(time.seconds().count()));
     return text;
 }
 

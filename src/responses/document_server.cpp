@@ -45,9 +45,9 @@ Reply SendDocument(const fs::path& fullPath, std::string_view documentName,
         return SendErrorPage(ErrorCode::k404, scope);  // vanished or unreadable meanwhile
     }
     const auto expires = DocumentExpiry(scope.settings, scope.now);
-    const bool footerApplies = config::ToUpperAscii(contentType) == "TEXT/HTML" &&
-                               config::FlagEqualsOne(scope.settings.Read(
-                                   "Documents", "EnableFooter", "0"));
+    const bool footerApplies =
+        config::ToUpperAscii(contentType) == "TEXT/HTML" &&
+        config::FlagEqualsOne(scope.settings.Read("Documents", "EnableFooter", "0"));
     Reply reply;
     if (footerApplies) {
         std::optional<std::string> page = config::ReadWholeFile(fullPath);
@@ -62,9 +62,8 @@ Reply SendDocument(const fs::path& fullPath, std::string_view documentName,
         reply.file = std::move(file->file);
         reply.fileSize = file->size;
     }
-    reply.head = StandardHead({.contentType = contentType,
-                               .contentLength = reply.BodySize(),
-                               .expires = expires});
+    reply.head = StandardHead(
+        {.contentType = contentType, .contentLength = reply.BodySize(), .expires = expires});
     return reply;
 }
 
@@ -128,8 +127,8 @@ Reply ServeDocument(DocumentRequest& request, const RequestScope& scope) {
                 break;
             }
         }
-        if (!found && config::FlagEqualsOne(
-                          scope.settings.Read("Documents", "DirectoryBrowsing", "0"))) {
+        if (!found &&
+            config::FlagEqualsOne(scope.settings.Read("Documents", "DirectoryBrowsing", "0"))) {
             if (!fs::is_directory(folder)) {
                 return SendErrorPage(ErrorCode::k404, scope);
             }

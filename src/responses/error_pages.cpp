@@ -39,7 +39,9 @@ std::string Heading(std::string_view text) {
     return "<h1><font face='Times New Roman'>" + std::string(text) + "</font></h1>";
 }
 
-std::string Bold(std::string_view text) { return "<p><b>" + std::string(text) + "</b></p>"; }
+std::string Bold(std::string_view text) {
+    return "<p><b>" + std::string(text) + "</b></p>";
+}
 
 std::string NoticePage(std::string_view title, std::string_view heading, std::string_view bold,
                        std::string_view message) {
@@ -118,11 +120,10 @@ Reply SendPerlMissingPage(const RequestScope& scope) {
 }
 
 Reply SendTooLargePage(const RequestScope& scope) {
-    return PageReply(
-        Status::kContentTooLarge,
-        NoticePageBody(kRequestErrorTitle, "Request Too Large",
-                       "<p>The request body is larger than this server accepts.</p>"),
-        scope.now);
+    return PageReply(Status::kContentTooLarge,
+                     NoticePageBody(kRequestErrorTitle, "Request Too Large",
+                                    "<p>The request body is larger than this server accepts.</p>"),
+                     scope.now);
 }
 
 Reply SendNotImplementedPage(const RequestScope& scope) {

@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "responses/request_scope.h"
 #include "responses/reply.h"
+#include "responses/request_scope.h"
 
 namespace quorvane::responses {
 

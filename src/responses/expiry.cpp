@@ -11,8 +11,8 @@ using config::FlagEqualsOne;
 using config::LeadingNumber;
 using config::StartsWith;
 
-std::optional<std::chrono::sys_seconds> DocumentExpiry(
-    const config::Settings& settings, std::chrono::system_clock::time_point now) {
+std::optional<std::chrono::sys_seconds> DocumentExpiry(const config::Settings& settings,
+                                                       std::chrono::system_clock::time_point now) {
     if (!FlagEqualsOne(settings.Read("Expire", "ContentExpires", "0"))) {
         return std::nullopt;
     }

@@ -1,7 +1,7 @@
 #include "responses/listing_pages.h"
 
-#include <algorithm>
 #include <sys/stat.h>
+#include <algorithm>
 #include <vector>
 
 #include "config/text.h"
@@ -34,8 +34,8 @@ std::vector<ListedFile> ListFiles(const fs::path& folder) {
             continue;  // a folder, or an entry that vanished meanwhile
         }
         const auto modified = Clock::from_time_t(info.st_mtim.tv_sec);
-        files.push_back({name, config::ToUpperAscii(name), modified,
-                         static_cast<uint64_t>(info.st_size)});
+        files.push_back(
+            {name, config::ToUpperAscii(name), modified, static_cast<uint64_t>(info.st_size)});
     }
     std::sort(files.begin(), files.end(), [](const ListedFile& a, const ListedFile& b) {
         return a.sortKey != b.sortKey ? a.sortKey < b.sortKey : a.name < b.name;

@@ -27,11 +27,17 @@ std::string AccessLogLine(std::string_view peerAddress, std::chrono::system_cloc
 
 AccessLog::AccessLog(std::filesystem::path path) : path_(std::move(path)) {}
 
-AccessLog::~AccessLog() { Close(); }
+AccessLog::~AccessLog() {
+    Close();
+}
 
-bool AccessLog::OpenEmpty() { return Open("wbe"); }
+bool AccessLog::OpenEmpty() {
+    return Open("wbe");
+}
 
-bool AccessLog::OpenForAppend() { return Open("abe"); }
+bool AccessLog::OpenForAppend() {
+    return Open("abe");
+}
 
 bool AccessLog::Open(const char* mode) {
     std::lock_guard lock(mutex_);

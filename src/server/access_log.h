@@ -12,14 +12,13 @@ namespace quorvane::server {
 // "address,[05/Dec/2026:15:46:09],GET / HTTP/1.0\r" as one record: control
 // characters inside the request line (other than its closing CR) are written
 // as \xNN, so a request can never forge a second record.
-std::string AccessLogLine(std::string_view peerAddress,
-                          std::chrono::system_clock::time_point when,
+std::string AccessLogLine(std::string_view peerAddress, std::chrono::system_clock::time_point when,
                           std::string_view requestLine);
 
 // The open access log file. The engine's thread writes records; the control
 // side opens, empties and closes it, so every operation holds the lock.
 class AccessLog {
-public:
+  public:
     explicit AccessLog(std::filesystem::path path);
     ~AccessLog();
     AccessLog(const AccessLog&) = delete;
@@ -34,7 +33,7 @@ public:
     // Writes one record followed by CR LF; nothing when no file is open.
     void Write(std::string_view line);
 
-private:
+  private:
     bool Open(const char* mode);
 
     std::filesystem::path path_;

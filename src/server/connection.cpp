@@ -2,13 +2,13 @@
 
 #include <unistd.h>
 
-#include <asio/experimental/as_tuple.hpp>
+#include <array>
 #include <asio/co_spawn.hpp>
 #include <asio/detached.hpp>
+#include <asio/experimental/as_tuple.hpp>
 #include <asio/read.hpp>
 #include <asio/use_awaitable.hpp>
 #include <asio/write.hpp>
-#include <array>
 #include <cerrno>
 #include <vector>
 
@@ -80,8 +80,8 @@ asio::awaitable<void> Connection::Run() {
     }
 
     const std::string_view head(received_.data(), headSize_);
-    Outcome outcome = services_.handler.Handle(
-        {head, peerAddress_, tooLarge, std::chrono::system_clock::now()});
+    Outcome outcome =
+        services_.handler.Handle({head, peerAddress_, tooLarge, std::chrono::system_clock::now()});
     if (outcome.accessLogLine) {
         services_.accessLog.Write(*outcome.accessLogLine);
     }
@@ -89,9 +89,9 @@ asio::awaitable<void> Connection::Run() {
     if (outcome.script) {
         const config::Settings settings =
             config::Settings::Load(services_.handler.Folder().SettingsPath());
-        outcome.reply = responses::SendCgiErrorPage(
-            {services_.handler.Folder(), settings, services_.handler.Host(),
-             std::chrono::system_clock::now()});
+        outcome.reply = responses::SendCgiErrorPage({services_.handler.Folder(), settings,
+                                                     services_.handler.Host(),
+                                                     std::chrono::system_clock::now()});
     }
     co_await Send(outcome.reply, outcome.sendBody);
     co_await LingeringClose();
@@ -158,7 +158,8 @@ asio::awaitable<void> Connection::Send(responses::Reply& reply, bool sendBody) {
     while (!error && offset < reply.fileSize) {
         const std::size_t want =
             static_cast<std::size_t>(std::min<uint64_t>(chunk.size(), reply.fileSize - offset));
-        const ssize_t got = ::pread(reply.file.Get(), chunk.data(), want, static_cast<off_t>(offset));
+        const ssize_t got =
+            ::pread(reply.file.Get(), chunk.data(), want, static_cast<off_t>(offset));
         if (got < 0 && errno == EINTR) {
             continue;
         }

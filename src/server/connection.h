@@ -32,12 +32,12 @@ struct ConnectionServices {
 // on the engine's thread, so a reply always goes to the socket its request
 // came from.
 class Connection : public std::enable_shared_from_this<Connection> {
-public:
+  public:
     Connection(asio::ip::tcp::socket socket, const ConnectionServices& services);
 
     static void Start(std::shared_ptr<Connection> connection);
 
-private:
+  private:
     asio::awaitable<void> Run();
     // Reads until the head's empty line or kHeadLimit bytes; false when the
     // client closed or stalled first.

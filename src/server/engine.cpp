@@ -1,8 +1,8 @@
 #include "server/engine.h"
 
-#include <asio/experimental/as_tuple.hpp>
 #include <asio/co_spawn.hpp>
 #include <asio/detached.hpp>
+#include <asio/experimental/as_tuple.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/use_awaitable.hpp>
 #include <chrono>
@@ -15,8 +15,7 @@ namespace quorvane::server {
 
 namespace {
 
-asio::awaitable<void> AcceptLoop(asio::ip::tcp::acceptor& acceptor,
-                                 ConnectionServices services) {
+asio::awaitable<void> AcceptLoop(asio::ip::tcp::acceptor& acceptor, ConnectionServices services) {
     for (;;) {
         auto [error, socket] =
             co_await acceptor.async_accept(asio::experimental::as_tuple(asio::use_awaitable));
@@ -44,7 +43,9 @@ Engine::Engine(const RequestHandler& handler, AccessLog& accessLog, EngineObserv
       load_(observer),
       timeouts_(timeouts) {}
 
-Engine::~Engine() { Close(); }
+Engine::~Engine() {
+    Close();
+}
 
 bool Engine::StartListener(const ListenEndpoint& endpoint) {
     Close();
@@ -82,7 +83,8 @@ bool Engine::StartListener(const ListenEndpoint& endpoint) {
                             std::to_string(port_) + "\r\nQuorvane Ready...\r\n\r\n");
     observer_.OnStarted(startedAt);
 
-    asio::co_spawn(*io_, AcceptLoop(*acceptor_, {handler_, accessLog_, observer_, load_, timeouts_}),
+    asio::co_spawn(*io_,
+                   AcceptLoop(*acceptor_, {handler_, accessLog_, observer_, load_, timeouts_}),
                    asio::detached);
     thread_.emplace([io = io_.get()] { io->run(); });
     return true;

@@ -26,7 +26,7 @@ struct ListenEndpoint {
 // and running each as its own coroutine. Start and Stop are called from the
 // control side.
 class Engine {
-public:
+  public:
     Engine(const RequestHandler& handler, AccessLog& accessLog, EngineObserver& observer,
            Timeouts timeouts = {});
     ~Engine();
@@ -49,8 +49,7 @@ public:
     uint16_t Port() const { return port_; }
     int LoadCount() const { return load_.Count(); }
 
-private:
-
+  private:
     const RequestHandler& handler_;
     AccessLog& accessLog_;
     EngineObserver& observer_;

@@ -8,7 +8,7 @@ namespace quorvane::server {
 // come from the engine's own thread (and from the caller of Start and Stop);
 // a window marshals them onto its thread.
 class EngineObserver {
-public:
+  public:
     virtual ~EngineObserver() = default;
 
     virtual void OnLogReplaced(std::string_view text) = 0;  // a start begins a new log view

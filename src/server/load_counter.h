@@ -8,7 +8,7 @@ namespace quorvane::server {
 
 // Counts open connections and shows every change to the observer.
 class LoadCounter {
-public:
+  public:
     explicit LoadCounter(EngineObserver& observer) : observer_(observer) {}
 
     void Reset() {
@@ -24,20 +24,20 @@ public:
     }
     int Count() const { return count_.load(); }
 
-private:
+  private:
     EngineObserver& observer_;
     std::atomic<int> count_{0};
 };
 
 // Holds one place in the count for as long as a connection is open.
 class LoadTicket {
-public:
+  public:
     explicit LoadTicket(LoadCounter& counter) : counter_(counter) { counter_.Raise(); }
     ~LoadTicket() { counter_.Lower(); }
     LoadTicket(const LoadTicket&) = delete;
     LoadTicket& operator=(const LoadTicket&) = delete;
 
-private:
+  private:
     LoadCounter& counter_;
 };
 

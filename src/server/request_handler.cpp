@@ -83,8 +83,8 @@ Outcome RequestHandler::Dispatch(Request& request, const IncomingRequest& incomi
                             ContainsIgnoringCase(request.document, ".cgi");
     if (exeName || scriptName) {
         std::string directory = request.directory;
-        const auto record = responses::FindVirtualDirectory(
-            folder_.ListFilePath(config::kDirsList), directory);
+        const auto record =
+            responses::FindVirtualDirectory(folder_.ListFilePath(config::kDirsList), directory);
         std::string physical;
         bool scriptAllowed = false;
         bool exeAllowed = false;

@@ -43,7 +43,7 @@ struct Outcome {
 // are read once per request; every list file is read when needed, so an edit
 // applies to the next request.
 class RequestHandler {
-public:
+  public:
     RequestHandler(const config::ProgramFolder& folder, responses::HostIdentity host);
 
     Outcome Handle(const IncomingRequest& incoming) const;
@@ -51,7 +51,7 @@ public:
     const config::ProgramFolder& Folder() const { return folder_; }
     const responses::HostIdentity& Host() const { return host_; }
 
-private:
+  private:
     Outcome Dispatch(Request& request, const IncomingRequest& incoming,
                      const responses::RequestScope& scope) const;
 

@@ -40,7 +40,9 @@ ServerControl::ServerControl(config::ProgramFolder folder, EngineObserver& obser
       accessLog_(folder_.LogPath()),
       engine_(handler_, accessLog_, observer) {}
 
-ServerControl::~ServerControl() { Unload(); }
+ServerControl::~ServerControl() {
+    Unload();
+}
 
 StartupReport ServerControl::Startup() {
     const config::Settings settings = config::Settings::Load(folder_.SettingsPath());
@@ -101,9 +103,13 @@ bool ServerControl::StartListener() {
     return engine_.StartListener({options_.listenAddress, *port});
 }
 
-void ServerControl::StopListener() { engine_.StopListener(); }
+void ServerControl::StopListener() {
+    engine_.StopListener();
+}
 
-void ServerControl::RefreshLog() { accessLog_.OpenEmpty(); }
+void ServerControl::RefreshLog() {
+    accessLog_.OpenEmpty();
+}
 
 void ServerControl::Unload() {
     engine_.Close();

@@ -37,7 +37,7 @@ inline constexpr std::string_view kSettingsMissingMessage =
 // check, list repair, the access-log policy, the start/stop toggle and the
 // end. The window and the headless program are both views over it.
 class ServerControl {
-public:
+  public:
     struct Options {
         std::string listenAddress = "0.0.0.0";
         // Tests listen on an ephemeral port; the programs use [Server] Port.
@@ -65,7 +65,7 @@ public:
     const config::ProgramFolder& Folder() const { return folder_; }
     const AccessLog& Log() const { return accessLog_; }
 
-private:
+  private:
     config::ProgramFolder folder_;
     EngineObserver& observer_;
     Options options_;

@@ -1,9 +1,9 @@
 // The headless program as a user starts it: from its own folder, with the
 // settings beside it.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
-#include <netinet/in.h>
 
 #include "support/child_process.h"
 #include "support/http_client.h"
@@ -15,7 +15,7 @@ namespace {
 using namespace std::chrono_literals;
 
 class HeadlessProgramTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::filesystem::copy(QUORVANE_DIST_PATH, folder_.Path(),
                               std::filesystem::copy_options::recursive);

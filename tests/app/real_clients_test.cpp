@@ -2,10 +2,10 @@
 // the server's replies, checked by the tools themselves.
 #include <gtest/gtest.h>
 
+#include "server/server_control.h"
 #include "support/child_process.h"
 #include "support/recording_observer.h"
 #include "support/temp_folder.h"
-#include "server/server_control.h"
 
 namespace quorvane {
 namespace {
@@ -13,7 +13,7 @@ namespace {
 using testing::RunCommand;
 
 class RealClientsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::filesystem::copy(QUORVANE_DIST_PATH, folder_.Path(),
                               std::filesystem::copy_options::recursive);
@@ -52,7 +52,8 @@ TEST_F(RealClientsTest, CurlSeesPagesErrorsAndTheSecureFolder) {
     EXPECT_NE(page.find("The page you asked for is not on this site."), std::string::npos);
     // The footer of the sample settings sits before the closing tag.
     const auto home = RunCommand("curl -s " + url_ + "/").output;
-    EXPECT_NE(home.find("<p class=\"footer\">Served by Quorvane2000</p></html>"), std::string::npos);
+    EXPECT_NE(home.find("<p class=\"footer\">Served by Quorvane2000</p></html>"),
+              std::string::npos);
 }
 
 TEST_F(RealClientsTest, WgetMirrorsTheSiteByFollowingItsLinks) {

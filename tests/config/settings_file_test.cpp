@@ -37,9 +37,9 @@ TEST(SettingsRead, MissingFileGivesEveryDefault) {
 
 TEST(SettingsRead, LongValuesComeBackWhole) {
     const std::string footer(250, 'f');
-    EXPECT_EQ(Settings::Parse("[Documents]\nFooterHTML=" + footer).Read("Documents", "FooterHTML",
-                                                                         ""),
-              footer);
+    EXPECT_EQ(
+        Settings::Parse("[Documents]\nFooterHTML=" + footer).Read("Documents", "FooterHTML", ""),
+        footer);
 }
 
 TEST(SettingsWrite, ReplacesInPlaceAppendsToSectionOrAddsSection) {

@@ -13,10 +13,10 @@ TEST(Base64, DecodesPaddingAndRefusesMalformedText) {
     EXPECT_EQ(Base64Decode("YWI="), "ab");
     EXPECT_EQ(Base64Decode("YWJj"), "abc");
     EXPECT_EQ(Base64Decode(""), "");
-    EXPECT_EQ(Base64Decode("YWJ"), std::nullopt);        // not a multiple of four
-    EXPECT_EQ(Base64Decode("YW*j"), std::nullopt);       // foreign character
-    EXPECT_EQ(Base64Decode("=WJj"), std::nullopt);       // padding first
-    EXPECT_EQ(Base64Decode("YQ==YWJj"), std::nullopt);   // data after padding
+    EXPECT_EQ(Base64Decode("YWJ"), std::nullopt);       // not a multiple of four
+    EXPECT_EQ(Base64Decode("YW*j"), std::nullopt);      // foreign character
+    EXPECT_EQ(Base64Decode("=WJj"), std::nullopt);      // padding first
+    EXPECT_EQ(Base64Decode("YQ==YWJj"), std::nullopt);  // data after padding
     EXPECT_EQ(Base64Decode("Y=Jj"), std::nullopt);
 }
 
@@ -33,16 +33,18 @@ TEST(Credentials, SchemeWordIgnoresCaseAndOnlyTheFirstColonSplits) {
 
 TEST(AuthenticateRequest, NamesIgnoreCasePasswordsDoNotAndTheLastRecordDecides) {
     testing::TempFolder folder;
-    const auto users = folder.Write("users.lst",
-                                    "\"Bob\",\"first\"\r\n\"carol\",\"Pass\"\r\n\"bob\",\"second\"\r\n");
+    const auto users = folder.Write(
+        "users.lst", "\"Bob\",\"first\"\r\n\"carol\",\"Pass\"\r\n\"bob\",\"second\"\r\n");
     const auto basic = [](std::string_view text) {
         static constexpr char kAlphabet[] =
             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
         std::string out;
         for (size_t i = 0; i < text.size(); i += 3) {
             unsigned bits = static_cast<unsigned char>(text[i]) << 16;
-            if (i + 1 < text.size()) bits |= static_cast<unsigned char>(text[i + 1]) << 8;
-            if (i + 2 < text.size()) bits |= static_cast<unsigned char>(text[i + 2]);
+            if (i + 1 < text.size())
+                bits |= static_cast<unsigned char>(text[i + 1]) << 8;
+            if (i + 2 < text.size())
+                bits |= static_cast<unsigned char>(text[i + 2]);
             out += kAlphabet[(bits >> 18) & 63];
             out += kAlphabet[(bits >> 12) & 63];
             out += i + 1 < text.size() ? kAlphabet[(bits >> 6) & 63] : '=';

@@ -16,7 +16,7 @@ using namespace std::chrono;
 constexpr std::string_view kBobSecret = "Basic Ym9iOnNlY3JldA==";  // bob:secret
 
 class DocumentServerTest : public ::testing::Test {
-protected:
+  protected:
     DocumentServerTest() {
         config::CreateDefaultDocumentList(program_);
         config::CreateMimeList(program_);
@@ -28,8 +28,8 @@ protected:
     void UseSettings(std::string_view text) { settings_ = config::Settings::Parse(text); }
 
     Reply Serve(std::string directory, std::string document, std::string authorization = "") {
-        request_ = DocumentRequest{std::move(directory), std::move(document),
-                                   std::move(authorization)};
+        request_ =
+            DocumentRequest{std::move(directory), std::move(document), std::move(authorization)};
         return ServeDocument(request_, RequestScope{program_, settings_, host_, now_});
     }
 
@@ -56,8 +56,9 @@ TEST_F(DocumentServerTest, DefaultDocumentIsTheFirstListedThatExists) {
 }
 
 TEST_F(DocumentServerTest, SubfolderOfAVirtualDirectoryIsServedFromTheRoot) {
-    folder_.Write("dirs.lst",
-                  "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n\"/docs/\",\"elsewhere\",\"Yes\",\"No\",\"No\"\r\n");
+    folder_.Write(
+        "dirs.lst",
+        "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n\"/docs/\",\"elsewhere\",\"Yes\",\"No\",\"No\"\r\n");
     folder_.Write("elsewhere/a.txt", "virtual");
     folder_.Write("www/docs/sub/a.txt", "under the root");
     EXPECT_EQ(testing::BodyText(Serve("/docs/sub", "a.txt")), "under the root");
@@ -71,10 +72,12 @@ TEST_F(DocumentServerTest, ContentTypesComeFromTheMimeList) {
     folder_.Write("www/sound.wav", "RIFF");
     folder_.Write("www/jquery.min.js", "js");
     folder_.Write("www/noext", "plain");
-    folder_.Write("mime.lst", "\"htm,text/html\"\r\n\"wav,audio,x-wav\"\r\n\"broken\"\r\n"
-                              "\"js,text/javascript\"\r\n\"min.js,text/minified\"\r\n");
+    folder_.Write("mime.lst",
+                  "\"htm,text/html\"\r\n\"wav,audio,x-wav\"\r\n\"broken\"\r\n"
+                  "\"js,text/javascript\"\r\n\"min.js,text/minified\"\r\n");
     EXPECT_NE(Serve("/", "PAGE.HTM").head.find("Content-Type: text/plain\r\n"), std::string::npos);
-    EXPECT_NE(Serve("/", "sound.wav").head.find("Content-Type: audio,x-wav\r\n"), std::string::npos);
+    EXPECT_NE(Serve("/", "sound.wav").head.find("Content-Type: audio,x-wav\r\n"),
+              std::string::npos);
     // The text after the first dot wins over the last dot when both are listed.
     EXPECT_NE(Serve("/", "jquery.min.js").head.find("Content-Type: text/minified\r\n"),
               std::string::npos);
@@ -89,7 +92,8 @@ TEST_F(DocumentServerTest, FooterGoesBeforeTheFirstClosingHtmlTagOfHtmlPagesOnly
     folder_.Write("www/a.htm", "<p>x</p></HTML>tail</html>");
     folder_.Write("www/b.htm", "<p>no closing tag</p>");
     folder_.Write("www/c.txt", "text</html>");
-    UseSettings("[HomePage]\nRootDirectory=www\n[Documents]\nEnableFooter=1\nFooterHTML=<i>f</i>\n");
+    UseSettings(
+        "[HomePage]\nRootDirectory=www\n[Documents]\nEnableFooter=1\nFooterHTML=<i>f</i>\n");
     const Reply reply = Serve("/", "a.htm");
     EXPECT_EQ(testing::BodyText(reply), "<p>x</p><i>f</i></HTML>tail</html>");
     EXPECT_NE(reply.head.find("Content-Length: 34\r\n"), std::string::npos);
@@ -143,8 +147,9 @@ TEST_F(DocumentServerTest, SecureSiteChallengesEveryFolderBeforeLookingAtTheDisk
 }
 
 TEST_F(DocumentServerTest, OnlyAnExactYesMakesARecordSecure) {
-    folder_.Write("dirs.lst", "\"/private/\",\"p\",\"yes\",\"No\",\"No\"\r\n"
-                              "\"/safe/\",\"p\",\"Yes\",\"No\",\"No\"\r\n");
+    folder_.Write("dirs.lst",
+                  "\"/private/\",\"p\",\"yes\",\"No\",\"No\"\r\n"
+                  "\"/safe/\",\"p\",\"Yes\",\"No\",\"No\"\r\n");
     folder_.Write("p/a.txt", "a");
     EXPECT_EQ(testing::BodyText(Serve("/private", "a.txt")), "a");
     EXPECT_NE(Serve("/safe", "a.txt").head.find("realm=\"/safe/\""), std::string::npos);
@@ -153,8 +158,9 @@ TEST_F(DocumentServerTest, OnlyAnExactYesMakesARecordSecure) {
 TEST_F(DocumentServerTest, ExpiresLineFollowsTheSettings) {
     folder_.Write("www/a.txt", "a");
     EXPECT_EQ(Serve("/", "a.txt").head.find("Expires:"), std::string::npos);
-    UseSettings("[HomePage]\nRootDirectory=www\n[Expire]\nContentExpires=1\nInterval=After\n"
-                "Duration=2\nIntervalType=Weeks\n");
+    UseSettings(
+        "[HomePage]\nRootDirectory=www\n[Expire]\nContentExpires=1\nInterval=After\n"
+        "Duration=2\nIntervalType=Weeks\n");
     EXPECT_NE(Serve("/", "a.txt").head.find("Expires: Sun, 15 Mar 2026 09:00:00 GMT\r\n"),
               std::string::npos);
 }

@@ -11,7 +11,7 @@ namespace {
 using namespace std::chrono;
 
 class ErrorPagesTest : public ::testing::Test {
-protected:
+  protected:
     RequestScope Scope(std::string_view settingsText) {
         settings_ = config::Settings::Parse(settingsText);
         return RequestScope{program_, settings_, host_, now_};
@@ -26,7 +26,8 @@ protected:
 
 TEST_F(ErrorPagesTest, ConfiguredPageIsSentUnchangedWithItsRealStatus) {
     folder_.Write("pages/missing.txt", "not html at all");
-    const Reply reply = SendErrorPage(ErrorCode::k404, Scope("[ErrorPages]\n404Error=pages/missing.txt"));
+    const Reply reply =
+        SendErrorPage(ErrorCode::k404, Scope("[ErrorPages]\n404Error=pages/missing.txt"));
     EXPECT_EQ(testing::WireText(reply),
               "HTTP/1.1 404 Not Found\r\nServer: Quorvane2000\r\nContent-Type: text/html\r\n"
               "Accept-Ranges: bytes\r\nContent-Length: 15\r\n"
@@ -43,8 +44,10 @@ TEST_F(ErrorPagesTest, EachCodeReadsItsOwnKeyAndDefaultFile) {
     folder_.Write("custom.htm", "f");
     const auto scope = Scope("[ErrorPages]\n404.4Error=custom.htm");
     const std::pair<ErrorCode, std::string> expected[] = {
-        {ErrorCode::k404, "HTTP/1.1 404 Not Found a"},     {ErrorCode::k404_1, "HTTP/1.1 403 Forbidden b"},
-        {ErrorCode::k404_2, "HTTP/1.1 403 Forbidden c"},   {ErrorCode::k404_3, "HTTP/1.1 403 Forbidden d"},
+        {ErrorCode::k404, "HTTP/1.1 404 Not Found a"},
+        {ErrorCode::k404_1, "HTTP/1.1 403 Forbidden b"},
+        {ErrorCode::k404_2, "HTTP/1.1 403 Forbidden c"},
+        {ErrorCode::k404_3, "HTTP/1.1 403 Forbidden d"},
         {ErrorCode::k404_4, "HTTP/1.1 404 Not Found f"}};
     for (const auto& [code, text] : expected) {
         const Reply reply = SendErrorPage(code, scope);
@@ -55,17 +58,19 @@ TEST_F(ErrorPagesTest, EachCodeReadsItsOwnKeyAndDefaultFile) {
 TEST_F(ErrorPagesTest, MissingPageGetsABuiltInPageAndCreatesNothing) {
     const Reply reply = SendErrorPage(ErrorCode::k404_2, Scope(""));
     EXPECT_EQ(testing::StatusLineOf(reply.head), "HTTP/1.1 403 Forbidden");
-    EXPECT_EQ(testing::BodyText(reply),
-              "<html>\r\n<head>\r\n<title>Quorvane2000 Error</title>\r\n</head>\r\n"
-              "<h1><font face='Times New Roman'>Forbidden</font></h1>\r\n<p><b>Forbidden</b></p>\r\n"
-              "<p>CGI scripting is not enabled on this server.</p>\r\n<p>&nbsp;</p>\r\n"
-              "<p>&nbsp;</p>\r\n<p><i><font size='2'>Quorvane 2000 Web Server</font></i><br>\r\n"
-              "</p>\r\n</html>");
+    EXPECT_EQ(
+        testing::BodyText(reply),
+        "<html>\r\n<head>\r\n<title>Quorvane2000 Error</title>\r\n</head>\r\n"
+        "<h1><font face='Times New Roman'>Forbidden</font></h1>\r\n<p><b>Forbidden</b></p>\r\n"
+        "<p>CGI scripting is not enabled on this server.</p>\r\n<p>&nbsp;</p>\r\n"
+        "<p>&nbsp;</p>\r\n<p><i><font size='2'>Quorvane 2000 Web Server</font></i><br>\r\n"
+        "</p>\r\n</html>");
     EXPECT_FALSE(std::filesystem::exists(folder_.Path() / "4042.htm"));
     // A folder named as the page is no page either.
     std::filesystem::create_directory(folder_.Path() / "404.htm");
-    EXPECT_NE(testing::BodyText(SendErrorPage(ErrorCode::k404, Scope(""))).find("could not be found"),
-              std::string::npos);
+    EXPECT_NE(
+        testing::BodyText(SendErrorPage(ErrorCode::k404, Scope(""))).find("could not be found"),
+        std::string::npos);
 }
 
 TEST_F(ErrorPagesTest, NoticePagesAreTwelveLinesWithoutAFinalLineEnd) {
@@ -76,7 +81,8 @@ TEST_F(ErrorPagesTest, NoticePagesAreTwelveLinesWithoutAFinalLineEnd) {
     EXPECT_EQ(body.substr(body.size() - 7), "</html>");
     EXPECT_NE(reply.head.find("Content-Length: " + std::to_string(body.size()) + "\r\n"),
               std::string::npos);
-    EXPECT_NE(body.find("<title>Quorvane2000 Internal Server Error</title>\r\n"), std::string::npos);
+    EXPECT_NE(body.find("<title>Quorvane2000 Internal Server Error</title>\r\n"),
+              std::string::npos);
     EXPECT_NE(body.find("<p>You have supplied a malformed URL. Directory Traversal is not allowed "
                         "on this server.</p>"),
               std::string::npos);

@@ -89,8 +89,7 @@ TEST_P(DocumentExpiryTest, FollowsTheExpireSettings) {
 INSTANTIATE_TEST_SUITE_P(
     Rules, DocumentExpiryTest,
     ::testing::Values(
-        ExpiryCase{"", std::nullopt},
-        ExpiryCase{"[Expire]\nContentExpires=2", std::nullopt},
+        ExpiryCase{"", std::nullopt}, ExpiryCase{"[Expire]\nContentExpires=2", std::nullopt},
         ExpiryCase{"[Expire]\nContentExpires=1", Clock::duration::zero()},
         ExpiryCase{"[Expire]\nContentExpires=1\nInterval=Immediately\nDuration=9",
                    Clock::duration::zero()},

@@ -20,7 +20,7 @@ using testing::Exchange;
 using testing::RawClient;
 
 class EngineTest : public ::testing::Test {
-protected:
+  protected:
     EngineTest() {
         config::CreateDefaultDocumentList(program_);
         config::CreateMimeList(program_);
@@ -46,7 +46,8 @@ protected:
 TEST_F(EngineTest, ServesARequestAndKeepsTheLogs) {
     Start();
     const std::string port = std::to_string(Port());
-    EXPECT_TRUE(observer_.WaitForLog("Listening on port: " + port + "\r\nQuorvane Ready...\r\n\r\n"));
+    EXPECT_TRUE(
+        observer_.WaitForLog("Listening on port: " + port + "\r\nQuorvane Ready...\r\n\r\n"));
     EXPECT_EQ(observer_.Log().rfind("Quorvane started at ", 0), 0u);
 
     EXPECT_EQ(Exchange(Port(), "GET /index.htm HTTP/1.0\r\n\r\n"),
@@ -84,7 +85,8 @@ TEST_F(EngineTest, ManyConcurrentClientsAllGetTheirReply) {
     for (int i = 0; i < 16; ++i) {
         clients.emplace_back([&] {
             for (int j = 0; j < 10; ++j) {
-                if (Exchange(Port(), "GET /other.txt HTTP/1.0\r\n\r\n").ends_with("\r\n\r\nother")) {
+                if (Exchange(Port(), "GET /other.txt HTTP/1.0\r\n\r\n")
+                        .ends_with("\r\n\r\nother")) {
                     ++answered;
                 }
             }
@@ -123,8 +125,8 @@ TEST_F(EngineTest, SlowClientIsServedStalledAndClosingClientsAreDroppedQuietly) 
 
 TEST_F(EngineTest, LongRequestsAreReadOnlyToTheirFirst2048BytesAndStillAnswered) {
     Start();
-    const std::string head = "GET /other.txt HTTP/1.0\r\nX-Pad: " + std::string(3000, 'p') +
-                             "\r\n\r\n";
+    const std::string head =
+        "GET /other.txt HTTP/1.0\r\nX-Pad: " + std::string(3000, 'p') + "\r\n\r\n";
     EXPECT_TRUE(Exchange(Port(), head).ends_with("\r\n\r\nother"));
     // Unread data after the head must not reset the connection under the reply.
     const std::string junk = "GET /other.txt HTTP/1.0\r\n\r\n" + std::string(300000, 'j');

@@ -10,7 +10,7 @@ namespace quorvane::server {
 namespace {
 
 class RequestHandlerTest : public ::testing::Test {
-protected:
+  protected:
     RequestHandlerTest() {
         config::CreateDefaultDocumentList(program_);
         config::CreateMimeList(program_);
@@ -120,8 +120,9 @@ TEST_F(RequestHandlerTest, ScriptCandidatesFollowTheirDirectorysPermissions) {
     EXPECT_EQ(script.script->physicalDirectory, (folder_.Path() / "www/cgi-bin/").string());
 
     // A virtual directory's own flags decide there.
-    folder_.Write("dirs.lst", "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n"
-                              "\"/bin/\",\"scripts\",\"No\",\"No\",\"Yes\"\r\n");
+    folder_.Write("dirs.lst",
+                  "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n"
+                  "\"/bin/\",\"scripts\",\"No\",\"No\",\"Yes\"\r\n");
     EXPECT_TRUE(Handle("GET /bin/run.exe HTTP/1.0\r\n\r\n").script.has_value());
     EXPECT_FALSE(Handle("GET /bin/run.cgi HTTP/1.0\r\n\r\n").script.has_value());
 }

@@ -10,10 +10,9 @@ namespace quorvane::server {
 namespace {
 
 class ServerControlTest : public ::testing::Test {
-protected:
+  protected:
     ServerControl& Control(std::optional<uint16_t> port = 0) {
-        control_.emplace(folder_.Program(), observer_,
-                         ServerControl::Options{"127.0.0.1", port});
+        control_.emplace(folder_.Program(), observer_, ServerControl::Options{"127.0.0.1", port});
         return *control_;
     }
 

@@ -80,9 +80,13 @@ std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
     return std::nullopt;
 }
 
-std::string ChildProcess::Output() const { return ReadFile(stdout_); }
+std::string ChildProcess::Output() const {
+    return ReadFile(stdout_);
+}
 
-std::string ChildProcess::Errors() const { return ReadFile(stderr_); }
+std::string ChildProcess::Errors() const {
+    return ReadFile(stderr_);
+}
 
 bool ChildProcess::WaitForOutput(const std::string& text, std::chrono::milliseconds timeout) const {
     const auto end = std::chrono::steady_clock::now() + timeout;

@@ -13,7 +13,7 @@ namespace quorvane::testing {
 // A program started by a test, with its output in files. The destructor kills
 // it if the test did not stop it, so no test leaves a process behind.
 class ChildProcess {
-public:
+  public:
     ChildProcess(const std::vector<std::string>& argv, const std::filesystem::path& workFolder);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
@@ -28,7 +28,7 @@ public:
     // Waits until the output holds the text; false after the timeout.
     bool WaitForOutput(const std::string& text, std::chrono::milliseconds timeout) const;
 
-private:
+  private:
     pid_t pid_ = -1;
     std::filesystem::path stdout_;
     std::filesystem::path stderr_;

@@ -1,11 +1,11 @@
 #include "support/http_client.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace quorvane::testing {
 
@@ -28,7 +28,9 @@ RawClient::RawClient(uint16_t port, std::chrono::milliseconds timeout) {
     }
 }
 
-RawClient::~RawClient() { Close(); }
+RawClient::~RawClient() {
+    Close();
+}
 
 bool RawClient::Send(std::string_view bytes) {
     while (!bytes.empty()) {
@@ -41,7 +43,9 @@ bool RawClient::Send(std::string_view bytes) {
     return true;
 }
 
-void RawClient::ShutdownSending() { ::shutdown(fd_, SHUT_WR); }
+void RawClient::ShutdownSending() {
+    ::shutdown(fd_, SHUT_WR);
+}
 
 std::string RawClient::ReadAll() {
     std::string reply;

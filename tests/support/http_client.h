@@ -10,7 +10,7 @@ namespace quorvane::testing {
 // A blocking TCP client on 127.0.0.1 for driving the server with exact bytes.
 // Every read gives up after its timeout, so no test can hang on it.
 class RawClient {
-public:
+  public:
     explicit RawClient(uint16_t port,
                        std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
     ~RawClient();
@@ -27,7 +27,7 @@ public:
     bool ClosedWithoutReply();
     void Close();
 
-private:
+  private:
     int fd_ = -1;
 };
 

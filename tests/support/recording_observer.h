@@ -14,11 +14,13 @@ namespace quorvane::testing {
 // Keeps everything the engine reports, as the window would show it, and lets
 // a test wait (for a bounded time) until something has been reported.
 class RecordingObserver : public server::EngineObserver {
-public:
+  public:
     void OnLogReplaced(std::string_view text) override {
         Update([&] { log_ = std::string(text); });
     }
-    void OnLogAppended(std::string_view text) override { Update([&] { log_ += text; }); }
+    void OnLogAppended(std::string_view text) override {
+        Update([&] { log_ += text; });
+    }
     void OnLoadCount(int count) override {
         Update([&] {
             load_ = count;
@@ -28,7 +30,9 @@ public:
     void OnStarted(std::string_view startedAt) override {
         Update([&] { startedAt_ = std::string(startedAt); });
     }
-    void OnStopped() override { Update([&] { ++stops_; }); }
+    void OnStopped() override {
+        Update([&] { ++stops_; });
+    }
     void OnStartFailed(std::string_view reason) override {
         Update([&] { failure_ = std::string(reason); });
     }
@@ -66,7 +70,7 @@ public:
         return changed_.wait_for(lock, timeout, [&] { return load_ == count; });
     }
 
-private:
+  private:
     void Update(const std::function<void()>& change) {
         {
             std::lock_guard lock(mutex_);

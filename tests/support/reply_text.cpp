@@ -14,8 +14,12 @@ std::string BodyText(const responses::Reply& reply) {
     return content;
 }
 
-std::string WireText(const responses::Reply& reply) { return reply.head + BodyText(reply); }
+std::string WireText(const responses::Reply& reply) {
+    return reply.head + BodyText(reply);
+}
 
-std::string StatusLineOf(const std::string& head) { return head.substr(0, head.find("\r\n")); }
+std::string StatusLineOf(const std::string& head) {
+    return head.substr(0, head.find("\r\n"));
+}
 
 }  // namespace quorvane::testing

@@ -11,7 +11,7 @@ namespace quorvane::testing {
 // A fresh program folder under the system's temporary folder, removed again
 // when the test ends.
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
@@ -24,7 +24,7 @@ public:
     std::filesystem::path Write(std::string_view relative, std::string_view content) const;
     std::string Read(std::string_view relative) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
