@@ -24,6 +24,8 @@ class FileHandle {
 
     explicit operator bool() const { return fd_ >= 0; }
     int Get() const { return fd_; }
+    // Gives up ownership without closing.
+    [[nodiscard]] int Release() { return std::exchange(fd_, -1); }
     void Reset(int fd = -1) {
         if (fd_ >= 0) {
             ::close(fd_);

@@ -86,51 +86,51 @@ Reply SendErrorPage(ErrorCode code, const RequestScope& scope) {
                      scope.now);
 }
 
-Reply SendMalformedUrlPage(const RequestScope& scope) {
+Reply SendMalformedUrlPage(Clock::time_point now) {
     return PageReply(
         Status::kBadRequest,
         NoticePage(kInternalErrorTitle, "Malformed URL", "Malformed URL",
                    "<p>You have supplied a malformed URL. Directory Traversal is not allowed on "
                    "this server.</p>"),
-        scope.now);
+        now);
 }
 
-Reply SendCgiErrorPage(const RequestScope& scope) {
+Reply SendCgiErrorPage(Clock::time_point now) {
     return PageReply(Status::kInternalServerError,
                      NoticePageBody(kInternalErrorTitle, "Error Processing CGI Script",
                                     "<p>Quorvane2000 encountered an error processing the "
                                     "requested CGI Script. Please restart Quorvane2000.</p>"),
-                     scope.now);
+                     now);
 }
 
-Reply SendPerlDisabledPage(const RequestScope& scope) {
+Reply SendPerlDisabledPage(Clock::time_point now) {
     return PageReply(Status::kForbidden,
                      NoticePage(kPerlTitle, "Perl Error", "Error Executing Perl Script",
                                 "<p>Quorvane2000 encountered an error trying to execute a Perl "
                                 "Script. Perl Scripting Not Enabled.</p>"),
-                     scope.now);
+                     now);
 }
 
-Reply SendPerlMissingPage(const RequestScope& scope) {
+Reply SendPerlMissingPage(Clock::time_point now) {
     return PageReply(Status::kInternalServerError,
                      NoticePage(kPerlTitle, "Perl Error", "Error Executing Perl Script",
                                 "<p>Quorvane2000 encountered an error trying to execute a Perl "
                                 "Script. The Perl Interpreter could not be found.</p>"),
-                     scope.now);
+                     now);
 }
 
-Reply SendTooLargePage(const RequestScope& scope) {
+Reply SendTooLargePage(Clock::time_point now) {
     return PageReply(Status::kContentTooLarge,
                      NoticePageBody(kRequestErrorTitle, "Request Too Large",
                                     "<p>The request body is larger than this server accepts.</p>"),
-                     scope.now);
+                     now);
 }
 
-Reply SendNotImplementedPage(const RequestScope& scope) {
+Reply SendNotImplementedPage(Clock::time_point now) {
     return PageReply(Status::kNotImplemented,
                      NoticePageBody(kRequestErrorTitle, "Method Not Implemented",
                                     "<p>This server does not support the requested method.</p>"),
-                     scope.now);
+                     now);
 }
 
 }  // namespace quorvane::responses

@@ -19,11 +19,12 @@ Reply SendErrorPage(ErrorCode code, const RequestScope& scope);
 std::string NoticePageBody(std::string_view title, std::string_view heading,
                            std::string_view message);
 
-Reply SendMalformedUrlPage(const RequestScope& scope);
-Reply SendCgiErrorPage(const RequestScope& scope);
-Reply SendPerlDisabledPage(const RequestScope& scope);
-Reply SendPerlMissingPage(const RequestScope& scope);
-Reply SendTooLargePage(const RequestScope& scope);
-Reply SendNotImplementedPage(const RequestScope& scope);
+// The fixed notice pages depend on nothing but the moment (their Expires line).
+Reply SendMalformedUrlPage(Clock::time_point now);
+Reply SendCgiErrorPage(Clock::time_point now);
+Reply SendPerlDisabledPage(Clock::time_point now);
+Reply SendPerlMissingPage(Clock::time_point now);
+Reply SendTooLargePage(Clock::time_point now);
+Reply SendNotImplementedPage(Clock::time_point now);
 
 }  // namespace quorvane::responses

@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <vector>
 
+#include "cgi/cgi_gateway.h"
+#include "cgi/child_runner.h"
 #include "config/text.h"
 #include "responses/error_pages.h"
 #include "server/access_log.h"
@@ -42,8 +44,21 @@ Connection::Connection(asio::ip::tcp::socket socket, const ConnectionServices& s
 
 void Connection::Start(std::shared_ptr<Connection> connection) {
     auto executor = connection->socket_.get_executor();
-    asio::co_spawn(
-        executor, [connection]() { return connection->Run(); }, asio::detached);
+    // A failure inside one connection ends that connection only; it is
+    // reported so it does not go unseen.
+    EngineObserver& observer = connection->services_.observer;
+    // The coroutine holds the connection alive until it ends.
+    auto run = [connection]() { return connection->Run(); };
+    asio::co_spawn(executor, std::move(run), [&observer](std::exception_ptr failure) {
+        if (!failure) {
+            return;
+        }
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& error) {
+            observer.OnLogAppended(std::string("Connection failed: ") + error.what() + "\r\n");
+        }
+    });
 }
 
 void Connection::SetDeadline(std::chrono::steady_clock::duration fromNow) {
@@ -80,18 +95,24 @@ asio::awaitable<void> Connection::Run() {
     }
 
     const std::string_view head(received_.data(), headSize_);
-    Outcome outcome =
-        services_.handler.Handle({head, peerAddress_, tooLarge, std::chrono::system_clock::now()});
+    std::error_code ignored;
+    const uint16_t port = socket_.local_endpoint(ignored).port();
+    Outcome outcome = services_.handler.Handle(
+        {head, peerAddress_, tooLarge, std::chrono::system_clock::now(), body_, port});
     if (outcome.accessLogLine) {
         services_.accessLog.Write(*outcome.accessLogLine);
     }
     services_.observer.OnLogAppended("Connection By: " + peerAddress_ + outcome.logView);
     if (outcome.script) {
-        const config::Settings settings =
-            config::Settings::Load(services_.handler.Folder().SettingsPath());
-        outcome.reply = responses::SendCgiErrorPage({services_.handler.Folder(), settings,
-                                                     services_.handler.Host(),
-                                                     std::chrono::system_clock::now()});
+        // The script's own time limit bounds the wait; the client may be idle meanwhile.
+        SetDeadline(outcome.script->timeLimit + services_.timeouts.sendIdle);
+        cgi::ChildResult result = co_await cgi::RunChild(*outcome.script);
+        std::optional<responses::Reply> reply;
+        if (result.ending == cgi::ChildResult::Ending::kFinished) {
+            reply = cgi::ComposeCgiReply(std::move(result.output));
+        }
+        outcome.reply = reply ? std::move(*reply)
+                              : responses::SendCgiErrorPage(std::chrono::system_clock::now());
     }
     co_await Send(outcome.reply, outcome.sendBody);
     co_await LingeringClose();

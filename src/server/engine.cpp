@@ -1,11 +1,14 @@
 #include "server/engine.h"
 
+#include <fcntl.h>
 #include <asio/co_spawn.hpp>
 #include <asio/detached.hpp>
 #include <asio/experimental/as_tuple.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/use_awaitable.hpp>
+
 #include <chrono>
+#include <csignal>
 
 #include "responses/date_text.h"
 #include "server/connection.h"
@@ -29,6 +32,8 @@ asio::awaitable<void> AcceptLoop(asio::ip::tcp::acceptor& acceptor, ConnectionSe
             co_await pause.async_wait(asio::experimental::as_tuple(asio::use_awaitable));
             continue;
         }
+        // CGI children must not inherit client connections.
+        ::fcntl(socket.native_handle(), F_SETFD, FD_CLOEXEC);
         Connection::Start(std::make_shared<Connection>(std::move(socket), services));
     }
 }
@@ -41,7 +46,11 @@ Engine::Engine(const RequestHandler& handler, AccessLog& accessLog, EngineObserv
       accessLog_(accessLog),
       observer_(observer),
       load_(observer),
-      timeouts_(timeouts) {}
+      timeouts_(timeouts) {
+    // Writing to a CGI child that has exited must report EPIPE, not end the
+    // whole server.
+    std::signal(SIGPIPE, SIG_IGN);
+}
 
 Engine::~Engine() {
     Close();
@@ -60,6 +69,8 @@ bool Engine::StartListener(const ListenEndpoint& endpoint) {
         acceptor.open(where.protocol(), error);
     }
     if (!error) {
+        // CGI children must not inherit the listener, or it would outlive a stop.
+        ::fcntl(acceptor.native_handle(), F_SETFD, FD_CLOEXEC);
         acceptor.set_option(asio::socket_base::reuse_address(true), error);
     }
     if (!error) {

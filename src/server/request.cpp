@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "config/text.h"
+#include "responses/request_head.h"
 
 namespace quorvane::server {
 
@@ -147,27 +148,8 @@ Request ParseRequest(std::string_view head) {
     return request;
 }
 
-std::optional<std::string_view> GetHeaderValue(std::string_view head, std::string_view name) {
-    size_t lineStart = head.find('\n');  // headers start after the request line
-    while (lineStart != std::string_view::npos) {
-        ++lineStart;
-        const size_t lineEnd = head.find('\n', lineStart);
-        std::string_view line = head.substr(
-            lineStart, lineEnd == std::string_view::npos ? head.npos : lineEnd - lineStart);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        if (line.size() > name.size() && line[name.size()] == ':' &&
-            config::StartsWithIgnoringCase(line, name)) {
-            return config::TrimBlanks(line.substr(name.size() + 1));
-        }
-        lineStart = lineEnd;
-    }
-    return std::nullopt;
-}
-
 size_t ContentLength(std::string_view head) {
-    const std::optional<std::string_view> value = GetHeaderValue(head, "Content-Length");
+    const std::optional<std::string_view> value = responses::GetHeaderValue(head, "Content-Length");
     if (!value) {
         return 0;
     }

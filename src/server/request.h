@@ -7,6 +7,7 @@
 
 namespace quorvane::server {
 
+// The order matches the method names the CGI gateway is given.
 enum class Method { kGet, kHead, kPost, kOther };
 
 // A request as cut from its head: the request line as received, the method,
@@ -26,10 +27,6 @@ struct Request {
 // before the first ".", so a query stays with the document and a dot in a
 // folder name moves the split to the slash before it.
 Request ParseRequest(std::string_view head);
-
-// The value of the first header line of that name (letter case ignored, at a
-// line start), without blanks around it; nothing when there is none.
-std::optional<std::string_view> GetHeaderValue(std::string_view head, std::string_view name);
 
 // The body length a POST announces: Content-Length's leading digits, 0 when
 // absent or not a number.

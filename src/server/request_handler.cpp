@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
+#include "cgi/cgi_gateway.h"
 #include "config/list_file.h"
 #include "config/text.h"
 #include "responses/document_server.h"
 #include "responses/error_pages.h"
 #include "responses/listing_pages.h"
+#include "responses/request_head.h"
 #include "responses/virtual_directories.h"
 #include "server/access_log.h"
 
@@ -49,7 +51,7 @@ Outcome RequestHandler::Handle(const IncomingRequest& incoming) const {
 
     Request request = ParseRequest(incoming.head);
     if (request.malformed) {
-        outcome.reply = responses::SendMalformedUrlPage(scope);
+        outcome.reply = responses::SendMalformedUrlPage(incoming.now);
         outcome.logView = "\r\n";
         return outcome;
     }
@@ -57,12 +59,12 @@ Outcome RequestHandler::Handle(const IncomingRequest& incoming) const {
     outcome.sendBody = request.method != Method::kHead;
 
     if (request.method == Method::kOther) {
-        outcome.reply = responses::SendNotImplementedPage(scope);
+        outcome.reply = responses::SendNotImplementedPage(incoming.now);
         outcome.logView = " For Document: \r\n";
         return outcome;
     }
     if (incoming.bodyTooLarge) {
-        outcome.reply = responses::SendTooLargePage(scope);
+        outcome.reply = responses::SendTooLargePage(incoming.now);
         outcome.logView = "\r\n";
         return outcome;
     }
@@ -103,9 +105,25 @@ Outcome RequestHandler::Dispatch(Request& request, const IncomingRequest& incomi
                 outcome.logView = "\r\n";
                 return outcome;
             }
-            outcome.script = ScriptTarget{directory, request.document, request.query,
-                                          folder_.Resolve(physical).string()};
-            outcome.logView = "\r\n";
+            static constexpr std::string_view kMethodNames[] = {"GET", "HEAD", "POST", ""};
+            cgi::ScriptDecision decision =
+                cgi::PrepareScript({.method = kMethodNames[static_cast<int>(request.method)],
+                                    .head = incoming.head,
+                                    .body = incoming.body,
+                                    .directory = directory,
+                                    .scriptName = request.document,
+                                    .query = request.query,
+                                    .physicalDirectory = folder_.Resolve(physical).string(),
+                                    .record = record,
+                                    .peerAddress = incoming.peerAddress,
+                                    .serverPort = incoming.serverPort},
+                                   scope);
+            outcome.logView = std::move(decision.logView);
+            if (auto* launch = std::get_if<cgi::ScriptLaunch>(&decision.action)) {
+                outcome.script = std::move(*launch);
+            } else {
+                outcome.reply = std::move(std::get<responses::Reply>(decision.action));
+            }
             return outcome;
         }
     }
@@ -114,7 +132,7 @@ Outcome RequestHandler::Dispatch(Request& request, const IncomingRequest& incomi
                       (request.query.empty() ? "" : "?" + request.query) + "\r\n";
     responses::DocumentRequest document{
         request.directory, request.document,
-        std::string(GetHeaderValue(incoming.head, "Authorization").value_or(""))};
+        std::string(responses::GetHeaderValue(incoming.head, "Authorization").value_or(""))};
     outcome.reply = responses::ServeDocument(document, scope);
     return outcome;
 }

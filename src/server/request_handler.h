@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "cgi/script_launch.h"
 #include "config/program_folder.h"
 #include "config/settings_file.h"
 #include "responses/reply.h"
@@ -18,21 +19,16 @@ struct IncomingRequest {
     std::string_view peerAddress;  // dotted address, empty when unknown
     bool bodyTooLarge = false;     // the announced body is over the limit and was not read
     std::chrono::system_clock::time_point now;
-};
-
-// A request the CGI gateway is to run.
-struct ScriptTarget {
-    std::string directory;          // normalised, ends with "/"
-    std::string scriptName;         // decoded, without the query
-    std::string query;              // undecoded
-    std::string physicalDirectory;  // the folder that holds the script
+    std::string_view body;     // the POST body as read
+    uint16_t serverPort = 80;  // the port the request came in on
 };
 
 // What handling one request decided. Exactly one of `reply` and `script`
-// answers the client.
+// answers the client: a script is run by the connection, which then composes
+// the reply from its output.
 struct Outcome {
     responses::Reply reply;
-    std::optional<ScriptTarget> script;
+    std::optional<cgi::ScriptLaunch> script;
     std::string logView;  // completes the "Connection By: address" line
     std::optional<std::string> accessLogLine;
     bool sendBody = true;  // false for HEAD

@@ -56,6 +56,15 @@ TEST_F(RealClientsTest, CurlSeesPagesErrorsAndTheSecureFolder) {
               std::string::npos);
 }
 
+TEST_F(RealClientsTest, TheSampleFormWorksLikeInABrowser) {
+    const auto form = RunCommand("curl -s " + url_ + "/cgi-bin/form.pl").output;
+    EXPECT_NE(form.find("<form method=\"post\" action=\"/cgi-bin/form.pl\">"), std::string::npos);
+    const auto signed_ =
+        RunCommand("curl -s --data-urlencode \"name=Ada & Bob\" " + url_ + "/cgi-bin/form.pl");
+    EXPECT_NE(signed_.output.find("Hello, Ada &amp; Bob! Thanks for signing."), std::string::npos)
+        << signed_.output;
+}
+
 TEST_F(RealClientsTest, WgetMirrorsTheSiteByFollowingItsLinks) {
     const auto result = RunCommand("cd " + downloads_.Path().string() +
                                    " && wget -q -r -l 3 -nH --no-parent " + url_ + "/");

@@ -74,7 +74,7 @@ TEST_F(ErrorPagesTest, MissingPageGetsABuiltInPageAndCreatesNothing) {
 }
 
 TEST_F(ErrorPagesTest, NoticePagesAreTwelveLinesWithoutAFinalLineEnd) {
-    const Reply reply = SendMalformedUrlPage(Scope(""));
+    const Reply reply = SendMalformedUrlPage(now_);
     const std::string body = testing::BodyText(reply);
     EXPECT_EQ(testing::StatusLineOf(reply.head), "HTTP/1.1 400 Bad Request");
     EXPECT_EQ(std::count(body.begin(), body.end(), '\n'), 11);
@@ -88,19 +88,19 @@ TEST_F(ErrorPagesTest, NoticePagesAreTwelveLinesWithoutAFinalLineEnd) {
               std::string::npos);
 
     const std::pair<Reply, std::string> others[] = {
-        {SendCgiErrorPage(Scope("")), "HTTP/1.1 500 Internal Server Error"},
-        {SendPerlDisabledPage(Scope("")), "HTTP/1.1 403 Forbidden"},
-        {SendPerlMissingPage(Scope("")), "HTTP/1.1 500 Internal Server Error"},
-        {SendTooLargePage(Scope("")), "HTTP/1.1 413 Content Too Large"},
-        {SendNotImplementedPage(Scope("")), "HTTP/1.1 501 Not Implemented"}};
+        {SendCgiErrorPage(now_), "HTTP/1.1 500 Internal Server Error"},
+        {SendPerlDisabledPage(now_), "HTTP/1.1 403 Forbidden"},
+        {SendPerlMissingPage(now_), "HTTP/1.1 500 Internal Server Error"},
+        {SendTooLargePage(now_), "HTTP/1.1 413 Content Too Large"},
+        {SendNotImplementedPage(now_), "HTTP/1.1 501 Not Implemented"}};
     for (const auto& [page, status] : others) {
         EXPECT_EQ(testing::StatusLineOf(page.head), status);
         EXPECT_NE(page.head.find("Expires: Sun, 1 Mar 2026 09:00:00 GMT"), std::string::npos);
     }
-    EXPECT_NE(testing::BodyText(SendPerlDisabledPage(Scope("")))
+    EXPECT_NE(testing::BodyText(SendPerlDisabledPage(now_))
                   .find("<p><b>Error Executing Perl Script</b></p>"),
               std::string::npos);
-    EXPECT_NE(testing::BodyText(SendNotImplementedPage(Scope("")))
+    EXPECT_NE(testing::BodyText(SendNotImplementedPage(now_))
                   .find("<title>Quorvane2000 Request Error</title>"),
               std::string::npos);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "config/list_files.h"
 #include "support/reply_text.h"
 #include "support/temp_folder.h"
@@ -110,16 +112,23 @@ TEST_F(RequestHandlerTest, ScriptCandidatesFollowTheirDirectorysPermissions) {
     EXPECT_EQ(testing::BodyText(Handle("GET /prog.exe HTTP/1.0\r\n\r\n").reply), "binary");
 
     // CGI on: handed to the gateway with the folder it resolves to.
+    const auto script = folder_.Write("www/cgi-bin/test.pl", "print 1;");
     folder_.Write("quorvane.ini",
-                  "[HomePage]\r\nRootDirectory=www\r\nScriptAllowed=1\r\n[CGI]\r\nEnabled=1\r\n");
-    const Outcome script = Handle("GET /cgi-bin/test.pl?x=1 HTTP/1.0\r\n\r\n");
-    ASSERT_TRUE(script.script.has_value());
-    EXPECT_EQ(script.script->directory, "/cgi-bin/");
-    EXPECT_EQ(script.script->scriptName, "test.pl");
-    EXPECT_EQ(script.script->query, "x=1");
-    EXPECT_EQ(script.script->physicalDirectory, (folder_.Path() / "www/cgi-bin/").string());
+                  "[HomePage]\r\nRootDirectory=www\r\nScriptAllowed=1\r\n"
+                  "[CGI]\r\nEnabled=1\r\nEnablePerl=1\r\nPerlLocation=/usr/bin/perl\r\n");
+    const Outcome run = Handle("GET /cgi-bin/test.pl?x=1 HTTP/1.0\r\n\r\n");
+    ASSERT_TRUE(run.script.has_value());
+    EXPECT_EQ(run.script->argv, (std::vector<std::string>{"/usr/bin/perl", script.string()}));
+    EXPECT_EQ(run.script->workFolder, script.parent_path().string());
+    const auto& environment = run.script->environment;
+    for (const char* entry : {"QUERY_STRING=x=1", "SCRIPT_NAME=test.pl", "PATH_INFO=/cgi-bin/"}) {
+        EXPECT_NE(std::find(environment.begin(), environment.end(), entry), environment.end())
+            << entry;
+    }
 
     // A virtual directory's own flags decide there.
+    folder_.Write("scripts/run.exe", "");
+    folder_.Write("scripts/run.cgi", "");
     folder_.Write("dirs.lst",
                   "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n"
                   "\"/bin/\",\"scripts\",\"No\",\"No\",\"Yes\"\r\n");

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <ctime>
 
+#include "responses/request_head.h"
 #include "server/access_log.h"
 
 namespace quorvane::server {
@@ -79,8 +80,8 @@ TEST(RequestHeaders, FoundAtALineStartInAnyLetterCase) {
         "X-Note: Authorization: fake\r\n"
         "authorization:   Basic abc  \r\n"
         "Content-length:12\r\n\r\n";
-    EXPECT_EQ(GetHeaderValue(kHead, "Authorization"), "Basic abc");
-    EXPECT_EQ(GetHeaderValue(kHead, "Host"), std::nullopt);
+    EXPECT_EQ(responses::GetHeaderValue(kHead, "Authorization"), "Basic abc");
+    EXPECT_EQ(responses::GetHeaderValue(kHead, "Host"), std::nullopt);
     EXPECT_EQ(ContentLength(kHead), 12u);
     EXPECT_EQ(ContentLength("POST / HTTP/1.1\r\nContent-Length: x\r\n\r\n"), 0u);
     EXPECT_EQ(ContentLength("POST / HTTP/1.1\r\nContent-Length: 99999999999999999999999\r\n\r\n"),

@@ -35,6 +35,9 @@ RawClient::~RawClient() {
 bool RawClient::Send(std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) {
+            continue;
+        }
         if (sent <= 0) {
             return false;
         }
@@ -52,6 +55,9 @@ std::string RawClient::ReadAll() {
     char chunk[65536];
     for (;;) {
         const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
+        if (got < 0 && errno == EINTR) {
+            continue;  // a child of the server ended; keep reading
+        }
         if (got <= 0) {
             return reply;
         }
@@ -61,7 +67,10 @@ std::string RawClient::ReadAll() {
 
 bool RawClient::ClosedWithoutReply() {
     char byte;
-    const ssize_t got = ::recv(fd_, &byte, 1, 0);
+    ssize_t got = ::recv(fd_, &byte, 1, 0);
+    while (got < 0 && errno == EINTR) {
+        got = ::recv(fd_, &byte, 1, 0);
+    }
     return got == 0 || (got < 0 && errno == ECONNRESET);  // a timeout is no close
 }
 

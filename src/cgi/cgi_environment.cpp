@@ -1,0 +1,77 @@
+#include "cgi/cgi_environment.h"
+
+#include <cctype>
+
+#include "config/text.h"
+#include "responses/request_head.h"
+
+namespace quorvane::cgi {
+
+namespace {
+
+// Headers that have variables of their own, or that a script must not see.
+bool HasOwnVariable(std::string_view name) {
+    for (std::string_view own : {"Authorization", "Content-Type", "Content-Length", "Accept"}) {
+        if (config::EqualsIgnoringCase(name, own)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// HTTP_ plus the name in upper case with "-" as "_", for every other header.
+void AddHeaderVariables(std::string_view head, std::vector<std::string>& environment) {
+    responses::ForEachHeader(head, [&](std::string_view name, std::string_view value) {
+        bool token = true;
+        for (char c : name) {
+            token = token && (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_');
+        }
+        if (!token || HasOwnVariable(name)) {
+            return;
+        }
+        std::string variable = "HTTP_" + config::ToUpperAscii(name);
+        for (char& c : variable) {
+            c = c == '-' ? '_' : c;
+        }
+        environment.push_back(variable + "=" + std::string(value));
+    });
+}
+
+}  // namespace
+
+std::vector<std::string> BuildEnvironment(const EnvironmentInputs& in) {
+    std::vector<std::string> environment;
+    auto add = [&](std::string_view name, std::string_view value) {
+        environment.push_back(std::string(name) + "=" + std::string(value));
+    };
+    add("SERVER_SOFTWARE", kServerSoftware);
+    add("SERVER_NAME", in.hostName);
+    add("SERVER_PORT", std::to_string(in.serverPort));
+    if (in.post) {
+        add("QUERY_STRING", "");
+        add("CONTENT_LENGTH", std::to_string(in.contentLength));
+        const std::string_view type =
+            responses::GetHeaderValue(in.head, "Content-Type").value_or("");
+        add("CONTENT_TYPE", type.empty() ? "application/x-www-form-urlencoded" : type);
+    } else {
+        add("QUERY_STRING", in.query);
+        add("CONTENT_LENGTH", std::to_string(in.query.size()));
+    }
+    add("GATEWAY_INTERFACE", "CGI/1.1");
+    add("HTTP_ACCEPT", responses::GetHeaderValue(in.head, "Accept").value_or(""));
+    add("PATH_TRANSLATED", in.physicalDirectory);
+    add("REMOTE_ADDR", in.peerAddress);
+    add("REQUEST_METHOD", in.method);
+    add("SCRIPT_NAME", in.scriptName);
+    add("SERVER_PROTOCOL", "HTTP/1.1");
+    add("PATH_INFO", in.requestDirectory);
+    add("PATH", "/usr/local/bin:/usr/bin:/bin");
+    AddHeaderVariables(in.head, environment);
+    if (in.remoteUser) {
+        add("AUTH_TYPE", "Basic");
+        add("REMOTE_USER", *in.remoteUser);
+    }
+    return environment;
+}
+
+}  // namespace quorvane::cgi

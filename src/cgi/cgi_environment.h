@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvane::cgi {
+
+inline constexpr std::string_view kServerSoftware = "Quorvane2000 2.1.0";
+
+// What the CGI/1.1 environment is made of for one request.
+struct EnvironmentInputs {
+    bool post = false;
+    std::string_view method;  // "GET", "HEAD" or "POST"
+    std::string_view head;    // the request head, for HTTP_* variables
+    std::string_view query;
+    std::size_t contentLength = 0;
+    std::string_view hostName;
+    uint16_t serverPort = 80;
+    std::string_view physicalDirectory;
+    std::string_view requestDirectory;
+    std::string_view peerAddress;
+    std::string_view scriptName;
+    std::optional<std::string> remoteUser;  // set for an authenticated request
+};
+
+// The NAME=value entries in their fixed order, then PATH, the request's other
+// headers as HTTP_*, and AUTH_TYPE with REMOTE_USER when authenticated.
+std::vector<std::string> BuildEnvironment(const EnvironmentInputs& inputs);
+
+}  // namespace quorvane::cgi

@@ -1,0 +1,176 @@
+#include "cgi/cgi_gateway.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "cgi/cgi_environment.h"
+#include "config/list_file.h"
+#include "config/text.h"
+#include "responses/authentication.h"
+#include "responses/document_server.h"
+#include "responses/error_pages.h"
+#include "responses/request_head.h"
+
+namespace quorvane::cgi {
+
+using responses::ErrorCode;
+using responses::Reply;
+
+namespace {
+
+bool IsRegularFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// The extension is what follows the first "." of the script's file name; only
+// "pl" and "cgi" (any letter case) run under the interpreter.
+bool IsPerlScript(std::string_view scriptName) {
+    const size_t slash = scriptName.rfind('/');
+    const std::string_view file =
+        slash == std::string_view::npos ? scriptName : scriptName.substr(slash + 1);
+    const size_t dot = file.find('.');
+    const std::string_view extension = dot == std::string_view::npos ? "" : file.substr(dot + 1);
+    return config::EqualsIgnoringCase(extension, "pl") ||
+           config::EqualsIgnoringCase(extension, "cgi");
+}
+
+std::chrono::seconds TimeLimit(const config::Settings& settings) {
+    const double seconds = config::LeadingNumber(settings.Read("CGI", "Timeout", "30"));
+    return std::chrono::seconds(seconds >= 1 ? static_cast<long>(std::min(seconds, 86400.0)) : 30);
+}
+
+}  // namespace
+
+ScriptDecision PrepareScript(const ScriptRequest& request, const responses::RequestScope& scope) {
+    ScriptDecision decision{Reply{}, "\r\n"};
+    const std::vector<std::string> barred =
+        config::ReadSingleFields(scope.folder.ListFilePath(config::kNoCgiList));
+    if (std::find(barred.begin(), barred.end(), request.peerAddress) != barred.end()) {
+        decision.action = responses::SendErrorPage(ErrorCode::k404_3, scope);
+        decision.logView = " ** IP Blocked (CGI) **\r\n";
+        return decision;
+    }
+
+    const std::string_view authorization =
+        responses::GetHeaderValue(request.head, "Authorization").value_or("");
+    std::optional<std::string> remoteUser;
+    if (responses::RequiresAuthentication(request.record, scope.settings)) {
+        if (!responses::AuthenticateRequest(authorization,
+                                            scope.folder.ListFilePath(config::kUsersList))) {
+            decision.action = responses::SendAuthChallenge(request.directory);
+            return decision;
+        }
+        remoteUser = responses::ParseBasicCredentials(authorization)->user;
+    }
+
+    std::string folder = request.physicalDirectory;
+    if (folder.empty() || folder.back() != '/') {
+        folder += '/';
+    }
+    const std::string scriptPath = folder + request.scriptName;
+    if (responses::NamesHiddenEntry(request.scriptName) || !IsRegularFile(scriptPath)) {
+        decision.action = responses::SendErrorPage(ErrorCode::k404_4, scope);
+        return decision;
+    }
+
+    ScriptLaunch launch;
+    if (IsPerlScript(request.scriptName)) {
+        if (!config::FlagNotZero(scope.settings.Read("CGI", "EnablePerl", "0"))) {
+            decision.action = responses::SendPerlDisabledPage(scope.now);
+            return decision;
+        }
+        const std::string perl = scope.settings.Read("CGI", "PerlLocation", "/usr/bin/perl");
+        const std::string interpreter = scope.folder.Resolve(perl).string();
+        if (!IsRegularFile(interpreter)) {
+            decision.action = responses::SendPerlMissingPage(scope.now);
+            return decision;
+        }
+        launch.argv = {interpreter, scriptPath};
+    } else {
+        launch.argv = {scriptPath};
+    }
+    launch.workFolder = scriptPath.substr(0, scriptPath.rfind('/'));
+
+    const bool post = request.method == "POST";
+    launch.environment = BuildEnvironment({.post = post,
+                                           .method = request.method,
+                                           .head = request.head,
+                                           .query = request.query,
+                                           .contentLength = request.body.size(),
+                                           .hostName = scope.host.hostName,
+                                           .serverPort = request.serverPort,
+                                           .physicalDirectory = request.physicalDirectory,
+                                           .requestDirectory = request.directory,
+                                           .peerAddress = request.peerAddress,
+                                           .scriptName = request.scriptName,
+                                           .remoteUser = remoteUser});
+    if (post) {
+        launch.input = std::string(request.body) + "\r\n";
+    }
+    launch.timeLimit = TimeLimit(scope.settings);
+    decision.action = std::move(launch);
+    return decision;
+}
+
+std::optional<Reply> ComposeCgiReply(std::string output) {
+    if (config::StartsWith(output, "HTTP/")) {
+        Reply relayed;
+        relayed.body = std::move(output);
+        return relayed;
+    }
+    std::string status;
+    bool hasLocation = false;
+    bool hasLength = false;
+    std::string headers;
+    size_t position = 0;
+    for (;;) {
+        const size_t end = output.find('\n', position);
+        if (end == std::string::npos) {
+            return std::nullopt;  // no empty line: no header block
+        }
+        std::string_view line(output.data() + position, end - position);
+        position = end + 1;
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (line.empty()) {
+            break;
+        }
+        const size_t colon = line.find(':');
+        if (colon == std::string_view::npos || colon == 0) {
+            return std::nullopt;
+        }
+        const std::string_view name = line.substr(0, colon);
+        const std::string_view value = config::TrimBlanks(line.substr(colon + 1));
+        if (config::EqualsIgnoringCase(name, "Status")) {
+            status = std::string(value);
+            continue;
+        }
+        if (config::EqualsIgnoringCase(name, "Connection")) {
+            continue;  // every reply closes its connection
+        }
+        hasLocation = hasLocation || config::EqualsIgnoringCase(name, "Location");
+        hasLength = hasLength || config::EqualsIgnoringCase(name, "Content-Length");
+        headers += line;
+        headers += "\r\n";
+    }
+    if (status.empty()) {
+        status = hasLocation ? "302 Found" : "200 OK";
+    }
+    if (status.size() < 3 || !std::all_of(status.begin(), status.begin() + 3,
+                                          [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    Reply reply;
+    reply.body = output.substr(position);
+    reply.head = "HTTP/1.1 " + status + "\r\nServer: Quorvane2000\r\n" + headers;
+    if (!hasLength) {
+        reply.head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+    }
+    reply.head += "Connection: close\r\n\r\n";
+    return reply;
+}
+
+}  // namespace quorvane::cgi

@@ -1,0 +1,186 @@
+#include "cgi/cgi_gateway.h"
+
+#include <gtest/gtest.h>
+
+#include "cgi/cgi_environment.h"
+#include "support/reply_text.h"
+#include "support/temp_folder.h"
+
+namespace quorvane::cgi {
+namespace {
+
+TEST(CgiEnvironment, GetEntriesInTheirOrder) {
+    const std::string head =
+        "GET /cgi-bin/t.pl?a=1&b=2 HTTP/1.1\r\nHost: desk:8080\r\nAccept: text/html\r\n"
+        "User-Agent: test\r\nCookie: k=v\r\nAuthorization: Basic Ym9iOnNlY3JldA==\r\n"
+        "Content-Length: 0\r\nX-Dashed-Name: yes\r\nbad header line\r\n\r\n";
+    EXPECT_EQ(BuildEnvironment({.method = "GET",
+                                .head = head,
+                                .query = "a=1&b=2",
+                                .hostName = "desk",
+                                .serverPort = 8080,
+                                .physicalDirectory = "/srv/www/cgi-bin/",
+                                .requestDirectory = "/cgi-bin/",
+                                .peerAddress = "10.0.0.7",
+                                .scriptName = "t.pl",
+                                .remoteUser = "bob"}),
+              (std::vector<std::string>{"SERVER_SOFTWARE=Quorvane2000 2.1.0",
+                                        "SERVER_NAME=desk",
+                                        "SERVER_PORT=8080",
+                                        "QUERY_STRING=a=1&b=2",
+                                        "CONTENT_LENGTH=7",
+                                        "GATEWAY_INTERFACE=CGI/1.1",
+                                        "HTTP_ACCEPT=text/html",
+                                        "PATH_TRANSLATED=/srv/www/cgi-bin/",
+                                        "REMOTE_ADDR=10.0.0.7",
+                                        "REQUEST_METHOD=GET",
+                                        "SCRIPT_NAME=t.pl",
+                                        "SERVER_PROTOCOL=HTTP/1.1",
+                                        "PATH_INFO=/cgi-bin/",
+                                        "PATH=/usr/local/bin:/usr/bin:/bin",
+                                        "HTTP_HOST=desk:8080",
+                                        "HTTP_USER_AGENT=test",
+                                        "HTTP_COOKIE=k=v",
+                                        "HTTP_X_DASHED_NAME=yes",
+                                        "AUTH_TYPE=Basic",
+                                        "REMOTE_USER=bob"}));
+}
+
+TEST(CgiEnvironment, PostEntriesInTheirOrder) {
+    const std::string head =
+        "POST /f.pl?ignored HTTP/1.1\r\ncontent-type: multipart/form-data\r\n\r\n";
+    EXPECT_EQ(BuildEnvironment({.post = true,
+                                .method = "POST",
+                                .head = head,
+                                .query = "ignored",
+                                .contentLength = 12,
+                                .hostName = "desk",
+                                .physicalDirectory = "www/",
+                                .requestDirectory = "/",
+                                .peerAddress = "10.0.0.7",
+                                .scriptName = "f.pl"}),
+              (std::vector<std::string>{
+                  "SERVER_SOFTWARE=Quorvane2000 2.1.0", "SERVER_NAME=desk", "SERVER_PORT=80",
+                  "QUERY_STRING=", "CONTENT_LENGTH=12", "CONTENT_TYPE=multipart/form-data",
+                  "GATEWAY_INTERFACE=CGI/1.1", "HTTP_ACCEPT=", "PATH_TRANSLATED=www/",
+                  "REMOTE_ADDR=10.0.0.7", "REQUEST_METHOD=POST", "SCRIPT_NAME=f.pl",
+                  "SERVER_PROTOCOL=HTTP/1.1", "PATH_INFO=/", "PATH=/usr/local/bin:/usr/bin:/bin"}));
+    const auto plain =
+        BuildEnvironment({.post = true, .method = "POST", .head = "POST / HTTP/1.0\r\n\r\n"});
+    EXPECT_EQ(plain[5], "CONTENT_TYPE=application/x-www-form-urlencoded");
+}
+
+TEST(CgiOutput, HeaderBlocksBecomeTheHead) {
+    EXPECT_EQ(testing::WireText(*ComposeCgiReply("Content-Type: text/plain\n\nhello")),
+              "HTTP/1.1 200 OK\r\nServer: Quorvane2000\r\nContent-Type: text/plain\r\n"
+              "Content-Length: 5\r\nConnection: close\r\n\r\nhello");
+    EXPECT_EQ(testing::WireText(*ComposeCgiReply(
+                  "Status: 404 Not Found\r\nX-A: 1\r\nConnection: keep-alive\r\n\r\n")),
+              "HTTP/1.1 404 Not Found\r\nServer: Quorvane2000\r\nX-A: 1\r\n"
+              "Content-Length: 0\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(ComposeCgiReply("Location: /moved.htm\r\n\r\n")->head.substr(0, 20),
+              "HTTP/1.1 302 Found\r\n");
+    EXPECT_EQ(testing::WireText(*ComposeCgiReply("Content-Length: 2\r\n\r\nab")),
+              "HTTP/1.1 200 OK\r\nServer: Quorvane2000\r\nContent-Length: 2\r\n"
+              "Connection: close\r\n\r\nab");
+}
+
+TEST(CgiOutput, FullRepliesAreRelayedAndBrokenOutputRefused) {
+    const std::string full = "HTTP/1.0 200 OK\r\nX: y\r\n\r\nraw \x01 bytes";
+    EXPECT_EQ(testing::WireText(*ComposeCgiReply(full)), full);
+    EXPECT_FALSE(ComposeCgiReply("").has_value());
+    EXPECT_FALSE(ComposeCgiReply("just a body without headers\n\n").has_value());
+    EXPECT_FALSE(ComposeCgiReply("Content-Type: text/plain\r\nno empty line").has_value());
+    EXPECT_FALSE(ComposeCgiReply("Status: fine\r\n\r\n").has_value());
+}
+
+class PrepareScriptTest : public ::testing::Test {
+  protected:
+    PrepareScriptTest() {
+        folder_.Write("users.lst", "\"bob\",\"secret\"\r\n");
+        script_ = folder_.Write("cgi/run.pl", "print 1;").string();
+        UseSettings("[CGI]\nEnablePerl=1\nPerlLocation=/usr/bin/perl\nTimeout=7\n");
+    }
+
+    void UseSettings(std::string_view text) { settings_ = config::Settings::Parse(text); }
+
+    ScriptDecision Prepare(std::string name, std::string_view head = "GET / HTTP/1.0\r\n\r\n",
+                           std::optional<responses::VirtualDirectory> record = std::nullopt,
+                           std::string_view method = "GET", std::string_view body = "") {
+        return PrepareScript({.method = method,
+                              .head = head,
+                              .body = body,
+                              .directory = "/cgi/",
+                              .scriptName = std::move(name),
+                              .physicalDirectory = (folder_.Path() / "cgi").string(),
+                              .record = std::move(record),
+                              .peerAddress = "10.0.0.7"},
+                             {program_, settings_, host_, std::chrono::system_clock::now()});
+    }
+
+    static std::string Status(const ScriptDecision& decision) {
+        return testing::StatusLineOf(std::get<responses::Reply>(decision.action).head);
+    }
+    static const ScriptLaunch& Launch(const ScriptDecision& decision) {
+        return std::get<ScriptLaunch>(decision.action);
+    }
+
+    testing::TempFolder folder_;
+    config::ProgramFolder program_ = folder_.Program();
+    config::Settings settings_;
+    responses::HostIdentity host_{"desk", "10.0.0.2"};
+    std::string script_;
+};
+
+TEST_F(PrepareScriptTest, ChoosesTheInterpreterByTheFileNamesExtension) {
+    folder_.Write("cgi/run.Cgi", "");
+    folder_.Write("cgi/my.test.pl", "");
+    folder_.Write("cgi/tool.exe", "");
+    EXPECT_EQ(Launch(Prepare("run.pl")).argv, (std::vector<std::string>{"/usr/bin/perl", script_}));
+    EXPECT_EQ(Launch(Prepare("run.Cgi")).argv.size(), 2u);
+    EXPECT_EQ(Launch(Prepare("my.test.pl")).argv.size(), 1u);  // extension "test.pl": run directly
+    EXPECT_EQ(Launch(Prepare("tool.exe")).argv,
+              (std::vector<std::string>{(folder_.Path() / "cgi/tool.exe").string()}));
+    EXPECT_EQ(Launch(Prepare("run.pl")).workFolder, (folder_.Path() / "cgi").string());
+    EXPECT_EQ(Launch(Prepare("run.pl")).timeLimit, std::chrono::seconds(7));
+}
+
+TEST_F(PrepareScriptTest, RefusalsAnswerAtOnce) {
+    EXPECT_EQ(Status(Prepare("absent.pl")), "HTTP/1.1 404 Not Found");
+    EXPECT_EQ(Status(Prepare(".hidden.pl")), "HTTP/1.1 404 Not Found");
+    folder_.Write("nocgi.lst", "\"10.0.0.7\"\r\n");
+    const ScriptDecision barred = Prepare("run.pl");
+    EXPECT_EQ(Status(barred), "HTTP/1.1 403 Forbidden");
+    EXPECT_EQ(barred.logView, " ** IP Blocked (CGI) **\r\n");
+    std::filesystem::remove(folder_.Path() / "nocgi.lst");
+
+    UseSettings("[CGI]\nEnablePerl=0\n");
+    EXPECT_EQ(Status(Prepare("run.pl")), "HTTP/1.1 403 Forbidden");
+    folder_.Write("cgi/tool.exe", "");
+    EXPECT_TRUE(std::holds_alternative<ScriptLaunch>(Prepare("tool.exe").action));
+    UseSettings("[CGI]\nEnablePerl=1\nPerlLocation=/nowhere/perl\n");
+    EXPECT_EQ(Status(Prepare("run.pl")), "HTTP/1.1 500 Internal Server Error");
+}
+
+TEST_F(PrepareScriptTest, ProtectedScriptsRunOnlyForAcceptedCredentials) {
+    const responses::VirtualDirectory secure{"/cgi/", "cgi", "Yes", "Yes", "No"};
+    EXPECT_EQ(Status(Prepare("run.pl", "GET / HTTP/1.0\r\n\r\n", secure)),
+              "HTTP/1.0 401 Unauthorized");
+    const ScriptDecision allowed = Prepare(
+        "run.pl", "GET / HTTP/1.0\r\nAuthorization: Basic Ym9iOnNlY3JldA==\r\n\r\n", secure);
+    const auto& environment = Launch(allowed).environment;
+    EXPECT_EQ(environment.back(), "REMOTE_USER=bob");
+
+    UseSettings("[HomePage]\nSecure=1\n[CGI]\nEnablePerl=1\nPerlLocation=/usr/bin/perl\n");
+    EXPECT_EQ(Status(Prepare("absent.pl")), "HTTP/1.0 401 Unauthorized");  // before the disk
+}
+
+TEST_F(PrepareScriptTest, PostBodiesGoToStandardInputWithCrLf) {
+    const ScriptDecision post = Prepare("run.pl", "POST / HTTP/1.0\r\nContent-Length: 3\r\n\r\n",
+                                        std::nullopt, "POST", "a=1");
+    EXPECT_EQ(Launch(post).input, "a=1\r\n");
+    EXPECT_EQ(Launch(Prepare("run.pl")).input, "");
+}
+
+}  // namespace
+}  // namespace quorvane::cgi
