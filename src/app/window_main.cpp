@@ -4,6 +4,7 @@
 
 #include "app/program_path.h"
 #include "ui/control/control_window.h"
+#include "ui/options/options_dialog.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -21,6 +22,14 @@ int main(int argc, char** argv) {
          messages,
          desktop,
          {}});
+    quorvane::ui::QtFilePickers pickers;
+    window.SetOptionsDialog([&](QWidget* parent) {
+        quorvane::ui::OptionsDialog dialog(
+            {window.Control().Folder(), messages, pickers,
+             [&](const QString& folder) { window.ShowRootDirectory(folder); }},
+            parent);
+        dialog.exec();
+    });
     window.Startup();
     return QApplication::exec();
 }

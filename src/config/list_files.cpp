@@ -1,6 +1,5 @@
 #include "config/list_files.h"
 
-#include <algorithm>
 #include <system_error>
 
 #include "config/text.h"
@@ -48,20 +47,6 @@ void RepairListFiles(const ProgramFolder& folder, const Settings& settings) {
             rule.create(folder);
         }
     }
-}
-
-bool AppendUser(const ProgramFolder& folder, std::string_view name, std::string_view password) {
-    const auto path = folder.ListFilePath(kUsersList);
-    std::vector<Record> users = ReadRecords(path, 2);
-    users.push_back({std::string(name), std::string(password)});
-    return WriteRecords(path, users, kUsersListMode);
-}
-
-bool RemoveUser(const ProgramFolder& folder, std::string_view name) {
-    const auto path = folder.ListFilePath(kUsersList);
-    std::vector<Record> users = ReadRecords(path, 2);
-    std::erase_if(users, [name](const Record& record) { return record[0] == name; });
-    return WriteRecords(path, users, kUsersListMode);
 }
 
 }  // namespace quorvane::config

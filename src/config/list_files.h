@@ -25,10 +25,4 @@ void RepairListFiles(const ProgramFolder& folder, const Settings& settings);
 // The user list holds passwords, so a new one is readable by its owner only.
 inline constexpr mode_t kUsersListMode = 0600;
 
-bool AppendUser(const ProgramFolder& folder, std::string_view name, std::string_view password);
-
-// Drops every record of exactly that name (letter case significant); a
-// missing list counts as empty.
-bool RemoveUser(const ProgramFolder& folder, std::string_view name);
-
 }  // namespace quorvane::config

@@ -1,7 +1,6 @@
 #include "config/list_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "config/list_files.h"
 #include "support/temp_folder.h"
@@ -75,22 +74,6 @@ TEST(ListFiles, RepairWritesOnlyMissingListsWhoseFlagIsOne) {
     RepairListFiles(program, Settings::Parse("[Fault]\nRebuildMIME=1\nRebuildDIRS=1\n"));
     EXPECT_EQ(ReadSingleFields(folder.Path() / "mime.lst").back(), "wav,audio,x-wav");
     EXPECT_EQ(folder.Read("dirs.lst"), "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n");
-}
-
-TEST(ListFiles, UsersAreAddedAndRemovedByExactNameInAPrivateFile) {
-    testing::TempFolder folder;
-    const ProgramFolder program = folder.Program();
-    ASSERT_TRUE(AppendUser(program, "Bob", "one"));
-    ASSERT_TRUE(AppendUser(program, "bob", "two"));
-    ASSERT_TRUE(AppendUser(program, "carol", "x,y"));
-    struct stat info {};
-    ::stat((folder.Path() / "users.lst").c_str(), &info);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
-
-    ASSERT_TRUE(RemoveUser(program, "bob"));
-    EXPECT_EQ(ReadRecords(folder.Path() / "users.lst", 2),
-              (std::vector<Record>{{"Bob", "one"}, {"carol", "x,y"}}));
-    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "users.pjc"));
 }
 
 }  // namespace

@@ -384,6 +384,10 @@ void ControlWindow::RefreshLog() {
     control_.RefreshLog();
 }
 
+void ControlWindow::ShowRootDirectory(const QString& folder) {
+    serverLoc_->setText(FromStd(control_.Folder().Resolve(folder.toStdString()).string()));
+}
+
 void ControlWindow::RestoreWindow() {
     showNormal();
     raise();

@@ -54,6 +54,9 @@ class ControlWindow : public QMainWindow {
     server::EngineObserver& Observer() { return bridge_; }
     QSystemTrayIcon* Tray() const { return tray_; }
 
+    // The root folder label follows the options dialog's choice.
+    void ShowRootDirectory(const QString& folder);
+
     void ToggleServer();
     void RefreshLog();
     void RestoreWindow();

@@ -18,52 +18,14 @@
 #include "config/settings_file.h"
 #include "support/http_client.h"
 #include "support/temp_folder.h"
+#include "support/ui_fakes.h"
 
 namespace quorvane::ui {
 namespace {
 
-class FakeMessages : public MessageBoxes {
-  public:
-    void Warning(const QString& text, const QString& title) override {
-        warnings.push_back(title + ": " + text);
-    }
-    bool Question(const QString& text, const QString& title) override {
-        questions.push_back(title + ": " + text);
-        return answer;
-    }
-    std::vector<QString> warnings;
-    std::vector<QString> questions;
-    bool answer = true;
-};
-
-class FakeDesktop : public DesktopServices {
-  public:
-    bool OpenUrl(const QString& url) override {
-        opened.push_back(url);
-        return browserFound;
-    }
-    bool OpenFolder(const QString& path) override {
-        opened.push_back(path);
-        return true;
-    }
-    bool TrayAvailable() const override { return tray; }
-    std::vector<QString> opened;
-    bool browserFound = true;
-    bool tray = true;
-};
-
-// Processes events until the condition holds; false after five seconds.
-bool WaitUntil(const std::function<bool()>& condition) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > 5000) {
-            return false;
-        }
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using testing::FakeDesktop;
+using testing::FakeMessages;
+using testing::WaitUntil;
 
 class ControlWindowTest : public ::testing::Test {
   protected:
@@ -301,10 +263,3 @@ TEST_F(ControlWindowTest, TheLogViewKeepsItsLast5000Lines) {
 
 }  // namespace
 }  // namespace quorvane::ui
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

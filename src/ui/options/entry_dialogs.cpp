@@ -1,0 +1,267 @@
+#include "ui/options/entry_dialogs.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace quorvane::ui {
+
+namespace {
+
+std::string Text(const QLineEdit* box) {
+    return box->text().toStdString();
+}
+
+QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLineEdit* Box(const char* name, QWidget* parent) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    return box;
+}
+
+QLabel* Label(const char* name, const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setWordWrap(true);
+    return label;
+}
+
+QHBoxLayout* ButtonRow(QPushButton* ok, QPushButton* cancel) {
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    return row;
+}
+
+}  // namespace
+
+bool ReportEdit(MessageBoxes& messages, Edit result, const QString& title) {
+    switch (result) {
+        case Edit::kDone:
+            return true;
+        case Edit::kUnstorable:
+            messages.Warning(
+                QStringLiteral(
+                    "This entry cannot contain a double quotation mark or a line break."),
+                title);
+            return false;
+        case Edit::kWriteFailed:
+            messages.Warning(QStringLiteral("The list file could not be written, so the change "
+                                            "was not kept."),
+                             title);
+            return false;
+        default:
+            return false;
+    }
+}
+
+AddDirectoryDialog::AddDirectoryDialog(VirtualDirectoryEditor& editor, MessageBoxes& messages,
+                                       FilePickers& pickers, QWidget* parent)
+    : QDialog(parent), editor_(editor), messages_(messages) {
+    setObjectName(QStringLiteral("frmAddDirectory"));
+    setWindowTitle(QStringLiteral("Add Virtual Directory"));
+    setModal(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Label("Label1",
+                            QStringLiteral("Please type in the name of the Virtual Directory and "
+                                           "then browse to find the location that the Virtual "
+                                           "Directory points to."),
+                            this));
+    auto* form = new QFormLayout;
+    name_ = Box("VDirName", this);
+    form->addRow(Label("Label2", QStringLiteral("Virtual Directory"), this), name_);
+    location_ = Box("Physical", this);
+    auto* browse = Button("Command1", QStringLiteral("Browse..."), this);
+    browse->setToolTip(QStringLiteral("Browse Drive(s)"));
+    auto* locationRow = new QHBoxLayout;
+    locationRow->addWidget(location_);
+    locationRow->addWidget(browse);
+    form->addRow(Label("Label3", QStringLiteral("Location"), this), locationRow);
+    layout->addLayout(form);
+
+    auto* attributes = new QGroupBox(QStringLiteral("Directory Attributes"), this);
+    attributes->setObjectName(QStringLiteral("Frame1"));
+    auto* attributeLayout = new QVBoxLayout(attributes);
+    secure_ = new QCheckBox(
+        QStringLiteral("Secure This Virtual Directory (User Authentication required)."),
+        attributes);
+    secure_->setObjectName(QStringLiteral("SecureDir"));
+    script_ =
+        new QCheckBox(QStringLiteral("Allow Scripting Access (PERL Script Execution)"), attributes);
+    script_->setObjectName(QStringLiteral("ScriptAllowed"));
+    exe_ = new QCheckBox(QStringLiteral("Allow EXE Files to be CGI Scripts (EXE File Execution)"),
+                         attributes);
+    exe_->setObjectName(QStringLiteral("EXEAllowed"));
+    for (QCheckBox* box : {secure_, script_, exe_}) {
+        attributeLayout->addWidget(box);
+    }
+    layout->addWidget(attributes);
+    auto* ok = Button("Command2", QStringLiteral("OK"), this);
+    auto* cancel = Button("Command3", QStringLiteral("&Cancel"), this);
+    layout->addLayout(ButtonRow(ok, cancel));
+
+    connect(browse, &QPushButton::clicked, this, [this, &pickers] {
+        const QString start = location_->text().isEmpty() ? QDir::currentPath() : location_->text();
+        if (const auto folder =
+                pickers.ChooseFolder(this, QStringLiteral("Select Virtual Directory"), start)) {
+            location_->setText(*folder);
+        }
+    });
+    connect(ok, &QPushButton::clicked, this, &AddDirectoryDialog::Ok);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void AddDirectoryDialog::Ok() {
+    const Edit result = editor_.Add(Text(name_), Text(location_), secure_->isChecked(),
+                                    script_->isChecked(), exe_->isChecked());
+    const QString create = QStringLiteral("Create Virtual Directory");
+    switch (result) {
+        case Edit::kNameMissing:
+            messages_.Warning(QStringLiteral("You must give a name to the Virtual Directory."),
+                              create);
+            name_->setFocus();
+            return;
+        case Edit::kLocationMissing:
+            messages_.Warning(
+                QStringLiteral("You must select a real location for the Virtual Directory."),
+                create);
+            location_->setFocus();
+            return;
+        case Edit::kDuplicate:
+            messages_.Warning(QStringLiteral("A Virtual Directory with this name already exists."),
+                              QStringLiteral("Add Virtual Directory"));
+            name_->clear();
+            name_->setFocus();
+            return;
+        default:
+            if (ReportEdit(messages_, result, QStringLiteral("Add Virtual Directory"))) {
+                accept();
+            }
+    }
+}
+
+AddressDialog::AddressDialog(AddressEditor& editor, MessageBoxes& messages, bool withDots,
+                             QWidget* parent)
+    : QDialog(parent), editor_(editor), messages_(messages) {
+    setObjectName(withDots ? QStringLiteral("frmEnterIPAddress") : QStringLiteral("frmBarCGI"));
+    setWindowTitle(QStringLiteral("Enter IP Address"));
+    setModal(true);
+    auto* layout = new QVBoxLayout(this);
+    auto* row = new QHBoxLayout;
+    for (int i = 0; i < 4; ++i) {
+        octets_[i] = Box(("Octet" + std::to_string(i + 1)).c_str(), this);
+        octets_[i]->setMaxLength(3);
+        octets_[i]->setMaximumWidth(48);
+        if (i > 0 && withDots) {
+            auto* dot = new QLabel(QStringLiteral("<b>.</b>"), this);
+            row->addWidget(dot);
+        }
+        row->addWidget(octets_[i]);
+    }
+    layout->addLayout(row);
+    auto* ok = Button("Command1", QStringLiteral("OK"), this);
+    auto* cancel = Button("Command2", QStringLiteral("&Cancel"), this);
+    layout->addLayout(ButtonRow(ok, cancel));
+    connect(ok, &QPushButton::clicked, this, &AddressDialog::Ok);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void AddressDialog::Ok() {
+    const Edit result =
+        editor_.Add({Text(octets_[0]), Text(octets_[1]), Text(octets_[2]), Text(octets_[3])});
+    const QString title = QStringLiteral("Quorvane2000");
+    if (result == Edit::kDuplicate || result == Edit::kBadAddressPart) {
+        messages_.Warning(
+            result == Edit::kDuplicate
+                ? QStringLiteral("The IP Address you have entered, is already in the list.")
+                : QStringLiteral("Each part of the IP Address must be a number from 0 to 255."),
+            title);
+        if (result == Edit::kDuplicate) {
+            for (QLineEdit* octet : octets_) {
+                octet->clear();
+            }
+        }
+        octets_[0]->setFocus();
+        return;
+    }
+    if (ReportEdit(messages_, result, title)) {
+        accept();
+    }
+}
+
+DocumentDialog::DocumentDialog(DocumentEditor& editor, MessageBoxes& messages, QWidget* parent)
+    : QDialog(parent), editor_(editor), messages_(messages) {
+    setObjectName(QStringLiteral("frmDocumentAdd"));
+    setWindowTitle(QStringLiteral("Add Default Document"));
+    setModal(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Label("Label1", QStringLiteral("Document Name"), this));
+    name_ = Box("Document", this);
+    layout->addWidget(name_);
+    auto* add = Button("Command1", QStringLiteral("&Add"), this);
+    auto* close = Button("Command2", QStringLiteral("&Close"), this);
+    layout->addLayout(ButtonRow(add, close));
+    connect(add, &QPushButton::clicked, this, &DocumentDialog::Add);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void DocumentDialog::Add() {
+    const Edit result = editor_.Add(Text(name_));
+    if (result == Edit::kNameMissing) {
+        messages_.Warning(
+            QStringLiteral("You must give a document name before it can be added to the list."),
+            QStringLiteral("Document Name Error"));
+        name_->setFocus();
+        return;
+    }
+    if (ReportEdit(messages_, result, QStringLiteral("Document Name Error"))) {
+        accept();
+    }
+}
+
+MimeDialog::MimeDialog(MimeEditor& editor, MessageBoxes& messages, QWidget* parent)
+    : QDialog(parent), editor_(editor), messages_(messages) {
+    setObjectName(QStringLiteral("frmAddMIME"));
+    setWindowTitle(QStringLiteral("Add MIME Type"));
+    setModal(true);
+    auto* layout = new QFormLayout(this);
+    extension_ = Box("FileExt", this);
+    type_ = Box("MIMEHeader", this);
+    layout->addRow(Label("Label1", QStringLiteral("File Extension (eg JPG):"), this), extension_);
+    layout->addRow(Label("Label2", QStringLiteral("Content Type (eg image/jpeg):"), this), type_);
+    auto* ok = Button("Command1", QStringLiteral("&OK"), this);
+    auto* cancel = Button("Command2", QStringLiteral("&Cancel"), this);
+    layout->addRow(ButtonRow(ok, cancel));
+    connect(ok, &QPushButton::clicked, this, &MimeDialog::Ok);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void MimeDialog::Ok() {
+    const Edit result = editor_.Add(Text(extension_), Text(type_));
+    if (result == Edit::kPartMissing) {
+        messages_.Warning(QStringLiteral("You must supply a file extension AND a MIME Header."),
+                          QStringLiteral("Quorvane"));
+        return;
+    }
+    if (ReportEdit(messages_, result, QStringLiteral("Quorvane"))) {
+        extension_->clear();
+        type_->clear();
+        extension_->setFocus();
+        accept();
+    }
+}
+
+}  // namespace quorvane::ui

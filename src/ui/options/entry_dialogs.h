@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QDialog>
+
+#include "ui/control/desktop.h"
+#include "ui/options/list_editors.h"
+#include "ui/options/pickers.h"
+
+class QCheckBox;
+class QLineEdit;
+
+namespace quorvane::ui {
+
+// Shows the message for a refused edit; true when the edit was done.
+bool ReportEdit(MessageBoxes& messages, Edit result, const QString& title);
+
+// "Add Virtual Directory": a name, a folder and three attributes.
+class AddDirectoryDialog : public QDialog {
+    Q_OBJECT
+  public:
+    AddDirectoryDialog(VirtualDirectoryEditor& editor, MessageBoxes& messages, FilePickers& pickers,
+                       QWidget* parent = nullptr);
+    void Ok();
+
+  private:
+    VirtualDirectoryEditor& editor_;
+    MessageBoxes& messages_;
+    QLineEdit* name_;
+    QLineEdit* location_;
+    QCheckBox* secure_;
+    QCheckBox* script_;
+    QCheckBox* exe_;
+};
+
+// "Enter IP Address": four parts of an address for the block list
+// (frmEnterIPAddress) or the CGI-barred list (frmBarCGI).
+class AddressDialog : public QDialog {
+    Q_OBJECT
+  public:
+    AddressDialog(AddressEditor& editor, MessageBoxes& messages, bool withDots,
+                  QWidget* parent = nullptr);
+    void Ok();
+
+  private:
+    AddressEditor& editor_;
+    MessageBoxes& messages_;
+    QLineEdit* octets_[4];
+};
+
+// "Add Default Document".
+class DocumentDialog : public QDialog {
+    Q_OBJECT
+  public:
+    DocumentDialog(DocumentEditor& editor, MessageBoxes& messages, QWidget* parent = nullptr);
+    void Add();
+
+  private:
+    DocumentEditor& editor_;
+    MessageBoxes& messages_;
+    QLineEdit* name_;
+};
+
+// "Add MIME Type".
+class MimeDialog : public QDialog {
+    Q_OBJECT
+  public:
+    MimeDialog(MimeEditor& editor, MessageBoxes& messages, QWidget* parent = nullptr);
+    void Ok();
+
+  private:
+    MimeEditor& editor_;
+    MessageBoxes& messages_;
+    QLineEdit* extension_;
+    QLineEdit* type_;
+};
+
+}  // namespace quorvane::ui

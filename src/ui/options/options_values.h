@@ -1,0 +1,65 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/settings_file.h"
+
+namespace quorvane::ui {
+
+// Every setting the options dialog shows, as its controls hold them.
+struct OptionsValues {
+    // Documents
+    bool directoryBrowsing = false;
+    bool docFooter = false;
+    std::string footerHtml;
+    // Logging: the three option buttons (at most one is selected)
+    bool refreshOnRun = false;
+    bool refreshOnStop = false;
+    bool userControlled = false;
+    // Home Directory
+    std::string homePage;
+    bool thisComputer = true;
+    bool secureSite = false;
+    bool scriptAllowed = false;
+    bool exeAllowed = false;
+    std::string port;
+    // Custom Errors: code and page file, in the list's order
+    std::vector<std::array<std::string, 2>> errorPages;
+    // Content Expiry
+    bool contentExpires = false;
+    bool expireAfter = false;
+    std::string duration;
+    std::string intervalType;
+    // CGI Scripts
+    bool cgiEnabled = false;
+    bool enablePerl = false;
+    std::string perlLocation;
+    std::string scriptTimeout;
+    // Fault Tolerance
+    bool rebuildDefault = false;
+    bool rebuildMime = false;
+    bool rebuildDirs = false;
+};
+
+// The values as the dialog opens on them, with the dialog's own defaults
+// for missing keys (which Update then writes into the file).
+OptionsValues LoadOptions(const config::Settings& settings);
+
+// Every key Update writes, in its order; written together in one step.
+std::vector<config::SettingWrite> UpdateWrites(const OptionsValues& values);
+
+// A check box shows a flag's number; only 1 is a tick.
+bool CheckBoxState(const std::string& flag);
+
+// The Logging words as the dialog reads them: "True"/"False" in any letter
+// case, or a number (0 false); anything else is no answer.
+std::optional<bool> LoggingTruth(const std::string& value);
+
+// Plain checks of the two number boxes; the messages are the dialog's.
+bool IsPortNumber(const std::string& text);
+bool IsWholeSeconds(const std::string& text);
+
+}  // namespace quorvane::ui

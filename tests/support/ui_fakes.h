@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "ui/control/desktop.h"
+#include "ui/options/pickers.h"
+
+namespace quorvane::testing {
+
+// Records every message box and answers questions as told.
+class FakeMessages : public ui::MessageBoxes {
+  public:
+    void Warning(const QString& text, const QString& title) override {
+        warnings.push_back(title + ": " + text);
+    }
+    bool Question(const QString& text, const QString& title) override {
+        questions.push_back(title + ": " + text);
+        return answer;
+    }
+    std::vector<QString> warnings;
+    std::vector<QString> questions;
+    bool answer = true;
+};
+
+class FakeDesktop : public ui::DesktopServices {
+  public:
+    bool OpenUrl(const QString& url) override {
+        opened.push_back(url);
+        return browserFound;
+    }
+    bool OpenFolder(const QString& path) override {
+        opened.push_back(path);
+        return true;
+    }
+    bool TrayAvailable() const override { return tray; }
+    std::vector<QString> opened;
+    bool browserFound = true;
+    bool tray = true;
+};
+
+// Answers the folder and file choosers from a queue; an empty answer cancels.
+class FakePickers : public ui::FilePickers {
+  public:
+    std::optional<QString> ChooseFolder(QWidget*, const QString& title, const QString&) override {
+        asked.push_back(title);
+        return Next();
+    }
+    std::optional<QString> ChooseFile(QWidget*, const QString& initial, const QString& filters,
+                                      const QString& selected) override {
+        asked.push_back(initial + " | " + filters + " | " + selected);
+        return Next();
+    }
+    std::deque<std::optional<QString>> answers;
+    std::vector<QString> asked;
+
+  private:
+    std::optional<QString> Next() {
+        if (answers.empty()) {
+            return std::nullopt;
+        }
+        auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+// Processes events until the condition holds; false after five seconds.
+inline bool WaitUntil(const std::function<bool()>& condition) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > 5000) {
+            return false;
+        }
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+}  // namespace quorvane::testing

@@ -1,0 +1,122 @@
+#include "ui/options/list_editors.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "support/temp_folder.h"
+
+namespace quorvane::ui {
+namespace {
+
+class ListEditorsTest : public ::testing::Test {
+  protected:
+    testing::TempFolder folder_;
+    config::ProgramFolder program_ = folder_.Program();
+};
+
+TEST_F(ListEditorsTest, VirtualDirectoriesNormaliseRefuseDuplicatesAndKeepTheRoot) {
+    folder_.Write(
+        "dirs.lst",
+        "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n\"/docs/\",\"d\",\"No\",\"No\",\"No\"\r\n");
+    VirtualDirectoryEditor editor(program_);
+    EXPECT_EQ(editor.Add("", "x", false, false, false), Edit::kNameMissing);
+    EXPECT_EQ(editor.Add("a", "", false, false, false), Edit::kLocationMissing);
+    EXPECT_EQ(editor.Add("docs", "x", false, false, false), Edit::kDuplicate);
+    EXPECT_EQ(editor.Add("/DOCS/", "x", false, false, false), Edit::kDuplicate);
+    EXPECT_EQ(editor.Add("/", "x", false, false, false), Edit::kDuplicate);
+    EXPECT_EQ(editor.Add("say\"hi", "x", false, false, false), Edit::kUnstorable);
+    EXPECT_EQ(editor.Add("d", "/srv/d", true, false, true), Edit::kDone);  // not a prefix match
+    EXPECT_EQ(editor.Add("/pics/", "/srv/p", false, true, false), Edit::kDone);
+    EXPECT_EQ(folder_.Read("dirs.lst"),
+              "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n\"/docs/\",\"d\",\"No\",\"No\",\"No\"\r\n"
+              "\"/d/\",\"/srv/d\",\"Yes\",\"No\",\"Yes\"\r\n\"/pics/\",\"/srv/"
+              "p\",\"No\",\"Yes\",\"No\"\r\n");
+
+    EXPECT_EQ(editor.Remove(0), Edit::kRootRefused);
+    EXPECT_EQ(editor.Remove(std::nullopt), Edit::kNothingSelected);
+    EXPECT_EQ(editor.Remove(1), Edit::kDone);
+    editor.ApplyHomeDirectory("/srv/site", true, false, true);
+    ASSERT_TRUE(editor.Save());
+    EXPECT_EQ(folder_.Read("dirs.lst").substr(0, 38),
+              "\"/\",\"/srv/site\",\"Yes\",\"No\",\"Yes\"\r\n\"/d/");
+}
+
+TEST_F(ListEditorsTest, AddressesAreFourNumbersAndWholeEntriesCompare) {
+    AddressEditor editor(program_, config::kBlockList);
+    EXPECT_EQ(editor.Add({"10", "0", "0", "12"}), Edit::kDone);
+    EXPECT_EQ(editor.Add({"10", "0", "0", "1"}), Edit::kDone);  // no prefix refusal
+    EXPECT_EQ(editor.Add({"10", "0", "0", "012"}), Edit::kDuplicate);
+    EXPECT_EQ(editor.Add({"10", "0", "0", "256"}), Edit::kBadAddressPart);
+    EXPECT_EQ(editor.Add({"", "0", "0", "1"}), Edit::kBadAddressPart);
+    EXPECT_EQ(editor.Add({"a", "0", "0", "1"}), Edit::kBadAddressPart);
+    EXPECT_EQ(folder_.Read("iplist.lst"), "\"10.0.0.12\"\r\n\"10.0.0.1\"\r\n");
+    EXPECT_EQ(editor.Remove(std::nullopt), Edit::kNothingSelected);
+    EXPECT_EQ(editor.Remove(0), Edit::kDone);
+    EXPECT_EQ(folder_.Read("iplist.lst"), "\"10.0.0.1\"\r\n");
+}
+
+TEST_F(ListEditorsTest, DefaultDocumentsMoveAndAnEmptyListLeavesNoFile) {
+    folder_.Write("default.lst", "\"index.htm\"\r\n\"index.html\"\r\n\"default.htm\"\r\n");
+    DocumentEditor editor(program_);
+    EXPECT_EQ(editor.MoveUp(1), 0u);
+    EXPECT_EQ(folder_.Read("default.lst"),
+              "\"index.html\"\r\n\"index.htm\"\r\n\"default.htm\"\r\n");
+    EXPECT_EQ(editor.MoveUp(0), std::nullopt);
+    EXPECT_EQ(editor.MoveDown(2), std::nullopt);
+    EXPECT_EQ(editor.MoveDown(0), 1u);
+    EXPECT_EQ(folder_.Read("default.lst"),
+              "\"index.htm\"\r\n\"index.html\"\r\n\"default.htm\"\r\n");
+    EXPECT_EQ(editor.Add(""), Edit::kNameMissing);
+    EXPECT_EQ(editor.Add("home.htm"), Edit::kDone);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(editor.Remove(0), Edit::kDone);
+    }
+    EXPECT_EQ(folder_.Read("default.lst"), "");
+    editor.SaveOrDelete();
+    EXPECT_FALSE(std::filesystem::exists(folder_.Path() / "default.lst"));
+}
+
+TEST_F(ListEditorsTest, MimeTypesAreStoredAsOneField) {
+    MimeEditor editor(program_);
+    EXPECT_EQ(editor.Add("JPG", ""), Edit::kPartMissing);
+    EXPECT_EQ(editor.Add("JPG", "image/jpeg"), Edit::kDone);
+    EXPECT_EQ(folder_.Read("mime.lst"), "\"JPG,image/jpeg\"\r\n");
+    EXPECT_EQ(editor.Remove(0), Edit::kDone);
+}
+
+TEST_F(ListEditorsTest, UsersCompareWholeNamesAndAdminStays) {
+    folder_.Write("users.lst",
+                  "\"ADMIN\",\"a\"\r\n\"bob\",\"1\"\r\n\"Bob\",\"2\"\r\n\"bob\",\"3\"\r\n");
+    UserEditor editor(program_);
+    EXPECT_EQ(editor.Add("", "x"), Edit::kNameMissing);
+    EXPECT_EQ(editor.Add("carol", ""), Edit::kPasswordMissing);
+    EXPECT_EQ(editor.Add("admin", "x"), Edit::kDuplicate);
+    EXPECT_EQ(editor.Add("AD", "x"), Edit::kDone);  // no prefix refusal
+    EXPECT_EQ(editor.Remove(0), Edit::kAdminRefused);
+    EXPECT_EQ(editor.Remove(1), Edit::kDone);  // every "bob", not "Bob"
+    EXPECT_EQ(folder_.Read("users.lst"), "\"ADMIN\",\"a\"\r\n\"Bob\",\"2\"\r\n\"AD\",\"x\"\r\n");
+
+    std::filesystem::remove(folder_.Path() / "users.lst");
+    UserEditor fresh(program_);  // a missing list counts as empty
+    EXPECT_TRUE(fresh.Rows().empty());
+    EXPECT_EQ(fresh.Add("dave", "pw"), Edit::kDone);
+    struct stat info {};
+    ::stat((folder_.Path() / "users.lst").c_str(), &info);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST_F(ListEditorsTest, AFailedWriteKeepsTheListAsItWas) {
+    MimeEditor editor(program_);
+    ASSERT_EQ(editor.Add("a", "b"), Edit::kDone);
+    // A folder in the file's place cannot be replaced, not even by root.
+    std::filesystem::remove(folder_.Path() / "mime.lst");
+    std::filesystem::create_directories(folder_.Path() / "mime.lst/inside");
+    EXPECT_EQ(editor.Add("c", "d"), Edit::kWriteFailed);
+    EXPECT_EQ(editor.Rows().size(), 1u);
+    EXPECT_EQ(editor.Remove(0), Edit::kWriteFailed);
+    EXPECT_EQ(editor.Rows().size(), 1u);
+}
+
+}  // namespace
+}  // namespace quorvane::ui

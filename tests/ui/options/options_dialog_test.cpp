@@ -1,0 +1,468 @@
+#include "ui/options/options_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <atomic>
+#include <thread>
+
+#include "config/settings_file.h"
+#include "server/server_control.h"
+#include "support/http_client.h"
+#include "support/recording_observer.h"
+#include "support/temp_folder.h"
+#include "support/ui_fakes.h"
+
+namespace quorvane::ui {
+namespace {
+
+class OptionsDialogTest : public ::testing::Test {
+  protected:
+    OptionsDialogTest() {
+        std::filesystem::copy(QUORVANE_DIST_PATH, folder_.Path(),
+                              std::filesystem::copy_options::recursive);
+    }
+
+    OptionsDialog& Open() {
+        dialog_ = std::make_unique<OptionsDialog>(OptionsDialog::Setup{
+            program_, messages_, pickers_, [this](const QString& folder) { shownRoot_ = folder; },
+            [this](QDialog& dialog) {
+                answer_(dialog);
+                return dialog.result();
+            }});
+        return *dialog_;
+    }
+
+    template <typename T>
+    T* Find(const char* name, QObject* in = nullptr) {
+        T* found = (in ? in : dialog_.get())->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    void Click(const char* name, QObject* in = nullptr) { Find<QPushButton>(name, in)->click(); }
+    void Type(const char* name, const QString& text, QObject* in = nullptr) {
+        Find<QLineEdit>(name, in)->setText(text);
+    }
+    std::string Setting(const char* section, const char* key) {
+        return config::Settings::Load(program_.SettingsPath()).Read(section, key, "<absent>");
+    }
+    void Select(QListWidget* list, int row) {
+        list->setCurrentRow(row);
+        list->item(row)->setSelected(true);
+    }
+    void Select(QTreeWidget* tree, int row) {
+        tree->setCurrentItem(tree->topLevelItem(row));
+        tree->topLevelItem(row)->setSelected(true);
+    }
+
+    testing::TempFolder folder_;
+    config::ProgramFolder program_ = folder_.Program();
+    testing::FakeMessages messages_;
+    testing::FakePickers pickers_;
+    QString shownRoot_;
+    std::function<void(QDialog&)> answer_ = [](QDialog&) {};
+    std::unique_ptr<OptionsDialog> dialog_;
+};
+
+TEST_F(OptionsDialogTest, LoadsEveryTabFromTheFiles) {
+    OptionsDialog& dialog = Open();
+    EXPECT_EQ(dialog.windowTitle(), "Properties");
+    auto* tabs = Find<QTabWidget>("TabStrip1");
+    ASSERT_EQ(tabs->count(), 11);
+    EXPECT_EQ(tabs->tabText(0), "Virtual Directories");
+    EXPECT_EQ(tabs->tabText(10), "User Authentication");
+    auto* vdirs = Find<QTreeWidget>("vdirs");
+    ASSERT_EQ(vdirs->topLevelItemCount(), 3);
+    EXPECT_EQ(vdirs->topLevelItem(1)->text(0), "/private/");
+    EXPECT_EQ(vdirs->topLevelItem(1)->text(2), "Yes");
+    EXPECT_EQ(vdirs->headerItem()->text(1), "Path ");
+    EXPECT_EQ(Find<QListWidget>("DefaultList")->count(), 4);
+    EXPECT_EQ(Find<QListWidget>("MimeList")->item(0)->text(), "htm,text/html");
+    auto* errors = Find<QTreeWidget>("ErrorList");
+    ASSERT_EQ(errors->topLevelItemCount(), 6);
+    EXPECT_EQ(errors->topLevelItem(2)->text(0), "404.1");
+    EXPECT_EQ(errors->topLevelItem(2)->text(1), "4041.htm");
+    EXPECT_TRUE(Find<QCheckBox>("CGIEnabled")->isChecked());
+    EXPECT_EQ(Find<QLineEdit>("PerlLocation")->text(), "/usr/bin/perl");
+    EXPECT_EQ(Find<QLineEdit>("ScriptTimeout")->text(), "30");
+    EXPECT_EQ(Find<QLineEdit>("HomePage")->text(), "www");
+    EXPECT_EQ(Find<QLineEdit>("ServerPort")->text(), "8080");
+    EXPECT_TRUE(Find<QRadioButton>("UserControlled")->isChecked());
+    EXPECT_TRUE(Find<QRadioButton>("ThisComputer")->isChecked());
+    EXPECT_EQ(Find<QLineEdit>("FooterHTML")->text(),
+              "<p class=\"footer\">Served by Quorvane2000</p>");
+    EXPECT_EQ(Find<QComboBox>("ExpireInterval")->currentText(), "Days");
+    EXPECT_EQ(Find<QListWidget>("UserList")->item(0)->text(), "guest");
+    EXPECT_FALSE(Find<QGroupBox>("Frame3")->isEnabled());
+    EXPECT_EQ(Find<QLineEdit>("Password")->echoMode(), QLineEdit::Password);
+}
+
+TEST_F(OptionsDialogTest, MissingSectionsShowTheDialogDefaults) {
+    folder_.Write("quorvane.ini", "");
+    Open();
+    EXPECT_TRUE(Find<QCheckBox>("DocFooter")->isChecked());
+    EXPECT_TRUE(Find<QLineEdit>("FooterHTML")->isEnabled());
+    EXPECT_EQ(Find<QLineEdit>("FooterHTML")->text(), "<b>This site is served by Quorvane2000</b>");
+    EXPECT_EQ(Find<QComboBox>("ExpireInterval")->currentText(), "Minutes");
+    EXPECT_FALSE(Find<QLineEdit>("ExpireDuration")->isEnabled());
+    EXPECT_TRUE(Find<QRadioButton>("RefreshOnRun")->isChecked());
+    Click("cmdUpdate");
+    EXPECT_EQ(Setting("Documents", "EnableFooter"), "1");
+    EXPECT_EQ(Setting("Expire", "IntervalType"), "Minutes");
+}
+
+TEST_F(OptionsDialogTest, DependentControlsFollowTheirSwitches) {
+    config::WriteSetting(program_.SettingsPath(), "CGI", "Enabled", "0");
+    Open();
+    EXPECT_FALSE(Find<QCheckBox>("EnablePerl")->isEnabled());
+    EXPECT_TRUE(Find<QLineEdit>("PerlLocation")->isEnabled());  // the Perl rule decides last
+    EXPECT_FALSE(Find<QPushButton>("Command16")->isEnabled());
+    Find<QCheckBox>("CGIEnabled")->click();
+    EXPECT_TRUE(Find<QCheckBox>("EnablePerl")->isEnabled());
+    EXPECT_TRUE(Find<QListWidget>("CGINoList")->isEnabled());
+    Find<QCheckBox>("EnablePerl")->click();
+    EXPECT_FALSE(Find<QLineEdit>("PerlLocation")->isEnabled());
+    Find<QCheckBox>("CGIEnabled")->click();
+    Find<QCheckBox>("CGIEnabled")->click();
+    EXPECT_TRUE(Find<QLineEdit>("PerlLocation")->isEnabled());  // whatever EnablePerl shows
+
+    Find<QCheckBox>("ContentExpires")->click();  // Immediate is chosen, yet all five switch on
+    EXPECT_TRUE(Find<QLineEdit>("ExpireDuration")->isEnabled());
+    EXPECT_TRUE(Find<QGroupBox>("ExpireInfo")->isEnabled());
+    Find<QRadioButton>("ExpImmediate")->click();
+    EXPECT_FALSE(Find<QComboBox>("ExpireInterval")->isEnabled());
+    Find<QRadioButton>("ExpAfter")->click();
+    EXPECT_TRUE(Find<QComboBox>("ExpireInterval")->isEnabled());
+
+    Find<QCheckBox>("DocFooter")->click();
+    EXPECT_FALSE(Find<QLineEdit>("FooterHTML")->isEnabled());
+
+    Find<QRadioButton>("Redirection")->click();
+    EXPECT_EQ(Find<QLabel>("Label2")->text(), "Redirect To URL");
+    EXPECT_FALSE(Find<QPushButton>("Command11")->isEnabled());
+    EXPECT_FALSE(Find<QCheckBox>("SecureSite")->isEnabled());
+    Find<QRadioButton>("ThisComputer")->click();
+    EXPECT_EQ(Find<QLabel>("Label2")->text(), "Homepage Location");
+    EXPECT_TRUE(Find<QCheckBox>("SecureSite")->isEnabled());
+}
+
+TEST_F(OptionsDialogTest, UpdateWritesEverySettingAndTheRootRowCancelWritesNothing) {
+    const std::string before = folder_.Read("quorvane.ini");
+    Open();
+    Type("HomePage", "/srv/site");
+    Find<QLineEdit>("HomePage")->setText("/srv/site");
+    Find<QCheckBox>("SecureSite")->setChecked(true);
+    Click("cmdCancel");
+    EXPECT_EQ(folder_.Read("quorvane.ini"), before);
+
+    Open();
+    Type("HomePage", "/srv/site");
+    Find<QCheckBox>("SecureSite")->setChecked(true);
+    Type("FooterHTML", "<i>bye</i>");
+    Find<QRadioButton>("RefreshOnStop")->setChecked(true);
+    Type("ServerPort", "9090");
+    Click("cmdUpdate");
+    EXPECT_EQ(dialog_->result(), QDialog::Accepted);
+    EXPECT_EQ(Setting("HomePage", "RootDirectory"), "/srv/site");
+    EXPECT_EQ(Setting("HomePage", "Secure"), "1");
+    EXPECT_EQ(Setting("Documents", "FooterHTML"), "<i>bye</i>");
+    EXPECT_EQ(Setting("Logging", "RefreshOnStop"), "True");
+    EXPECT_EQ(Setting("Logging", "UserControlled"), "False");
+    EXPECT_EQ(Setting("Server", "Port"), "9090");
+    EXPECT_EQ(Setting("CGI", "Timeout"), "30");
+    EXPECT_TRUE(
+        folder_.Read("dirs.lst").starts_with("\"/\",\"/srv/site\",\"Yes\",\"No\",\"No\"\r\n"));
+    EXPECT_EQ(shownRoot_, "/srv/site");
+    // Comments and keys the dialog does not know stay.
+    EXPECT_NE(folder_.Read("quorvane.ini").find("; Quorvane2000 settings."), std::string::npos);
+}
+
+TEST_F(OptionsDialogTest, UpdateRefusesNumbersThatCannotWork) {
+    const std::string before = folder_.Read("quorvane.ini");
+    Open();
+    Type("ServerPort", "80000");
+    Click("cmdUpdate");
+    EXPECT_EQ(messages_.warnings,
+              std::vector<QString>{"Properties: The TCP port must be a number from 1 to 65535."});
+    Type("ServerPort", "80");
+    Type("ScriptTimeout", "soon");
+    Click("cmdUpdate");
+    EXPECT_EQ(messages_.warnings.size(), 2u);
+    EXPECT_EQ(folder_.Read("quorvane.ini"), before);
+    EXPECT_NE(dialog_->result(), QDialog::Accepted);
+}
+
+TEST_F(OptionsDialogTest, VirtualDirectoriesAreAddedAndRemovedAtOnce) {
+    Open();
+    answer_ = [this](QDialog& add) {
+        EXPECT_EQ(add.windowTitle(), "Add Virtual Directory");
+        Click("Command2", &add);  // nothing typed
+        Type("VDirName", "private", &add);
+        Click("Command2", &add);  // no location
+        Type("Physical", "/srv/p", &add);
+        Click("Command2", &add);  // duplicate of /private/
+        EXPECT_EQ(Find<QLineEdit>("VDirName", &add)->text(), "");
+        pickers_.answers.push_back(QString("/srv/chosen"));
+        Click("Command1", &add);  // Browse...
+        EXPECT_EQ(Find<QLineEdit>("Physical", &add)->text(), "/srv/chosen");
+        Type("VDirName", "docs", &add);
+        Find<QCheckBox>("SecureDir", &add)->setChecked(true);
+        Click("Command2", &add);
+    };
+    Click("Command1");
+    EXPECT_EQ(messages_.warnings,
+              (std::vector<QString>{
+                  "Create Virtual Directory: You must give a name to the Virtual Directory.",
+                  "Create Virtual Directory: You must select a real location for the Virtual "
+                  "Directory.",
+                  "Add Virtual Directory: A Virtual Directory with this name already exists."}));
+    EXPECT_NE(folder_.Read("dirs.lst").find("\"/docs/\",\"/srv/chosen\",\"Yes\",\"No\",\"No\"\r\n"),
+              std::string::npos);
+    auto* vdirs = Find<QTreeWidget>("vdirs");
+    EXPECT_EQ(vdirs->topLevelItemCount(), 4);
+
+    Select(vdirs, 0);
+    Click("Command3");
+    EXPECT_EQ(messages_.warnings.back(),
+              "Virtual Directory Error: You cannot remove the Default Site Location.");
+    EXPECT_TRUE(messages_.questions.empty());
+    Select(vdirs, 3);
+    messages_.answer = false;
+    Click("Command3");
+    EXPECT_EQ(vdirs->topLevelItemCount(), 4);
+    messages_.answer = true;
+    Click("Command3");
+    EXPECT_EQ(messages_.questions.back(),
+              "Remove Virtual Directory: Are you sure you want to remove this Virtual Directory?");
+    EXPECT_EQ(vdirs->topLevelItemCount(), 3);
+    Click("cmdCancel");
+    EXPECT_EQ(folder_.Read("dirs.lst").find("/docs/"), std::string::npos);
+}
+
+TEST_F(OptionsDialogTest, AddressListsTakeFourNumbers) {
+    Open();
+    answer_ = [this](QDialog& add) {
+        EXPECT_EQ(add.objectName(), "frmEnterIPAddress");
+        Type("Octet1", "10", &add);
+        Type("Octet2", "0", &add);
+        Type("Octet3", "0", &add);
+        Type("Octet4", "300", &add);
+        Click("Command1", &add);
+        Type("Octet4", "7", &add);
+        Click("Command1", &add);
+    };
+    Click("Command4");
+    EXPECT_EQ(messages_.warnings,
+              std::vector<QString>{
+                  "Quorvane2000: Each part of the IP Address must be a number from 0 to 255."});
+    EXPECT_EQ(folder_.Read("iplist.lst"), "\"10.0.0.7\"\r\n");
+    auto* list = Find<QTreeWidget>("IPList");
+    EXPECT_EQ(list->topLevelItem(0)->text(1), "Is Denied Access");
+
+    answer_ = [this](QDialog& add) {
+        for (const char* octet : {"Octet1", "Octet2", "Octet3"}) {
+            Type(octet, "10", &add);
+        }
+        Type("Octet4", "7", &add);
+        Type("Octet2", "0", &add);
+        Type("Octet3", "0", &add);
+        Click("Command1", &add);  // already listed
+        EXPECT_EQ(Find<QLineEdit>("Octet1", &add)->text(), "");
+        Click("Command2", &add);
+    };
+    Click("Command4");
+    EXPECT_EQ(messages_.warnings.back(),
+              "Quorvane2000: The IP Address you have entered, is already in the list.");
+    EXPECT_EQ(folder_.Read("iplist.lst"), "\"10.0.0.7\"\r\n");
+
+    Click("Command5");  // nothing selected: nothing asked
+    EXPECT_TRUE(messages_.questions.empty());
+    Select(list, 0);
+    Click("Command5");
+    EXPECT_EQ(folder_.Read("iplist.lst"), "");
+
+    answer_ = [this](QDialog& add) {
+        EXPECT_EQ(add.objectName(), "frmBarCGI");
+        for (const char* octet : {"Octet1", "Octet2", "Octet3", "Octet4"}) {
+            Type(octet, "1", &add);
+        }
+        Click("Command1", &add);
+    };
+    Click("Command16");
+    EXPECT_EQ(folder_.Read("nocgi.lst"), "\"1.1.1.1\"\r\n");
+}
+
+TEST_F(OptionsDialogTest, DefaultDocumentsAndMimeTypes) {
+    Open();
+    auto* documents = Find<QListWidget>("DefaultList");
+    Select(documents, 1);
+    Click("Command6");
+    EXPECT_TRUE(folder_.Read("default.lst").starts_with("\"index.html\"\r\n\"index.htm\"\r\n"));
+    EXPECT_EQ(documents->currentRow(), 0);
+    answer_ = [this](QDialog& add) {
+        Click("Command1", &add);
+        Type("Document", "home.htm", &add);
+        Click("Command1", &add);
+    };
+    Click("Command8");
+    EXPECT_EQ(messages_.warnings,
+              std::vector<QString>{"Document Name Error: You must give a document name before it "
+                                   "can be added to the list."});
+    EXPECT_EQ(documents->count(), 5);
+    EXPECT_TRUE(folder_.Read("default.lst").ends_with("\"home.htm\"\r\n"));
+
+    answer_ = [this](QDialog& add) {
+        Type("FileExt", "webp", &add);
+        Click("Command1", &add);
+        Type("MIMEHeader", "image/webp", &add);
+        Click("Command1", &add);
+    };
+    Click("Command13");
+    EXPECT_EQ(messages_.warnings.back(),
+              "Quorvane: You must supply a file extension AND a MIME Header.");
+    EXPECT_TRUE(folder_.Read("mime.lst").ends_with("\"webp,image/webp\"\r\n"));
+    auto* mime = Find<QListWidget>("MimeList");
+    Select(mime, mime->count() - 1);
+    Click("Command14");
+    EXPECT_EQ(messages_.questions.back(),
+              "Remove MIME Type: Are you sure you want to remove that MIME Header?");
+    EXPECT_FALSE(folder_.Read("mime.lst").ends_with("\"webp,image/webp\"\r\n"));
+}
+
+TEST_F(OptionsDialogTest, UsersAreAddedInTheEntryAreaAndAdminStays) {
+    folder_.Write("users.lst", "\"Admin\",\"x\"\r\n");
+    Open();
+    EXPECT_FALSE(Find<QLineEdit>("Username")->isEnabled());
+    Click("Command10");
+    EXPECT_TRUE(Find<QLineEdit>("Username")->isEnabled());
+    EXPECT_FALSE(Find<QPushButton>("Command10")->isEnabled());
+    Type("Username", "bob");
+    Click("Command17");
+    Type("Password", "pw");
+    Type("Username", "ADMIN");
+    Click("Command17");
+    EXPECT_EQ(Find<QLineEdit>("Username")->text(), "");
+    EXPECT_EQ(Find<QLineEdit>("Password")->text(), "pw");
+    Type("Username", "bob");
+    Click("Command17");
+    EXPECT_EQ(messages_.warnings,
+              (std::vector<QString>{"User Authentication: You must supply a Password.",
+                                    "User Authentication: A user with this name already exists. "
+                                    "Please choose another username."}));
+    EXPECT_EQ(folder_.Read("users.lst"), "\"Admin\",\"x\"\r\n\"bob\",\"pw\"\r\n");
+    Type("Username", "typed but not added");
+    Click("Command19");
+    EXPECT_EQ(Find<QLineEdit>("Username")->text(), "");
+    EXPECT_TRUE(Find<QPushButton>("Command12")->isEnabled());
+
+    auto* users = Find<QListWidget>("UserList");
+    Select(users, 0);
+    Click("Command12");
+    EXPECT_EQ(messages_.warnings.back(),
+              "User Authentication: You cannot delete the Administrator user.");
+    Select(users, 1);
+    Click("Command12");
+    EXPECT_EQ(folder_.Read("users.lst"), "\"Admin\",\"x\"\r\n");
+}
+
+TEST_F(OptionsDialogTest, PickersFillTheirFields) {
+    Open();
+    auto* errors = Find<QTreeWidget>("ErrorList");
+    Select(errors, 1);
+    pickers_.answers = {std::nullopt, QString("/srv/pages/missing.html")};
+    Click("Command15");
+    EXPECT_EQ(errors->topLevelItem(1)->text(1), "404.htm");  // cancelled
+    EXPECT_TRUE(pickers_.asked.back().endsWith(
+        "/404.htm | All Files (*);;HTML Files (*.htm);;HTML Files (*.html) | HTML Files (*.htm)"));
+    Click("Command15");
+    EXPECT_EQ(errors->topLevelItem(1)->text(1), "/srv/pages/missing.html");
+
+    pickers_.answers = {QString("/srv/new-root")};
+    Click("Command11");
+    EXPECT_EQ(Find<QLineEdit>("HomePage")->text(), "/srv/new-root");
+    EXPECT_EQ(shownRoot_, "/srv/new-root");  // the main window follows at once
+    Click("cmdCancel");
+    EXPECT_EQ(Setting("HomePage", "RootDirectory"), "www");
+    EXPECT_EQ(Setting("ErrorPages", "404Error"), "404.htm");
+}
+
+TEST_F(OptionsDialogTest, ChangesApplyToTheVeryNextRequest) {
+    testing::RecordingObserver observer;
+    server::ServerControl control(program_, observer, {"127.0.0.1", 0});
+    control.Startup();
+    ASSERT_TRUE(control.ToggleServer());
+    const uint16_t port = control.Port();
+    auto get = [&](const std::string& path, const std::string& headers = "") {
+        return testing::Exchange(port, "GET " + path + " HTTP/1.0\r\n" + headers + "\r\n");
+    };
+    folder_.Write("other/index.htm", "<html>elsewhere</html>");
+    folder_.Write("extra/file.txt", "extra");
+
+    // Requests keep coming while Update replaces the settings: each sees the
+    // old or the new site whole, never a failure.
+    std::atomic<bool> updating{true};
+    std::atomic<int> served{0};
+    std::atomic<int> failed{0};
+    std::thread traffic([&] {
+        while (updating) {
+            const std::string reply = get("/");
+            (reply.rfind("HTTP/1.1 200 OK", 0) == 0 ? served : failed)++;
+        }
+    });
+    Open();
+    Type("HomePage", QString::fromStdString((folder_.Path() / "other").string()));
+    Type("FooterHTML", "<i>new footer</i>");
+    for (int i = 0; i < 20; ++i) {
+        Click("cmdUpdate");
+    }
+    updating = false;
+    traffic.join();
+    EXPECT_GT(served.load(), 0);
+    EXPECT_EQ(failed.load(), 0);
+    EXPECT_TRUE(get("/").ends_with("<html>elsewhere<i>new footer</i></html>"));
+
+    Open();
+    answer_ = [this](QDialog& add) {
+        Type("VDirName", "extra", &add);
+        Type("Physical", QString::fromStdString((folder_.Path() / "extra").string()), &add);
+        Click("Command2", &add);
+    };
+    Click("Command1");
+    EXPECT_TRUE(get("/extra/file.txt").ends_with("\r\n\r\nextra"));
+
+    Find<QTreeWidget>("vdirs");
+    Click("Command10");
+    Type("Username", "carol");
+    Type("Password", "s3cret");
+    Click("Command17");
+    folder_.Write("dirs.lst",
+                  folder_.Read("dirs.lst") + "\"/locked/\",\"extra\",\"Yes\",\"No\",\"No\"\r\n");
+    EXPECT_NE(get("/locked/file.txt", "Authorization: Basic Y2Fyb2w6czNjcmV0\r\n").find("200 OK"),
+              std::string::npos);
+
+    answer_ = [this](QDialog& add) {
+        for (const char* octet : {"Octet1", "Octet2", "Octet3", "Octet4"}) {
+            Type(octet,
+                 octet == std::string("Octet1") ? "127"
+                                                : (octet == std::string("Octet4") ? "1" : "0"),
+                 &add);
+        }
+        Click("Command1", &add);
+    };
+    Click("Command4");
+    EXPECT_EQ(get("/").rfind("HTTP/1.1 403 Forbidden", 0), 0u);
+    Click("cmdCancel");
+    control.Unload();
+}
+
+}  // namespace
+}  // namespace quorvane::ui
