@@ -45,9 +45,10 @@ std::chrono::seconds TimeLimit(const config::Settings& settings) {
 
 ScriptDecision PrepareScript(const ScriptRequest& request, const responses::RequestScope& scope) {
     ScriptDecision decision{Reply{}, "\r\n"};
-    const std::vector<std::string> barred =
-        config::ReadSingleFields(scope.folder.ListFilePath(config::kNoCgiList));
-    if (std::find(barred.begin(), barred.end(), request.peerAddress) != barred.end()) {
+    const auto barred = scope.List(config::kNoCgiList, 1);
+    if (std::any_of(barred->begin(), barred->end(), [&](const config::Record& entry) {
+            return entry.front() == request.peerAddress;
+        })) {
         decision.action = responses::SendErrorPage(ErrorCode::k404_3, scope);
         decision.logView = " ** IP Blocked (CGI) **\r\n";
         return decision;
@@ -57,8 +58,7 @@ ScriptDecision PrepareScript(const ScriptRequest& request, const responses::Requ
         responses::GetHeaderValue(request.head, "Authorization").value_or("");
     std::optional<std::string> remoteUser;
     if (responses::RequiresAuthentication(request.record, scope.settings)) {
-        if (!responses::AuthenticateRequest(authorization,
-                                            scope.folder.ListFilePath(config::kUsersList))) {
+        if (!responses::AuthenticateRequest(authorization, *scope.List(config::kUsersList, 2))) {
             decision.action = responses::SendAuthChallenge(request.directory);
             return decision;
         }
@@ -139,8 +139,11 @@ std::optional<Reply> ComposeCgiReply(std::string output) {
             break;
         }
         const size_t colon = line.find(':');
-        if (colon == std::string_view::npos || colon == 0) {
-            return std::nullopt;
+        if (colon == std::string_view::npos || colon == 0 ||
+            std::any_of(line.begin(), line.end(), [](char c) {
+                return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F;
+            })) {
+            return std::nullopt;  // not a header line; a stray CR could split the reply
         }
         const std::string_view name = line.substr(0, colon);
         const std::string_view value = config::TrimBlanks(line.substr(colon + 1));

@@ -36,8 +36,10 @@ bool ReplaceFileContent(const std::filesystem::path& path, std::string_view cont
     }
     // The temporary name starts with a dot, so it is hidden from listings and
     // never served while it exists.
-    std::string scratch =
-        (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
+    std::string scratchName = ".";
+    scratchName += path.filename().string();
+    scratchName += ".XXXXXX";
+    std::string scratch = (path.parent_path() / scratchName).string();
     FileHandle file{::mkostemp(scratch.data(), O_CLOEXEC)};
     if (!file) {
         return false;

@@ -82,14 +82,14 @@ std::optional<Credentials> ParseBasicCredentials(std::string_view authorization)
     return Credentials{decoded->substr(0, colon), decoded->substr(colon + 1)};
 }
 
-bool AuthenticateRequest(std::string_view authorization, const std::filesystem::path& usersList) {
+bool AuthenticateRequest(std::string_view authorization, const std::vector<config::Record>& users) {
     const std::optional<Credentials> given = ParseBasicCredentials(authorization);
     if (!given) {
         return false;
     }
     bool accepted = false;
-    for (const config::Record& record : config::ReadRecords(usersList, 2)) {
-        if (config::EqualsIgnoringCase(record[0], given->user)) {
+    for (const config::Record& record : users) {
+        if (record.size() == 2 && config::EqualsIgnoringCase(record[0], given->user)) {
             accepted = record[1] == given->password;
         }
     }

@@ -1,9 +1,11 @@
 #pragma once
 
-#include <filesystem>
+#include <vector>
+
 #include <optional>
 #include <string>
 #include <string_view>
+#include "config/list_file.h"
 
 #include "responses/reply.h"
 
@@ -25,7 +27,7 @@ std::optional<Credentials> ParseBasicCredentials(std::string_view authorization)
 // True when the credentials match users.lst: user names ignore letter case,
 // passwords compare exactly, and the last record of a name decides. A missing
 // list accepts nobody.
-bool AuthenticateRequest(std::string_view authorization, const std::filesystem::path& usersList);
+bool AuthenticateRequest(std::string_view authorization, const std::vector<config::Record>& users);
 
 Reply SendAuthChallenge(std::string_view realm);
 

@@ -6,7 +6,7 @@
 namespace quorvane::responses {
 
 std::string LookUpContentType(std::string_view documentName,
-                              const std::filesystem::path& mimeList) {
+                              const std::vector<config::Record>& mimeTypes) {
     const size_t slash = documentName.rfind('/');
     const std::string_view fileName =
         slash == std::string_view::npos ? documentName : documentName.substr(slash + 1);
@@ -17,9 +17,9 @@ std::string LookUpContentType(std::string_view documentName,
     const std::string_view fromLast =
         lastDot == std::string_view::npos ? fileName : fileName.substr(lastDot + 1);
 
-    const std::vector<std::string> records = config::ReadSingleFields(mimeList);
     std::string fallback;
-    for (const std::string& record : records) {
+    for (const config::Record& fields : mimeTypes) {
+        const std::string& record = fields.front();
         const size_t comma = record.find(',');
         if (comma == std::string::npos) {
             continue;  // cannot be split; it describes no type

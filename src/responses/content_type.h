@@ -1,8 +1,10 @@
 #pragma once
 
-#include <filesystem>
+#include <vector>
+
 #include <string>
 #include <string_view>
+#include "config/list_file.h"
 
 namespace quorvane::responses {
 
@@ -11,7 +13,8 @@ namespace quorvane::responses {
 // that, the text after the last "." is tried, so "jquery.min.js" finds js.
 // Extensions compare with letter case significant; "text/plain" when nothing
 // matches or the list is missing.
-std::string LookUpContentType(std::string_view documentName, const std::filesystem::path& mimeList);
+std::string LookUpContentType(std::string_view documentName,
+                              const std::vector<config::Record>& mimeTypes);
 
 // Puts the footer right before the first closing html tag (letter case
 // ignored); a page without one is left as it is.

@@ -1,8 +1,8 @@
 #include "responses/document_server.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include "config/atomic_file.h"
 #include "config/list_file.h"
 #include "config/text.h"
 #include "responses/authentication.h"
@@ -36,27 +36,36 @@ fs::path FolderPath(const config::ProgramFolder& folder, std::string configured)
     return folder.Resolve(configured);
 }
 
+// The document is opened once: a missing file, a folder or an unreadable
+// file is answered 404, and the length sent is the open file's own.
 Reply SendDocument(const fs::path& fullPath, std::string_view documentName,
                    const RequestScope& scope) {
-    const std::string contentType =
-        LookUpContentType(documentName, scope.folder.ListFilePath(config::kMimeList));
     std::optional<FileBody> file = OpenFileBody(fullPath);
     if (!file) {
-        return SendErrorPage(ErrorCode::k404, scope);  // vanished or unreadable meanwhile
+        return SendErrorPage(ErrorCode::k404, scope);
     }
+    const std::string contentType =
+        LookUpContentType(documentName, *scope.List(config::kMimeList, 1));
     const auto expires = DocumentExpiry(scope.settings, scope.now);
     const bool footerApplies =
         config::ToUpperAscii(contentType) == "TEXT/HTML" &&
         config::FlagEqualsOne(scope.settings.Read("Documents", "EnableFooter", "0"));
     Reply reply;
     if (footerApplies) {
-        std::optional<std::string> page = config::ReadWholeFile(fullPath);
-        if (!page) {
-            return SendErrorPage(ErrorCode::k404, scope);
+        std::string page(file->size, '\0');
+        size_t have = 0;
+        while (have < page.size()) {
+            const ssize_t got = ::pread(file->file.Get(), page.data() + have, page.size() - have,
+                                        static_cast<off_t>(have));
+            if (got <= 0) {
+                break;  // shrank meanwhile: send what there is
+            }
+            have += static_cast<size_t>(got);
         }
-        InsertFooter(*page, scope.settings.Read("Documents", "FooterHTML",
-                                                "<p><b>Served By Quorvane2000</b>"));
-        reply.body = std::move(*page);
+        page.resize(have);
+        InsertFooter(page, scope.settings.Read("Documents", "FooterHTML",
+                                               "<p><b>Served By Quorvane2000</b>"));
+        reply.body = std::move(page);
     } else {
         // Streamed from the open file: the page is never held in memory.
         reply.file = std::move(file->file);
@@ -95,14 +104,13 @@ bool RequiresAuthentication(const std::optional<VirtualDirectory>& record,
 Reply ServeDocument(DocumentRequest& request, const RequestScope& scope) {
     const std::string root = scope.settings.Read("HomePage", "RootDirectory", "www");
     const std::optional<VirtualDirectory> record =
-        FindVirtualDirectory(scope.folder.ListFilePath(config::kDirsList), request.directory);
+        FindVirtualDirectory(*scope.List(config::kDirsList, 5), request.directory);
     const std::string& realm = request.directory;
 
     // Credentials are checked before anything is looked up on disk, so a
     // stranger cannot probe which folders exist on a protected site.
     if (RequiresAuthentication(record, scope.settings) &&
-        !AuthenticateRequest(request.authorization,
-                             scope.folder.ListFilePath(config::kUsersList))) {
+        !AuthenticateRequest(request.authorization, *scope.List(config::kUsersList, 2))) {
         return SendAuthChallenge(realm);
     }
 
@@ -119,10 +127,11 @@ Reply ServeDocument(DocumentRequest& request, const RequestScope& scope) {
     bool found = true;
     if (request.document == "Default") {
         found = false;
-        for (std::string& name :
-             config::ReadSingleFields(scope.folder.ListFilePath(config::kDefaultList))) {
+        const auto defaults = scope.List(config::kDefaultList, 1);
+        for (const config::Record& entry : *defaults) {
+            const std::string& name = entry.front();
             if (!name.empty() && IsRegularFile(folder / name)) {
-                request.document = std::move(name);
+                request.document = name;
                 found = true;
                 break;
             }
@@ -137,8 +146,7 @@ Reply ServeDocument(DocumentRequest& request, const RequestScope& scope) {
     }
 
     const fs::path fullPath = folder / request.document;
-    if (!found || request.document.empty() || !IsRegularFile(fullPath) ||
-        scope.folder.IsOwnFile(fullPath)) {
+    if (!found || request.document.empty() || scope.folder.IsOwnFile(fullPath)) {
         return SendErrorPage(ErrorCode::k404, scope);
     }
     return SendDocument(fullPath, request.document, scope);

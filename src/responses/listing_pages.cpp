@@ -1,5 +1,6 @@
 #include "responses/listing_pages.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <algorithm>
 #include <vector>
@@ -20,23 +21,30 @@ struct ListedFile {
     uint64_t size;
 };
 
+// One pass over the folder; each entry is examined relative to the open
+// folder (no path walk per file), and stat follows links, so a link to a
+// file is listed like the file.
 std::vector<ListedFile> ListFiles(const fs::path& folder) {
     std::vector<ListedFile> files;
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (name.empty() || name.front() == '.') {
+    DIR* directory = ::opendir(folder.c_str());
+    if (directory == nullptr) {
+        return files;
+    }
+    const int folderFd = ::dirfd(directory);
+    while (const dirent* entry = ::readdir(directory)) {
+        const std::string_view name = entry->d_name;
+        if (name.empty() || name.front() == '.' || entry->d_type == DT_DIR) {
             continue;
         }
-        // stat follows links, so a link to a file is listed like the file.
         struct stat info {};
-        if (::stat(it->path().c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-            continue;  // a folder, or an entry that vanished meanwhile
+        if (::fstatat(folderFd, entry->d_name, &info, 0) != 0 || !S_ISREG(info.st_mode)) {
+            continue;  // a folder behind a link, or an entry that vanished meanwhile
         }
-        const auto modified = Clock::from_time_t(info.st_mtim.tv_sec);
-        files.push_back(
-            {name, config::ToUpperAscii(name), modified, static_cast<uint64_t>(info.st_size)});
+        files.push_back({std::string(name), config::ToUpperAscii(name),
+                         Clock::from_time_t(info.st_mtim.tv_sec),
+                         static_cast<uint64_t>(info.st_size)});
     }
+    ::closedir(directory);
     std::sort(files.begin(), files.end(), [](const ListedFile& a, const ListedFile& b) {
         return a.sortKey != b.sortKey ? a.sortKey < b.sortKey : a.name < b.name;
     });
@@ -94,9 +102,12 @@ std::string PercentEncodePath(std::string_view path) {
 Reply SendDirectoryListing(const fs::path& folder, std::string_view directory,
                            std::string_view hostName) {
     const std::string shownDirectory = EscapeHtml(directory);
-    std::string body = "<html>\r\n<title>Directory Listing Of - " + shownDirectory +
-                       "</title>\r\n<h1>" + EscapeHtml(hostName) + " - " + shownDirectory +
-                       "</h1>\r\n<hr>\r\n<p>\r\n<table border=\"0\">\r\n";
+    const std::vector<ListedFile> files = ListFiles(folder);
+    std::string body;
+    body.reserve(256 + files.size() * 160);
+    body += "<html>\r\n<title>Directory Listing Of - " + shownDirectory + "</title>\r\n<h1>" +
+            EscapeHtml(hostName) + " - " + shownDirectory +
+            "</h1>\r\n<hr>\r\n<p>\r\n<table border=\"0\">\r\n";
     // Root links stay relative; elsewhere one "/" joins directory and name.
     std::string linkPrefix;
     if (directory != "/") {
@@ -105,7 +116,7 @@ Reply SendDirectoryListing(const fs::path& folder, std::string_view directory,
             linkPrefix += '/';
         }
     }
-    for (const ListedFile& file : ListFiles(folder)) {
+    for (const ListedFile& file : files) {
         const std::string shownName = EscapeHtml(file.name);
         body += "<TR>\r\n<TD>[" + LocalDateTimeText(file.modified) + "]</TD>\r\n";
         body += "<TD>     </TD>\r\n";

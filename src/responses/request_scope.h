@@ -3,6 +3,7 @@
 #include <chrono>
 #include <string>
 
+#include "config/config_snapshots.h"
 #include "config/program_folder.h"
 #include "config/settings_file.h"
 
@@ -22,6 +23,13 @@ struct RequestScope {
     const config::Settings& settings;
     const HostIdentity& host;
     std::chrono::system_clock::time_point now;
+    config::ConfigSnapshots& snapshots;
+
+    // The records of a list file of the program folder, as they are now.
+    std::shared_ptr<const std::vector<config::Record>> List(std::string_view name,
+                                                            size_t fields) const {
+        return snapshots.Records(folder.ListFilePath(name), fields);
+    }
 };
 
 }  // namespace quorvane::responses

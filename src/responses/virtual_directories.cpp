@@ -10,14 +10,12 @@ void NormaliseDirectory(std::string& directory) {
     }
 }
 
-std::optional<VirtualDirectory> FindVirtualDirectory(const std::filesystem::path& dirsList,
+std::optional<VirtualDirectory> FindVirtualDirectory(const std::vector<config::Record>& dirs,
                                                      std::string& requestDirectory) {
     NormaliseDirectory(requestDirectory);
-    for (config::Record& record : config::ReadRecords(dirsList, 5)) {
-        if (record[0] == requestDirectory) {
-            return VirtualDirectory{std::move(record[0]), std::move(record[1]),
-                                    std::move(record[2]), std::move(record[3]),
-                                    std::move(record[4])};
+    for (const config::Record& record : dirs) {
+        if (record.size() == 5 && record[0] == requestDirectory) {
+            return VirtualDirectory{record[0], record[1], record[2], record[3], record[4]};
         }
     }
     return std::nullopt;

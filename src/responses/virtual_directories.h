@@ -1,8 +1,10 @@
 #pragma once
 
-#include <filesystem>
+#include <vector>
+
 #include <optional>
 #include <string>
+#include "config/list_file.h"
 
 namespace quorvane::responses {
 
@@ -21,7 +23,7 @@ void NormaliseDirectory(std::string& directory);
 // Normalises the directory in place, then returns the first record whose name
 // equals it exactly (letter case significant; no prefix match), or nothing
 // when no record matches or the list is missing.
-std::optional<VirtualDirectory> FindVirtualDirectory(const std::filesystem::path& dirsList,
+std::optional<VirtualDirectory> FindVirtualDirectory(const std::vector<config::Record>& dirs,
                                                      std::string& requestDirectory);
 
 }  // namespace quorvane::responses

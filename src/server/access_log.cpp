@@ -1,5 +1,12 @@
 #include "server/access_log.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "responses/date_text.h"
 
 namespace quorvane::server {
@@ -25,50 +32,122 @@ std::string AccessLogLine(std::string_view peerAddress, std::chrono::system_cloc
     return line;
 }
 
-AccessLog::AccessLog(std::filesystem::path path) : path_(std::move(path)) {}
+AccessLog::AccessLog(std::filesystem::path path, std::function<void(std::string_view)> report)
+    : path_(std::move(path)), report_(std::move(report)) {}
 
 AccessLog::~AccessLog() {
     Close();
 }
 
+// Past this much, records wait no longer for the next tick.
+constexpr size_t kFlushAt = 64 * 1024;
+// A log that cannot be written keeps at most this much for later.
+constexpr size_t kKeepAtMost = 1024 * 1024;
+
 bool AccessLog::OpenEmpty() {
-    return Open("wbe");
+    return Open(O_TRUNC);
 }
 
 bool AccessLog::OpenForAppend() {
-    return Open("abe");
+    return Open(O_APPEND);
 }
 
-bool AccessLog::Open(const char* mode) {
+bool AccessLog::Open(int flags) {
     std::lock_guard lock(mutex_);
-    if (file_ != nullptr) {
-        std::fclose(file_);
+    if (file_) {
+        FlushLocked();
     }
-    file_ = std::fopen(path_.c_str(), mode);
-    return file_ != nullptr;
+    wanted_ = true;
+    buffer_.clear();
+    file_.Reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0644));
+    if (!file_) {
+        Fail("The access log " + path_.filename().string() +
+             " cannot be opened: " + std::strerror(errno) + "\r\n");
+        return false;
+    }
+    if (flags == O_TRUNC) {
+        // Later records go to the end, like an appended log.
+        ::fcntl(file_.Get(), F_SETFL, O_APPEND);
+    }
+    failing_ = false;
+    return true;
 }
 
 void AccessLog::Close() {
     std::lock_guard lock(mutex_);
-    if (file_ != nullptr) {
-        std::fclose(file_);
-        file_ = nullptr;
-    }
+    FlushLocked();
+    wanted_ = false;
+    file_.Reset();
+    buffer_.clear();
 }
 
 bool AccessLog::IsOpen() const {
     std::lock_guard lock(mutex_);
-    return file_ != nullptr;
+    return static_cast<bool>(file_);
 }
 
 void AccessLog::Write(std::string_view line) {
     std::lock_guard lock(mutex_);
-    if (file_ == nullptr) {
+    if (!wanted_) {
         return;
     }
-    std::fwrite(line.data(), 1, line.size(), file_);
-    std::fwrite("\r\n", 1, 2, file_);
-    std::fflush(file_);
+    buffer_.append(line);
+    buffer_.append("\r\n");
+    if (buffer_.size() >= kFlushAt) {
+        FlushLocked();
+    }
+}
+
+void AccessLog::Flush() {
+    std::lock_guard lock(mutex_);
+    FlushLocked();
+}
+
+void AccessLog::FlushLocked() {
+    if (!wanted_ || buffer_.empty()) {
+        return;
+    }
+    const std::string name = path_.filename().string();
+    struct stat info {};
+    const bool removed = file_ && ::fstat(file_.Get(), &info) == 0 && info.st_nlink == 0;
+    if (!file_ || removed) {
+        file_.Reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+        if (removed && file_) {
+            Fail("The access log " + name + " was removed; a new one was started.\r\n");
+        }
+        if (!file_) {
+            Fail("The access log " + name + " cannot be written: " + std::strerror(errno) + "\r\n");
+            if (buffer_.size() > kKeepAtMost) {
+                buffer_.erase(0, buffer_.size() - kKeepAtMost);
+            }
+            return;
+        }
+    }
+    std::string_view pending = buffer_;
+    while (!pending.empty()) {
+        const ssize_t written = ::write(file_.Get(), pending.data(), pending.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            Fail("The access log " + name + " cannot be written: " + std::strerror(errno) + "\r\n");
+            buffer_.erase(0, buffer_.size() - pending.size());
+            if (buffer_.size() > kKeepAtMost) {
+                buffer_.erase(0, buffer_.size() - kKeepAtMost);
+            }
+            return;
+        }
+        pending.remove_prefix(static_cast<size_t>(written));
+    }
+    buffer_.clear();
+    failing_ = false;
+}
+
+void AccessLog::Fail(const std::string& message) {
+    if (!failing_ && report_) {
+        report_(message);
+    }
+    failing_ = true;
 }
 
 }  // namespace quorvane::server

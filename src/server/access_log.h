@@ -1,11 +1,13 @@
 #pragma once
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
+
+#include "config/file_handle.h"
 
 namespace quorvane::server {
 
@@ -19,7 +21,9 @@ std::string AccessLogLine(std::string_view peerAddress, std::chrono::system_cloc
 // side opens, empties and closes it, so every operation holds the lock.
 class AccessLog {
   public:
-    explicit AccessLog(std::filesystem::path path);
+    // Failures (the file removed, the disk full, the folder read-only) are
+    // told to `report` once each, not per request.
+    AccessLog(std::filesystem::path path, std::function<void(std::string_view)> report = {});
     ~AccessLog();
     AccessLog(const AccessLog&) = delete;
     AccessLog& operator=(const AccessLog&) = delete;
@@ -30,15 +34,26 @@ class AccessLog {
     void Close();
     bool IsOpen() const;
 
-    // Writes one record followed by CR LF; nothing when no file is open.
+    // Adds one record followed by CR LF to the file's buffer; nothing when no
+    // file is open. The engine flushes every second and on every stop.
     void Write(std::string_view line);
+    void Flush();
 
   private:
-    bool Open(const char* mode);
+    bool Open(int flags);
+    // With the lock held: writes the buffered records. A file removed from
+    // its folder is started anew first (the records belong there); a file
+    // that cannot be written keeps its records buffered for the next try.
+    void FlushLocked();
+    void Fail(const std::string& message);
 
     std::filesystem::path path_;
+    std::function<void(std::string_view)> report_;
     mutable std::mutex mutex_;
-    std::FILE* file_ = nullptr;
+    config::FileHandle file_;
+    std::string buffer_;
+    bool failing_ = false;  // a failure was reported and has not cleared yet
+    bool wanted_ = false;   // a file should be open (it may have failed to)
 };
 
 }  // namespace quorvane::server

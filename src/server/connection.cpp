@@ -1,5 +1,7 @@
 #include "server/connection.h"
 
+#include <sys/sendfile.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <array>
@@ -10,7 +12,6 @@
 #include <asio/use_awaitable.hpp>
 #include <asio/write.hpp>
 #include <cerrno>
-#include <vector>
 
 #include "cgi/cgi_gateway.h"
 #include "cgi/child_runner.h"
@@ -30,17 +31,13 @@ constexpr auto kNoError = asio::experimental::as_tuple(asio::use_awaitable);
 
 }  // namespace
 
-Connection::Connection(asio::ip::tcp::socket socket, const ConnectionServices& services)
+Connection::Connection(asio::ip::tcp::socket socket, std::string peerAddress,
+                       const ConnectionServices& services)
     : socket_(std::move(socket)),
       deadline_(socket_.get_executor()),
       services_(services),
-      ticket_(services.load) {
-    std::error_code error;
-    const auto peer = socket_.remote_endpoint(error);
-    if (!error) {
-        peerAddress_ = peer.address().to_string();
-    }
-}
+      ticket_(services.load),
+      peerAddress_(std::move(peerAddress)) {}
 
 void Connection::Start(std::shared_ptr<Connection> connection) {
     auto executor = connection->socket_.get_executor();
@@ -95,10 +92,8 @@ asio::awaitable<void> Connection::Run() {
     }
 
     const std::string_view head(received_.data(), headSize_);
-    std::error_code ignored;
-    const uint16_t port = socket_.local_endpoint(ignored).port();
     Outcome outcome = services_.handler.Handle(
-        {head, peerAddress_, tooLarge, std::chrono::system_clock::now(), body_, port});
+        {head, peerAddress_, tooLarge, std::chrono::system_clock::now(), body_, services_.port});
     if (outcome.accessLogLine) {
         services_.accessLog.Write(*outcome.accessLogLine);
     }
@@ -106,6 +101,7 @@ asio::awaitable<void> Connection::Run() {
     if (outcome.script) {
         // The script's own time limit bounds the wait; the client may be idle meanwhile.
         SetDeadline(outcome.script->timeLimit + services_.timeouts.sendIdle);
+        const AsyncSlots::Lease slot = co_await services_.cgiSlots.Acquire();
         cgi::ChildResult result = co_await cgi::RunChild(*outcome.script);
         std::optional<responses::Reply> reply;
         if (result.ending == cgi::ChildResult::Ending::kFinished) {
@@ -173,28 +169,45 @@ asio::awaitable<void> Connection::Send(responses::Reply& reply, bool sendBody) {
         co_await asio::async_write(socket_, buffers, kNoError);
         co_return;
     }
-    auto [error, sent] = co_await asio::async_write(socket_, asio::buffer(reply.head), kNoError);
-    std::vector<char> chunk(kFileChunk);
-    uint64_t offset = 0;
-    while (!error && offset < reply.fileSize) {
-        const std::size_t want =
-            static_cast<std::size_t>(std::min<uint64_t>(chunk.size(), reply.fileSize - offset));
-        const ssize_t got =
-            ::pread(reply.file.Get(), chunk.data(), want, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            // The file shrank or failed under us: the promised length cannot
-            // be kept, so the connection is dropped rather than padded.
-            std::error_code ignored;
-            socket_.close(ignored);
+    // The head goes out marked "more to come", so a small file joins it in
+    // one packet; the file then goes from the page cache with sendfile.
+    const int fd = socket_.native_handle();
+    std::size_t headSent = 0;
+    const ssize_t sent = ::send(fd, reply.head.data(), reply.head.size(), MSG_MORE | MSG_NOSIGNAL);
+    if (sent > 0) {
+        headSent = static_cast<std::size_t>(sent);
+    }
+    if (headSent < reply.head.size()) {
+        auto [error, count] = co_await asio::async_write(
+            socket_, asio::buffer(reply.head.data() + headSent, reply.head.size() - headSent),
+            kNoError);
+        if (error) {
             co_return;
         }
-        SetDeadline(services_.timeouts.sendIdle);
-        std::tie(error, sent) = co_await asio::async_write(
-            socket_, asio::buffer(chunk.data(), static_cast<std::size_t>(got)), kNoError);
-        offset += static_cast<uint64_t>(got);
+    }
+    // The descriptor is already non-blocking: accept4 made it so.
+    std::error_code error;
+    off_t offset = 0;
+    while (!error && static_cast<uint64_t>(offset) < reply.fileSize) {
+        const std::size_t want = static_cast<std::size_t>(
+            std::min<uint64_t>(reply.fileSize - static_cast<uint64_t>(offset), 1u << 30));
+        const ssize_t count = ::sendfile(fd, reply.file.Get(), &offset, want);
+        if (count > 0) {
+            continue;
+        }
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count < 0 && errno == EAGAIN) {
+            SetDeadline(services_.timeouts.sendIdle);
+            std::tie(error) =
+                co_await socket_.async_wait(asio::ip::tcp::socket::wait_write, kNoError);
+            continue;
+        }
+        // The file shrank or failed under us: the promised length cannot be
+        // kept, so the connection is dropped rather than padded.
+        socket_.close(error);
+        co_return;
     }
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "server/async_slots.h"
 #include "server/limits.h"
 #include "server/load_counter.h"
 
@@ -25,6 +26,8 @@ struct ConnectionServices {
     EngineObserver& observer;
     LoadCounter& load;
     Timeouts timeouts;
+    uint16_t port;         // the listening port, for CGI's SERVER_PORT
+    AsyncSlots& cgiSlots;  // bounds the CGI children running at once
 };
 
 // One client connection: reads one request, has it answered, sends the reply
@@ -33,7 +36,8 @@ struct ConnectionServices {
 // came from.
 class Connection : public std::enable_shared_from_this<Connection> {
   public:
-    Connection(asio::ip::tcp::socket socket, const ConnectionServices& services);
+    Connection(asio::ip::tcp::socket socket, std::string peerAddress,
+               const ConnectionServices& services);
 
     static void Start(std::shared_ptr<Connection> connection);
 

@@ -1,16 +1,24 @@
 #include "server/engine.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <asio/co_spawn.hpp>
 #include <asio/detached.hpp>
 #include <asio/experimental/as_tuple.hpp>
 #include <asio/steady_timer.hpp>
+#include <asio/this_coro.hpp>
 #include <asio/use_awaitable.hpp>
+#include <cerrno>
 
 #include <chrono>
 #include <csignal>
 
 #include "responses/date_text.h"
+#include "server/access_log.h"
 #include "server/connection.h"
 #include "server/engine_observer.h"
 
@@ -18,23 +26,64 @@ namespace quorvane::server {
 
 namespace {
 
+std::string PeerAddress(const sockaddr_in& address) {
+    char text[INET_ADDRSTRLEN] = {};
+    return ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text) != nullptr ? text : "";
+}
+
+// Waits until connections are pending, then takes every one of them with
+// accept4, which also yields the peer's address and sets close-on-exec (CGI
+// children must not inherit client connections).
 asio::awaitable<void> AcceptLoop(asio::ip::tcp::acceptor& acceptor, ConnectionServices services) {
+    constexpr auto kNoThrow = asio::experimental::as_tuple(asio::use_awaitable);
+    asio::steady_timer pause(acceptor.get_executor());
     for (;;) {
-        auto [error, socket] =
-            co_await acceptor.async_accept(asio::experimental::as_tuple(asio::use_awaitable));
+        // At the connection limit, newcomers wait in the listen backlog.
+        while (services.load.Count() >= kMaxConnections) {
+            pause.expires_after(std::chrono::milliseconds(10));
+            co_await pause.async_wait(kNoThrow);
+        }
+        auto [error] = co_await acceptor.async_wait(asio::ip::tcp::acceptor::wait_read, kNoThrow);
         if (error == asio::error::operation_aborted || !acceptor.is_open()) {
             co_return;
         }
-        if (error) {
-            // Out of descriptors or memory: pause instead of spinning; the
-            // waiting clients stay in the backlog meanwhile.
-            asio::steady_timer pause(acceptor.get_executor(), std::chrono::milliseconds(50));
-            co_await pause.async_wait(asio::experimental::as_tuple(asio::use_awaitable));
-            continue;
+        while (services.load.Count() < kMaxConnections) {
+            sockaddr_in peer{};
+            socklen_t length = sizeof peer;
+            const int fd = ::accept4(acceptor.native_handle(), reinterpret_cast<sockaddr*>(&peer),
+                                     &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            if (fd < 0) {
+                if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                    // Out of descriptors or memory: pause instead of spinning;
+                    // the waiting clients stay in the backlog meanwhile.
+                    pause.expires_after(std::chrono::milliseconds(50));
+                    co_await pause.async_wait(kNoThrow);
+                }
+                break;  // EAGAIN: nothing more is waiting
+            }
+            asio::ip::tcp::socket socket(acceptor.get_executor());
+            std::error_code assigned;
+            socket.assign(asio::ip::tcp::v4(), fd, assigned);
+            if (assigned) {
+                ::close(fd);
+                continue;
+            }
+            Connection::Start(
+                std::make_shared<Connection>(std::move(socket), PeerAddress(peer), services));
         }
-        // CGI children must not inherit client connections.
-        ::fcntl(socket.native_handle(), F_SETFD, FD_CLOEXEC);
-        Connection::Start(std::make_shared<Connection>(std::move(socket), services));
+    }
+}
+
+// Access-log records are buffered; a second is the longest one waits.
+asio::awaitable<void> FlushLoop(AccessLog& log) {
+    asio::steady_timer tick(co_await asio::this_coro::executor);
+    for (;;) {
+        tick.expires_after(std::chrono::seconds(1));
+        auto [error] = co_await tick.async_wait(asio::experimental::as_tuple(asio::use_awaitable));
+        if (error) {
+            co_return;
+        }
+        log.Flush();
     }
 }
 
@@ -87,6 +136,8 @@ bool Engine::StartListener(const ListenEndpoint& endpoint) {
         return false;
     }
     port_ = acceptor.local_endpoint().port();
+    cgiSlots_.emplace(kMaxCgiChildren);
+    acceptor.non_blocking(true, error);  // the accepts after each wake-up must not block
     acceptor_.emplace(std::move(acceptor));
 
     const std::string startedAt = responses::LocalDateTimeText(std::chrono::system_clock::now());
@@ -95,8 +146,10 @@ bool Engine::StartListener(const ListenEndpoint& endpoint) {
     observer_.OnStarted(startedAt);
 
     asio::co_spawn(*io_,
-                   AcceptLoop(*acceptor_, {handler_, accessLog_, observer_, load_, timeouts_}),
+                   AcceptLoop(*acceptor_, {handler_, accessLog_, observer_, load_, timeouts_, port_,
+                                           *cgiSlots_}),
                    asio::detached);
+    asio::co_spawn(*io_, FlushLoop(accessLog_), asio::detached);
     thread_.emplace([io = io_.get()] { io->run(); });
     return true;
 }
@@ -121,6 +174,7 @@ void Engine::Close() {
     // closes their sockets; the listener goes after them.
     acceptor_.reset();
     io_.reset();
+    accessLog_.Flush();
 }
 
 }  // namespace quorvane::server

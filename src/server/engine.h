@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "server/async_slots.h"
 #include "server/limits.h"
 #include "server/load_counter.h"
 
@@ -55,6 +56,7 @@ class Engine {
     EngineObserver& observer_;
     LoadCounter load_;
     Timeouts timeouts_;
+    std::optional<AsyncSlots> cgiSlots_;
     std::unique_ptr<asio::io_context> io_;
     std::optional<asio::ip::tcp::acceptor> acceptor_;
     std::optional<std::thread> thread_;

@@ -5,6 +5,14 @@
 
 namespace quorvane::server {
 
+// Each open connection holds a descriptor and its buffers; past this many,
+// new clients wait in the kernel's listen backlog instead of being dropped.
+inline constexpr int kMaxConnections = 1000;
+
+// A desktop has few cores: more children at once only make each slower, so
+// further CGI requests wait their turn.
+inline constexpr int kMaxCgiChildren = 8;
+
 // Only the start of a request is ever read; the rest of an oversized head is
 // discarded with the lingering close.
 inline constexpr std::size_t kHeadLimit = 2048;
@@ -34,8 +42,5 @@ struct Timeouts {
     std::chrono::steady_clock::duration sendIdle = kSendIdleTimeout;
     std::chrono::steady_clock::duration linger = kLingerTime;
 };
-
-// Files are streamed in pieces of this size.
-inline constexpr std::size_t kFileChunk = 64 * 1024;
 
 }  // namespace quorvane::server

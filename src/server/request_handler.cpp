@@ -22,9 +22,9 @@ bool ContainsIgnoringCase(std::string_view text, std::string_view part) {
     return config::ToUpperAscii(text).find(config::ToUpperAscii(part)) != std::string::npos;
 }
 
-bool IsListed(const std::filesystem::path& list, std::string_view address) {
-    const std::vector<std::string> addresses = config::ReadSingleFields(list);
-    return std::find(addresses.begin(), addresses.end(), address) != addresses.end();
+bool IsListed(const std::vector<config::Record>& list, std::string_view address) {
+    return std::any_of(list.begin(), list.end(),
+                       [&](const config::Record& entry) { return entry.front() == address; });
 }
 
 }  // namespace
@@ -33,11 +33,12 @@ RequestHandler::RequestHandler(const config::ProgramFolder& folder, responses::H
     : folder_(folder), host_(std::move(host)) {}
 
 Outcome RequestHandler::Handle(const IncomingRequest& incoming) const {
-    const config::Settings settings = config::Settings::Load(folder_.SettingsPath());
-    const responses::RequestScope scope{folder_, settings, host_, incoming.now};
+    const auto settingsSnapshot = snapshots_.SettingsFile(folder_.SettingsPath());
+    const config::Settings& settings = *settingsSnapshot;
+    const responses::RequestScope scope{folder_, settings, host_, incoming.now, snapshots_};
     Outcome outcome;
 
-    if (IsListed(folder_.ListFilePath(config::kBlockList), incoming.peerAddress)) {
+    if (IsListed(*scope.List(config::kBlockList, 1), incoming.peerAddress)) {
         outcome.reply = responses::SendErrorPage(ErrorCode::k404_1, scope);
         outcome.logView = " ** IP Blocked **\r\n";
         return outcome;
@@ -86,7 +87,7 @@ Outcome RequestHandler::Dispatch(Request& request, const IncomingRequest& incomi
     if (exeName || scriptName) {
         std::string directory = request.directory;
         const auto record =
-            responses::FindVirtualDirectory(folder_.ListFilePath(config::kDirsList), directory);
+            responses::FindVirtualDirectory(*scope.List(config::kDirsList, 5), directory);
         std::string physical;
         bool scriptAllowed = false;
         bool exeAllowed = false;

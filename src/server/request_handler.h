@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "cgi/script_launch.h"
+#include "config/config_snapshots.h"
 #include "config/program_folder.h"
 #include "config/settings_file.h"
 #include "responses/reply.h"
@@ -46,6 +47,7 @@ class RequestHandler {
 
     const config::ProgramFolder& Folder() const { return folder_; }
     const responses::HostIdentity& Host() const { return host_; }
+    const config::ConfigSnapshots& Snapshots() const { return snapshots_; }
 
   private:
     Outcome Dispatch(Request& request, const IncomingRequest& incoming,
@@ -53,6 +55,8 @@ class RequestHandler {
 
     const config::ProgramFolder& folder_;
     responses::HostIdentity host_;
+    // The engine's thread is the only reader; the snapshots guard themselves.
+    mutable config::ConfigSnapshots snapshots_;
 };
 
 }  // namespace quorvane::server

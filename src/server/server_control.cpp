@@ -37,7 +37,8 @@ ServerControl::ServerControl(config::ProgramFolder folder, EngineObserver& obser
       observer_(observer),
       options_(std::move(options)),
       handler_(folder_, DiscoverHostIdentity()),
-      accessLog_(folder_.LogPath()),
+      accessLog_(folder_.LogPath(),
+                 [&observer](std::string_view problem) { observer.OnLogAppended(problem); }),
       engine_(handler_, accessLog_, observer) {}
 
 ServerControl::~ServerControl() {

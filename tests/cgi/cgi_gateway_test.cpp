@@ -107,15 +107,16 @@ class PrepareScriptTest : public ::testing::Test {
     ScriptDecision Prepare(std::string name, std::string_view head = "GET / HTTP/1.0\r\n\r\n",
                            std::optional<responses::VirtualDirectory> record = std::nullopt,
                            std::string_view method = "GET", std::string_view body = "") {
-        return PrepareScript({.method = method,
-                              .head = head,
-                              .body = body,
-                              .directory = "/cgi/",
-                              .scriptName = std::move(name),
-                              .physicalDirectory = (folder_.Path() / "cgi").string(),
-                              .record = std::move(record),
-                              .peerAddress = "10.0.0.7"},
-                             {program_, settings_, host_, std::chrono::system_clock::now()});
+        return PrepareScript(
+            {.method = method,
+             .head = head,
+             .body = body,
+             .directory = "/cgi/",
+             .scriptName = std::move(name),
+             .physicalDirectory = (folder_.Path() / "cgi").string(),
+             .record = std::move(record),
+             .peerAddress = "10.0.0.7"},
+            {program_, settings_, host_, std::chrono::system_clock::now(), snapshots_});
     }
 
     static std::string Status(const ScriptDecision& decision) {
@@ -128,6 +129,7 @@ class PrepareScriptTest : public ::testing::Test {
     testing::TempFolder folder_;
     config::ProgramFolder program_ = folder_.Program();
     config::Settings settings_;
+    config::ConfigSnapshots snapshots_;
     responses::HostIdentity host_{"desk", "10.0.0.2"};
     std::string script_;
 };

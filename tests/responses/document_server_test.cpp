@@ -30,7 +30,7 @@ class DocumentServerTest : public ::testing::Test {
     Reply Serve(std::string directory, std::string document, std::string authorization = "") {
         request_ =
             DocumentRequest{std::move(directory), std::move(document), std::move(authorization)};
-        return ServeDocument(request_, RequestScope{program_, settings_, host_, now_});
+        return ServeDocument(request_, RequestScope{program_, settings_, host_, now_, snapshots_});
     }
 
     std::string Status(const Reply& reply) { return testing::StatusLineOf(reply.head); }
@@ -38,6 +38,7 @@ class DocumentServerTest : public ::testing::Test {
     testing::TempFolder folder_;
     config::ProgramFolder program_ = folder_.Program();
     config::Settings settings_;
+    config::ConfigSnapshots snapshots_;
     HostIdentity host_{"desk", "10.0.0.2"};
     Clock::time_point now_ = sys_days{year{2026} / March / 1} + hours(9);
     DocumentRequest request_;

@@ -14,12 +14,13 @@ class ErrorPagesTest : public ::testing::Test {
   protected:
     RequestScope Scope(std::string_view settingsText) {
         settings_ = config::Settings::Parse(settingsText);
-        return RequestScope{program_, settings_, host_, now_};
+        return RequestScope{program_, settings_, host_, now_, snapshots_};
     }
 
     testing::TempFolder folder_;
     config::ProgramFolder program_ = folder_.Program();
     config::Settings settings_;
+    config::ConfigSnapshots snapshots_;
     HostIdentity host_{"host", "10.0.0.2"};
     Clock::time_point now_ = sys_days{year{2026} / March / 1} + hours(9);
 };

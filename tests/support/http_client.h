@@ -26,6 +26,7 @@ class RawClient {
     // anything; false when it sent something or the read timed out.
     bool ClosedWithoutReply();
     void Close();
+    int Descriptor() const { return fd_; }
 
   private:
     int fd_ = -1;

@@ -1,0 +1,346 @@
+#!/usr/bin/env python3
+"""Measures quorvane-server against peer web servers on this machine.
+
+Every server gets the same generated site, an access log, and the same wrk
+workloads over new connections (Connection: close). For each workload and
+server it records, as the median of three runs: the server's CPU time per
+request (user + system of the whole process tree, CGI children included,
+from /proc), requests per second, p99 latency, failures, and resident
+memory idle and at peak. Traffic goes to 127.0.0.1 only; every process
+started here is stopped here.
+"""
+import argparse
+import base64
+import csv
+import os
+import re
+import shutil
+import signal
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+TICKS = os.sysconf("SC_CLK_TCK")
+USER, PASSWORD = "bench", "bench-pass"
+AUTH = "Basic " + base64.b64encode(f"{USER}:{PASSWORD}".encode()).decode()
+
+# name, path per server kind, concurrency, headers
+WORKLOADS = [
+    ("page_1k", {"*": "/page.htm"}, 16, {}),
+    ("file_1m", {"*": "/big.bin"}, 16, {}),
+    ("listing_1000", {"*": "/list/"}, 16, {}),
+    ("secure_page", {"*": "/secure/page.htm"}, 16, {"Authorization": AUTH}),
+    ("not_found", {"*": "/missing.htm"}, 16, {}),
+    ("cgi_perl", {"quorvane": "/cgi-bin/hello.pl", "*": "/cgi-bin/hello.pl"}, 4, {}),
+    ("cgi_sh", {"quorvane": "/cgi-bin/hello-sh.exe", "*": "/cgi-bin/hello.sh"}, 4, {}),
+]
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_for_port(port, seconds=10):
+    end = time.time() + seconds
+    while time.time() < end:
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=0.2):
+                return True
+        except OSError:
+            time.sleep(0.05)
+    return False
+
+
+def make_site(root):
+    site = os.path.join(root, "site")
+    os.makedirs(os.path.join(site, "list"))
+    os.makedirs(os.path.join(site, "secure"))
+    os.makedirs(os.path.join(site, "cgi-bin"))
+    page = ("<html><body>" + "x" * 1000 + "</body></html>")[:1024]
+    for path in ("page.htm", "secure/page.htm"):
+        with open(os.path.join(site, path), "w") as f:
+            f.write(page)
+    with open(os.path.join(site, "big.bin"), "wb") as f:
+        f.write(os.urandom(1024 * 1024))
+    for i in range(1000):
+        with open(os.path.join(site, "list", f"file-{i:04d}.txt"), "w") as f:
+            f.write("listed file\n")
+    perl = "#!/usr/bin/perl\nprint \"Content-Type: text/plain\\r\\n\\r\\nhello from perl\\n\";\n"
+    shell = "#!/bin/sh\nprintf 'Content-Type: text/plain\\r\\n\\r\\nhello from sh\\n'\n"
+    for name, text in (("hello.pl", perl), ("hello.sh", shell), ("hello-sh.exe", shell)):
+        path = os.path.join(site, "cgi-bin", name)
+        with open(path, "w") as f:
+            f.write(text)
+        os.chmod(path, 0o755)
+    return site
+
+
+class Server:
+    def __init__(self, name, argv, port, cwd, env=None):
+        self.name, self.argv, self.port, self.cwd, self.env = name, argv, port, cwd, env
+        self.process = None
+
+    def start(self):
+        self.process = subprocess.Popen(self.argv, cwd=self.cwd, env=self.env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                        start_new_session=True)
+        if not wait_for_port(self.port):
+            self.stop()
+            raise RuntimeError(f"{self.name} did not start")
+        time.sleep(0.3)
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            os.killpg(self.process.pid, signal.SIGTERM)
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                os.killpg(self.process.pid, signal.SIGKILL)
+                self.process.wait()
+
+    def pids(self):
+        """The server's process tree (nginx has a master and a worker)."""
+        pids = [self.process.pid]
+        for pid in os.listdir("/proc"):
+            if pid.isdigit():
+                try:
+                    with open(f"/proc/{pid}/stat") as f:
+                        fields = f.read().rsplit(")", 1)[1].split()
+                    if int(fields[1]) in pids and int(pid) not in pids:
+                        pids.append(int(pid))
+                except OSError:
+                    pass
+        return pids
+
+    def cpu_seconds(self):
+        total = 0
+        for pid in self.pids():
+            try:
+                with open(f"/proc/{pid}/stat") as f:
+                    fields = f.read().rsplit(")", 1)[1].split()
+                total += sum(int(x) for x in fields[11:15])  # utime stime cutime cstime
+            except OSError:
+                pass
+        return total / TICKS
+
+    def memory_kib(self, key):
+        total = 0
+        for pid in self.pids():
+            try:
+                with open(f"/proc/{pid}/status") as f:
+                    for line in f:
+                        if line.startswith(key + ":"):
+                            total += int(line.split()[1])
+            except OSError:
+                pass
+        return total
+
+
+def quorvane_server(binary, root, site):
+    folder = os.path.join(root, "quorvane")
+    os.makedirs(folder)
+    shutil.copy(binary, folder)
+    port = free_port()
+    with open(os.path.join(folder, "quorvane.ini"), "w") as f:
+        f.write(f"[Server]\r\nPort={port}\r\n[HomePage]\r\nRootDirectory={site}\r\n"
+                "[Documents]\r\nEnableFooter=0\r\nDirectoryBrowsing=1\r\n"
+                "[Logging]\r\nRefreshOnRun=True\r\n"
+                "[CGI]\r\nEnabled=1\r\nEnablePerl=1\r\nPerlLocation=/usr/bin/perl\r\n")
+    with open(os.path.join(folder, "dirs.lst"), "w") as f:
+        f.write(f'"/","{site}","No","No","No"\r\n"/secure/","{site}/secure","Yes","No","No"\r\n'
+                f'"/cgi-bin/","{site}/cgi-bin","No","Yes","Yes"\r\n')
+    with open(os.path.join(folder, "default.lst"), "w") as f:
+        f.write('"index.htm"\r\n"index.html"\r\n')
+    with open(os.path.join(folder, "mime.lst"), "w") as f:
+        f.write('"htm,text/html"\r\n"bin,application/octet-stream"\r\n"txt,text/plain"\r\n')
+    with open(os.path.join(folder, "users.lst"), "w") as f:
+        f.write(f'"{USER}","{PASSWORD}"\r\n')
+    return Server("quorvane", [os.path.join(folder, "quorvane-server")], port, folder)
+
+
+def nginx_server(root, site):
+    folder = os.path.join(root, "nginx")
+    os.makedirs(folder)
+    port = free_port()
+    with open(os.path.join(folder, "htpasswd"), "w") as f:
+        f.write(f"{USER}:{{PLAIN}}{PASSWORD}\n")  # plain, as quorvane and lighttpd compare
+    with open(os.path.join(folder, "nginx.conf"), "w") as f:
+        f.write(f"""worker_processes 1;
+daemon off;
+pid {folder}/nginx.pid;
+error_log {folder}/error.log;
+events {{ worker_connections 1024; }}
+http {{
+  access_log {folder}/access.log;
+  client_body_temp_path {folder}/body; proxy_temp_path {folder}/proxy;
+  fastcgi_temp_path {folder}/fcgi; uwsgi_temp_path {folder}/uwsgi; scgi_temp_path {folder}/scgi;
+  types {{ text/html htm; application/octet-stream bin; text/plain txt; }}
+  sendfile on;
+  server {{
+    listen 127.0.0.1:{port};
+    root {site};
+    location /list/ {{ autoindex on; }}
+    location /secure/ {{ auth_basic "secure"; auth_basic_user_file {folder}/htpasswd; }}
+  }}
+}}
+""")
+    return Server("nginx", ["nginx", "-c", os.path.join(folder, "nginx.conf"), "-p", folder], port,
+                  folder)
+
+
+def lighttpd_server(root, site):
+    folder = os.path.join(root, "lighttpd")
+    os.makedirs(folder)
+    port = free_port()
+    with open(os.path.join(folder, "users"), "w") as f:
+        f.write(f"{USER}:{PASSWORD}\n")
+    with open(os.path.join(folder, "lighttpd.conf"), "w") as f:
+        f.write(f"""server.modules = ("mod_access", "mod_auth", "mod_authn_file", "mod_accesslog",
+                  "mod_dirlisting", "mod_cgi")
+server.document-root = "{site}"
+server.bind = "127.0.0.1"
+server.port = {port}
+server.errorlog = "{folder}/error.log"
+accesslog.filename = "{folder}/access.log"
+mimetype.assign = (".htm" => "text/html", ".bin" => "application/octet-stream", ".txt" => "text/plain")
+$HTTP["url"] =~ "^/list/" {{ dir-listing.activate = "enable" }}
+auth.backend = "plain"
+auth.backend.plain.userfile = "{folder}/users"
+auth.require = ("/secure/" => ("method" => "basic", "realm" => "secure", "require" => "valid-user"))
+$HTTP["url"] =~ "^/cgi-bin/" {{ cgi.assign = (".pl" => "/usr/bin/perl", ".sh" => "/bin/sh") }}
+""")
+    return Server("lighttpd", ["lighttpd", "-D", "-f", os.path.join(folder, "lighttpd.conf")], port,
+                  folder)
+
+
+def civetweb_server(root, site):
+    folder = os.path.join(root, "civetweb")
+    os.makedirs(folder)
+    port = free_port()
+    # civetweb protects folders with Digest authentication only, so its
+    # secure-page figure is left out.
+    argv = ["civetweb", "-listening_ports", f"127.0.0.1:{port}", "-document_root", site,
+            "-enable_directory_listing", "yes", "-access_log_file", f"{folder}/access.log",
+            "-cgi_pattern", "**.pl$|**.sh$", "-num_threads", "16"]
+    return Server("civetweb", argv, port, folder)
+
+
+def run_wrk(port, path, connections, headers, seconds, expect_success=True):
+    argv = ["wrk", "-t1", f"-c{connections}", f"-d{seconds}s", "--latency", "--timeout", "5s",
+            "-H", "Connection: close"]
+    for key, value in headers.items():
+        argv += ["-H", f"{key}: {value}"]
+    argv.append(f"http://127.0.0.1:{port}{path}")
+    out = subprocess.run(argv, capture_output=True, text=True, timeout=seconds + 30).stdout
+    requests = int(re.search(r"(\d+) requests in", out).group(1))
+    rate = float(re.search(r"Requests/sec:\s+([\d.]+)", out).group(1))
+    p99 = re.search(r"99%\s+([\d.]+)(us|ms|s)", out)
+    p99_ms = float(p99.group(1)) * {"us": 0.001, "ms": 1, "s": 1000}[p99.group(2)] if p99 else 0
+    failures = 0
+    non2xx = re.search(r"Non-2xx or 3xx responses: (\d+)", out)
+    if non2xx and expect_success:
+        failures += int(non2xx.group(1))
+    errors = re.search(r"Socket errors: connect (\d+), read (\d+), write (\d+), timeout (\d+)", out)
+    if errors:
+        failures += sum(int(x) for x in errors.groups())
+    return requests, rate, p99_ms, failures
+
+
+def supports(server, workload):
+    if server.name == "nginx" and workload.startswith("cgi"):
+        return False  # nginx runs no CGI itself
+    if server.name == "civetweb" and workload == "secure_page":
+        return False
+    return True
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--server", required=True, help="path of the quorvane-server binary")
+    parser.add_argument("--seconds", type=int, default=3)
+    parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--csv", default="bench-results.csv")
+    parser.add_argument("--only", default="", help="comma-separated server names")
+    args = parser.parse_args()
+
+    root = tempfile.mkdtemp(prefix="quorvane-bench-")
+    os.chmod(root, 0o755)  # nginx's worker runs as an unprivileged user
+    site = make_site(root)
+    makers = [("quorvane", lambda: quorvane_server(args.server, root, site)),
+              ("nginx", lambda: nginx_server(root, site)),
+              ("lighttpd", lambda: lighttpd_server(root, site)),
+              ("civetweb", lambda: civetweb_server(root, site))]
+    wanted = set(args.only.split(",")) if args.only else None
+    rows = []
+    try:
+        for name, make in makers:
+            if wanted and name not in wanted:
+                continue
+            if name != "quorvane" and shutil.which(name) is None:
+                print(f"{name}: not installed (bench/install-peers), skipped")
+                continue
+            server = make()
+            server.start()
+            # Files written this very moment are re-read until they are two
+            # seconds old; a real site's configuration is older than that.
+            time.sleep(2.5)
+            idle = server.memory_kib("VmRSS")
+            try:
+                for workload, paths, connections, headers in WORKLOADS:
+                    if not supports(server, workload):
+                        continue
+                    path = paths.get(server.name, paths["*"])
+                    samples = []
+                    for _ in range(args.runs):
+                        before = server.cpu_seconds()
+                        requests, rate, p99, failures = run_wrk(
+                            server.port, path, connections, headers, args.seconds,
+                            expect_success=workload != "not_found")
+                        used = server.cpu_seconds() - before
+                        samples.append((used * 1e6 / max(requests, 1), rate, p99, failures))
+                    rows.append({
+                        "server": server.name, "workload": workload,
+                        "cpu_us_per_request": statistics.median(s[0] for s in samples),
+                        "requests_per_second": statistics.median(s[1] for s in samples),
+                        "p99_ms": statistics.median(s[2] for s in samples),
+                        "failures": sum(s[3] for s in samples),
+                        "idle_rss_kib": idle,
+                        "peak_rss_kib": server.memory_kib("VmHWM"),
+                    })
+                    print(f"{server.name:9} {workload:13} {rows[-1]['cpu_us_per_request']:9.1f} us/req "
+                          f"{rows[-1]['requests_per_second']:9.0f} req/s  p99 {rows[-1]['p99_ms']:7.2f} ms "
+                          f"failures {rows[-1]['failures']}", flush=True)
+            finally:
+                server.stop()
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+
+    # Ratios to the best peer of each workload (lower is better for CPU and p99).
+    print()
+    print(f"{'workload':13} {'server':9} {'cpu us/req':>10} {'ratio':>6} {'req/s':>8} {'ratio':>6} "
+          f"{'p99 ms':>7} {'fail':>5} {'idle KiB':>8} {'peak KiB':>8}")
+    for row in rows:
+        peers = [r for r in rows if r["workload"] == row["workload"] and r["server"] != "quorvane"]
+        best_cpu = min((r["cpu_us_per_request"] for r in peers), default=0)
+        best_rate = max((r["requests_per_second"] for r in peers), default=0)
+        row["cpu_ratio_to_best_peer"] = round(row["cpu_us_per_request"] / best_cpu, 2) if best_cpu else ""
+        row["rate_ratio_to_best_peer"] = round(row["requests_per_second"] / best_rate, 2) if best_rate else ""
+        print(f"{row['workload']:13} {row['server']:9} {row['cpu_us_per_request']:10.1f} "
+              f"{row['cpu_ratio_to_best_peer']!s:>6} {row['requests_per_second']:8.0f} "
+              f"{row['rate_ratio_to_best_peer']!s:>6} {row['p99_ms']:7.2f} {row['failures']:5d} "
+              f"{row['idle_rss_kib']:8d} {row['peak_rss_kib']:8d}")
+    with open(args.csv, "w", newline="") as f:
+        writer = csv.DictWriter(f, fieldnames=list(rows[0].keys()) if rows else ["server"])
+        writer.writeheader()
+        writer.writerows(rows)
+    print(f"\nwritten to {args.csv}")
+    return 1 if any(r["failures"] for r in rows) else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
