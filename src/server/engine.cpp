@@ -110,7 +110,8 @@ bool Engine::StartListener(const ListenEndpoint& endpoint) {
     load_.Reset();
 
     io_ = std::make_unique<asio::io_context>(1);
-    asio::ip::tcp::acceptor acceptor(*io_);
+    acceptor_.emplace(*io_);
+    asio::ip::tcp::acceptor& acceptor = *acceptor_;
     std::error_code error;
     const auto address = asio::ip::make_address(endpoint.address, error);
     const asio::ip::tcp::endpoint where(address, endpoint.port);
@@ -128,17 +129,20 @@ bool Engine::StartListener(const ListenEndpoint& endpoint) {
     if (!error) {
         acceptor.listen(asio::socket_base::max_listen_connections, error);
     }
+    if (!error) {
+        port_ = acceptor.local_endpoint(error).port();
+    }
     if (error) {
+        // The acceptor belongs to the loop's services: it goes first.
+        acceptor_.reset();
         io_.reset();
         observer_.OnLogAppended("Quorvane could not listen on port " +
                                 std::to_string(endpoint.port) + ": " + error.message() + "\r\n");
         observer_.OnStartFailed(error.message());
         return false;
     }
-    port_ = acceptor.local_endpoint().port();
     cgiSlots_.emplace(kMaxCgiChildren);
     acceptor.non_blocking(true, error);  // the accepts after each wake-up must not block
-    acceptor_.emplace(std::move(acceptor));
 
     const std::string startedAt = responses::LocalDateTimeText(std::chrono::system_clock::now());
     observer_.OnLogReplaced("Quorvane started at " + startedAt + "\r\nListening on port: " +

@@ -114,6 +114,12 @@ Request ParseRequest(std::string_view head) {
     }
     request.rawPath = std::string(path);
     path = OriginForm(path);
+    // A path must begin at the site's top: "x/y" joined to the root folder
+    // would reach its sibling folders ("www" + "x/" is "wwwx/").
+    if (!path.empty() && path.front() != '/') {
+        request.malformed = true;
+        return request;
+    }
 
     std::string_view rawDirectory;
     std::string_view rawDocument;

@@ -29,10 +29,12 @@ class HostileInputTest : public ::testing::Test {
         config::CreateDefaultDocumentList(program_);
         config::CreateMimeList(program_);
         // The site's root is the program folder itself, the worst case.
-        folder_.Write("quorvane.ini", "; " + std::string(kSecret) +
-                                          "\r\n[HomePage]\r\nRootDirectory=.\r\n"
-                                          "[Documents]\r\nDirectoryBrowsing=1\r\n"
-                                          "[CGI]\r\nEnabled=1\r\n");
+        folder_.Write("quorvane.ini",
+                      "; " + std::string(kSecret) +
+                          "\r\n[HomePage]\r\nRootDirectory=" + folder_.Path().string() +
+                          "\r\n"
+                          "[Documents]\r\nDirectoryBrowsing=1\r\n"
+                          "[CGI]\r\nEnabled=1\r\n");
         folder_.Write("dirs.lst",
                       "\"/\",\".\",\"No\",\"No\",\"No\"\r\n"
                       "\"/private/\",\"private\",\"Yes\",\"Yes\",\"Yes\"\r\n");
@@ -43,9 +45,15 @@ class HostileInputTest : public ::testing::Test {
         std::filesystem::permissions(folder_.Path() / "private/run.exe",
                                      std::filesystem::perms::owner_all);
         folder_.Write("list/a&b<c>\"d'.txt", "x");
+        // A sibling of the root whose name begins like it.
+        std::filesystem::create_directories(Sibling());
+        folder_.Write("../" + Sibling().filename().string() + "/secret.txt", std::string(kSecret));
         log_.OpenEmpty();
         EXPECT_TRUE(engine_.StartListener({"127.0.0.1", 0}));
     }
+
+    ~HostileInputTest() override { std::filesystem::remove_all(Sibling()); }
+    std::filesystem::path Sibling() const { return folder_.Path().string() + "-outside"; }
 
     std::string Send(std::string_view request) { return Exchange(engine_.Port(), request); }
     static std::string Status(const std::string& reply) {
@@ -81,6 +89,8 @@ TEST_F(HostileInputTest, TraversalNeverReachesAFileOutsideTheSiteOrTheSettings) 
         "GET /./quorvane.ini HTTP/1.0\r\n\r\n",
         "POST /../quorvane.ini HTTP/1.0\r\nContent-Length: 0\r\n\r\n",
         "HEAD /%2e%2e/ HTTP/1.0\r\n\r\n",
+        "GET -outside/secret.txt HTTP/1.0\r\n\r\n",  // found by fuzzing: "." + "-outside/"
+        "GET http://host-outside/secret.txt HTTP/1.1\r\n\r\n",
     };
     for (const char* attempt : attempts) {
         const std::string reply = Send(attempt);

@@ -63,7 +63,8 @@ TEST(RequestParse, TraversalAndControlCharactersAreMalformed) {
           "GET /x.htm?a=..b HTTP/1.0\r\n\r\n", "GET /%2e%2E/etc/passwd HTTP/1.0\r\n\r\n",
           "GET /a/%2E./b.htm HTTP/1.0\r\n\r\n", "GET /a%00.htm HTTP/1.0\r\n\r\n",
           "GET /a%0d%0a.htm HTTP/1.0\r\n\r\n", "GET /bad%zz.htm HTTP/1.0\r\n\r\n",
-          "GET /cut%2 HTTP/1.0\r\n\r\n"}) {
+          "GET /cut%2 HTTP/1.0\r\n\r\n", "GET x.htm HTTP/1.0\r\n\r\n",
+          "POST >/cgi-bin/form.pl?x=1 HTTP/1.1\r\n\r\n"}) {
         EXPECT_TRUE(ParseRequest(head).malformed) << head;
     }
     EXPECT_FALSE(ParseRequest("GET /a.b.c/x.htm HTTP/1.0\r\n\r\n").malformed);
