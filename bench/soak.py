@@ -17,15 +17,18 @@ import time
 sys.path.insert(0, os.path.dirname(__file__))
 from bench import AUTH, make_site, quorvane_server  # noqa: E402
 
-# wrk calls request() for every request: the kinds take turns.
+# wrk calls request() for every request: pages, secure pages, misses and
+# queries take turns, with a 1 MiB file, a 1,000-file listing and a CGI
+# script mixed in.
 LUA = r"""
-local paths = {"/page.htm", "/list/", "/secure/page.htm", "/missing.htm", "/big.bin",
-               "/page.htm?q=1", "/cgi-bin/hello-sh.exe"}
+local paths = {"/page.htm", "/secure/page.htm", "/missing.htm", "/page.htm?q=1", "/big.bin"}
 local counter = 0
 request = function()
   counter = counter + 1
   local path = paths[(counter % #paths) + 1]
-  if path == "/cgi-bin/hello-sh.exe" and counter % 20 ~= 0 then path = "/page.htm" end
+  if counter % 50 == 0 then path = "/list/" end
+  if counter % 100 == 1 then path = "/cgi-bin/hello-sh.exe" end
+  if path == "/big.bin" and counter % 10 ~= 4 then path = "/page.htm" end
   local headers = {["Connection"] = "close"}
   if path == "/secure/page.htm" then headers["Authorization"] = "%s" end
   return wrk.format("GET", path, headers)

@@ -71,6 +71,7 @@ class LimitsTest : public ::testing::Test {
 TEST_F(LimitsTest, TenThousandRequestsOfEveryKindLeakNoDescriptor) {
     const uint16_t port = engine_.Port();
     Exchange(port, "GET / HTTP/1.0\r\n\r\n");  // let lazily opened files open first
+    ASSERT_TRUE(observer_.WaitForLoad(0));     // and its connection close
     const size_t before = OpenDescriptors();
     const std::string kinds[] = {
         "GET / HTTP/1.0\r\n\r\n",

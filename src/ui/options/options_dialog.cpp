@@ -97,6 +97,17 @@ QIcon Icon(QStyle::StandardPixmap which) {
     return QApplication::style()->standardIcon(which);
 }
 
+// Removes the selected row once the user confirms; the editor writes its file
+// at once and the list is filled again from it.
+void ConfirmRemoval(MessageBoxes& messages, std::optional<size_t> row, const QString& question,
+                    const QString& title, const std::function<Edit(std::optional<size_t>)>& remove,
+                    const std::function<void()>& refill) {
+    if (row && messages.Question(question, title)) {
+        ReportEdit(messages, remove(row), title);
+        refill();
+    }
+}
+
 }  // namespace
 
 OptionsDialog::OptionsDialog(Setup setup, QWidget* parent)
@@ -234,13 +245,12 @@ QWidget* OptionsDialog::DocumentsPage() {
         FillDocuments();
     });
     connect(remove, &QPushButton::clicked, this, [this] {
-        const std::optional<size_t> row = Selected(defaultList_);
-        if (row && setup_.messages.Question(
-                       QStringLiteral("Are you sure you want to remove this Default Document?"),
-                       QStringLiteral("Quorvane"))) {
-            ReportEdit(setup_.messages, documents_.Remove(row), QStringLiteral("Quorvane"));
-            FillDocuments();
-        }
+        ConfirmRemoval(
+            setup_.messages, Selected(defaultList_),
+            QStringLiteral("Are you sure you want to remove this Default Document?"),
+            QStringLiteral("Quorvane"),
+            [this](std::optional<size_t> row) { return documents_.Remove(row); },
+            [this] { FillDocuments(); });
     });
     return Page(QStringLiteral("Documents"), layout);
 }
@@ -267,13 +277,12 @@ QWidget* OptionsDialog::SecurityPage() {
         FillAddresses(ipList_, blocked_, true);
     });
     connect(remove, &QPushButton::clicked, this, [this] {
-        const std::optional<size_t> row = Selected(ipList_);
-        if (row && setup_.messages.Question(
-                       QStringLiteral("Are you sure you want to remove this IP Address?"),
-                       QStringLiteral("Remove IP Address"))) {
-            ReportEdit(setup_.messages, blocked_.Remove(row), QStringLiteral("Remove IP Address"));
-            FillAddresses(ipList_, blocked_, true);
-        }
+        ConfirmRemoval(
+            setup_.messages, Selected(ipList_),
+            QStringLiteral("Are you sure you want to remove this IP Address?"),
+            QStringLiteral("Remove IP Address"),
+            [this](std::optional<size_t> row) { return blocked_.Remove(row); },
+            [this] { FillAddresses(ipList_, blocked_, true); });
     });
     return Page(QStringLiteral("Server Security"), layout);
 }
@@ -296,13 +305,12 @@ QWidget* OptionsDialog::MimePage() {
         FillMimeTypes();
     });
     connect(remove, &QPushButton::clicked, this, [this] {
-        const std::optional<size_t> row = Selected(mimeList_);
-        if (row && setup_.messages.Question(
-                       QStringLiteral("Are you sure you want to remove that MIME Header?"),
-                       QStringLiteral("Remove MIME Type"))) {
-            ReportEdit(setup_.messages, mimeTypes_.Remove(row), QStringLiteral("Remove MIME Type"));
-            FillMimeTypes();
-        }
+        ConfirmRemoval(
+            setup_.messages, Selected(mimeList_),
+            QStringLiteral("Are you sure you want to remove that MIME Header?"),
+            QStringLiteral("Remove MIME Type"),
+            [this](std::optional<size_t> row) { return mimeTypes_.Remove(row); },
+            [this] { FillMimeTypes(); });
     });
     return Page(QStringLiteral("MIME Types"), layout);
 }
@@ -374,14 +382,12 @@ QWidget* OptionsDialog::CgiPage() {
         FillAddresses(cgiNoList_, cgiBarred_, false);
     });
     connect(cgiRemove_, &QPushButton::clicked, this, [this] {
-        const std::optional<size_t> row = Selected(cgiNoList_);
-        if (row && setup_.messages.Question(
-                       QStringLiteral("Are you sure you want to remove this IP Address?"),
-                       QStringLiteral("Remove IP Address"))) {
-            ReportEdit(setup_.messages, cgiBarred_.Remove(row),
-                       QStringLiteral("Remove IP Address"));
-            FillAddresses(cgiNoList_, cgiBarred_, false);
-        }
+        ConfirmRemoval(
+            setup_.messages, Selected(cgiNoList_),
+            QStringLiteral("Are you sure you want to remove this IP Address?"),
+            QStringLiteral("Remove IP Address"),
+            [this](std::optional<size_t> row) { return cgiBarred_.Remove(row); },
+            [this] { FillAddresses(cgiNoList_, cgiBarred_, false); });
     });
     return Page(QStringLiteral("CGI Scripting"), layout);
 }
