@@ -111,6 +111,7 @@ asio::awaitable<void> Connection::Run() {
                               : responses::SendCgiErrorPage(std::chrono::system_clock::now());
     }
     co_await Send(outcome.reply, outcome.sendBody);
+    outcome = Outcome{};  // the reply's memory is not kept through the linger
     co_await LingeringClose();
     deadline_.cancel();
 }
