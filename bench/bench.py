@@ -220,7 +220,7 @@ server.port = {port}
 server.errorlog = "{folder}/error.log"
 accesslog.filename = "{folder}/access.log"
 mimetype.assign = (".htm" => "text/html", ".bin" => "application/octet-stream", ".txt" => "text/plain")
-$HTTP["url"] =~ "^/list/" {{ dir-listing.activate = "enable" }}
+dir-listing.activate = "enable"
 auth.backend = "plain"
 auth.backend.plain.userfile = "{folder}/users"
 auth.require = ("/secure/" => ("method" => "basic", "realm" => "secure", "require" => "valid-user"))

@@ -30,10 +30,10 @@ request = function()
   if counter % 100 == 1 then path = "/cgi-bin/hello-sh.exe" end
   if path == "/big.bin" and counter % 10 ~= 4 then path = "/page.htm" end
   local headers = {["Connection"] = "close"}
-  if path == "/secure/page.htm" then headers["Authorization"] = "%s" end
+  if path == "/secure/page.htm" then headers["Authorization"] = "AUTHORIZATION" end
   return wrk.format("GET", path, headers)
 end
-""" % AUTH
+""".replace("AUTHORIZATION", AUTH)
 
 
 def rss_kib(pid):
