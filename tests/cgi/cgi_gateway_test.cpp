@@ -92,6 +92,8 @@ TEST(CgiOutput, FullRepliesAreRelayedAndBrokenOutputRefused) {
     EXPECT_FALSE(ComposeCgiReply("just a body without headers\n\n").has_value());
     EXPECT_FALSE(ComposeCgiReply("Content-Type: text/plain\r\nno empty line").has_value());
     EXPECT_FALSE(ComposeCgiReply("Status: fine\r\n\r\n").has_value());
+    // A bare CR inside a header line could split the reply in some clients.
+    EXPECT_FALSE(ComposeCgiReply("X-A: 1\rSet-Cookie: stolen\r\n\r\n").has_value());
 }
 
 class PrepareScriptTest : public ::testing::Test {

@@ -57,6 +57,10 @@ class CgiRunTest : public ::testing::Test {
                "sleep \"${SLEEP:-30}\"\nprintf 'Content-Type: text/plain\\r\\n\\r\\nawake'\n");
         Script("noread.exe", "printf 'Content-Type: text/plain\\r\\n\\r\\ndone without reading'\n");
         Script("empty.exe", "exit 0\n");
+        // Counts the sockets among its own descriptors: none may be inherited.
+        Script("sockets.exe",
+               "printf 'Content-Type: text/plain\\r\\n\\r\\n'\n"
+               "for f in /proc/$$/fd/*; do readlink \"$f\"; done | grep -c '^socket:'\n");
         Script("killed.exe", "printf 'Content-Type: text/plain\\r\\n\\r\\npartial'\nkill -9 $$\n");
         EXPECT_TRUE(engine_.StartListener({"127.0.0.1", 0}));
     }
@@ -140,6 +144,12 @@ TEST_F(CgiRunTest, FailingChildrenGetTheCgiErrorPage) {
     // A program that cannot be executed fails to start.
     folder_.Write("cgi-bin/plain.exe", "not a program");
     EXPECT_EQ(StatusOf(Get("/cgi-bin/plain.exe")), "HTTP/1.1 500 Internal Server Error");
+}
+
+TEST_F(CgiRunTest, ChildrenInheritNoSocketOfTheServer) {
+    testing::RawClient other(engine_.Port());  // another open client connection
+    ASSERT_TRUE(other.Send("GET /pa"));
+    EXPECT_EQ(BodyOf(Get("/cgi-bin/sockets.exe")), "0\n");
 }
 
 TEST_F(CgiRunTest, AChildThatNeverReadsALargeBodyDoesNotStallAnything) {
