@@ -1,4 +1,4 @@
-// Request intake: head end, request line, path split, decoding, headers.
+// Request intake: head end, request line, target, decoding, headers.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,21 +12,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto end = quorvane::server::FindHeadEnd(input);
     const std::string_view head = end ? input.substr(0, *end) : input;
     const quorvane::server::Request request = quorvane::server::ParseRequest(head);
-    if (request.method != quorvane::server::Method::kOther && !request.malformed) {
-        // A parsed path can never climb out of the site or carry control bytes.
-        if (request.directory.empty() || request.directory.front() != '/' ||
-            request.directory.find("..") != std::string::npos ||
-            request.document.find("..") != std::string::npos) {
-            std::abort();
-        }
-        for (char c : request.directory + request.document) {
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+    if (request.target) {
+        // A parsed segment can never climb, name the folder it stands in,
+        // or carry a separator or a control byte.
+        for (const std::string& segment : request.target->segments) {
+            if (segment.empty() || segment == "." || segment == "..") {
                 std::abort();
+            }
+            for (char c : segment) {
+                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == '/' || c == '\\') {
+                    std::abort();
+                }
             }
         }
     }
     quorvane::responses::GetHeaderValue(head, "Authorization");
     quorvane::server::ContentLength(head);
-    quorvane::server::PercentDecode(input);
+    quorvane::responses::PercentDecode(input);
     return 0;
 }

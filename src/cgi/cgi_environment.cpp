@@ -9,9 +9,12 @@ namespace quorvane::cgi {
 
 namespace {
 
-// Headers that have variables of their own, or that a script must not see.
+// Headers that have variables of their own, or that a script must not see:
+// the credentials, and Proxy, whose HTTP_PROXY would steer the script's own
+// outgoing requests to whoever sent it.
 bool HasOwnVariable(std::string_view name) {
-    for (std::string_view own : {"Authorization", "Content-Type", "Content-Length", "Accept"}) {
+    for (std::string_view own :
+         {"Authorization", "Content-Type", "Content-Length", "Accept", "Proxy"}) {
         if (config::EqualsIgnoringCase(name, own)) {
             return true;
         }

@@ -7,8 +7,6 @@
 #include "cgi/cgi_environment.h"
 #include "config/list_file.h"
 #include "config/text.h"
-#include "responses/authentication.h"
-#include "responses/document_server.h"
 #include "responses/error_pages.h"
 #include "responses/request_head.h"
 
@@ -22,18 +20,6 @@ namespace {
 bool IsRegularFile(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-// The extension is what follows the first "." of the script's file name; only
-// "pl" and "cgi" (any letter case) run under the interpreter.
-bool IsPerlScript(std::string_view scriptName) {
-    const size_t slash = scriptName.rfind('/');
-    const std::string_view file =
-        slash == std::string_view::npos ? scriptName : scriptName.substr(slash + 1);
-    const size_t dot = file.find('.');
-    const std::string_view extension = dot == std::string_view::npos ? "" : file.substr(dot + 1);
-    return config::EqualsIgnoringCase(extension, "pl") ||
-           config::EqualsIgnoringCase(extension, "cgi");
 }
 
 std::chrono::seconds TimeLimit(const config::Settings& settings) {
@@ -54,29 +40,14 @@ ScriptDecision PrepareScript(const ScriptRequest& request, const responses::Requ
         return decision;
     }
 
-    const std::string_view authorization =
-        responses::GetHeaderValue(request.head, "Authorization").value_or("");
-    std::optional<std::string> remoteUser;
-    if (responses::RequiresAuthentication(request.record, scope.settings)) {
-        if (!responses::AuthenticateRequest(authorization, *scope.List(config::kUsersList, 2))) {
-            decision.action = responses::SendAuthChallenge(request.directory);
-            return decision;
-        }
-        remoteUser = responses::ParseBasicCredentials(authorization)->user;
-    }
-
-    std::string folder = request.physicalDirectory;
-    if (folder.empty() || folder.back() != '/') {
-        folder += '/';
-    }
-    const std::string scriptPath = folder + request.scriptName;
-    if (responses::NamesHiddenEntry(request.scriptName) || !IsRegularFile(scriptPath)) {
+    const responses::Resolution& resolution = request.resolution;
+    if (resolution.found != responses::Found::kFile) {
         decision.action = responses::SendErrorPage(ErrorCode::k404_4, scope);
         return decision;
     }
-
+    const std::string scriptPath = resolution.path.string();
     ScriptLaunch launch;
-    if (IsPerlScript(request.scriptName)) {
+    if (request.kind == ScriptKind::kPerl) {
         if (!config::FlagNotZero(scope.settings.Read("CGI", "EnablePerl", "0"))) {
             decision.action = responses::SendPerlDisabledPage(scope.now);
             return decision;
@@ -91,23 +62,24 @@ ScriptDecision PrepareScript(const ScriptRequest& request, const responses::Requ
     } else {
         launch.argv = {scriptPath};
     }
-    launch.workFolder = scriptPath.substr(0, scriptPath.rfind('/'));
+    launch.workFolder = resolution.folder.string();
 
     const bool post = request.method == "POST";
     launch.environment = BuildEnvironment({.post = post,
                                            .method = request.method,
                                            .head = request.head,
                                            .query = request.query,
-                                           .contentLength = request.body.size(),
+                                           .contentLength = request.contentLength,
                                            .hostName = scope.host.hostName,
                                            .serverPort = request.serverPort,
-                                           .physicalDirectory = request.physicalDirectory,
-                                           .requestDirectory = request.directory,
+                                           .physicalDirectory = launch.workFolder,
+                                           .requestDirectory = resolution.directory,
                                            .peerAddress = request.peerAddress,
-                                           .scriptName = request.scriptName,
-                                           .remoteUser = remoteUser});
+                                           .scriptName = resolution.document,
+                                           .remoteUser = request.remoteUser});
     if (post) {
-        launch.input = std::string(request.body) + "\r\n";
+        launch.inputLength = request.contentLength;
+        launch.input = "\r\n";  // the body goes before it once read
     }
     launch.timeLimit = TimeLimit(scope.settings);
     decision.action = std::move(launch);

@@ -7,24 +7,24 @@
 #include <variant>
 
 #include "cgi/script_launch.h"
+#include "cgi/script_rule.h"
 #include "responses/reply.h"
 #include "responses/request_scope.h"
-#include "responses/virtual_directories.h"
+#include "responses/resolution.h"
 
 namespace quorvane::cgi {
 
-// A script request as the dispatch found it.
+// A script request as the road resolved it; credentials were checked already.
 struct ScriptRequest {
-    std::string_view method;                            // "GET", "HEAD" or "POST"
-    std::string_view head;                              // the request head
-    std::string_view body;                              // the POST body as read
-    std::string directory;                              // normalised, ends with "/"
-    std::string scriptName;                             // decoded, without the query
-    std::string query;                                  // undecoded
-    std::string physicalDirectory;                      // the folder that holds the script
-    std::optional<responses::VirtualDirectory> record;  // the directory's dirs.lst record
+    std::string_view method;        // "GET", "HEAD" or "POST"
+    std::string_view head;          // the request head
+    std::size_t contentLength = 0;  // the POST body's announced length; it is read later
+    const responses::Resolution& resolution;
+    ScriptKind kind = ScriptKind::kProgram;  // kPerl or kProgram
+    std::string_view query;                  // undecoded
     std::string_view peerAddress;
     uint16_t serverPort = 80;
+    std::optional<std::string> remoteUser;  // set when credentials were accepted
 };
 
 // Either a reply that answers the request at once (a refusal, a challenge, a
@@ -34,8 +34,9 @@ struct ScriptDecision {
     std::string logView;  // completes the log view's line
 };
 
-// Checks the CGI-barred list, credentials, the script and the interpreter,
-// and builds the child's command, folder and environment.
+// Checks the CGI-barred list, the script and the interpreter, and builds the
+// child's command, folder and environment. A POST body is left for the
+// connection to read into the launch's input, once the request is accepted.
 ScriptDecision PrepareScript(const ScriptRequest& request, const responses::RequestScope& scope);
 
 // The reply for a child's whole output: output beginning with "HTTP/" is

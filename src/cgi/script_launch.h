@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@ struct ScriptLaunch {
     std::vector<std::string> environment;  // NAME=value, in order
     std::string workFolder;                // the script's own folder
     std::string input;                     // a POST body followed by CR LF; empty for GET
+    std::size_t inputLength = 0;           // the POST body still to be read into `input`
     std::chrono::seconds timeLimit{30};
 };
 

@@ -1,5 +1,6 @@
 #include "config/list_file.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "config/atomic_file.h"
@@ -14,6 +15,12 @@ bool IsBlank(char c) {
 bool IsLineEnd(char c) {
     return c == '\r' || c == '\n';
 }
+std::string_view TrimTrailingBlanks(std::string_view text) {
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
 
 }  // namespace
 
@@ -24,54 +31,47 @@ bool ListFileReader::AtEnd() {
     return position_ >= text_.size();
 }
 
-std::string ListFileReader::NextField() {
+bool ListFileReader::NextField(std::string& value) {
     while (position_ < text_.size() && IsBlank(text_[position_])) {
         ++position_;
     }
-    std::string value;
-    if (position_ < text_.size() && text_[position_] == '"') {
-        const size_t close = text_.find('"', position_ + 1);
-        const size_t end = close == std::string_view::npos ? text_.size() : close;
-        value = std::string(text_.substr(position_ + 1, end - position_ - 1));
-        position_ = end == text_.size() ? end : end + 1;
-        // Whatever follows the closing mark up to the separator is skipped.
-        while (position_ < text_.size() && text_[position_] != ',' &&
-               !IsLineEnd(text_[position_])) {
-            ++position_;
-        }
+    if (position_ >= text_.size() || IsLineEnd(text_[position_])) {
+        return false;
+    }
+    const size_t lineEnd = std::min(text_.find_first_of("\r\n", position_), text_.size());
+    if (text_[position_] == '"') {
+        const size_t close = std::min(text_.find('"', position_ + 1), lineEnd);
+        value = std::string(text_.substr(position_ + 1, close - position_ - 1));
+        position_ = close;
     } else {
         const size_t start = position_;
-        while (position_ < text_.size() && text_[position_] != ',' &&
-               !IsLineEnd(text_[position_])) {
-            ++position_;
-        }
-        std::string_view raw = text_.substr(start, position_ - start);
-        while (!raw.empty() && IsBlank(raw.back())) {
-            raw.remove_suffix(1);
-        }
-        value = std::string(raw);
+        position_ = std::min(text_.find(',', position_), lineEnd);
+        value = std::string(TrimTrailingBlanks(text_.substr(start, position_ - start)));
     }
-    // One comma, or one line end (CR LF counts as one), ends the field.
-    if (position_ < text_.size()) {
-        if (text_[position_] == ',') {
-            ++position_;
-        } else if (text_[position_] == '\r') {
-            ++position_;
-            if (position_ < text_.size() && text_[position_] == '\n') {
-                ++position_;
-            }
-        } else if (text_[position_] == '\n') {
-            ++position_;
-        }
+    // Whatever follows a closing mark up to the separator is skipped.
+    position_ = std::min(text_.find(',', position_), lineEnd);
+    if (position_ < lineEnd) {
+        ++position_;  // the comma
     }
-    return value;
+    return true;
 }
 
 Record ListFileReader::NextRecord(size_t fieldCount) {
     Record record;
     record.reserve(fieldCount);
-    for (size_t i = 0; i < fieldCount; ++i) {
-        record.push_back(NextField());
+    std::string value;
+    while (NextField(value)) {
+        if (record.size() < fieldCount) {
+            record.push_back(std::move(value));
+        }
+    }
+    record.resize(fieldCount);
+    // On to the next line (CR LF counts as one line end).
+    if (position_ < text_.size() && text_[position_] == '\r') {
+        ++position_;
+    }
+    if (position_ < text_.size() && text_[position_] == '\n') {
+        ++position_;
     }
     return record;
 }

@@ -11,19 +11,23 @@ namespace quorvane::config {
 
 using Record = std::vector<std::string>;
 
-// Reads list-file text field by field: a quoted field runs to the next
-// quotation mark (commas included), an unquoted one to the next comma or line
-// end. Records are taken n fields at a time, whatever the lines say.
+// Reads list-file text one record per line: a quoted field runs to its
+// closing quotation mark (commas included), an unquoted one to the next comma.
+// A line with fewer fields than a record has is completed with empty fields,
+// and fields past them are ignored, so one damaged line never shifts the
+// records after it.
 class ListFileReader {
   public:
     explicit ListFileReader(std::string_view text) : text_(text) {}
 
     // True when only blanks and line ends are left; tested before each record.
     bool AtEnd();
-    std::string NextField();
     Record NextRecord(size_t fieldCount);
 
   private:
+    // The next field of the current line; false at the line's end.
+    bool NextField(std::string& value);
+
     std::string_view text_;
     size_t position_ = 0;
 };

@@ -1,7 +1,6 @@
 #include "config/program_folder.h"
 
 #include <array>
-#include <system_error>
 
 namespace quorvane::config {
 
@@ -29,27 +28,25 @@ fs::path ProgramFolder::Resolve(std::string_view configured) const {
     return folder_ / path;
 }
 
-bool ProgramFolder::IsOwnFile(const fs::path& candidate) const {
+OwnFiles::OwnFiles(const ProgramFolder& folder) {
     static constexpr std::array kOwnFiles = {kSettingsFileName, kLogFileName, kDirsList,
                                              kDefaultList,      kMimeList,    kBlockList,
                                              kNoCgiList,        kUsersList,   kUsersScratch};
-    const std::string name = candidate.filename().string();
-    bool ownName = false;
     for (std::string_view own : kOwnFiles) {
-        ownName = ownName || own == name;
+        struct stat info {};
+        if (::stat((folder.Path() / own).c_str(), &info) == 0) {
+            identities_.emplace_back(info.st_dev, info.st_ino);
+        }
     }
-    if (!ownName) {
-        return false;
+}
+
+bool OwnFiles::Contains(const struct stat& candidate) const {
+    for (const auto& [device, inode] : identities_) {
+        if (device == candidate.st_dev && inode == candidate.st_ino) {
+            return true;
+        }
     }
-    // Only the folder is compared, so that "www/../quorvane.ini" and links to
-    // the program folder are recognised too.
-    std::error_code error;
-    const fs::path parent = fs::weakly_canonical(candidate.parent_path(), error);
-    if (error) {
-        return false;
-    }
-    const fs::path folder = fs::weakly_canonical(folder_, error);
-    return !error && parent == folder;
+    return false;
 }
 
 }  // namespace quorvane::config

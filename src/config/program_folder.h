@@ -1,7 +1,11 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace quorvane::config {
 
@@ -22,12 +26,21 @@ class ProgramFolder {
     // to the program folder.
     std::filesystem::path Resolve(std::string_view configured) const;
 
-    // True for the program's own files (settings, lists, the access log),
-    // which are never served even when the site's root holds them.
-    bool IsOwnFile(const std::filesystem::path& candidate) const;
-
   private:
     std::filesystem::path folder_;
+};
+
+// The program's own files (settings, lists, the user scratch file, the
+// access log) as they are at one moment, recognised by identity (device and
+// inode), so no link, hard link or /proc path serves them whatever it is
+// called.
+class OwnFiles {
+  public:
+    explicit OwnFiles(const ProgramFolder& folder);
+    bool Contains(const struct stat& candidate) const;
+
+  private:
+    std::vector<std::pair<dev_t, ino_t>> identities_;
 };
 
 inline constexpr std::string_view kSettingsFileName = "quorvane.ini";

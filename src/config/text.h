@@ -14,6 +14,10 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
 std::string ToUpperAscii(std::string_view text);
 bool HasLineBreak(std::string_view text);
 
+// Control characters (C0 and DEL) written as \xNN, so text from a request can
+// never forge a line or drive a terminal.
+std::string EscapeControlCharacters(std::string_view text);
+
 // The value's leading decimal number: blanks skipped, an optional sign, digits
 // and an optional fraction; 0 when the text does not begin with a number.
 double LeadingNumber(std::string_view text);

@@ -89,7 +89,9 @@ bool AuthenticateRequest(std::string_view authorization, const std::vector<confi
     }
     bool accepted = false;
     for (const config::Record& record : users) {
-        if (record.size() == 2 && config::EqualsIgnoringCase(record[0], given->user)) {
+        // A record without a password never lets anyone in.
+        if (record.size() == 2 && !record[1].empty() &&
+            config::EqualsIgnoringCase(record[0], given->user)) {
             accepted = record[1] == given->password;
         }
     }

@@ -26,7 +26,7 @@ std::optional<Credentials> ParseBasicCredentials(std::string_view authorization)
 
 // True when the credentials match users.lst: user names ignore letter case,
 // passwords compare exactly, and the last record of a name decides. A missing
-// list accepts nobody.
+// list accepts nobody, and a record without a password is skipped.
 bool AuthenticateRequest(std::string_view authorization, const std::vector<config::Record>& users);
 
 Reply SendAuthChallenge(std::string_view realm);

@@ -133,4 +133,12 @@ Reply SendNotImplementedPage(Clock::time_point now) {
                      now);
 }
 
+Reply SendBusyPage(Clock::time_point now) {
+    return PageReply(Status::kServiceUnavailable,
+                     NoticePageBody(kRequestErrorTitle, "Server Busy",
+                                    "<p>The server is too busy to take this request now. Please "
+                                    "try again in a moment.</p>"),
+                     now);
+}
+
 }  // namespace quorvane::responses

@@ -26,5 +26,6 @@ Reply SendPerlDisabledPage(Clock::time_point now);
 Reply SendPerlMissingPage(Clock::time_point now);
 Reply SendTooLargePage(Clock::time_point now);
 Reply SendNotImplementedPage(Clock::time_point now);
+Reply SendBusyPage(Clock::time_point now);
 
 }  // namespace quorvane::responses

@@ -24,7 +24,7 @@ struct ListedFile {
 // One pass over the folder; each entry is examined relative to the open
 // folder (no path walk per file), and stat follows links, so a link to a
 // file is listed like the file.
-std::vector<ListedFile> ListFiles(const fs::path& folder) {
+std::vector<ListedFile> ListFiles(const fs::path& folder, const config::OwnFiles& own) {
     std::vector<ListedFile> files;
     DIR* directory = ::opendir(folder.c_str());
     if (directory == nullptr) {
@@ -37,8 +37,9 @@ std::vector<ListedFile> ListFiles(const fs::path& folder) {
             continue;
         }
         struct stat info {};
-        if (::fstatat(folderFd, entry->d_name, &info, 0) != 0 || !S_ISREG(info.st_mode)) {
-            continue;  // a folder behind a link, or an entry that vanished meanwhile
+        if (::fstatat(folderFd, entry->d_name, &info, 0) != 0 || !S_ISREG(info.st_mode) ||
+            own.Contains(info)) {
+            continue;  // a folder behind a link, an entry that vanished meanwhile, or ours
         }
         files.push_back({std::string(name), config::ToUpperAscii(name),
                          Clock::from_time_t(info.st_mtim.tv_sec),
@@ -100,9 +101,9 @@ std::string PercentEncodePath(std::string_view path) {
 }
 
 Reply SendDirectoryListing(const fs::path& folder, std::string_view directory,
-                           std::string_view hostName) {
+                           std::string_view hostName, const config::OwnFiles& own) {
     const std::string shownDirectory = EscapeHtml(directory);
-    const std::vector<ListedFile> files = ListFiles(folder);
+    const std::vector<ListedFile> files = ListFiles(folder, own);
     std::string body;
     body.reserve(256 + files.size() * 160);
     body += "<html>\r\n<title>Directory Listing Of - " + shownDirectory + "</title>\r\n<h1>" +

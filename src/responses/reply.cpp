@@ -22,6 +22,8 @@ std::string_view StatusLine(Status status) {
             return "HTTP/1.1 500 Internal Server Error";
         case Status::kNotImplemented:
             return "HTTP/1.1 501 Not Implemented";
+        case Status::kServiceUnavailable:
+            return "HTTP/1.1 503 Service Unavailable";
     }
     return "HTTP/1.1 500 Internal Server Error";
 }

@@ -19,6 +19,7 @@ enum class Status {
     kContentTooLarge,
     kInternalServerError,
     kNotImplemented,
+    kServiceUnavailable,
 };
 
 std::string_view StatusLine(Status status);    // "HTTP/1.1 404 Not Found"

@@ -7,27 +7,24 @@
 #include <cerrno>
 #include <cstring>
 
+#include "config/text.h"
 #include "responses/date_text.h"
 
 namespace quorvane::server {
 
 std::string AccessLogLine(std::string_view peerAddress, std::chrono::system_clock::time_point when,
                           std::string_view requestLine) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
+    const bool closingCr = !requestLine.empty() && requestLine.back() == '\r';
+    if (closingCr) {
+        requestLine.remove_suffix(1);
+    }
     std::string line(peerAddress);
     line += ",[";
     line += responses::AccessLogDateText(when);
     line += "],";
-    for (size_t i = 0; i < requestLine.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(requestLine[i]);
-        const bool closingCr = byte == '\r' && i + 1 == requestLine.size();
-        if ((byte < 0x20 || byte == 0x7F) && !closingCr) {
-            line += "\\x";
-            line += kHex[byte >> 4];
-            line += kHex[byte & 0xF];
-        } else {
-            line += static_cast<char>(byte);
-        }
+    line += config::EscapeControlCharacters(requestLine);
+    if (closingCr) {
+        line += '\r';
     }
     return line;
 }

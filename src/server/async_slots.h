@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <asio/awaitable.hpp>
 #include <asio/experimental/as_tuple.hpp>
 #include <asio/steady_timer.hpp>
@@ -7,6 +8,7 @@
 #include <asio/use_awaitable.hpp>
 #include <deque>
 #include <memory>
+#include <optional>
 
 namespace quorvane::server {
 
@@ -35,15 +37,21 @@ class AsyncSlots {
         AsyncSlots* owner_;
     };
 
-    asio::awaitable<Lease> Acquire() {
-        if (free_ > 0) {
+    // A wait that is cancelled (through the awaiting coroutine's cancellation
+    // slot) gives up its place in the queue and yields nothing.
+    asio::awaitable<std::optional<Lease>> Acquire() {
+        if (free_ > 0 && waiters_.empty()) {
             --free_;
             co_return Lease(this);
         }
         auto waiter = std::make_shared<Waiter>(co_await asio::this_coro::executor);
         waiters_.push_back(waiter);
         co_await waiter->wake.async_wait(asio::experimental::as_tuple(asio::use_awaitable));
-        co_return Lease(this);  // Release handed its slot straight to this waiter
+        if (waiter->granted) {
+            co_return Lease(this);  // Release handed its slot straight to this waiter
+        }
+        waiters_.erase(std::remove(waiters_.begin(), waiters_.end(), waiter), waiters_.end());
+        co_return std::nullopt;
     }
 
     int Free() const { return free_; }
@@ -54,6 +62,7 @@ class AsyncSlots {
         explicit Waiter(const asio::any_io_executor& executor)
             : wake(executor, asio::steady_timer::time_point::max()) {}
         asio::steady_timer wake;
+        bool granted = false;
     };
 
     void Release() {
@@ -62,6 +71,7 @@ class AsyncSlots {
             std::shared_ptr<Waiter> next = waiters_.front();
             waiters_.pop_front();
             if (next.use_count() > 1) {
+                next->granted = true;
                 next->wake.cancel();
                 return;
             }

@@ -8,6 +8,7 @@
 #include <asio/co_spawn.hpp>
 #include <asio/detached.hpp>
 #include <asio/experimental/as_tuple.hpp>
+#include <asio/experimental/awaitable_operators.hpp>
 #include <asio/read.hpp>
 #include <asio/use_awaitable.hpp>
 #include <asio/write.hpp>
@@ -58,6 +59,11 @@ void Connection::Start(std::shared_ptr<Connection> connection) {
     });
 }
 
+void Connection::Abandon() {
+    std::error_code ignored;
+    socket_.close(ignored);
+}
+
 void Connection::SetDeadline(std::chrono::steady_clock::duration fromNow) {
     deadline_.expires_after(fromNow);
     WatchDeadline();
@@ -77,43 +83,76 @@ void Connection::WatchDeadline() {
 
 asio::awaitable<void> Connection::Run() {
     SetDeadline(services_.timeouts.head);
-    const bool complete = co_await ReadHead();
-    if (!complete) {
+    if (!co_await ReadHead()) {
         // Closed or stalled before the request arrived: no reply, no record.
         services_.observer.OnLogAppended("Connection By: " + peerAddress_ + "\r\n");
         deadline_.cancel();
         co_return;
     }
-    bool tooLarge = false;
-    if (!co_await ReadBody(tooLarge)) {
-        services_.observer.OnLogAppended("Connection By: " + peerAddress_ + "\r\n");
-        deadline_.cancel();
-        co_return;
-    }
-
+    // The request is decided from its head: a refused client never gets to
+    // send its body.
     const std::string_view head(received_.data(), headSize_);
     Outcome outcome = services_.handler.Handle(
-        {head, peerAddress_, tooLarge, std::chrono::system_clock::now(), body_, services_.port});
+        {head, peerAddress_, std::chrono::system_clock::now(), services_.port});
     if (outcome.accessLogLine) {
         services_.accessLog.Write(*outcome.accessLogLine);
     }
     services_.observer.OnLogAppended("Connection By: " + peerAddress_ + outcome.logView);
     if (outcome.script) {
-        // The script's own time limit bounds the wait; the client may be idle meanwhile.
-        SetDeadline(outcome.script->timeLimit + services_.timeouts.sendIdle);
-        const AsyncSlots::Lease slot = co_await services_.cgiSlots.Acquire();
-        cgi::ChildResult result = co_await cgi::RunChild(*outcome.script);
-        std::optional<responses::Reply> reply;
-        if (result.ending == cgi::ChildResult::Ending::kFinished) {
-            reply = cgi::ComposeCgiReply(std::move(result.output));
+        co_await RunScript(outcome);
+        if (!socket_.is_open()) {
+            deadline_.cancel();
+            co_return;  // the client went away: nothing is left to answer
         }
-        outcome.reply = reply ? std::move(*reply)
-                              : responses::SendCgiErrorPage(std::chrono::system_clock::now());
     }
     co_await Send(outcome.reply, outcome.sendBody);
     outcome = Outcome{};  // the reply's memory is not kept through the linger
     co_await LingeringClose();
     deadline_.cancel();
+}
+
+asio::awaitable<void> Connection::RunScript(Outcome& outcome) {
+    cgi::ScriptLaunch& launch = *outcome.script;
+    BodyBudget::Charge charge(services_.bodies);
+    if (!launch.input.empty()) {
+        SetDeadline(services_.timeouts.body);
+        switch (co_await ReadBody(launch, charge)) {
+            case BodyRead::kComplete:
+                break;
+            case BodyRead::kGone:
+                Abandon();
+                co_return;
+            case BodyRead::kOverBudget:
+                outcome.reply = responses::SendBusyPage(std::chrono::system_clock::now());
+                outcome.script.reset();
+                co_return;
+        }
+    }
+    // Only a client that is still there holds a place among the children.
+    deadline_.cancel();
+    std::optional<AsyncSlots::Lease> slot;
+    switch (co_await WaitForCgiSlot(slot)) {
+        case QueueWait::kGranted:
+            break;
+        case QueueWait::kGone:
+            Abandon();
+            co_return;
+        case QueueWait::kTimedOut:
+            outcome.reply = responses::SendBusyPage(std::chrono::system_clock::now());
+            outcome.script.reset();
+            co_return;
+    }
+    // The script's own time limit bounds the wait; the client may be idle meanwhile.
+    SetDeadline(launch.timeLimit + services_.timeouts.sendIdle);
+    cgi::ChildResult result = co_await cgi::RunChild(launch);
+    slot.reset();
+    std::optional<responses::Reply> reply;
+    if (result.ending == cgi::ChildResult::Ending::kFinished) {
+        reply = cgi::ComposeCgiReply(std::move(result.output));
+    }
+    outcome.reply =
+        reply ? std::move(*reply) : responses::SendCgiErrorPage(std::chrono::system_clock::now());
+    outcome.script.reset();
 }
 
 asio::awaitable<bool> Connection::ReadHead() {
@@ -136,29 +175,72 @@ asio::awaitable<bool> Connection::ReadHead() {
     co_return true;
 }
 
-asio::awaitable<bool> Connection::ReadBody(bool& tooLarge) {
-    const std::string_view head(received_.data(), headSize_);
-    if (!config::StartsWith(head, "POST")) {
-        co_return true;
+asio::awaitable<Connection::BodyRead> Connection::ReadBody(cgi::ScriptLaunch& launch,
+                                                           BodyBudget::Charge& charge) {
+    // The body grows as it arrives, never to what the head announced.
+    const std::size_t length = launch.inputLength;
+    std::string body;
+    const std::size_t early = std::min(length, received_.size() - headSize_);
+    if (!charge.Add(early)) {
+        co_return BodyRead::kOverBudget;
     }
-    const std::size_t length = ContentLength(head);
-    if (length > kBodyLimit) {
-        tooLarge = true;
-        co_return true;
-    }
-    body_.assign(received_, headSize_, std::min(length, received_.size() - headSize_));
-    std::size_t have = body_.size();
-    body_.resize(length);
-    while (have < length) {
-        SetDeadline(services_.timeouts.bodyIdle);
-        auto [error, count] = co_await socket_.async_read_some(
-            asio::buffer(body_.data() + have, length - have), kNoError);
+    body.assign(received_, headSize_, early);
+    std::array<char, 16 * 1024> chunk;
+    while (body.size() < length) {
+        const std::size_t want = std::min(chunk.size(), length - body.size());
+        auto [error, count] =
+            co_await socket_.async_read_some(asio::buffer(chunk.data(), want), kNoError);
         if (error) {
-            co_return false;
+            co_return BodyRead::kGone;  // closed, or the body's deadline passed
         }
-        have += count;
+        if (!charge.Add(count)) {
+            co_return BodyRead::kOverBudget;
+        }
+        body.append(chunk.data(), count);
     }
-    co_return true;
+    launch.input.insert(0, body);
+    co_return BodyRead::kComplete;
+}
+
+asio::awaitable<Connection::QueueWait> Connection::WaitForCgiSlot(
+    std::optional<AsyncSlots::Lease>& lease) {
+    using namespace asio::experimental::awaitable_operators;
+    asio::steady_timer limit(socket_.get_executor(), services_.timeouts.cgiQueue);
+    auto first =
+        co_await (services_.cgiSlots.Acquire() || WaitUntilGone() || limit.async_wait(kNoError));
+    switch (first.index()) {
+        case 0:
+            if (auto& granted = std::get<0>(first)) {
+                lease.emplace(std::move(*granted));
+                co_return QueueWait::kGranted;
+            }
+            co_return QueueWait::kGone;
+        case 1:
+            co_return QueueWait::kGone;
+        default:
+            co_return QueueWait::kTimedOut;
+    }
+}
+
+asio::awaitable<void> Connection::WaitUntilGone() {
+    for (;;) {
+        auto [error] = co_await socket_.async_wait(asio::ip::tcp::socket::wait_read, kNoError);
+        if (error) {
+            co_return;  // the socket closed under us, or the wait was called off
+        }
+        char byte = 0;
+        const ssize_t peeked = ::recv(socket_.native_handle(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EINTR)) {
+            co_return;  // the client closed or reset its side
+        }
+        if (peeked > 0) {
+            // More bytes wait unread, so a close would not show: the client
+            // counts as present until the queue's own limit.
+            asio::steady_timer never(socket_.get_executor(), asio::steady_timer::time_point::max());
+            co_await never.async_wait(kNoError);
+            co_return;
+        }
+    }
 }
 
 asio::awaitable<void> Connection::Send(responses::Reply& reply, bool sendBody) {

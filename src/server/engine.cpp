@@ -142,6 +142,7 @@ bool Engine::StartListener(const ListenEndpoint& endpoint) {
         return false;
     }
     cgiSlots_.emplace(kMaxCgiChildren);
+    bodies_.emplace(kBodyBudget);
     acceptor.non_blocking(true, error);  // the accepts after each wake-up must not block
 
     const std::string startedAt = responses::LocalDateTimeText(std::chrono::system_clock::now());
@@ -151,7 +152,7 @@ bool Engine::StartListener(const ListenEndpoint& endpoint) {
 
     asio::co_spawn(*io_,
                    AcceptLoop(*acceptor_, {handler_, accessLog_, observer_, load_, timeouts_, port_,
-                                           *cgiSlots_}),
+                                           *cgiSlots_, *bodies_}),
                    asio::detached);
     asio::co_spawn(*io_, FlushLoop(accessLog_), asio::detached);
     thread_.emplace([io = io_.get()] { io->run(); });

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "server/async_slots.h"
+#include "server/body_budget.h"
 #include "server/limits.h"
 #include "server/load_counter.h"
 
@@ -57,6 +58,7 @@ class Engine {
     LoadCounter load_;
     Timeouts timeouts_;
     std::optional<AsyncSlots> cgiSlots_;
+    std::optional<BodyBudget> bodies_;
     std::unique_ptr<asio::io_context> io_;
     std::optional<asio::ip::tcp::acceptor> acceptor_;
     std::optional<std::thread> thread_;

@@ -21,12 +21,22 @@ inline constexpr std::size_t kHeadLimit = 2048;
 // connection (and a place in the load count) for ever.
 inline constexpr std::chrono::seconds kHeadTimeout{10};
 
-// A POST body may pause this long between two reads before it counts as lost.
-inline constexpr std::chrono::seconds kBodyIdleTimeout{10};
+// A POST body must arrive whole within this long, however it trickles in;
+// a deadline reset by every byte would let one byte in a while hold the
+// connection and its buffer for ever.
+inline constexpr std::chrono::seconds kBodyTimeout{60};
 
 // Bodies only feed CGI forms and uploads of a desktop site; a larger one is
 // refused unread rather than held in memory.
 inline constexpr std::size_t kBodyLimit = 8 * 1024 * 1024;
+
+// All bodies held at once share this much; past it a body is refused (503)
+// instead of growing the server without bound.
+inline constexpr std::size_t kBodyBudget = 64 * 1024 * 1024;
+
+// A script request waits this long for a free CGI slot, as long as its
+// client stays; then it is told the server is busy.
+inline constexpr std::chrono::seconds kCgiQueueTimeout{10};
 
 // A client that stops reading a reply for this long is dropped.
 inline constexpr std::chrono::seconds kSendIdleTimeout{30};
@@ -38,7 +48,8 @@ inline constexpr std::chrono::seconds kLingerTime{2};
 // The waits above as one value, so tests can shorten them.
 struct Timeouts {
     std::chrono::steady_clock::duration head = kHeadTimeout;
-    std::chrono::steady_clock::duration bodyIdle = kBodyIdleTimeout;
+    std::chrono::steady_clock::duration body = kBodyTimeout;
+    std::chrono::steady_clock::duration cgiQueue = kCgiQueueTimeout;
     std::chrono::steady_clock::duration sendIdle = kSendIdleTimeout;
     std::chrono::steady_clock::duration linger = kLingerTime;
 };

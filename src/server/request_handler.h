@@ -16,17 +16,16 @@
 namespace quorvane::server {
 
 struct IncomingRequest {
-    std::string_view head;         // at most the first 2048 bytes, up to the empty line
+    std::string_view head;         // up to and including the empty line
     std::string_view peerAddress;  // dotted address, empty when unknown
-    bool bodyTooLarge = false;     // the announced body is over the limit and was not read
     std::chrono::system_clock::time_point now;
-    std::string_view body;     // the POST body as read
     uint16_t serverPort = 80;  // the port the request came in on
 };
 
 // What handling one request decided. Exactly one of `reply` and `script`
-// answers the client: a script is run by the connection, which then composes
-// the reply from its output.
+// answers the client: a script is run by the connection (after it has read
+// the POST body the launch asks for), which then composes the reply from its
+// output.
 struct Outcome {
     responses::Reply reply;
     std::optional<cgi::ScriptLaunch> script;
@@ -35,10 +34,11 @@ struct Outcome {
     bool sendBody = true;  // false for HEAD
 };
 
-// Decides the answer to one request: block list, site redirect, parsing and
-// traversal refusal, access-log record, then exactly one responder. Settings
-// are read once per request; every list file is read when needed, so an edit
-// applies to the next request.
+// Decides the answer to one request from its head alone, so nothing a client
+// sends after the head is read before it is accepted. The road: block list,
+// site redirect, parse, resolve, access (credentials, the CGI bar), then
+// exactly one responder. Settings and lists come from snapshots that are
+// re-read whenever their file changed, so an edit applies to the next request.
 class RequestHandler {
   public:
     RequestHandler(const config::ProgramFolder& folder, responses::HostIdentity host);
@@ -50,8 +50,8 @@ class RequestHandler {
     const config::ConfigSnapshots& Snapshots() const { return snapshots_; }
 
   private:
-    Outcome Dispatch(Request& request, const IncomingRequest& incoming,
-                     const responses::RequestScope& scope) const;
+    Outcome Respond(const Request& request, const IncomingRequest& incoming,
+                    const responses::RequestScope& scope) const;
 
     const config::ProgramFolder& folder_;
     responses::HostIdentity host_;

@@ -4,7 +4,7 @@
 
 #include "cgi/cgi_environment.h"
 #include "support/reply_text.h"
-#include "support/temp_folder.h"
+#include "support/test_site.h"
 
 namespace quorvane::cgi {
 namespace {
@@ -96,29 +96,56 @@ TEST(CgiOutput, FullRepliesAreRelayedAndBrokenOutputRefused) {
     EXPECT_FALSE(ComposeCgiReply("X-A: 1\rSet-Cookie: stolen\r\n\r\n").has_value());
 }
 
-class PrepareScriptTest : public ::testing::Test {
+TEST(ScriptRule, OnlyTheEndingDecidesWhatRunsAndLookAlikesAreRefused) {
+    struct Case {
+        const char* name;
+        bool scripts;
+        bool programs;
+        ScriptKind kind;
+    };
+    const Case cases[] = {
+        {"form.pl", true, false, ScriptKind::kPerl},
+        {"FORM.Cgi", true, false, ScriptKind::kPerl},
+        {"my.test.pl", true, false, ScriptKind::kPerl},
+        {"tool.EXE", false, true, ScriptKind::kProgram},
+        {"tool.exe", true, false, ScriptKind::kRefused},
+        {"form.pl", false, true, ScriptKind::kRefused},
+        {"run.pl.sh", true, true, ScriptKind::kRefused},
+        {"hello.pl.x", true, false, ScriptKind::kRefused},
+        {"my.planet.htm", true, false, ScriptKind::kRefused},
+        {"test.bat", true, true, ScriptKind::kDocument},
+        {"page.htm", true, true, ScriptKind::kDocument},
+        {"form.pl", false, false, ScriptKind::kDocument},
+        {"tool.exe", false, false, ScriptKind::kDocument},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ClassifyScript(c.name, c.scripts, c.programs), c.kind)
+            << c.name << " scripts=" << c.scripts << " programs=" << c.programs;
+    }
+}
+
+class PrepareScriptTest : public ::testing::Test, public testing::TestSite {
   protected:
     PrepareScriptTest() {
-        folder_.Write("users.lst", "\"bob\",\"secret\"\r\n");
-        script_ = folder_.Write("cgi/run.pl", "print 1;").string();
+        folder.Write("dirs.lst", "\"/cgi/\",\"cgi\",\"No\",\"Yes\",\"Yes\"\r\n");
+        script_ = folder.Write("cgi/run.pl", "print 1;").string();
         UseSettings("[CGI]\nEnablePerl=1\nPerlLocation=/usr/bin/perl\nTimeout=7\n");
     }
 
     void UseSettings(std::string_view text) { settings_ = config::Settings::Parse(text); }
 
-    ScriptDecision Prepare(std::string name, std::string_view head = "GET / HTTP/1.0\r\n\r\n",
-                           std::optional<responses::VirtualDirectory> record = std::nullopt,
-                           std::string_view method = "GET", std::string_view body = "") {
-        return PrepareScript(
-            {.method = method,
-             .head = head,
-             .body = body,
-             .directory = "/cgi/",
-             .scriptName = std::move(name),
-             .physicalDirectory = (folder_.Path() / "cgi").string(),
-             .record = std::move(record),
-             .peerAddress = "10.0.0.7"},
-            {program_, settings_, host_, std::chrono::system_clock::now(), snapshots_});
+    ScriptDecision Prepare(const std::string& name, std::string_view method = "GET",
+                           size_t contentLength = 0) {
+        const auto dirs = config::ReadRecords(folder.Path() / "dirs.lst", 5);
+        const responses::Resolution resolution = responses::Resolve(
+            *responses::ParseTarget("/cgi/" + name), {dirs, {}, settings_, program});
+        return PrepareScript({.method = method,
+                              .head = "GET / HTTP/1.0\r\n\r\n",
+                              .contentLength = contentLength,
+                              .resolution = resolution,
+                              .kind = ClassifyScript(name, true, true),
+                              .peerAddress = "10.0.0.7"},
+                             {program, settings_, handler.Host(), now, snapshots_});
     }
 
     static std::string Status(const ScriptDecision& decision) {
@@ -128,61 +155,45 @@ class PrepareScriptTest : public ::testing::Test {
         return std::get<ScriptLaunch>(decision.action);
     }
 
-    testing::TempFolder folder_;
-    config::ProgramFolder program_ = folder_.Program();
     config::Settings settings_;
     config::ConfigSnapshots snapshots_;
-    responses::HostIdentity host_{"desk", "10.0.0.2"};
     std::string script_;
 };
 
-TEST_F(PrepareScriptTest, ChoosesTheInterpreterByTheFileNamesExtension) {
-    folder_.Write("cgi/run.Cgi", "");
-    folder_.Write("cgi/my.test.pl", "");
-    folder_.Write("cgi/tool.exe", "");
+TEST_F(PrepareScriptTest, ChoosesTheInterpreterByTheFileNamesEnding) {
+    folder.Write("cgi/run.Cgi", "");
+    folder.Write("cgi/my.test.pl", "");
+    folder.Write("cgi/tool.exe", "");
     EXPECT_EQ(Launch(Prepare("run.pl")).argv, (std::vector<std::string>{"/usr/bin/perl", script_}));
     EXPECT_EQ(Launch(Prepare("run.Cgi")).argv.size(), 2u);
-    EXPECT_EQ(Launch(Prepare("my.test.pl")).argv.size(), 1u);  // extension "test.pl": run directly
+    EXPECT_EQ(Launch(Prepare("my.test.pl")).argv.size(), 2u);
     EXPECT_EQ(Launch(Prepare("tool.exe")).argv,
-              (std::vector<std::string>{(folder_.Path() / "cgi/tool.exe").string()}));
-    EXPECT_EQ(Launch(Prepare("run.pl")).workFolder, (folder_.Path() / "cgi").string());
+              (std::vector<std::string>{(folder.Path() / "cgi/tool.exe").string()}));
+    EXPECT_EQ(Launch(Prepare("run.pl")).workFolder, (folder.Path() / "cgi").string());
     EXPECT_EQ(Launch(Prepare("run.pl")).timeLimit, std::chrono::seconds(7));
 }
 
 TEST_F(PrepareScriptTest, RefusalsAnswerAtOnce) {
     EXPECT_EQ(Status(Prepare("absent.pl")), "HTTP/1.1 404 Not Found");
     EXPECT_EQ(Status(Prepare(".hidden.pl")), "HTTP/1.1 404 Not Found");
-    folder_.Write("nocgi.lst", "\"10.0.0.7\"\r\n");
+    folder.Write("nocgi.lst", "\"10.0.0.7\"\r\n");
     const ScriptDecision barred = Prepare("run.pl");
     EXPECT_EQ(Status(barred), "HTTP/1.1 403 Forbidden");
     EXPECT_EQ(barred.logView, " ** IP Blocked (CGI) **\r\n");
-    std::filesystem::remove(folder_.Path() / "nocgi.lst");
+    std::filesystem::remove(folder.Path() / "nocgi.lst");
 
     UseSettings("[CGI]\nEnablePerl=0\n");
     EXPECT_EQ(Status(Prepare("run.pl")), "HTTP/1.1 403 Forbidden");
-    folder_.Write("cgi/tool.exe", "");
+    folder.Write("cgi/tool.exe", "");
     EXPECT_TRUE(std::holds_alternative<ScriptLaunch>(Prepare("tool.exe").action));
     UseSettings("[CGI]\nEnablePerl=1\nPerlLocation=/nowhere/perl\n");
     EXPECT_EQ(Status(Prepare("run.pl")), "HTTP/1.1 500 Internal Server Error");
 }
 
-TEST_F(PrepareScriptTest, ProtectedScriptsRunOnlyForAcceptedCredentials) {
-    const responses::VirtualDirectory secure{"/cgi/", "cgi", "Yes", "Yes", "No"};
-    EXPECT_EQ(Status(Prepare("run.pl", "GET / HTTP/1.0\r\n\r\n", secure)),
-              "HTTP/1.0 401 Unauthorized");
-    const ScriptDecision allowed = Prepare(
-        "run.pl", "GET / HTTP/1.0\r\nAuthorization: Basic Ym9iOnNlY3JldA==\r\n\r\n", secure);
-    const auto& environment = Launch(allowed).environment;
-    EXPECT_EQ(environment.back(), "REMOTE_USER=bob");
-
-    UseSettings("[HomePage]\nSecure=1\n[CGI]\nEnablePerl=1\nPerlLocation=/usr/bin/perl\n");
-    EXPECT_EQ(Status(Prepare("absent.pl")), "HTTP/1.0 401 Unauthorized");  // before the disk
-}
-
-TEST_F(PrepareScriptTest, PostBodiesGoToStandardInputWithCrLf) {
-    const ScriptDecision post = Prepare("run.pl", "POST / HTTP/1.0\r\nContent-Length: 3\r\n\r\n",
-                                        std::nullopt, "POST", "a=1");
-    EXPECT_EQ(Launch(post).input, "a=1\r\n");
+TEST_F(PrepareScriptTest, APostBodyIsLeftToBeReadBeforeItsCrLf) {
+    const ScriptDecision post = Prepare("run.pl", "POST", 3);
+    EXPECT_EQ(Launch(post).inputLength, 3u);
+    EXPECT_EQ(Launch(post).input, "\r\n");
     EXPECT_EQ(Launch(Prepare("run.pl")).input, "");
 }
 

@@ -33,7 +33,7 @@ class CgiRunTest : public ::testing::Test {
         folder_.Write("dirs.lst",
                       "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n"
                       "\"/cgi-bin/\",\"cgi-bin\",\"No\",\"Yes\",\"Yes\"\r\n"
-                      "\"/secure-bin/\",\"cgi-bin\",\"Yes\",\"Yes\",\"Yes\"\r\n");
+                      "\"/secure-bin/\",\"cgi-bin/secure\",\"Yes\",\"Yes\",\"Yes\"\r\n");
         folder_.Write("users.lst", "\"guest\",\"quorvane\"\r\n");
         folder_.Write("www/page.txt", "page");
         std::filesystem::create_directories(folder_.Path() / "cgi-bin");
@@ -62,6 +62,9 @@ class CgiRunTest : public ::testing::Test {
                "printf 'Content-Type: text/plain\\r\\n\\r\\n'\n"
                "for f in /proc/$$/fd/*; do readlink \"$f\"; done | grep -c '^socket:'\n");
         Script("killed.exe", "printf 'Content-Type: text/plain\\r\\n\\r\\npartial'\nkill -9 $$\n");
+        std::filesystem::create_directories(folder_.Path() / "cgi-bin/secure");
+        std::filesystem::copy_file(folder_.Path() / "cgi-bin/env.exe",
+                                   folder_.Path() / "cgi-bin/secure/env.exe");
         EXPECT_TRUE(engine_.StartListener({"127.0.0.1", 0}));
     }
 
@@ -188,7 +191,7 @@ TEST_F(CgiRunTest, DocumentsAreServedWhileAScriptSleeps) {
     folder_.Write("quorvane.ini", std::string(kSettings) + "[CGI]\r\nTimeout=20\r\n");
     folder_.Write("quorvane.ini",
                   "[HomePage]\r\nRootDirectory=www\r\n[CGI]\r\nEnabled=1\r\nTimeout=20\r\n");
-    Script("sleep.exe", "sleep 5\nprintf 'Content-Type: text/plain\\r\\n\\r\\nawake'\n");
+    Script("sleep.exe", "sleep 3\nprintf 'Content-Type: text/plain\\r\\n\\r\\nawake'\n");
     std::atomic<bool> scriptDone{false};
     std::string scriptReply;
     std::thread sleeper([&] {

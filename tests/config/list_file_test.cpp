@@ -24,12 +24,13 @@ TEST(ListFileReader, QuotedFieldsKeepCommasAndSkipTrailingText) {
               (std::vector<Record>{{"/docs/", "/srv/docs", "Yes", "No", "No"}}));
 }
 
-TEST(ListFileReader, RecordsIgnoreWhereLinesEnd) {
-    // An unquoted mime record is two fields, so a one-field reader sees two records.
-    EXPECT_EQ(ReadText("htm,text/html\r\n", 1), (std::vector<Record>{{"htm"}, {"text/html"}}));
-    // Two records on one line, and one record over two lines.
-    EXPECT_EQ(ReadText("\"a\",\"1\",\"b\",\"2\"\r\n\"c\"\r\n\"3\"\r\n", 2),
-              (std::vector<Record>{{"a", "1"}, {"b", "2"}, {"c", "3"}}));
+TEST(ListFileReader, OneRecordIsOneLine) {
+    // A record missing its password does not lend the next line's name as one.
+    EXPECT_EQ(ReadText("\"alice\"\r\n\"bob\",\"pw\"\r\n", 2),
+              (std::vector<Record>{{"alice", ""}, {"bob", "pw"}}));
+    EXPECT_EQ(ReadText("\"a\",\"1\",\"extra\"\n\"unclosed\n\"c\",,\"3\"\n", 2),
+              (std::vector<Record>{{"a", "1"}, {"unclosed", ""}, {"c", ""}}));
+    EXPECT_EQ(ReadText("htm,text/html\r\n", 1), (std::vector<Record>{{"htm"}}));
 }
 
 TEST(ListFileReader, BlankLinesAndLfEndingsAndShortLastRecord) {

@@ -34,7 +34,9 @@ TEST(Credentials, SchemeWordIgnoresCaseAndOnlyTheFirstColonSplits) {
 TEST(AuthenticateRequest, NamesIgnoreCasePasswordsDoNotAndTheLastRecordDecides) {
     testing::TempFolder folder;
     const auto usersFile = folder.Write(
-        "users.lst", "\"Bob\",\"first\"\r\n\"carol\",\"Pass\"\r\n\"bob\",\"second\"\r\n");
+        "users.lst",
+        "\"Bob\",\"first\"\r\n\"carol\",\"Pass\"\r\n\"bob\",\"second\"\r\n\"alice\"\r\n"
+        "\"erin\",\"\"\r\n\"frank\",\"pw\"\r\n");
     const auto basic = [](std::string_view text) {
         static constexpr char kAlphabet[] =
             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -58,6 +60,11 @@ TEST(AuthenticateRequest, NamesIgnoreCasePasswordsDoNotAndTheLastRecordDecides) 
     EXPECT_TRUE(AuthenticateRequest(basic("Carol:Pass"), users));
     EXPECT_FALSE(AuthenticateRequest(basic("carol:pass"), users));  // passwords compare exactly
     EXPECT_FALSE(AuthenticateRequest(basic("dave:x"), users));
+    // A record without a password lets no one in and shifts nothing after it.
+    EXPECT_FALSE(AuthenticateRequest(basic("alice:erin"), users));
+    EXPECT_FALSE(AuthenticateRequest(basic("alice:"), users));
+    EXPECT_FALSE(AuthenticateRequest(basic("erin:"), users));
+    EXPECT_TRUE(AuthenticateRequest(basic("frank:pw"), users));
     EXPECT_FALSE(AuthenticateRequest("", users));
     EXPECT_FALSE(AuthenticateRequest(basic("carol:Pass"), {}));  // no list accepts nobody
 }

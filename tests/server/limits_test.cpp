@@ -42,7 +42,7 @@ class LimitsTest : public ::testing::Test {
         folder_.Write("dirs.lst",
                       "\"/\",\"site\",\"No\",\"No\",\"No\"\r\n"
                       "\"/cgi/\",\"cgi\",\"No\",\"No\",\"Yes\"\r\n"
-                      "\"/secure/\",\"site\",\"Yes\",\"No\",\"No\"\r\n");
+                      "\"/secure/\",\"site/secure\",\"Yes\",\"No\",\"No\"\r\n");
         folder_.Write("site/index.htm", "home");
         folder_.Write("site/list/a.txt", "a");
         Script("hello.exe", "printf 'Content-Type: text/plain\\r\\n\\r\\nhi'\n");

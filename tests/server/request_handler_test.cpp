@@ -6,33 +6,22 @@
 
 #include "config/list_files.h"
 #include "support/reply_text.h"
-#include "support/temp_folder.h"
+#include "support/test_site.h"
 
 namespace quorvane::server {
 namespace {
 
-class RequestHandlerTest : public ::testing::Test {
+class RequestHandlerTest : public ::testing::Test, public testing::TestSite {
   protected:
     RequestHandlerTest() {
-        config::CreateDefaultDocumentList(program_);
-        config::CreateMimeList(program_);
-        config::CreateDirsList(program_);
-        folder_.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=www\r\n");
-        folder_.Write("www/index.htm", "home");
-    }
-
-    Outcome Handle(std::string_view head, std::string_view peer = "10.0.0.7",
-                   bool tooLarge = false) {
-        return handler_.Handle({head, peer, tooLarge, std::chrono::system_clock::now()});
+        config::CreateDirsList(program);
+        folder.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=www\r\n");
+        folder.Write("www/index.htm", "home");
     }
 
     static std::string Status(const Outcome& outcome) {
         return testing::StatusLineOf(outcome.reply.head);
     }
-
-    testing::TempFolder folder_;
-    config::ProgramFolder program_ = folder_.Program();
-    RequestHandler handler_{program_, {"desk", "10.0.0.2"}};
 };
 
 TEST_F(RequestHandlerTest, DocumentRequestIsLoggedAndServed) {
@@ -47,18 +36,29 @@ TEST_F(RequestHandlerTest, DocumentRequestIsLoggedAndServed) {
     EXPECT_TRUE(outcome.sendBody);
 }
 
-TEST_F(RequestHandlerTest, BlockedClientGets4041WithoutARecord) {
-    folder_.Write("iplist.lst", "\"10.0.0.70\"\r\n\"10.0.0.7\"\r\n");
+TEST_F(RequestHandlerTest, RefusalsAreRecordedToo) {
+    folder.Write("iplist.lst", "\"10.0.0.70\"\r\n\"10.0.0.7\"\r\n");
     const Outcome blocked = Handle("GET / HTTP/1.0\r\n\r\n");
     EXPECT_EQ(Status(blocked), "HTTP/1.1 403 Forbidden");
     EXPECT_EQ(blocked.logView, " ** IP Blocked **\r\n");
-    EXPECT_FALSE(blocked.accessLogLine.has_value());
+    EXPECT_NE(blocked.accessLogLine->find("],GET / HTTP/1.0\r"), std::string::npos);
     EXPECT_EQ(Status(Handle("GET / HTTP/1.0\r\n\r\n", "10.0.0.71")), "HTTP/1.1 200 OK");
+
+    const Outcome traversal = Handle("GET /%2e%2e/quorvane.ini HTTP/1.0\r\n\r\n", "10.0.0.71");
+    EXPECT_EQ(Status(traversal), "HTTP/1.1 400 Bad Request");
+    EXPECT_TRUE(traversal.accessLogLine.has_value());
+
+    const Outcome other = Handle("PUT /index.htm HTTP/1.1\r\n\r\n", "10.0.0.71");
+    EXPECT_EQ(Status(other), "HTTP/1.1 501 Not Implemented");
+    EXPECT_EQ(other.accessLogLine->back(), ',');
+    EXPECT_EQ(
+        Status(Handle("POST /index.htm HTTP/1.1\r\nContent-Length: 99999999\r\n\r\n", "10.0.0.71")),
+        "HTTP/1.1 413 Content Too Large");
 }
 
 TEST_F(RequestHandlerTest, RedirectedSiteAnswersEveryRequestWithTheRedirect) {
-    folder_.Write("quorvane.ini",
-                  "[HomePage]\r\nSiteLocation=Redirect\r\nRootDirectory=http://example.org/\r\n");
+    folder.Write("quorvane.ini",
+                 "[HomePage]\r\nSiteLocation=Redirect\r\nRootDirectory=http://example.org/\r\n");
     for (std::string_view head : {"GET /x.htm HTTP/1.0\r\n\r\n", "DELETE / HTTP/1.1\r\n\r\n",
                                   "GET /../x HTTP/1.0\r\n\r\n"}) {
         const Outcome outcome = Handle(head);
@@ -66,14 +66,8 @@ TEST_F(RequestHandlerTest, RedirectedSiteAnswersEveryRequestWithTheRedirect) {
         EXPECT_NE(outcome.reply.head.find("Location: http://example.org/\r\n"), std::string::npos);
         EXPECT_FALSE(outcome.accessLogLine.has_value());
     }
-    folder_.Write("quorvane.ini", "[HomePage]\r\nSiteLocation=redir\r\nRootDirectory=www\r\n");
+    folder.Write("quorvane.ini", "[HomePage]\r\nSiteLocation=redir\r\nRootDirectory=www\r\n");
     EXPECT_EQ(Status(Handle("GET / HTTP/1.0\r\n\r\n")), "HTTP/1.1 200 OK");
-}
-
-TEST_F(RequestHandlerTest, TraversalGets400WithoutARecord) {
-    const Outcome outcome = Handle("GET /%2e%2e/quorvane.ini HTTP/1.0\r\n\r\n");
-    EXPECT_EQ(Status(outcome), "HTTP/1.1 400 Bad Request");
-    EXPECT_FALSE(outcome.accessLogLine.has_value());
 }
 
 TEST_F(RequestHandlerTest, HeadSendsTheSameHeadWithoutBody) {
@@ -84,39 +78,27 @@ TEST_F(RequestHandlerTest, HeadSendsTheSameHeadWithoutBody) {
     EXPECT_NE(head.accessLogLine->find("],HEAD /index.htm HTTP/1.0\r"), std::string::npos);
 }
 
-TEST_F(RequestHandlerTest, OtherMethodsAreLoggedEmptyAndAnswered501) {
-    const Outcome outcome = Handle("PUT /index.htm HTTP/1.1\r\n\r\n");
-    EXPECT_EQ(Status(outcome), "HTTP/1.1 501 Not Implemented");
-    ASSERT_TRUE(outcome.accessLogLine.has_value());
-    EXPECT_EQ(outcome.accessLogLine->back(), ',');
-}
-
-TEST_F(RequestHandlerTest, OversizedBodyGets413) {
-    EXPECT_EQ(Status(Handle("POST /index.htm HTTP/1.1\r\nContent-Length: 99999999\r\n\r\n",
-                            "10.0.0.7", true)),
-              "HTTP/1.1 413 Content Too Large");
-}
-
-TEST_F(RequestHandlerTest, ScriptCandidatesFollowTheirDirectorysPermissions) {
-    folder_.Write("www/my.planet.htm", "not a script");
-    folder_.Write("www/prog.exe", "binary");
-    // Not allowed: served like any file.
+TEST_F(RequestHandlerTest, WhatRunsFollowsTheNameAndTheFoldersPermissions) {
+    folder.Write("www/my.planet.htm", "not a script");
+    folder.Write("www/prog.exe", "binary");
+    // Nothing may run at the root: every name is a document.
     EXPECT_EQ(testing::BodyText(Handle("GET /my.planet.htm HTTP/1.0\r\n\r\n").reply),
               "not a script");
     EXPECT_EQ(testing::BodyText(Handle("GET /prog.exe HTTP/1.0\r\n\r\n").reply), "binary");
 
-    // Allowed at the root but CGI off: 404.2, and only for what would run.
-    folder_.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=www\r\nScriptAllowed=2\r\n");
+    // Scripts allowed but CGI off: 404.2 for what would run; look-alikes are refused.
+    folder.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=www\r\nScriptAllowed=2\r\n");
     EXPECT_EQ(Status(Handle("GET /cgi-bin/test.pl?x=1 HTTP/1.0\r\n\r\n")),
               "HTTP/1.1 403 Forbidden");
-    EXPECT_EQ(testing::BodyText(Handle("GET /prog.exe HTTP/1.0\r\n\r\n").reply), "binary");
+    folder.Write("www/sub/tool.exe", "binary");
+    EXPECT_EQ(Status(Handle("GET /sub/tool.exe HTTP/1.0\r\n\r\n")), "HTTP/1.1 404 Not Found");
 
     // CGI on: handed to the gateway with the folder it resolves to.
-    const auto script = folder_.Write("www/cgi-bin/test.pl", "print 1;");
-    folder_.Write("quorvane.ini",
-                  "[HomePage]\r\nRootDirectory=www\r\nScriptAllowed=1\r\n"
-                  "[CGI]\r\nEnabled=1\r\nEnablePerl=1\r\nPerlLocation=/usr/bin/perl\r\n");
-    const Outcome run = Handle("GET /cgi-bin/test.pl?x=1 HTTP/1.0\r\n\r\n");
+    const auto script = folder.Write("www/cgi-bin/test.pl", "print 1;");
+    folder.Write("quorvane.ini",
+                 "[HomePage]\r\nRootDirectory=www\r\nScriptAllowed=1\r\n"
+                 "[CGI]\r\nEnabled=1\r\nEnablePerl=1\r\nPerlLocation=/usr/bin/perl\r\n");
+    const Outcome run = Handle("GET /cgi-bin/test.pl?x=1 HTTP/1.0\r\nProxy: evil:1\r\n\r\n");
     ASSERT_TRUE(run.script.has_value());
     EXPECT_EQ(run.script->argv, (std::vector<std::string>{"/usr/bin/perl", script.string()}));
     EXPECT_EQ(run.script->workFolder, script.parent_path().string());
@@ -125,23 +107,27 @@ TEST_F(RequestHandlerTest, ScriptCandidatesFollowTheirDirectorysPermissions) {
         EXPECT_NE(std::find(environment.begin(), environment.end(), entry), environment.end())
             << entry;
     }
+    EXPECT_TRUE(std::none_of(environment.begin(), environment.end(),
+                             [](const std::string& e) { return e.starts_with("HTTP_PROXY="); }));
 
-    // A virtual directory's own flags decide there.
-    folder_.Write("scripts/run.exe", "");
-    folder_.Write("scripts/run.cgi", "");
-    folder_.Write("dirs.lst",
-                  "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n"
-                  "\"/bin/\",\"scripts\",\"No\",\"No\",\"Yes\"\r\n");
+    // A virtual directory's own flags decide there, for its whole tree.
+    folder.Write("scripts/run.exe", "");
+    folder.Write("scripts/deep/run.exe", "");
+    folder.Write("scripts/run.cgi", "");
+    folder.Write("dirs.lst",
+                 "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n"
+                 "\"/bin/\",\"scripts\",\"No\",\"No\",\"Yes\"\r\n");
     EXPECT_TRUE(Handle("GET /bin/run.exe HTTP/1.0\r\n\r\n").script.has_value());
-    EXPECT_FALSE(Handle("GET /bin/run.cgi HTTP/1.0\r\n\r\n").script.has_value());
+    EXPECT_TRUE(Handle("GET /bin/deep/run.exe HTTP/1.0\r\n\r\n").script.has_value());
+    EXPECT_EQ(Status(Handle("GET /bin/run.cgi HTTP/1.0\r\n\r\n")), "HTTP/1.1 404 Not Found");
 }
 
 TEST_F(RequestHandlerTest, EditsApplyToTheNextRequest) {
     EXPECT_EQ(Status(Handle("GET / HTTP/1.0\r\n\r\n")), "HTTP/1.1 200 OK");
-    folder_.Write("other/index.htm", "moved");
-    folder_.Write("dirs.lst", "\"/\",\"other\",\"No\",\"No\",\"No\"\r\n");
+    folder.Write("other/index.htm", "moved");
+    folder.Write("dirs.lst", "\"/\",\"other\",\"No\",\"No\",\"No\"\r\n");
     EXPECT_EQ(testing::BodyText(Handle("GET / HTTP/1.0\r\n\r\n").reply), "moved");
-    folder_.Write("iplist.lst", "\"10.0.0.7\"\r\n");
+    folder.Write("iplist.lst", "\"10.0.0.7\"\r\n");
     EXPECT_EQ(Status(Handle("GET / HTTP/1.0\r\n\r\n")), "HTTP/1.1 403 Forbidden");
 }
 

@@ -1,0 +1,133 @@
+#include "responses/path_facts.h"
+
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <string_view>
+
+#include "config/file_handle.h"
+
+namespace quorvane::responses {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool IsSystemFileSystem(int fd) {
+    struct statfs info {};
+    if (::fstatfs(fd, &info) != 0) {
+        return true;  // cannot tell: do not serve
+    }
+    switch (static_cast<unsigned long>(info.f_type)) {
+        case PROC_SUPER_MAGIC:
+        case SYSFS_MAGIC:
+        case DEVPTS_SUPER_MAGIC:
+        case DEBUGFS_MAGIC:
+        case CGROUP_SUPER_MAGIC:
+        case CGROUP2_SUPER_MAGIC:
+        case SECURITYFS_MAGIC:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool InSystemArea(const fs::path& canonical) {
+    for (std::string_view area : {"/proc", "/sys", "/dev"}) {
+        if (IsInside(canonical, fs::path(area))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The real path of an open descriptor, as the kernel knows it; realpath
+// stands in where /proc is not mounted.
+fs::path RealPathOf(int fd, const fs::path& path) {
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(link, target, sizeof target);
+    if (length > 0 && static_cast<size_t>(length) < sizeof target && target[0] == '/') {
+        return fs::path(std::string(target, static_cast<size_t>(length)));
+    }
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved) != nullptr) {
+        return fs::path(resolved);
+    }
+    return path.lexically_normal();
+}
+
+// Opens the path itself (O_PATH) following ordinary links but never the
+// /proc kind that jump to another process's files, folder or root.
+int OpenPath(const fs::path& path) {
+    open_how how{};
+    how.flags = O_PATH | O_CLOEXEC;
+    how.resolve = RESOLVE_NO_MAGICLINKS;
+    const long fd = ::syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
+    if (fd >= 0 || errno != ENOSYS) {
+        return static_cast<int>(fd);
+    }
+    return ::open(path.c_str(), O_PATH | O_CLOEXEC);  // a kernel before 5.6
+}
+
+}  // namespace
+
+PathFacts Examine(const fs::path& path) {
+    PathFacts facts;
+    const fs::path absolute = path.is_absolute() ? path : fs::absolute(path);
+    config::FileHandle handle{OpenPath(absolute)};
+    if (handle) {
+        facts.exists = ::fstat(handle.Get(), &facts.info) == 0;
+        facts.canonical = RealPathOf(handle.Get(), absolute);
+        facts.systemArea = IsSystemFileSystem(handle.Get()) || InSystemArea(facts.canonical);
+        return facts;
+    }
+    if (errno == ELOOP) {
+        // A loop of links, or a way through /proc: nothing to serve.
+        facts.canonical = absolute.lexically_normal();
+        facts.systemArea = true;
+        return facts;
+    }
+    // Missing: resolve the nearest ancestor that exists, so a name inside a
+    // protected folder is recognised as such before anyone learns it is absent.
+    fs::path missing;
+    fs::path ancestor = absolute;
+    while (ancestor.has_relative_path()) {
+        missing = missing.empty() ? ancestor.filename() : ancestor.filename() / missing;
+        ancestor = ancestor.parent_path();
+        config::FileHandle parent{OpenPath(ancestor)};
+        if (parent) {
+            facts.canonical = RealPathOf(parent.Get(), ancestor) / missing;
+            break;
+        }
+    }
+    if (facts.canonical.empty()) {
+        facts.canonical = absolute.lexically_normal();
+    }
+    facts.systemArea = InSystemArea(facts.canonical);
+    return facts;
+}
+
+bool IsInside(const fs::path& path, const fs::path& folder) {
+    auto inner = path.begin();
+    for (auto outer = folder.begin(); outer != folder.end(); ++outer) {
+        if (outer->empty() && std::next(outer) == folder.end()) {
+            break;  // the final separator of "dir/"
+        }
+        if (inner == path.end() || *inner != *outer) {
+            return false;
+        }
+        ++inner;
+    }
+    return true;
+}
+
+}  // namespace quorvane::responses

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+namespace quorvane::responses {
+
+// What is at a physical path, following links, and where it really lies.
+struct PathFacts {
+    bool exists = false;
+    struct stat info {};  // of the final target, when it exists
+    // The path with every link resolved. For a path that does not exist, the
+    // nearest existing ancestor resolved, with the missing names after it.
+    std::filesystem::path canonical;
+    // /proc, /sys, /dev and file systems like them: never served, whatever
+    // link leads there.
+    bool systemArea = false;
+
+    bool IsFile() const { return exists && S_ISREG(info.st_mode); }
+    bool IsFolder() const { return exists && S_ISDIR(info.st_mode); }
+};
+
+PathFacts Examine(const std::filesystem::path& path);
+
+// True when `path` is `folder` or lies beneath it, comparing whole names.
+bool IsInside(const std::filesystem::path& path, const std::filesystem::path& folder);
+
+}  // namespace quorvane::responses

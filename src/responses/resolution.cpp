@@ -1,0 +1,214 @@
+#include "responses/resolution.h"
+
+#include <algorithm>
+
+#include "config/text.h"
+#include "responses/path_facts.h"
+
+namespace quorvane::responses {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string_view> NameSegments(std::string_view name) {
+    std::vector<std::string_view> segments;
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find('/', start);
+        if (end == std::string_view::npos) {
+            end = name.size();
+        }
+        const std::string_view segment = name.substr(start, end - start);
+        if (!segment.empty() && segment != ".") {
+            segments.push_back(segment);
+        }
+        start = end + 1;
+    }
+    return segments;
+}
+
+bool IsPrefix(const std::vector<std::string_view>& prefix, const std::vector<std::string>& whole) {
+    return prefix.size() <= whole.size() && std::equal(prefix.begin(), prefix.end(), whole.begin());
+}
+
+bool NamesHiddenEntry(const std::vector<std::string>& segments) {
+    return std::any_of(segments.begin(), segments.end(),
+                       [](const std::string& segment) { return segment.front() == '.'; });
+}
+
+// "/" and each segment followed by "/".
+std::string FolderText(const std::vector<std::string>& segments) {
+    std::string text(1, '/');
+    for (const std::string& segment : segments) {
+        text.append(segment).push_back('/');
+    }
+    return text;
+}
+
+// A configured folder, with the final separator a setting may carry removed.
+fs::path ConfiguredFolder(const config::ProgramFolder& folder, std::string configured) {
+    while (configured.size() > 1 && configured.back() == '/') {
+        configured.pop_back();
+    }
+    return folder.Resolve(configured);
+}
+
+// What the request's record is, and how many of the folder's segments it
+// takes. The root record takes none and is chosen only for "/" itself.
+std::optional<std::pair<VirtualDirectory, size_t>> MatchRecord(
+    const std::vector<config::Record>& dirs, const std::vector<std::string>& folderSegments) {
+    std::optional<std::pair<VirtualDirectory, size_t>> best;
+    for (const config::Record& record : dirs) {
+        if (record.size() != 5 || record[0].empty() || record[1].empty()) {
+            continue;  // a record without a name or a folder maps nothing
+        }
+        const std::vector<std::string_view> name = NameSegments(record[0]);
+        const bool matches = name.empty() ? folderSegments.empty() : IsPrefix(name, folderSegments);
+        if (matches && (!best || name.size() > best->second)) {
+            best.emplace(VirtualDirectory{record[0], record[1], record[2], record[3], record[4]},
+                         name.size());
+        }
+    }
+    return best;
+}
+
+// The own files are looked up once, and only when something was found.
+class OwnFilesOnce {
+  public:
+    explicit OwnFilesOnce(const config::ProgramFolder& folder) : folder_(folder) {}
+    bool Contains(const struct stat& info) {
+        if (!own_) {
+            own_.emplace(folder_);
+        }
+        return own_->Contains(info);
+    }
+
+  private:
+    const config::ProgramFolder& folder_;
+    std::optional<config::OwnFiles> own_;
+};
+
+Found KindOf(const PathFacts& facts, OwnFilesOnce& own) {
+    if (!facts.exists || facts.systemArea || own.Contains(facts.info)) {
+        return Found::kNothing;
+    }
+    if (S_ISREG(facts.info.st_mode)) {
+        return Found::kFile;
+    }
+    return S_ISDIR(facts.info.st_mode) ? Found::kFolder : Found::kNothing;
+}
+
+struct SecureFolder {
+    fs::path canonical;
+    std::string realm;
+};
+
+std::vector<SecureFolder> SecureFolders(const ResolveContext& context) {
+    std::vector<SecureFolder> folders;
+    for (const config::Record& record : context.dirs) {
+        if (record.size() == 5 && record[2] == "Yes" && !record[1].empty()) {
+            folders.push_back(
+                {Examine(ConfiguredFolder(context.folder, record[1])).canonical, record[0]});
+        }
+    }
+    return folders;
+}
+
+// The deepest secure folder that holds the path names the realm.
+const SecureFolder* Securing(const std::vector<SecureFolder>& folders, const fs::path& canonical) {
+    const SecureFolder* deepest = nullptr;
+    for (const SecureFolder& folder : folders) {
+        if (IsInside(canonical, folder.canonical) &&
+            (deepest == nullptr ||
+             std::distance(folder.canonical.begin(), folder.canonical.end()) >
+                 std::distance(deepest->canonical.begin(), deepest->canonical.end()))) {
+            deepest = &folder;
+        }
+    }
+    return deepest;
+}
+
+}  // namespace
+
+Resolution Resolve(const RequestTarget& target, const ResolveContext& context) {
+    Resolution resolution;
+    std::vector<std::string> folderSegments = target.segments;
+    if (!target.endsWithSlash && !folderSegments.empty() &&
+        folderSegments.back().find('.') != std::string::npos) {
+        resolution.document = std::move(folderSegments.back());
+        folderSegments.pop_back();
+    }
+    resolution.directory = FolderText(folderSegments);
+
+    const config::Settings& settings = context.settings;
+    size_t taken = 0;
+    if (auto match = MatchRecord(context.dirs, folderSegments)) {
+        resolution.record = std::move(match->first);
+        taken = match->second;
+        resolution.folder = ConfiguredFolder(context.folder, resolution.record->folder);
+        resolution.policy.scripts = resolution.record->script == "Yes";
+        resolution.policy.programs = resolution.record->exe == "Yes";
+    } else {
+        resolution.folder =
+            ConfiguredFolder(context.folder, settings.Read("HomePage", "RootDirectory", "www"));
+        resolution.policy.scripts =
+            config::FlagNotZero(settings.Read("HomePage", "ScriptAllowed", "0"));
+        resolution.policy.programs =
+            config::FlagNotZero(settings.Read("HomePage", "EXEAllowed", "0"));
+    }
+    for (size_t i = taken; i < folderSegments.size(); ++i) {
+        resolution.folder /= folderSegments[i];
+    }
+    resolution.path =
+        resolution.document.empty() ? resolution.folder : resolution.folder / resolution.document;
+
+    OwnFilesOnce own(context.folder);
+    PathFacts facts = Examine(resolution.path);
+    // A last name without a dot names a folder, unless a file of that name
+    // is there ("README").
+    if (resolution.document.empty() && !target.endsWithSlash && facts.IsFile() &&
+        folderSegments.size() > taken) {
+        resolution.document = folderSegments.back();
+        folderSegments.pop_back();
+        resolution.directory = FolderText(folderSegments);
+        resolution.folder = resolution.folder.parent_path();
+    }
+    resolution.found = NamesHiddenEntry(target.segments) ? Found::kNothing : KindOf(facts, own);
+    fs::path served = facts.canonical;
+    if (resolution.found == Found::kFolder && resolution.document.empty()) {
+        for (const config::Record& entry : context.defaults) {
+            const std::string& name = entry.front();
+            if (name.empty() || name.find('/') != std::string::npos || name == "..") {
+                continue;
+            }
+            const PathFacts candidate = Examine(resolution.folder / name);
+            if (KindOf(candidate, own) == Found::kFile) {
+                resolution.document = name;
+                resolution.defaultDocument = true;
+                resolution.path = resolution.folder / name;
+                resolution.found = Found::kFile;
+                served = candidate.canonical;
+                break;
+            }
+        }
+    }
+
+    // Both the folder asked for and the file picked in it must be outside
+    // every secure folder to go without credentials.
+    const std::vector<SecureFolder> secure = SecureFolders(context);
+    const SecureFolder* securing = Securing(secure, facts.canonical);
+    if (securing == nullptr) {
+        securing = Securing(secure, served);
+    }
+    if (securing != nullptr) {
+        resolution.policy.secure = true;
+        resolution.policy.realm = securing->realm;
+    } else if (config::FlagEqualsOne(settings.Read("HomePage", "Secure", "0"))) {
+        resolution.policy.secure = true;
+        resolution.policy.realm = resolution.directory;
+    }
+    return resolution;
+}
+
+}  // namespace quorvane::responses

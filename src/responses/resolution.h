@@ -1,0 +1,66 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/list_file.h"
+#include "config/program_folder.h"
+#include "config/settings_file.h"
+#include "responses/request_target.h"
+
+namespace quorvane::responses {
+
+// One record of dirs.lst.
+struct VirtualDirectory {
+    std::string name;
+    std::string folder;
+    std::string secure;
+    std::string script;
+    std::string exe;
+};
+
+// What applies where a request lands.
+struct Policy {
+    bool secure = false;    // credentials are needed
+    std::string realm;      // named in the challenge
+    bool scripts = false;   // ".pl" and ".cgi" names may run
+    bool programs = false;  // ".exe" names may run
+};
+
+enum class Found { kNothing, kFile, kFolder };
+
+// Where a request target leads on disk and what applies there. Every physical
+// path is a configured folder with request segments joined onto it, never
+// anything the request spelled out.
+struct Resolution {
+    std::optional<VirtualDirectory> record;  // the record the path came through
+    std::string directory;          // the request's folder in URL space: "/" or "/docs/sub/"
+    std::string document;           // the document's name; empty when the target is a folder
+    bool defaultDocument = false;   // the document was picked from default.lst
+    std::filesystem::path folder;   // the physical folder of `directory`
+    std::filesystem::path path;     // folder/document, or the folder itself
+    Found found = Found::kNothing;  // hidden names, own files and system areas count as nothing
+    Policy policy;
+};
+
+struct ResolveContext {
+    const std::vector<config::Record>& dirs;
+    const std::vector<config::Record>& defaults;
+    const config::Settings& settings;
+    const config::ProgramFolder& folder;
+};
+
+// Maps the target onto the configured folders. The request's folder is the
+// target without its last segment when that segment holds a "." (a document);
+// otherwise the whole target is a folder, and its default document, when one
+// exists, becomes the document. A virtual directory serves its whole tree: the
+// record with the longest name that is a whole-segment prefix of the request's
+// folder wins (the first of equals), and the root record "/" covers "/" alone;
+// every other folder comes from RootDirectory. The path is secure whenever it
+// lies inside the folder of a secure record (links of both resolved), however
+// it was reached, or when the whole site is secure.
+Resolution Resolve(const RequestTarget& target, const ResolveContext& context);
+
+}  // namespace quorvane::responses

@@ -1,0 +1,105 @@
+#include "responses/resolution.h"
+
+#include <gtest/gtest.h>
+
+#include "config/list_file.h"
+#include "support/temp_folder.h"
+
+namespace quorvane::responses {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ResolutionTest : public ::testing::Test {
+  protected:
+    ResolutionTest() {
+        folder_.Write("quorvane.ini", "");
+        folder_.Write("dirs.lst",
+                      "\"/\",\"top\",\"No\",\"Yes\",\"No\"\r\n"
+                      "\"/docs/\",\"manuals\",\"No\",\"No\",\"Yes\"\r\n"
+                      "\"/docs/\",\"shadowed\",\"Yes\",\"Yes\",\"Yes\"\r\n"
+                      "\"/docs/inner/\",\"inner\",\"No\",\"No\",\"No\"\r\n"
+                      "\"/private/\",\"www/private\",\"Yes\",\"No\",\"No\"\r\n"
+                      "\"/private/deeper/\",\"www/private/deeper\",\"Yes\",\"No\",\"No\"\r\n"
+                      "\"/nowhere/\",\"\",\"No\",\"No\",\"No\"\r\n");
+        folder_.Write("top/index.htm", "top");
+        folder_.Write("www/sub/page.htm", "sub");
+        folder_.Write("www/private/index.htm", "private");
+        folder_.Write("www/private/deeper/a.htm", "deeper");
+        folder_.Write("manuals/sub/a.htm", "manual");
+        folder_.Write("www/open/index.htm", "open");
+        fs::create_symlink("../private/index.htm", folder_.Path() / "www/sub/index.htm");
+        fs::create_symlink("private", folder_.Path() / "www/way-in");
+        UseSettings("[HomePage]\nRootDirectory=www\nScriptAllowed=1\n");
+    }
+
+    void UseSettings(std::string_view text) { settings_ = config::Settings::Parse(text); }
+
+    Resolution Resolve(std::string_view target) {
+        const auto dirs = config::ReadRecords(folder_.Path() / "dirs.lst", 5);
+        const std::vector<config::Record> defaults = {{"index.htm"}};
+        return responses::Resolve(*ParseTarget(target), {dirs, defaults, settings_, program_});
+    }
+    fs::path At(std::string_view relative) const { return folder_.Path() / relative; }
+
+    testing::TempFolder folder_;
+    config::ProgramFolder program_ = folder_.Program();
+    config::Settings settings_;
+};
+
+TEST_F(ResolutionTest, SegmentsMapOntoTheLongestRecordOrTheRootFolder) {
+    const Resolution root = Resolve("/");
+    EXPECT_EQ(root.path, At("top/index.htm"));  // the root record covers "/" alone
+    EXPECT_TRUE(root.defaultDocument);
+    EXPECT_TRUE(root.policy.scripts);
+
+    const Resolution sub = Resolve("/sub/page.htm");  // the rest of the site: RootDirectory
+    EXPECT_EQ(sub.path, At("www/sub/page.htm"));
+    EXPECT_EQ(sub.directory, "/sub/");
+    EXPECT_EQ(sub.found, Found::kFile);
+    EXPECT_TRUE(sub.policy.scripts);  // from ScriptAllowed
+    EXPECT_FALSE(sub.policy.programs);
+
+    const Resolution manual = Resolve("//docs//sub/a.htm");  // first of equal names wins
+    EXPECT_EQ(manual.path, At("manuals/sub/a.htm"));
+    EXPECT_EQ(manual.record->name, "/docs/");
+    EXPECT_TRUE(manual.policy.programs);
+    EXPECT_FALSE(manual.policy.secure);
+    EXPECT_EQ(Resolve("/docs/inner/x.htm").path, At("inner/x.htm"));
+    EXPECT_EQ(Resolve("/docs").folder, At("manuals"));
+    // A record without a folder maps nothing.
+    EXPECT_EQ(Resolve("/nowhere/x.htm").path, At("www/nowhere/x.htm"));
+}
+
+TEST_F(ResolutionTest, AnythingInsideASecureFolderIsSecureWhateverLeadsThere) {
+    for (std::string_view target : {"/private/", "/private/index.htm", "/private/missing.htm",
+                                    "/way-in/index.htm", "/sub/", "/private/gone/deep.htm"}) {
+        const Resolution resolution = Resolve(target);
+        EXPECT_TRUE(resolution.policy.secure) << target;
+        EXPECT_EQ(resolution.policy.realm, "/private/") << target;
+    }
+    EXPECT_EQ(Resolve("/private/deeper/a.htm").policy.realm, "/private/deeper/");
+    EXPECT_FALSE(Resolve("/open/").policy.secure);
+    EXPECT_FALSE(Resolve("/sub/page.htm").policy.secure);
+
+    UseSettings("[HomePage]\nRootDirectory=www\nSecure=1\n");
+    EXPECT_EQ(Resolve("/open/index.htm").policy.realm, "/open/");
+    EXPECT_EQ(Resolve("/way-in/index.htm").policy.realm, "/private/");
+}
+
+TEST_F(ResolutionTest, HiddenNamesOwnFilesAndFilesWithoutADot) {
+    folder_.Write("www/.env", "x");
+    folder_.Write("www/LICENSE", "text");
+    fs::create_symlink("../dirs.lst", At("www/lists.txt"));
+    EXPECT_EQ(Resolve("/.env").found, Found::kNothing);
+    EXPECT_EQ(Resolve("/lists.txt").found, Found::kNothing);
+    const Resolution license = Resolve("/LICENSE");
+    EXPECT_EQ(license.found, Found::kFile);
+    EXPECT_EQ(license.document, "LICENSE");
+    EXPECT_EQ(license.directory, "/");
+    EXPECT_EQ(Resolve("/docs").found, Found::kFolder);
+    EXPECT_EQ(Resolve("/docs").document, "");
+}
+
+}  // namespace
+}  // namespace quorvane::responses
