@@ -165,16 +165,20 @@ Resolution Resolve(const RequestTarget& target, const ResolveContext& context) {
 
     OwnFilesOnce own(context.folder);
     PathFacts facts = Examine(resolution.path);
-    // A last name without a dot names a folder, unless a file of that name
-    // is there ("README").
-    if (resolution.document.empty() && !target.endsWithSlash && facts.IsFile() &&
-        folderSegments.size() > taken) {
-        resolution.document = folderSegments.back();
-        folderSegments.pop_back();
-        resolution.directory = FolderText(folderSegments);
-        resolution.folder = resolution.folder.parent_path();
-    }
     resolution.found = NamesHiddenEntry(target.segments) ? Found::kNothing : KindOf(facts, own);
+    if (resolution.document.empty() && resolution.found == Found::kFile) {
+        // A last name without a dot names a folder, unless a file of that
+        // name is there ("README"); a file asked for as a folder ("form.pl/")
+        // is no folder, and never its own listing or source.
+        if (target.endsWithSlash || folderSegments.size() == taken) {
+            resolution.found = Found::kNothing;
+        } else {
+            resolution.document = folderSegments.back();
+            folderSegments.pop_back();
+            resolution.directory = FolderText(folderSegments);
+            resolution.folder = resolution.folder.parent_path();
+        }
+    }
     fs::path served = facts.canonical;
     if (resolution.found == Found::kFolder && resolution.document.empty()) {
         for (const config::Record& entry : context.defaults) {

@@ -6,11 +6,8 @@
 #include <thread>
 
 #include "config/list_files.h"
-#include "server/access_log.h"
-#include "server/request_handler.h"
 #include "support/http_client.h"
-#include "support/recording_observer.h"
-#include "support/temp_folder.h"
+#include "support/test_site.h"
 
 namespace quorvane::server {
 namespace {
@@ -19,49 +16,34 @@ using namespace std::chrono_literals;
 using testing::Exchange;
 using testing::RawClient;
 
-class EngineTest : public ::testing::Test {
+class EngineTest : public ::testing::Test, public testing::RunningSite {
   protected:
-    EngineTest() {
-        config::CreateDefaultDocumentList(program_);
-        config::CreateMimeList(program_);
-        config::CreateDirsList(program_);
-        folder_.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=www\r\n");
-        folder_.Write("www/index.htm", "<html>home</html>");
-        folder_.Write("www/other.txt", "other");
-        log_.OpenEmpty();
+    EngineTest() : RunningSite(Timeouts{.head = 1s, .body = 1s, .sendIdle = 2s, .linger = 1s}) {
+        config::CreateDirsList(program);
+        folder.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=www\r\n");
+        folder.Write("www/index.htm", "<html>home</html>");
+        folder.Write("www/other.txt", "other");
     }
-
-    void Start() { ASSERT_TRUE(engine_.StartListener({"127.0.0.1", 0})); }
-    uint16_t Port() const { return engine_.Port(); }
-
-    testing::TempFolder folder_;
-    config::ProgramFolder program_ = folder_.Program();
-    RequestHandler handler_{program_, {"desk", "10.0.0.2"}};
-    AccessLog log_{folder_.Path() / "quorvane.log"};
-    testing::RecordingObserver observer_;
-    Engine engine_{handler_, log_, observer_,
-                   Timeouts{.head = 1s, .body = 1s, .sendIdle = 2s, .linger = 1s}};
 };
 
 TEST_F(EngineTest, ServesARequestAndKeepsTheLogs) {
-    Start();
     const std::string port = std::to_string(Port());
     EXPECT_TRUE(
-        observer_.WaitForLog("Listening on port: " + port + "\r\nQuorvane Ready...\r\n\r\n"));
-    EXPECT_EQ(observer_.Log().rfind("Quorvane started at ", 0), 0u);
+        observer.WaitForLog("Listening on port: " + port + "\r\nQuorvane Ready...\r\n\r\n"));
+    EXPECT_EQ(observer.Log().rfind("Quorvane started at ", 0), 0u);
 
     EXPECT_EQ(Exchange(Port(), "GET /index.htm HTTP/1.0\r\n\r\n"),
               "HTTP/1.1 200 OK\r\nServer: Quorvane2000\r\nContent-Type: text/html\r\n"
               "Accept-Ranges: bytes\r\nContent-Length: 17\r\nConnection: close\r\n\r\n"
               "<html>home</html>");
-    EXPECT_TRUE(observer_.WaitForLog("Connection By: 127.0.0.1 For Document: index.htm\r\n"));
+    EXPECT_TRUE(observer.WaitForLog("Connection By: 127.0.0.1 For Document: index.htm\r\n"));
     EXPECT_EQ(Exchange(Port(), "HEAD /index.htm HTTP/1.0\r\n\r\n").find("<html>"),
               std::string::npos);
-    EXPECT_TRUE(observer_.WaitForLoad(0));
+    EXPECT_TRUE(observer.WaitForLoad(0));
     // Records are buffered, yet reach the file within a second or so.
     const auto logged = [&](const std::string& record) {
         for (int i = 0; i < 30; ++i) {
-            if (folder_.Read("quorvane.log").find(record) != std::string::npos) {
+            if (folder.Read("quorvane.log").find(record) != std::string::npos) {
                 return true;
             }
             std::this_thread::sleep_for(100ms);
@@ -71,21 +53,20 @@ TEST_F(EngineTest, ServesARequestAndKeepsTheLogs) {
     EXPECT_TRUE(logged("],GET /index.htm HTTP/1.0\r\r\n"));
     // And a stop right after a request still leaves its record in the file.
     Exchange(Port(), "GET /other.txt HTTP/1.0\r\n\r\n");
-    EXPECT_TRUE(observer_.WaitForLoad(0));
-    engine_.StopListener();
-    EXPECT_NE(folder_.Read("quorvane.log").find("],GET /other.txt HTTP/1.0\r\r\n"),
+    EXPECT_TRUE(observer.WaitForLoad(0));
+    engine.StopListener();
+    EXPECT_NE(folder.Read("quorvane.log").find("],GET /other.txt HTTP/1.0\r\r\n"),
               std::string::npos);
 }
 
 TEST_F(EngineTest, OverlappingConnectionsAreEachAnsweredOnTheirOwnSocket) {
-    Start();
     RawClient first(Port());
     ASSERT_TRUE(first.Send("GET /index.htm HT"));  // half a request, still waiting
     RawClient second(Port());
     ASSERT_TRUE(second.Send("GET /other.txt HTTP/1.0\r\n\r\n"));
     const std::string secondReply = second.ReadAll();
     second.Close();
-    EXPECT_TRUE(observer_.WaitForLoad(1));
+    EXPECT_TRUE(observer.WaitForLoad(1));
     ASSERT_TRUE(first.Send("TP/1.0\r\n\r\n"));
     const std::string firstReply = first.ReadAll();
     EXPECT_NE(secondReply.find("\r\n\r\nother"), std::string::npos);
@@ -93,7 +74,6 @@ TEST_F(EngineTest, OverlappingConnectionsAreEachAnsweredOnTheirOwnSocket) {
 }
 
 TEST_F(EngineTest, ManyConcurrentClientsAllGetTheirReply) {
-    Start();
     std::vector<std::thread> clients;
     std::atomic<int> answered{0};
     for (int i = 0; i < 16; ++i) {
@@ -110,11 +90,10 @@ TEST_F(EngineTest, ManyConcurrentClientsAllGetTheirReply) {
         client.join();
     }
     EXPECT_EQ(answered.load(), 160);
-    EXPECT_TRUE(observer_.WaitForLoad(0));
+    EXPECT_TRUE(observer.WaitForLoad(0));
 }
 
 TEST_F(EngineTest, SlowClientIsServedStalledAndClosingClientsAreDroppedQuietly) {
-    Start();
     {
         RawClient slow(Port());
         for (char c : std::string("GET /other.txt HTTP/1.0\r\n\r\n")) {
@@ -132,13 +111,12 @@ TEST_F(EngineTest, SlowClientIsServedStalledAndClosingClientsAreDroppedQuietly) 
         RawClient closing(Port());
         closing.Close();
     }
-    EXPECT_TRUE(observer_.WaitForLoad(0));
-    EXPECT_TRUE(observer_.WaitForLog("Connection By: 127.0.0.1\r\nConnection By: 127.0.0.1\r\n"));
-    EXPECT_EQ(folder_.Read("quorvane.log").find("GET /other.txt\r"), std::string::npos);
+    EXPECT_TRUE(observer.WaitForLoad(0));
+    EXPECT_TRUE(observer.WaitForLog("Connection By: 127.0.0.1\r\nConnection By: 127.0.0.1\r\n"));
+    EXPECT_EQ(folder.Read("quorvane.log").find("GET /other.txt\r"), std::string::npos);
 }
 
 TEST_F(EngineTest, LongRequestsAreReadOnlyToTheirFirst2048BytesAndStillAnswered) {
-    Start();
     const std::string head =
         "GET /other.txt HTTP/1.0\r\nX-Pad: " + std::string(3000, 'p') + "\r\n\r\n";
     EXPECT_TRUE(Exchange(Port(), head).ends_with("\r\n\r\nother"));
@@ -152,8 +130,7 @@ TEST_F(EngineTest, LargeFilesArriveWhole) {
     for (size_t i = 0; i < big.size(); ++i) {
         big[i] = static_cast<char>('a' + i % 23);
     }
-    folder_.Write("www/big.txt", big);
-    Start();
+    folder.Write("www/big.txt", big);
     const std::string reply = Exchange(Port(), "GET /big.txt HTTP/1.0\r\n\r\n");
     ASSERT_GT(reply.size(), big.size());
     EXPECT_NE(reply.find("Content-Length: 5242880\r\n"), std::string::npos);
@@ -161,7 +138,6 @@ TEST_F(EngineTest, LargeFilesArriveWhole) {
 }
 
 TEST_F(EngineTest, PostsToDocumentsAreAnsweredAndOversizedOnesRefused) {
-    Start();
     EXPECT_TRUE(Exchange(Port(), "POST /other.txt HTTP/1.1\r\ncontent-length: 5\r\n\r\nabcde")
                     .ends_with("other"));
     const std::string refused =
@@ -174,26 +150,25 @@ TEST_F(EngineTest, PostsToDocumentsAreAnsweredAndOversizedOnesRefused) {
 }
 
 TEST_F(EngineTest, StartFailureIsReportedAndRestartsLeaveOneListener) {
-    Start();
     const uint16_t taken = Port();
     testing::RecordingObserver other;
-    Engine second(handler_, log_, other);
+    Engine second(handler, log, other);
     EXPECT_FALSE(second.StartListener({"127.0.0.1", taken}));
     EXPECT_FALSE(second.IsListening());
     EXPECT_EQ(other.Log(), "Quorvane could not listen on port " + std::to_string(taken) +
                                ": Address already in use\r\n");
     EXPECT_EQ(other.Failure(), "Address already in use");
 
-    ASSERT_TRUE(engine_.StartListener({"127.0.0.1", taken}));  // a restart on the same port
+    ASSERT_TRUE(engine.StartListener({"127.0.0.1", taken}));  // a restart on the same port
     EXPECT_TRUE(Exchange(taken, "GET /other.txt HTTP/1.0\r\n\r\n").ends_with("other"));
 
     RawClient open(taken);
     ASSERT_TRUE(open.Send("GET /"));
-    EXPECT_TRUE(observer_.WaitForLoad(1));
-    engine_.StopListener();
-    EXPECT_TRUE(observer_.Log().ends_with("\r\nQuorvane Halted"));
-    EXPECT_EQ(observer_.Load(), 0);
-    EXPECT_EQ(observer_.Stops(), 1);
+    EXPECT_TRUE(observer.WaitForLoad(1));
+    engine.StopListener();
+    EXPECT_TRUE(observer.Log().ends_with("\r\nQuorvane Halted"));
+    EXPECT_EQ(observer.Load(), 0);
+    EXPECT_EQ(observer.Stops(), 1);
     EXPECT_TRUE(open.ClosedWithoutReply());
     EXPECT_FALSE(RawClient(taken).Connected());
 }

@@ -153,7 +153,8 @@ TEST_F(HostileInputTest, ASecureFolderIsSecureWhicheverWayItIsReached) {
 
 TEST_F(HostileInputTest, OnlyTheRunRuleRunsAndNoScriptSourceLeavesAScriptFolder) {
     ExpectRefused(InEveryMethod({"/scripts/run.pl.sh", "/scripts/hello.pl.x", "/scripts/tool.exe",
-                                 "/scripts/RUN.PL.SH", "/cgi-bin/form.pl.bak"}),
+                                 "/scripts/RUN.PL.SH", "/cgi-bin/form.pl.bak", "/cgi-bin/form.pl/",
+                                 "/cgi-bin/form.pl/?x=1", "/scripts/run.pl.sh/"}),
                   {kNotFound});
     folder.Write("quorvane.ini",
                  "[HomePage]\r\nRootDirectory=www\r\n[CGI]\r\nEnabled=1\r\nEnablePerl=0\r\n");

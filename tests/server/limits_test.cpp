@@ -6,14 +6,9 @@
 #include <atomic>
 #include <thread>
 
-#include "config/list_files.h"
-#include "server/access_log.h"
-#include "server/engine.h"
 #include "server/limits.h"
-#include "server/request_handler.h"
 #include "support/http_client.h"
-#include "support/recording_observer.h"
-#include "support/temp_folder.h"
+#include "support/test_site.h"
 
 namespace quorvane::server {
 namespace {
@@ -31,47 +26,36 @@ size_t OpenDescriptors() {
     return count;
 }
 
-class LimitsTest : public ::testing::Test {
+class LimitsTest : public ::testing::Test, public testing::RunningSite {
   protected:
     LimitsTest() {
-        config::CreateDefaultDocumentList(program_);
-        config::CreateMimeList(program_);
-        folder_.Write("quorvane.ini",
-                      "[HomePage]\r\nRootDirectory=site\r\n[Documents]\r\nDirectoryBrowsing=1\r\n"
-                      "[CGI]\r\nEnabled=1\r\nTimeout=10\r\n");
-        folder_.Write("dirs.lst",
-                      "\"/\",\"site\",\"No\",\"No\",\"No\"\r\n"
-                      "\"/cgi/\",\"cgi\",\"No\",\"No\",\"Yes\"\r\n"
-                      "\"/secure/\",\"site/secure\",\"Yes\",\"No\",\"No\"\r\n");
-        folder_.Write("site/index.htm", "home");
-        folder_.Write("site/list/a.txt", "a");
+        folder.Write("quorvane.ini",
+                     "[HomePage]\r\nRootDirectory=site\r\n[Documents]\r\nDirectoryBrowsing=1\r\n"
+                     "[CGI]\r\nEnabled=1\r\nTimeout=10\r\n");
+        folder.Write("dirs.lst",
+                     "\"/\",\"site\",\"No\",\"No\",\"No\"\r\n"
+                     "\"/cgi/\",\"cgi\",\"No\",\"No\",\"Yes\"\r\n"
+                     "\"/secure/\",\"site/secure\",\"Yes\",\"No\",\"No\"\r\n");
+        folder.Write("site/index.htm", "home");
+        folder.Write("site/list/a.txt", "a");
         Script("hello.exe", "printf 'Content-Type: text/plain\\r\\n\\r\\nhi'\n");
         // Each child notes how many children run beside it.
         Script("crowd.exe",
                "mkdir -p ../running && touch ../running/$$ && sleep 0.3\n"
                "ls ../running | wc -l > ../seen.$$; rm ../running/$$\n"
                "printf 'Content-Type: text/plain\\r\\n\\r\\ndone'\n");
-        log_.OpenEmpty();
-        EXPECT_TRUE(engine_.StartListener({"127.0.0.1", 0}));
     }
 
     void Script(const char* name, const std::string& body) {
-        const auto path = folder_.Write(std::string("cgi/") + name, "#!/bin/sh\n" + body);
+        const auto path = folder.Write(std::string("cgi/") + name, "#!/bin/sh\n" + body);
         std::filesystem::permissions(path, std::filesystem::perms::owner_all);
     }
-
-    testing::TempFolder folder_;
-    config::ProgramFolder program_ = folder_.Program();
-    RequestHandler handler_{program_, {"desk", "10.0.0.2"}};
-    AccessLog log_{folder_.Path() / "quorvane.log"};
-    testing::RecordingObserver observer_;
-    Engine engine_{handler_, log_, observer_, Timeouts{.head = 2s, .linger = 1s}};
 };
 
 TEST_F(LimitsTest, TenThousandRequestsOfEveryKindLeakNoDescriptor) {
-    const uint16_t port = engine_.Port();
+    const uint16_t port = engine.Port();
     Exchange(port, "GET / HTTP/1.0\r\n\r\n");  // let lazily opened files open first
-    ASSERT_TRUE(observer_.WaitForLoad(0));     // and its connection close
+    ASSERT_TRUE(observer.WaitForLoad(0));      // and its connection close
     const size_t before = OpenDescriptors();
     const std::string kinds[] = {
         "GET / HTTP/1.0\r\n\r\n",
@@ -95,7 +79,7 @@ TEST_F(LimitsTest, TenThousandRequestsOfEveryKindLeakNoDescriptor) {
         }
     }
     EXPECT_EQ(answered, 9800);
-    EXPECT_TRUE(observer_.WaitForLoad(0));
+    EXPECT_TRUE(observer.WaitForLoad(0));
     EXPECT_EQ(OpenDescriptors(), before);
 }
 
@@ -104,7 +88,7 @@ TEST_F(LimitsTest, AtMostEightChildrenRunAndTheRestWaitTheirTurn) {
     std::atomic<int> done{0};
     for (int i = 0; i < 12; ++i) {
         clients.emplace_back([&] {
-            if (Exchange(engine_.Port(), "GET /cgi/crowd.exe HTTP/1.0\r\n\r\n").ends_with("done")) {
+            if (Exchange(engine.Port(), "GET /cgi/crowd.exe HTTP/1.0\r\n\r\n").ends_with("done")) {
                 ++done;
             }
         });
@@ -115,15 +99,48 @@ TEST_F(LimitsTest, AtMostEightChildrenRunAndTheRestWaitTheirTurn) {
     EXPECT_EQ(done.load(), 12);
     int most = 0;
     int reports = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder_.Path())) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
         if (entry.path().filename().string().starts_with("seen.")) {
-            most = std::max(most, std::stoi(folder_.Read(entry.path().filename().string())));
+            most = std::max(most, std::stoi(folder.Read(entry.path().filename().string())));
             ++reports;
         }
     }
     EXPECT_EQ(reports, 12);
     EXPECT_LE(most, kMaxCgiChildren);
     EXPECT_GE(most, 2);  // they did run side by side
+}
+
+TEST_F(LimitsTest, AQueuedScriptWhoseClientLeftNeverStarts) {
+    Script("busy.exe",
+           "touch ../started.$$\nsleep 1\nprintf 'Content-Type: text/plain\\r\\n\\r\\nbusy'\n");
+    Script("mark.exe", "touch ../ran.$$\nprintf 'Content-Type: text/plain\\r\\n\\r\\nmarked'\n");
+    std::vector<std::thread> busy;
+    for (int i = 0; i < kMaxCgiChildren; ++i) {
+        busy.emplace_back([&] { Exchange(engine.Port(), "GET /cgi/busy.exe HTTP/1.0\r\n\r\n"); });
+    }
+    const auto startedScripts = [&] {
+        int started = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+            started += entry.path().filename().string().starts_with("started.") ? 1 : 0;
+        }
+        return started;
+    };
+    for (int wait = 0; wait < 100 && startedScripts() < kMaxCgiChildren; ++wait) {
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(startedScripts(), kMaxCgiChildren);  // every slot is taken
+    for (int i = 0; i < 20; ++i) {
+        RawClient impatient(engine.Port());
+        ASSERT_TRUE(impatient.Send("GET /cgi/mark.exe HTTP/1.0\r\n\r\n"));
+    }  // each closes at once, still queued
+    for (std::thread& client : busy) {
+        client.join();
+    }
+    EXPECT_TRUE(Exchange(engine.Port(), "GET /cgi/hello.exe HTTP/1.0\r\n\r\n").ends_with("hi"));
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with("ran."))
+            << "a script ran for a client that had gone";
+    }
 }
 
 TEST_F(LimitsTest, ConnectionsPastTheLimitWaitInTheBacklog) {
@@ -136,14 +153,14 @@ TEST_F(LimitsTest, ConnectionsPastTheLimitWaitInTheBacklog) {
     ASSERT_GE(limit.rlim_cur, static_cast<rlim_t>(2 * kMaxConnections + 100));
     std::vector<std::unique_ptr<RawClient>> idle;
     for (int i = 0; i < kMaxConnections; ++i) {
-        idle.push_back(std::make_unique<RawClient>(engine_.Port()));
+        idle.push_back(std::make_unique<RawClient>(engine.Port()));
         ASSERT_TRUE(idle.back()->Connected());
     }
-    ASSERT_TRUE(observer_.WaitForLoad(kMaxConnections));
-    RawClient waiting(engine_.Port());  // the kernel takes it; the server does not yet
+    ASSERT_TRUE(observer.WaitForLoad(kMaxConnections));
+    RawClient waiting(engine.Port());  // the kernel takes it; the server does not yet
     ASSERT_TRUE(waiting.Send("GET / HTTP/1.0\r\n\r\n"));
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(observer_.Load(), kMaxConnections);
+    EXPECT_EQ(observer.Load(), kMaxConnections);
     idle.front()->Close();
     EXPECT_TRUE(waiting.ReadAll().ends_with("home"));
 }
