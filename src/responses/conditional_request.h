@@ -1,0 +1,50 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string_view>
+
+namespace quorvane::responses {
+
+// A request's conditional header values; absent when the request has no such
+// line. Several lines of one name come joined with ", ", in their order.
+struct Conditions {
+    std::optional<std::string_view> ifMatch;
+    std::optional<std::string_view> ifUnmodifiedSince;
+    std::optional<std::string_view> ifNoneMatch;
+    std::optional<std::string_view> ifModifiedSince;
+    std::optional<std::string_view> ifRange;
+};
+
+// The served representation's validators as this reply states them.
+struct Validators {
+    std::string_view etag;  // strong, quoted
+    std::chrono::sys_seconds lastModified;
+};
+
+enum class Precondition {
+    kProceed,      // answer as without the conditions (200, or 206 for a range)
+    kNotModified,  // 304: no body
+    kFailed,       // 412 Precondition Failed
+};
+
+struct ConditionalOutcome {
+    Precondition precondition = Precondition::kProceed;
+    // When false, a Range header is ignored and the whole representation is
+    // sent: an If-Range named another version.
+    bool rangeAllowed = true;
+};
+
+// Evaluates the conditions in the standard order: If-Match (strong), else
+// If-Unmodified-Since; then If-None-Match (weak; a match is 304 for GET and
+// HEAD, 412 for other methods), else If-Modified-Since (GET and HEAD only);
+// then If-Range. A date that is not a valid HTTP date is ignored, and so is
+// an If-Modified-Since date later than `now`. An If-Range date counts only
+// when it equals Last-Modified exactly and Last-Modified lies at least a
+// second before `now` (the reply's Date), so the file cannot have changed
+// twice within that second unseen. Range itself applies to GET alone; the
+// caller drops it for other methods.
+ConditionalOutcome EvaluateConditions(const Conditions& conditions, const Validators& validators,
+                                      std::chrono::sys_seconds now, bool getOrHead = true);
+
+}  // namespace quorvane::responses
