@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "config/setting_keys.h"
 #include "config/text.h"
 
 namespace quorvane::config {
@@ -33,16 +34,17 @@ bool CreateDirsList(const ProgramFolder& folder) {
 
 void RepairListFiles(const ProgramFolder& folder, const Settings& settings) {
     struct Rule {
-        std::string_view key;
+        const SettingKey* key;
         std::string_view file;
         bool (*create)(const ProgramFolder&);
     };
-    static constexpr Rule kRules[] = {{"RebuildDefault", kDefaultList, CreateDefaultDocumentList},
-                                      {"RebuildMIME", kMimeList, CreateMimeList},
-                                      {"RebuildDIRS", kDirsList, CreateDirsList}};
+    static constexpr Rule kRules[] = {
+        {&setting::kRebuildDefault, kDefaultList, CreateDefaultDocumentList},
+        {&setting::kRebuildMime, kMimeList, CreateMimeList},
+        {&setting::kRebuildDirs, kDirsList, CreateDirsList}};
     for (const Rule& rule : kRules) {
         std::error_code error;
-        if (FlagEqualsOne(settings.Read("Fault", rule.key, "0")) &&
+        if (IsOn(settings, *rule.key) &&
             !std::filesystem::exists(folder.ListFilePath(rule.file), error)) {
             rule.create(folder);
         }

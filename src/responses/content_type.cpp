@@ -24,11 +24,12 @@ std::string LookUpContentType(std::string_view documentName,
         if (comma == std::string::npos) {
             continue;  // cannot be split; it describes no type
         }
+        // Letter case is ignored: the list says "JPG" where the file is "photo.jpg".
         const std::string_view extension = std::string_view(record).substr(0, comma);
-        if (extension == fromFirst) {
+        if (config::EqualsIgnoringCase(extension, fromFirst)) {
             return record.substr(comma + 1);
         }
-        if (fallback.empty() && extension == fromLast) {
+        if (fallback.empty() && config::EqualsIgnoringCase(extension, fromLast)) {
             fallback = record.substr(comma + 1);
         }
     }

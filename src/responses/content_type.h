@@ -11,7 +11,7 @@ namespace quorvane::responses {
 // The content type of a document by mime.lst: the extension is the text after
 // the first "." of the file name (so "page.htm" gives htm); when no record has
 // that, the text after the last "." is tried, so "jquery.min.js" finds js.
-// Extensions compare with letter case significant; "text/plain" when nothing
+// Extensions compare without regard to letter case; "text/plain" when nothing
 // matches or the list is missing.
 std::string LookUpContentType(std::string_view documentName,
                               const std::vector<config::Record>& mimeTypes);

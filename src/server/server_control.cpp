@@ -1,8 +1,10 @@
 #include "server/server_control.h"
 
+#include <asio/ip/address.hpp>
 #include <charconv>
 
 #include "config/list_files.h"
+#include "config/setting_keys.h"
 #include "config/text.h"
 #include "server/engine_observer.h"
 #include "server/host_identity.h"
@@ -22,7 +24,8 @@ std::string_view LoggingStatusText(LogPolicy policy) {
 }
 
 std::optional<uint16_t> ConfiguredPort(const config::Settings& settings) {
-    const std::string text{config::TrimBlanks(settings.Read("Server", "Port", "80"))};
+    const std::string text{
+        config::TrimBlanks(config::ServerValue(settings, config::setting::kPort))};
     unsigned value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > 65535) {
@@ -46,27 +49,28 @@ ServerControl::~ServerControl() {
 }
 
 StartupReport ServerControl::Startup() {
+    using namespace config::setting;
     const config::Settings settings = config::Settings::Load(folder_.SettingsPath());
     StartupReport report;
-    report.minimise = config::IsTruthWord(settings.Read("StartUp", "Minimise", "False"));
+    report.minimise = config::IsOn(settings, kMinimise);
     report.settingsFound = settings.FileFound();
     if (!report.settingsFound) {
         return report;
     }
     config::RepairListFiles(folder_, settings);
 
-    if (config::IsTruthWord(settings.Read("Logging", "RefreshOnRun", "True"))) {
+    if (config::IsOn(settings, kRefreshOnRun)) {
         logPolicy_ = LogPolicy::kRefreshOnRun;
         accessLog_.OpenEmpty();
-    } else if (config::IsTruthWord(settings.Read("Logging", "RefreshOnStop", "False"))) {
+    } else if (config::IsOn(settings, kRefreshOnStop)) {
         logPolicy_ = LogPolicy::kRefreshOnStop;  // opened when the toggle starts the server
     } else {
         logPolicy_ = LogPolicy::kUserControlled;
         accessLog_.OpenForAppend();
     }
     report.logPolicy = logPolicy_;
-    report.rootDirectory = settings.Read("HomePage", "RootDirectory", "www");
-    report.autoStart = config::IsTruthWord(settings.Read("StartUp", "AutoStart", "False"));
+    report.rootDirectory = config::ServerValue(settings, kRootDirectory);
+    report.autoStart = config::IsOn(settings, kAutoStart);
     return report;
 }
 
@@ -88,20 +92,48 @@ bool ServerControl::ToggleServer() {
 }
 
 bool ServerControl::StartListener() {
-    std::optional<uint16_t> port = options_.portOverride;
+    const std::optional<uint16_t> port = WantedPort();
     if (!port) {
         const config::Settings settings = config::Settings::Load(folder_.SettingsPath());
-        port = ConfiguredPort(settings);
-        if (!port) {
-            const std::string configured = settings.Read("Server", "Port", "80");
-            const std::string reason = "not a port number from 1 to 65535";
-            observer_.OnLogAppended("Quorvane could not listen on port " + configured + ": " +
-                                    reason + "\r\n");
-            observer_.OnStartFailed(reason);
-            return false;
-        }
+        lastPortTried_ = config::ServerValue(settings, config::setting::kPort);
+        const std::string reason = "not a port number from 1 to 65535";
+        observer_.OnLogAppended("Quorvane could not listen on port " + lastPortTried_ + ": " +
+                                reason + "\r\n");
+        observer_.OnStartFailed(reason);
+        return false;
     }
+    lastPortTried_ = std::to_string(*port);
     return engine_.StartListener({options_.listenAddress, *port});
+}
+
+std::optional<uint16_t> ServerControl::WantedPort() const {
+    if (options_.portOverride) {
+        return options_.portOverride;
+    }
+    return ConfiguredPort(config::Settings::Load(folder_.SettingsPath()));
+}
+
+bool ServerControl::ListensLocallyOnly() const {
+    std::error_code error;
+    const asio::ip::address address = asio::ip::make_address(options_.listenAddress, error);
+    return !error && address.is_loopback();
+}
+
+ServerControl::PortChange ServerControl::FollowPortSetting() {
+    // An overridden port is not the setting's; an unusable setting leaves
+    // the running listener alone (the options dialog never saves one).
+    const std::optional<uint16_t> wanted = WantedPort();
+    if (options_.portOverride || !IsListening() || !wanted || *wanted == Port()) {
+        return PortChange::kNone;
+    }
+    const uint16_t before = Port();
+    if (!StartListener()) {
+        toggledOn_ = false;
+        return PortChange::kFailed;
+    }
+    observer_.OnLogAppended("The port setting changed from " + std::to_string(before) + " to " +
+                            std::to_string(Port()) + ": the listener was restarted.\r\n");
+    return PortChange::kRestarted;
 }
 
 void ServerControl::StopListener() {

@@ -56,6 +56,20 @@ class ServerControl {
     void StopListener();
     // Empties the access log file now.
     void RefreshLog();
+
+    // After the settings changed: a running listener on another port than
+    // the settings now name is moved there at once (and says so in the log
+    // view).
+    enum class PortChange { kNone, kRestarted, kFailed };
+    PortChange FollowPortSetting();
+
+    // The port a start would listen on; nothing when the setting is not a
+    // port number.
+    std::optional<uint16_t> WantedPort() const;
+    // The port text of the latest start, also of a failed one, for its message.
+    const std::string& LastPortTried() const { return lastPortTried_; }
+    // True while only this computer can reach the server.
+    bool ListensLocallyOnly() const;
     // Stops the server and closes the log; the program ends after it.
     void Unload();
 
@@ -74,6 +88,7 @@ class ServerControl {
     Engine engine_;
     LogPolicy logPolicy_ = LogPolicy::kUserControlled;
     bool toggledOn_ = false;
+    std::string lastPortTried_;
 };
 
 // The listening port of [Server] Port (80 when absent); nothing when the

@@ -66,10 +66,13 @@ TEST_F(DocumentServerTest, ContentTypesComeFromTheMimeList) {
     folder.Write("www/sound.wav", "RIFF");
     folder.Write("www/jquery.min.js", "js");
     folder.Write("www/noext", "plain");
+    folder.Write("www/photo.jpg", "jpeg");
     folder.Write("mime.lst",
                  "\"htm,text/html\"\r\n\"wav,audio,x-wav\"\r\n\"broken\"\r\n"
-                 "\"js,text/javascript\"\r\n\"min.js,text/minified\"\r\n");
-    EXPECT_NE(Serve("/PAGE.HTM").head.find("Content-Type: text/plain\r\n"), std::string::npos);
+                 "\"js,text/javascript\"\r\n\"min.js,text/minified\"\r\n\"JPG,image/jpeg\"\r\n");
+    // Extensions match whatever their letter case, on either side.
+    EXPECT_NE(Serve("/PAGE.HTM").head.find("Content-Type: text/html\r\n"), std::string::npos);
+    EXPECT_NE(Serve("/photo.jpg").head.find("Content-Type: image/jpeg\r\n"), std::string::npos);
     EXPECT_NE(Serve("/sound.wav").head.find("Content-Type: audio,x-wav\r\n"), std::string::npos);
     // The text after the first dot wins over the last dot when both are listed.
     EXPECT_NE(Serve("/jquery.min.js").head.find("Content-Type: text/minified\r\n"),

@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "ui/control/desktop.h"
@@ -29,18 +30,25 @@ class FakeMessages : public ui::MessageBoxes {
 
 class FakeDesktop : public ui::DesktopServices {
   public:
-    bool OpenUrl(const QString& url) override {
-        opened.push_back(url);
-        return browserFound;
+    ui::UrlOpening OpenUrl(const QString& url) override {
+        urls.push_back(url);
+        return urlOpening;
     }
     bool OpenFolder(const QString& path) override {
-        opened.push_back(path);
+        folders.push_back(path);
         return true;
     }
     bool TrayAvailable() const override { return tray; }
-    std::vector<QString> opened;
-    bool browserFound = true;
+    void ShowTrayMessage(QSystemTrayIcon&, const QString& title, const QString& text) override {
+        trayMessages.push_back(title + ": " + text);
+    }
+    std::vector<std::string> HostAddresses() const override { return addresses; }
+    std::vector<QString> urls;
+    std::vector<QString> folders;
+    std::vector<QString> trayMessages;
+    ui::UrlOpening urlOpening = ui::UrlOpening::kOpened;
     bool tray = true;
+    std::vector<std::string> addresses = {"127.0.0.1", "::1", "192.0.2.20", "fe80::1"};
 };
 
 // Answers the folder and file choosers from a queue; an empty answer cancels.

@@ -1,8 +1,10 @@
 #include "ui/control/control_window.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFormLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -14,9 +16,13 @@
 #include <QSvgRenderer>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "config/settings_file.h"
+#include "ui/control/host_addresses.h"
+#include "ui/control/qr_code.h"
+#include "ui/control/tray_state.h"
 
 // The icon lives in a static library, whose resources must be registered
 // by hand.
@@ -37,6 +43,33 @@ QString FromStd(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// A link-looking label.
+void StyleAsLink(QLabel* label) {
+    label->setCursor(Qt::PointingHandCursor);
+    label->setStyleSheet(QStringLiteral("color: palette(link); text-decoration: underline;"));
+}
+
+// The code with its quiet zone of four light modules, which a camera needs to
+// find it; black on white whatever the desktop's colours.
+QPixmap QrPixmap(const QrCode& code) {
+    constexpr int kQuietZone = 4;
+    const int modules = code.Size() + 2 * kQuietZone;
+    const int scale = std::max(3, 180 / modules);
+    QImage image(modules * scale, modules * scale, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    for (int y = 0; y < code.Size(); ++y) {
+        for (int x = 0; x < code.Size(); ++x) {
+            if (code.Dark(x, y)) {
+                painter.fillRect((x + kQuietZone) * scale, (y + kQuietZone) * scale, scale, scale,
+                                 Qt::black);
+            }
+        }
+    }
+    painter.end();
+    return QPixmap::fromImage(image);
+}
+
 }  // namespace
 
 class ClickableLabel : public QLabel {
@@ -55,16 +88,29 @@ class ClickableLabel : public QLabel {
     }
 };
 
-QIcon AppIcon() {
+QIcon AppIcon(bool serving) {
     InitResources();
     QSvgRenderer renderer(QStringLiteral(":/quorvane/quorvane.svg"));
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64, 128, 256}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
+        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
         renderer.render(&painter);
-        icon.addPixmap(pixmap);
+        painter.end();
+        if (!serving) {
+            // Stopped: the same picture in grey, faded, as idle tray icons are.
+            for (int y = 0; y < size; ++y) {
+                auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+                for (int x = 0; x < size; ++x) {
+                    const QRgb plain = qUnpremultiply(line[x]);
+                    const int grey = qGray(plain);
+                    const int alpha = qAlpha(plain) * 3 / 5;
+                    line[x] = qPremultiply(qRgba(grey, grey, grey, alpha));
+                }
+            }
+        }
+        icon.addPixmap(QPixmap::fromImage(image));
     }
     return icon;
 }
@@ -86,38 +132,98 @@ ControlWindow::~ControlWindow() {
     control_.Unload();
 }
 
-void ControlWindow::BuildWidgets() {
-    auto* central = new QWidget(this);
-    auto* layout = new QVBoxLayout(central);
-    tabs_ = new QTabWidget(central);
-    tabs_->setObjectName(QStringLiteral("SSTab1"));
-    layout->addWidget(tabs_);
-
-    // Information
+QWidget* ControlWindow::BuildInformationTab() {
     auto* information = new QWidget;
-    auto* form = new QFormLayout(information);
+    auto* columns = new QHBoxLayout(information);
+    auto* form = new QFormLayout;
     siteUrl_ = new ClickableLabel;
     siteUrl_->setObjectName(QStringLiteral("SiteURL"));
     siteUrl_->setToolTip(QStringLiteral("Go to the locally serverd site."));
     serverLoc_ = new ClickableLabel;
     serverLoc_->setObjectName(QStringLiteral("ServerLoc"));
     serverLoc_->setToolTip(QStringLiteral("Open Windows Explorer at this location."));
-    for (QLabel* link : {static_cast<QLabel*>(siteUrl_), static_cast<QLabel*>(serverLoc_)}) {
-        link->setCursor(Qt::PointingHandCursor);
-        link->setStyleSheet(QStringLiteral("color: palette(link); text-decoration: underline;"));
-    }
+    serverLoc_->setWordWrap(true);
     serverIp_ = new QLabel;
     serverIp_->setObjectName(QStringLiteral("ServerIP"));
     timeStarted_ = new QLabel(kNotStarted);
     timeStarted_->setObjectName(QStringLiteral("TimeStarted"));
     loggingStatus_ = new QLabel;
     loggingStatus_->setObjectName(QStringLiteral("LoggingStatus"));
+    lanUrl_ = new ClickableLabel;
+    lanUrl_->setObjectName(QStringLiteral("LanURL"));
+    lanUrl_->setToolTip(QStringLiteral("Open the site as other devices on the network see it."));
+    copyLanUrl_ = new QPushButton(QStringLiteral("Cop&y"));
+    copyLanUrl_->setObjectName(QStringLiteral("CopyLanURL"));
+    copyLanUrl_->setToolTip(QStringLiteral("Copy the network address of the site."));
+    for (QLabel* link : {static_cast<QLabel*>(siteUrl_), static_cast<QLabel*>(serverLoc_),
+                         static_cast<QLabel*>(lanUrl_)}) {
+        StyleAsLink(link);
+    }
+    auto* lanRow = new QHBoxLayout;
+    lanRow->addWidget(lanUrl_);
+    lanRow->addWidget(copyLanUrl_);
+    lanRow->addStretch();
     form->addRow(QStringLiteral("Local URL:"), siteUrl_);
     form->addRow(QStringLiteral("Location:"), serverLoc_);
     form->addRow(QStringLiteral("Server IP:"), serverIp_);
     form->addRow(QStringLiteral("Started:"), timeStarted_);
     form->addRow(QStringLiteral("Logging:"), loggingStatus_);
-    tabs_->addTab(information, QStringLiteral("Information "));
+    form->addRow(QStringLiteral("Network URL:"), lanRow);
+    startProblem_ = new QLabel;
+    startProblem_->setObjectName(QStringLiteral("StartProblem"));
+    startProblem_->setWordWrap(true);
+    startProblem_->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
+    startProblem_->hide();
+    auto* left = new QVBoxLayout;
+    left->addLayout(form);
+    left->addWidget(startProblem_);
+    left->addStretch();
+
+    // The QR code of the network URL, so a phone opens the site through its
+    // camera; a line instead when no other device can reach the site.
+    lanCode_ = new QLabel;
+    lanCode_->setObjectName(QStringLiteral("LanQRCode"));
+    lanCode_->setAlignment(Qt::AlignCenter);
+    lanCode_->setToolTip(QStringLiteral("Point a phone's camera here to open the site."));
+    lanNote_ = new QLabel;
+    lanNote_->setObjectName(QStringLiteral("LanNote"));
+    lanNote_->setWordWrap(true);
+    lanNote_->setAlignment(Qt::AlignCenter);
+    lanNote_->setMaximumWidth(190);
+    lanCaption_ = new QLabel(QStringLiteral("Scan with a phone on the same network"));
+    lanCaption_->setObjectName(QStringLiteral("LanQRCaption"));
+    lanCaption_->setAlignment(Qt::AlignCenter);
+    auto* right = new QVBoxLayout;
+    right->addWidget(lanCode_);
+    right->addWidget(lanCaption_);
+    right->addWidget(lanNote_);
+    right->addStretch();
+    columns->addLayout(left, 1);
+    columns->addLayout(right);
+
+    connect(siteUrl_, &ClickableLabel::clicked, this,
+            [this] { OpenInBrowser(siteUrl_->text().trimmed()); });
+    connect(lanUrl_, &ClickableLabel::clicked, this,
+            [this] { OpenInBrowser(lanUrl_->text().trimmed()); });
+    connect(serverLoc_, &ClickableLabel::clicked, this, [this] {
+        if (location_.isUrl) {
+            OpenInBrowser(serverLoc_->text().trimmed());
+        } else {
+            setup_.desktop.OpenFolder(serverLoc_->text().trimmed());
+        }
+    });
+    connect(copyLanUrl_, &QPushButton::clicked, this,
+            [this] { QGuiApplication::clipboard()->setText(lanUrl_->text()); });
+    return information;
+}
+
+void ControlWindow::BuildWidgets() {
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    tabs_ = new QTabWidget(central);
+    tabs_->setObjectName(QStringLiteral("SSTab1"));
+    layout->addWidget(tabs_);
+    tabs_->addTab(BuildInformationTab(), QStringLiteral("Information "));
 
     // Access Log
     auto* accessLog = new QWidget;
@@ -179,20 +285,12 @@ void ControlWindow::BuildWidgets() {
     buttons->addWidget(options_);
     layout->addLayout(buttons);
     setCentralWidget(central);
-    resize(560, 400);
+    resize(600, 420);
 
     connect(toggle_, &QPushButton::clicked, this, &ControlWindow::ToggleServer);
     connect(refresh_, &QPushButton::clicked, this, &ControlWindow::RefreshLog);
     connect(start_, &QPushButton::clicked, this, [this] { control_.StartListener(); });
     connect(kill_, &QPushButton::clicked, this, [this] { control_.StopListener(); });
-    connect(siteUrl_, &ClickableLabel::clicked, this, [this] {
-        if (!setup_.desktop.OpenUrl(siteUrl_->text().trimmed())) {
-            setup_.messages.Warning(QStringLiteral("Could not find associated Browser"),
-                                    QStringLiteral("Browser Not Found"));
-        }
-    });
-    connect(serverLoc_, &ClickableLabel::clicked, this,
-            [this] { setup_.desktop.OpenFolder(serverLoc_->text().trimmed()); });
 }
 
 void ControlWindow::BuildMenus() {
@@ -236,14 +334,14 @@ void ControlWindow::BuildMenus() {
                 [this](bool checked) { SetMinimiseOnStart(checked); });
     }
     connect(configure_, &QAction::triggered, this, [this] {
-        if (openOptions_) {
-            openOptions_(this);
+        if (openOptions_ && openOptions_(this)) {
+            SettingsSaved();
         }
     });
     connect(startItem_, &QAction::triggered, this, &ControlWindow::ToggleServer);
     connect(restore, &QAction::triggered, this, &ControlWindow::RestoreWindow);
-    connect(exit1, &QAction::triggered, this, &QWidget::close);
-    connect(exit, &QAction::triggered, this, &QWidget::close);
+    connect(exit1, &QAction::triggered, this, &ControlWindow::ExitProgram);
+    connect(exit, &QAction::triggered, this, &ControlWindow::ExitProgram);
     connect(options_, &QPushButton::clicked, this, [this] { mainMenu_->popup(QCursor::pos()); });
 }
 
@@ -266,30 +364,41 @@ void ControlWindow::ConnectEngine() {
             start_->setEnabled(false);
             kill_->setEnabled(true);
             timeStarted_->setText(startedAt);
+            startProblem_->hide();
+            ShowSettings();  // the URLs now name the port actually listened on
         },
         Qt::QueuedConnection);
     connect(&bridge_, &EngineBridge::Stopped, this, &ControlWindow::ShowStopped,
             Qt::QueuedConnection);
-    connect(
-        &bridge_, &EngineBridge::StartFailed, this,
-        [this] {
-            // The failure is in the log view; the controls say "stopped".
-            ShowStopped();
-            toggle_->setText(kStartCaption);
-            startItem_->setText(QStringLiteral("&Start"));
-        },
-        Qt::QueuedConnection);
+    connect(&bridge_, &EngineBridge::StartFailed, this, &ControlWindow::ShowStartFailure,
+            Qt::QueuedConnection);
 }
 
 void ControlWindow::ShowStopped() {
     start_->setEnabled(true);
     kill_->setEnabled(false);
     timeStarted_->setText(kNotStarted);
+    ShowServing();
+}
+
+void ControlWindow::ShowStartFailure(const QString& reason) {
+    ShowStopped();
+    toggle_->setText(kStartCaption);
+    startItem_->setText(QStringLiteral("&Start"));
+    const QString text = FromStd(StartFailureText(control_.LastPortTried(), reason.toStdString()));
+    startProblem_->setText(text);
+    startProblem_->show();
+    tabs_->setCurrentIndex(0);
+    setup_.messages.Warning(text, QStringLiteral("Start Error"));
 }
 
 void ControlWindow::AppendLog(const QString& text) {
     QString lines = text;
     lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    // Every message ends its line, so the next one never runs on after it.
+    if (!lines.isEmpty() && !lines.endsWith(QLatin1Char('\n'))) {
+        lines += QLatin1Char('\n');
+    }
     QTextCursor cursor(log_->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(lines);
@@ -301,6 +410,7 @@ void ControlWindow::Startup() {
     const server::StartupReport report = control_.Startup();
     minimise_->setChecked(report.minimise);
     minimise1_->setChecked(report.minimise);
+    settingsFound_ = report.settingsFound;
     if (!report.settingsFound) {
         setup_.messages.Warning(FromStd(std::string(server::kSettingsMissingMessage)),
                                 QStringLiteral("Load Error"));
@@ -316,19 +426,14 @@ void ControlWindow::Startup() {
     timeStarted_->setText(kNotStarted);
     releaseVersion_->setText(QStringLiteral("Release Version ") +
                              FromStd(std::string(server::kVersion)));
-
-    // The URL names the port when it is not the default, so that it works.
-    const config::Settings settings = config::Settings::Load(control_.Folder().SettingsPath());
-    const std::optional<uint16_t> port = server::ConfiguredPort(settings);
-    QString url = QStringLiteral("http://") + FromStd(control_.Host().hostName);
-    if (port && *port != 80) {
-        url += QStringLiteral(":") + QString::number(*port);
-    }
-    siteUrl_->setText(url);
     serverIp_->setText(FromStd(control_.Host().ipAddress));
-    serverLoc_->setText(FromStd(control_.Folder().Resolve(report.rootDirectory).string()));
+    ShowSettings();
 
     AddTrayIcon();
+    desktopWatch_ = new QTimer(this);
+    desktopWatch_->setInterval(3000);
+    connect(desktopWatch_, &QTimer::timeout, this, &ControlWindow::WatchDesktop);
+    desktopWatch_->start();
     if (report.minimise && setup_.desktop.TrayAvailable()) {
         hide();  // only the tray icon shows
     } else if (report.minimise) {
@@ -344,25 +449,93 @@ void ControlWindow::Startup() {
     }
 }
 
-void ControlWindow::SetOptionsDialog(std::function<void(QWidget*)> open) {
+void ControlWindow::ShowSettings() {
+    const config::Settings settings = config::Settings::Load(control_.Folder().SettingsPath());
+    // The port a browser must use: the listener's while it runs, else the
+    // one the settings name.
+    shownPort_ =
+        control_.IsListening() ? control_.Port() : server::ConfiguredPort(settings).value_or(80);
+    siteUrl_->setText(FromStd(SiteUrl(control_.Host().hostName, shownPort_)));
+    location_ = DescribeSiteLocation(settings, control_.Folder());
+    serverLoc_->setText(FromStd(location_.text));
+    serverLoc_->setToolTip(location_.isUrl
+                               ? QStringLiteral("Every request is sent on to this address.")
+                               : QStringLiteral("Open Windows Explorer at this location."));
+    ShowLanAccess();
+    ShowServing();
+}
+
+void ControlWindow::ShowLanAccess() {
+    const LanAccess lan = DescribeLanAccess(ChooseLanAddress(setup_.desktop.HostAddresses()),
+                                            shownPort_, control_.ListensLocallyOnly());
+    const QString url = FromStd(lan.url);
+    const QString shown = url + QLatin1Char('\n') + FromStd(lan.note);
+    if (shown == shownLan_) {
+        return;  // the code in place is still right
+    }
+    shownLan_ = shown;
+    lanUrl_->setText(url);
+    lanUrl_->setVisible(!url.isEmpty());
+    copyLanUrl_->setVisible(!url.isEmpty());
+    std::optional<QrCode> code;
+    if (!url.isEmpty()) {
+        code = QrCode::Encode(lan.url);
+    }
+    if (code) {
+        lanCode_->setPixmap(QrPixmap(*code));
+    } else {
+        lanCode_->setPixmap(QPixmap());
+    }
+    lanCode_->setVisible(code.has_value());
+    lanCaption_->setVisible(code.has_value());
+    lanNote_->setText(FromStd(lan.note));
+    lanNote_->setVisible(!lan.note.empty());
+}
+
+void ControlWindow::ShowServing() {
+    const bool serving = control_.IsListening();
+    const TrayState state =
+        DescribeTray(windowTitle().toStdString(), serving, siteUrl_->text().toStdString());
+    if (tray_ != nullptr) {
+        tray_->setIcon(AppIcon(state.serving));
+        tray_->setToolTip(FromStd(state.toolTip));
+    }
+}
+
+void ControlWindow::SettingsSaved() {
+    ShowSettings();
+    // A failed restart reports itself through the engine, like any start.
+    control_.FollowPortSetting();
+}
+
+void ControlWindow::SetOptionsDialog(std::function<bool(QWidget*)> open) {
     openOptions_ = std::move(open);
     configure_->setEnabled(static_cast<bool>(openOptions_));
 }
 
 void ControlWindow::AddTrayIcon() {
-    if (!setup_.desktop.TrayAvailable()) {
+    if (tray_ != nullptr || !setup_.desktop.TrayAvailable()) {
         return;
     }
-    tray_ = new QSystemTrayIcon(windowIcon(), this);
-    tray_->setToolTip(windowTitle());
+    tray_ = new QSystemTrayIcon(this);
     tray_->setContextMenu(trayMenu_);
     connect(tray_, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::DoubleClick) {
+                if (reason == QSystemTrayIcon::Trigger) {
+                    ToggleWindow();
+                } else if (reason == QSystemTrayIcon::DoubleClick) {
                     RestoreWindow();
                 }
             });
+    ShowServing();
     tray_->show();
+}
+
+void ControlWindow::WatchDesktop() {
+    if (settingsFound_) {
+        AddTrayIcon();
+        ShowLanAccess();
+    }
 }
 
 void ControlWindow::ToggleServer() {
@@ -385,13 +558,41 @@ void ControlWindow::RefreshLog() {
 }
 
 void ControlWindow::ShowRootDirectory(const QString& folder) {
-    serverLoc_->setText(FromStd(control_.Folder().Resolve(folder.toStdString()).string()));
+    location_ = {control_.Folder().Resolve(folder.toStdString()).string(), false};
+    serverLoc_->setText(FromStd(location_.text));
+}
+
+void ControlWindow::OpenInBrowser(const QString& url) {
+    switch (setup_.desktop.OpenUrl(url)) {
+        case UrlOpening::kOpened:
+            return;
+        case UrlOpening::kNoBrowser:
+            setup_.messages.Warning(QStringLiteral("Could not find associated Browser"),
+                                    QStringLiteral("Browser Not Found"));
+            return;
+        case UrlOpening::kFailed:
+            setup_.messages.Warning(QStringLiteral("Web Page not Opened"), QStringLiteral("URL"));
+            return;
+    }
 }
 
 void ControlWindow::RestoreWindow() {
     showNormal();
     raise();
     activateWindow();
+}
+
+void ControlWindow::ToggleWindow() {
+    if (isVisible() && !isMinimized()) {
+        hide();
+    } else {
+        RestoreWindow();
+    }
+}
+
+void ControlWindow::ExitProgram() {
+    exitChosen_ = true;
+    close();
 }
 
 void ControlWindow::SetAutoStart(bool enabled) {
@@ -412,7 +613,7 @@ void ControlWindow::changeEvent(QEvent* event) {
     // task bar so it can still be reached.
     // Hidden once the minimising has finished, or showMinimized() would show
     // the window again right after.
-    if (event->type() == QEvent::WindowStateChange && isMinimized() &&
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && tray_ != nullptr &&
         setup_.desktop.TrayAvailable()) {
         QMetaObject::invokeMethod(
             this,
@@ -426,9 +627,27 @@ void ControlWindow::changeEvent(QEvent* event) {
 }
 
 void ControlWindow::closeEvent(QCloseEvent* event) {
+    const bool trayShown = tray_ != nullptr && setup_.desktop.TrayAvailable();
+    if (!unloaded_ &&
+        DecideClose(exitChosen_, control_.IsListening(), trayShown) == CloseAction::kHideToTray) {
+        event->ignore();
+        hide();
+        if (!hideNoticeShown_) {
+            hideNoticeShown_ = true;
+            setup_.desktop.ShowTrayMessage(
+                *tray_, kCaption,
+                QStringLiteral("Quorvane2000 keeps serving %1 from here. Choose \"Exit "
+                               "Quorvane2000\" in this icon's menu to end it.")
+                    .arg(siteUrl_->text()));
+        }
+        return;
+    }
     if (!unloaded_) {
         unloaded_ = true;
         control_.Unload();
+        if (desktopWatch_ != nullptr) {
+            desktopWatch_->stop();
+        }
         if (tray_ != nullptr) {
             tray_->hide();
         }

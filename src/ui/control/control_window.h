@@ -7,6 +7,7 @@
 #include "server/server_control.h"
 #include "ui/control/desktop.h"
 #include "ui/control/engine_bridge.h"
+#include "ui/control/information_view.h"
 #include "ui/control/preferences.h"
 
 class QAction;
@@ -17,6 +18,7 @@ class QProgressBar;
 class QPushButton;
 class QSystemTrayIcon;
 class QTabWidget;
+class QTimer;
 
 namespace quorvane::ui {
 
@@ -25,7 +27,8 @@ class ClickableLabel;
 
 // The control window: start and stop, the running log, the information
 // labels, the tray icon and the two menus. A thin view: start-up, the toggle
-// and the log policy are ServerControl's, the preferences StartupPreferences'.
+// and the log policy are ServerControl's, the preferences StartupPreferences',
+// what the labels say the information and tray views'.
 class ControlWindow : public QMainWindow {
     Q_OBJECT
 
@@ -47,19 +50,30 @@ class ControlWindow : public QMainWindow {
     // starts minimised to the tray.
     void Startup();
 
-    // Opens the options dialog; until one is set the menu item is disabled.
-    void SetOptionsDialog(std::function<void(QWidget* parent)> open);
+    // Opens the options dialog, which tells whether it saved the settings;
+    // until one is set the menu item is disabled.
+    void SetOptionsDialog(std::function<bool(QWidget* parent)> open);
 
     server::ServerControl& Control() { return control_; }
     server::EngineObserver& Observer() { return bridge_; }
     QSystemTrayIcon* Tray() const { return tray_; }
 
-    // The root folder label follows the options dialog's choice.
+    // The root folder label follows the options dialog's folder picker.
     void ShowRootDirectory(const QString& folder);
+    // After the options were saved: the labels show what is now in effect,
+    // and a running server moves to a changed port.
+    void SettingsSaved();
 
     void ToggleServer();
     void RefreshLog();
     void RestoreWindow();
+    // The tray icon's click: shows a hidden window, hides a shown one.
+    void ToggleWindow();
+    // The exit menu items: the program ends even while it serves.
+    void ExitProgram();
+    // A tray host that starts after the program still gets the icon, and
+    // the LAN address follows the network; checked every few seconds.
+    void WatchDesktop();
 
   protected:
     void changeEvent(QEvent* event) override;
@@ -67,19 +81,29 @@ class ControlWindow : public QMainWindow {
 
   private:
     void BuildWidgets();
+    QWidget* BuildInformationTab();
     void BuildMenus();
     void ConnectEngine();
     void AddTrayIcon();
     void SetAutoStart(bool enabled);
     void SetMinimiseOnStart(bool enabled);
     void ShowStopped();
+    void ShowStartFailure(const QString& reason);
+    void ShowServing();
+    void ShowSettings();
+    void ShowLanAccess();
+    void OpenInBrowser(const QString& url);
     void AppendLog(const QString& text);
 
     Setup setup_;
     EngineBridge bridge_;
     server::ServerControl control_;
     StartupPreferences preferences_;
-    std::function<void(QWidget*)> openOptions_;
+    std::function<bool(QWidget*)> openOptions_;
+    bool settingsFound_ = false;
+    SiteLocation location_;
+    uint16_t shownPort_ = 80;
+    QString shownLan_;  // the network URL and note on screen
 
     QTabWidget* tabs_ = nullptr;
     ClickableLabel* siteUrl_ = nullptr;
@@ -87,6 +111,12 @@ class ControlWindow : public QMainWindow {
     QLabel* serverIp_ = nullptr;
     QLabel* timeStarted_ = nullptr;
     QLabel* loggingStatus_ = nullptr;
+    QLabel* startProblem_ = nullptr;
+    ClickableLabel* lanUrl_ = nullptr;
+    QPushButton* copyLanUrl_ = nullptr;
+    QLabel* lanCode_ = nullptr;
+    QLabel* lanCaption_ = nullptr;
+    QLabel* lanNote_ = nullptr;
     QLabel* releaseVersion_ = nullptr;
     QPushButton* toggle_ = nullptr;
     QPushButton* refresh_ = nullptr;
@@ -105,10 +135,13 @@ class ControlWindow : public QMainWindow {
     QAction* autoStart_ = nullptr;
     QAction* minimise_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
+    QTimer* desktopWatch_ = nullptr;
+    bool exitChosen_ = false;
+    bool hideNoticeShown_ = false;
     bool unloaded_ = false;
 };
 
-// The window's own icon, drawn for it.
-QIcon AppIcon();
+// The window's own icon, drawn for it; greyed while the server is stopped.
+QIcon AppIcon(bool serving = true);
 
 }  // namespace quorvane::ui

@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QUrl>
+
+#include "ui/control/host_addresses.h"
 
 namespace quorvane::ui {
 
@@ -17,8 +20,14 @@ bool QtMessageBoxes::Question(const QString& text, const QString& title) {
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
-bool QtDesktopServices::OpenUrl(const QString& url) {
-    return QDesktopServices::openUrl(QUrl(url));
+UrlOpening QtDesktopServices::OpenUrl(const QString& url) {
+    // A desktop opens web pages through xdg-open; without it only a browser
+    // named by $BROWSER can do it.
+    if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty() &&
+        qEnvironmentVariableIsEmpty("BROWSER")) {
+        return UrlOpening::kNoBrowser;
+    }
+    return QDesktopServices::openUrl(QUrl(url)) ? UrlOpening::kOpened : UrlOpening::kFailed;
 }
 
 bool QtDesktopServices::OpenFolder(const QString& path) {
@@ -27,6 +36,15 @@ bool QtDesktopServices::OpenFolder(const QString& path) {
 
 bool QtDesktopServices::TrayAvailable() const {
     return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void QtDesktopServices::ShowTrayMessage(QSystemTrayIcon& icon, const QString& title,
+                                        const QString& text) {
+    icon.showMessage(title, text, QSystemTrayIcon::Information);
+}
+
+std::vector<std::string> QtDesktopServices::HostAddresses() const {
+    return ListHostAddresses();
 }
 
 }  // namespace quorvane::ui

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <string>
+#include <vector>
+
+class QSystemTrayIcon;
 
 namespace quorvane::ui {
 
@@ -12,13 +16,18 @@ class MessageBoxes {
     virtual bool Question(const QString& text, const QString& title) = 0;  // true for Yes
 };
 
+enum class UrlOpening { kOpened, kNoBrowser, kFailed };
+
 // What the window asks of the desktop.
 class DesktopServices {
   public:
     virtual ~DesktopServices() = default;
-    virtual bool OpenUrl(const QString& url) = 0;
+    virtual UrlOpening OpenUrl(const QString& url) = 0;
     virtual bool OpenFolder(const QString& path) = 0;
     virtual bool TrayAvailable() const = 0;
+    virtual void ShowTrayMessage(QSystemTrayIcon& icon, const QString& title,
+                                 const QString& text) = 0;
+    virtual std::vector<std::string> HostAddresses() const = 0;
 };
 
 // The real ones: Qt's message boxes and desktop services.
@@ -30,9 +39,11 @@ class QtMessageBoxes : public MessageBoxes {
 
 class QtDesktopServices : public DesktopServices {
   public:
-    bool OpenUrl(const QString& url) override;
+    UrlOpening OpenUrl(const QString& url) override;
     bool OpenFolder(const QString& path) override;
     bool TrayAvailable() const override;
+    void ShowTrayMessage(QSystemTrayIcon& icon, const QString& title, const QString& text) override;
+    std::vector<std::string> HostAddresses() const override;
 };
 
 }  // namespace quorvane::ui

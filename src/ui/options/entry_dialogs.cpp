@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/options/address_entry.h"
+
 namespace quorvane::ui {
 
 namespace {
@@ -38,7 +40,9 @@ QLabel* Label(const char* name, const QString& text, QWidget* parent) {
     return label;
 }
 
+// Enter anywhere in the dialog is its confirming button.
 QHBoxLayout* ButtonRow(QPushButton* ok, QPushButton* cancel) {
+    ok->setDefault(true);
     auto* row = new QHBoxLayout;
     row->addStretch();
     row->addWidget(ok);
@@ -163,8 +167,11 @@ AddressDialog::AddressDialog(AddressEditor& editor, MessageBoxes& messages, bool
     auto* row = new QHBoxLayout;
     for (int i = 0; i < 4; ++i) {
         octets_[i] = Box(("Octet" + std::to_string(i + 1)).c_str(), this);
-        octets_[i]->setMaxLength(3);
+        // No length limit on the box itself: a pasted whole address must
+        // arrive whole, to be spread over the four boxes.
         octets_[i]->setMaximumWidth(48);
+        connect(octets_[i], &QLineEdit::textEdited, this,
+                [this, i](const QString& text) { Distribute(i, text); });
         if (i > 0 && withDots) {
             auto* dot = new QLabel(QStringLiteral("<b>.</b>"), this);
             row->addWidget(dot);
@@ -179,9 +186,44 @@ AddressDialog::AddressDialog(AddressEditor& editor, MessageBoxes& messages, bool
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+void AddressDialog::Distribute(int edited, const QString& text) {
+    AddressBoxes boxes;
+    for (int i = 0; i < 4; ++i) {
+        boxes.parts[i] = Text(octets_[i]);
+    }
+    boxes = DistributeAddressInput(boxes, edited, text.toStdString());
+    for (int i = 0; i < 4; ++i) {
+        const QString part = QString::fromStdString(boxes.parts[i]);
+        if (octets_[i]->text() != part) {
+            octets_[i]->setText(part);
+        }
+    }
+    if (boxes.focus != edited) {
+        octets_[boxes.focus]->setFocus();
+        octets_[boxes.focus]->selectAll();
+    }
+}
+
 void AddressDialog::Ok() {
-    const Edit result =
-        editor_.Add({Text(octets_[0]), Text(octets_[1]), Text(octets_[2]), Text(octets_[3])});
+    const std::array<std::string, 4> parts = {Text(octets_[0]), Text(octets_[1]), Text(octets_[2]),
+                                              Text(octets_[3])};
+    Edit result = editor_.Add(parts);
+    if (result == Edit::kOwnAddress) {
+        const QString address = QStringLiteral("%1.%2.%3.%4")
+                                    .arg(octets_[0]->text().toUInt())
+                                    .arg(octets_[1]->text().toUInt())
+                                    .arg(octets_[2]->text().toUInt())
+                                    .arg(octets_[3]->text().toUInt());
+        if (!messages_.Question(
+                QStringLiteral("%1 is an address of this computer. Blocking it also refuses "
+                               "this computer's own browser. Block it anyway?")
+                    .arg(address),
+                windowTitle())) {
+            octets_[0]->setFocus();
+            return;
+        }
+        result = editor_.Add(parts, true);
+    }
     const QString title = QStringLiteral("Quorvane2000");
     if (result == Edit::kDuplicate || result == Edit::kBadAddressPart) {
         messages_.Warning(
@@ -220,9 +262,12 @@ DocumentDialog::DocumentDialog(DocumentEditor& editor, MessageBoxes& messages, Q
 
 void DocumentDialog::Add() {
     const Edit result = editor_.Add(Text(name_));
-    if (result == Edit::kNameMissing) {
+    if (result == Edit::kNameMissing || result == Edit::kDuplicate) {
         messages_.Warning(
-            QStringLiteral("You must give a document name before it can be added to the list."),
+            result == Edit::kNameMissing
+                ? QStringLiteral(
+                      "You must give a document name before it can be added to the list.")
+                : QStringLiteral("This document name is already in the list."),
             QStringLiteral("Document Name Error"));
         name_->setFocus();
         return;
@@ -254,6 +299,13 @@ void MimeDialog::Ok() {
     if (result == Edit::kPartMissing) {
         messages_.Warning(QStringLiteral("You must supply a file extension AND a MIME Header."),
                           QStringLiteral("Quorvane"));
+        return;
+    }
+    if (result == Edit::kDuplicate) {
+        messages_.Warning(QStringLiteral("A MIME type for this file extension is already in the "
+                                         "list."),
+                          QStringLiteral("Quorvane"));
+        extension_->setFocus();
         return;
     }
     if (ReportEdit(messages_, result, QStringLiteral("Quorvane"))) {

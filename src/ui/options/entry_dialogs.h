@@ -42,6 +42,9 @@ class AddressDialog : public QDialog {
     void Ok();
 
   private:
+    // A "." moves on to the next box; a pasted address fills all four.
+    void Distribute(int edited, const QString& text);
+
     AddressEditor& editor_;
     MessageBoxes& messages_;
     QLineEdit* octets_[4];

@@ -6,6 +6,7 @@
 
 #include "config/list_files.h"
 #include "config/text.h"
+#include "ui/control/host_addresses.h"
 
 namespace quorvane::ui {
 
@@ -48,6 +49,10 @@ Edit RecordList::Append(config::Record record) {
             return Edit::kUnstorable;
         }
     }
+    if (std::any_of(rows_.begin(), rows_.end(),
+                    [&](const config::Record& row) { return SameEntry(row, record); })) {
+        return Edit::kDuplicate;
+    }
     rows_.push_back(std::move(record));
     if (!Save()) {
         rows_.pop_back();
@@ -69,14 +74,13 @@ Edit RecordList::RemoveAt(std::optional<size_t> selected) {
     return Edit::kDone;
 }
 
-bool RecordList::Contains(const std::string& text,
-                          bool (*same)(const std::string&, const std::string&)) const {
-    return std::any_of(rows_.begin(), rows_.end(),
-                       [&](const config::Record& row) { return same(row.front(), text); });
-}
-
 VirtualDirectoryEditor::VirtualDirectoryEditor(const config::ProgramFolder& folder)
-    : RecordList(folder.ListFilePath(config::kDirsList), 5) {}
+    : RecordList(folder.ListFilePath(config::kDirsList), 5), folder_(folder) {}
+
+bool VirtualDirectoryEditor::SameEntry(const config::Record& listed,
+                                       const config::Record& added) const {
+    return SameIgnoringCase(listed[0], added[0]);
+}
 
 std::string VirtualDirectoryEditor::NormaliseName(const std::string& name) {
     std::string normal = name;
@@ -94,13 +98,11 @@ Edit VirtualDirectoryEditor::Add(const std::string& name, const std::string& loc
     if (name.empty()) {
         return Edit::kNameMissing;
     }
-    if (location.empty()) {
+    std::error_code error;
+    if (location.empty() || !std::filesystem::is_directory(folder_.Resolve(location), error)) {
         return Edit::kLocationMissing;
     }
     const std::string normal = NormaliseName(name);
-    if (Contains(normal, SameIgnoringCase)) {
-        return Edit::kDuplicate;
-    }
     return Append({normal, location, YesNo(secure), YesNo(script), YesNo(exe)});
 }
 
@@ -124,10 +126,17 @@ void VirtualDirectoryEditor::ApplyHomeDirectory(const std::string& folder, bool 
     }
 }
 
-AddressEditor::AddressEditor(const config::ProgramFolder& folder, std::string_view listName)
-    : RecordList(folder.ListFilePath(listName), 1) {}
+AddressEditor::AddressEditor(const config::ProgramFolder& folder, std::string_view listName,
+                             std::vector<std::string> ownAddresses, bool guardOwnAddresses)
+    : RecordList(folder.ListFilePath(listName), 1),
+      ownAddresses_(std::move(ownAddresses)),
+      guardOwnAddresses_(guardOwnAddresses) {}
 
-Edit AddressEditor::Add(const std::array<std::string, 4>& parts) {
+bool AddressEditor::SameEntry(const config::Record& listed, const config::Record& added) const {
+    return listed[0] == added[0];
+}
+
+Edit AddressEditor::Add(const std::array<std::string, 4>& parts, bool ownAddressConfirmed) {
     if (!std::all_of(parts.begin(), parts.end(), IsAddressPart)) {
         return Edit::kBadAddressPart;
     }
@@ -136,18 +145,30 @@ Edit AddressEditor::Add(const std::array<std::string, 4>& parts) {
     for (const std::string& part : parts) {
         address += (address.empty() ? "" : ".") + std::to_string(std::stoul(part));
     }
-    if (Contains(address, [](const std::string& a, const std::string& b) { return a == b; })) {
-        return Edit::kDuplicate;
+    if (std::any_of(rows_.begin(), rows_.end(),
+                    [&](const config::Record& row) { return row[0] == address; })) {
+        return Edit::kDuplicate;  // before the question: a listed address needs none
+    }
+    if (guardOwnAddresses_ && !ownAddressConfirmed && IsOwnAddress(address, ownAddresses_)) {
+        return Edit::kOwnAddress;
     }
     return Append({address});
 }
 
 Edit AddressEditor::Remove(std::optional<size_t> selected) {
+    if (rows_.empty()) {
+        Delete();
+        return Edit::kDone;
+    }
     return RemoveAt(selected);
 }
 
 DocumentEditor::DocumentEditor(const config::ProgramFolder& folder)
     : RecordList(folder.ListFilePath(config::kDefaultList), 1) {}
+
+bool DocumentEditor::SameEntry(const config::Record& listed, const config::Record& added) const {
+    return listed[0] == added[0];  // file names differ by letter case here
+}
 
 Edit DocumentEditor::Add(const std::string& name) {
     if (name.empty()) {
@@ -189,11 +210,27 @@ void DocumentEditor::SaveOrDelete() const {
 MimeEditor::MimeEditor(const config::ProgramFolder& folder)
     : RecordList(folder.ListFilePath(config::kMimeList), 1) {}
 
+namespace {
+
+std::string_view ExtensionOf(const std::string& entry) {
+    return std::string_view(entry).substr(0, entry.find(','));
+}
+
+}  // namespace
+
+bool MimeEditor::SameEntry(const config::Record& listed, const config::Record& added) const {
+    return config::EqualsIgnoringCase(ExtensionOf(listed[0]), ExtensionOf(added[0]));
+}
+
 Edit MimeEditor::Add(const std::string& extension, const std::string& type) {
-    if (extension.empty() || type.empty()) {
+    std::string_view bare = config::TrimBlanks(extension);
+    while (!bare.empty() && bare.front() == '.') {
+        bare.remove_prefix(1);
+    }
+    if (bare.empty() || type.empty()) {
         return Edit::kPartMissing;
     }
-    return Append({extension + "," + type});
+    return Append({std::string(bare) + "," + type});
 }
 
 Edit MimeEditor::Remove(std::optional<size_t> selected) {
@@ -203,15 +240,16 @@ Edit MimeEditor::Remove(std::optional<size_t> selected) {
 UserEditor::UserEditor(const config::ProgramFolder& folder)
     : RecordList(folder.ListFilePath(config::kUsersList), 2, config::kUsersListMode) {}
 
+bool UserEditor::SameEntry(const config::Record& listed, const config::Record& added) const {
+    return SameIgnoringCase(listed[0], added[0]);
+}
+
 Edit UserEditor::Add(const std::string& name, const std::string& password) {
     if (name.empty()) {
         return Edit::kNameMissing;
     }
     if (password.empty()) {
         return Edit::kPasswordMissing;
-    }
-    if (Contains(name, SameIgnoringCase)) {
-        return Edit::kDuplicate;
     }
     return Append({name, password});
 }

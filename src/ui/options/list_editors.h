@@ -26,14 +26,17 @@ enum class Edit {
     kUnstorable,
     kRootRefused,
     kAdminRefused,
+    kOwnAddress,
     kWriteFailed,
 };
 
 // A list file of records with a fixed number of fields, held as the list
-// shows it.
+// shows it. No two rows are the same entry (each list says what "the same"
+// means).
 class RecordList {
   public:
     RecordList(std::filesystem::path path, size_t fields, mode_t newFileMode = 0644);
+    virtual ~RecordList() = default;
 
     const std::vector<config::Record>& Rows() const { return rows_; }
     // Rewrites the file from the rows.
@@ -42,10 +45,10 @@ class RecordList {
     void Delete() const;
 
   protected:
+    // Refuses a record that is the same entry as a listed one.
     Edit Append(config::Record record);
     Edit RemoveAt(std::optional<size_t> selected);
-    bool Contains(const std::string& text,
-                  bool (*same)(const std::string&, const std::string&)) const;
+    virtual bool SameEntry(const config::Record& listed, const config::Record& added) const = 0;
 
     std::filesystem::path path_;
     mode_t newFileMode_;
@@ -58,7 +61,9 @@ class VirtualDirectoryEditor : public RecordList {
     explicit VirtualDirectoryEditor(const config::ProgramFolder& folder);
 
     // The name is stored as "/name/"; a name already listed (compared after
-    // that, letter case ignored) is refused.
+    // that, letter case ignored) is refused, and so is a location that is
+    // not an existing folder (a relative one is taken from the program
+    // folder, as the server takes it).
     Edit Add(const std::string& name, const std::string& location, bool secure, bool script,
              bool exe);
     Edit Remove(std::optional<size_t> selected);
@@ -66,17 +71,30 @@ class VirtualDirectoryEditor : public RecordList {
     void ApplyHomeDirectory(const std::string& folder, bool secure, bool script, bool exe);
 
     static std::string NormaliseName(const std::string& name);
+
+  private:
+    bool SameEntry(const config::Record& listed, const config::Record& added) const override;
+    config::ProgramFolder folder_;
 };
 
 // iplist.lst or nocgi.lst: one address per record.
 class AddressEditor : public RecordList {
   public:
-    AddressEditor(const config::ProgramFolder& folder, std::string_view listName);
+    // The block list is given this machine's own addresses: blocking one of
+    // them shuts out the machine's own browser, so it is confirmed first.
+    AddressEditor(const config::ProgramFolder& folder, std::string_view listName,
+                  std::vector<std::string> ownAddresses = {}, bool guardOwnAddresses = false);
 
     // Four parts, each a number from 0 to 255; an address already listed is
-    // refused.
-    Edit Add(const std::array<std::string, 4>& parts);
+    // refused; one of this machine's, until confirmed, gives kOwnAddress.
+    Edit Add(const std::array<std::string, 4>& parts, bool ownAddressConfirmed = false);
+    // With rows, removes the selected one; on an empty list the file goes.
     Edit Remove(std::optional<size_t> selected);
+
+  private:
+    bool SameEntry(const config::Record& listed, const config::Record& added) const override;
+    std::vector<std::string> ownAddresses_;
+    bool guardOwnAddresses_;
 };
 
 // default.lst: document names in the order the server tries them.
@@ -92,6 +110,9 @@ class DocumentEditor : public RecordList {
     std::optional<size_t> MoveDown(std::optional<size_t> selected);
     // After the add dialog: the file holds the list, or is gone when empty.
     void SaveOrDelete() const;
+
+  private:
+    bool SameEntry(const config::Record& listed, const config::Record& added) const override;
 };
 
 // mime.lst: "extension,type" per record.
@@ -99,8 +120,13 @@ class MimeEditor : public RecordList {
   public:
     explicit MimeEditor(const config::ProgramFolder& folder);
 
+    // The extension is stored without leading dots; one already listed
+    // (letter case ignored, as the server looks it up) is refused.
     Edit Add(const std::string& extension, const std::string& type);
     Edit Remove(std::optional<size_t> selected);
+
+  private:
+    bool SameEntry(const config::Record& listed, const config::Record& added) const override;
 };
 
 // users.lst: name and password; only names are shown.
@@ -113,6 +139,9 @@ class UserEditor : public RecordList {
     // ADMIN, in any letter case, stays; every record of exactly the selected
     // name goes.
     Edit Remove(std::optional<size_t> selected);
+
+  private:
+    bool SameEntry(const config::Record& listed, const config::Record& added) const override;
 };
 
 }  // namespace quorvane::ui

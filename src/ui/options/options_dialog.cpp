@@ -22,6 +22,7 @@
 #include "config/settings_file.h"
 #include "config/text.h"
 #include "ui/options/entry_dialogs.h"
+#include "ui/options/list_page.h"
 
 namespace quorvane::ui {
 
@@ -85,27 +86,8 @@ std::optional<size_t> Selected(QListWidget* list) {
     return static_cast<size_t>(row);
 }
 
-std::optional<size_t> Selected(QTreeWidget* tree) {
-    QTreeWidgetItem* item = tree->currentItem();
-    if (item == nullptr || !item->isSelected()) {
-        return std::nullopt;
-    }
-    return static_cast<size_t>(tree->indexOfTopLevelItem(item));
-}
-
 QIcon Icon(QStyle::StandardPixmap which) {
     return QApplication::style()->standardIcon(which);
-}
-
-// Removes the selected row once the user confirms; the editor writes its file
-// at once and the list is filled again from it.
-void ConfirmRemoval(MessageBoxes& messages, std::optional<size_t> row, const QString& question,
-                    const QString& title, const std::function<Edit(std::optional<size_t>)>& remove,
-                    const std::function<void()>& refill) {
-    if (row && messages.Question(question, title)) {
-        ReportEdit(messages, remove(row), title);
-        refill();
-    }
 }
 
 }  // namespace
@@ -114,7 +96,7 @@ OptionsDialog::OptionsDialog(Setup setup, QWidget* parent)
     : QDialog(parent),
       setup_(std::move(setup)),
       directories_(setup_.folder),
-      blocked_(setup_.folder, config::kBlockList),
+      blocked_(setup_.folder, config::kBlockList, setup_.hostAddresses, true),
       cgiBarred_(setup_.folder, config::kNoCgiList),
       documents_(setup_.folder),
       mimeTypes_(setup_.folder),
@@ -165,29 +147,27 @@ QWidget* OptionsDialog::VirtualDirectoriesPage() {
     auto* add = Button("Command1", QStringLiteral("&Add..."));
     auto* remove = Button("Command3", QStringLiteral("&Remove"));
     layout->addLayout(Row({add, remove}));
-    connect(add, &QPushButton::clicked, this, [this] {
-        AddDirectoryDialog dialog(directories_, setup_.messages, setup_.pickers, this);
-        setup_.exec(dialog);
-        FillDirectories();
-    });
-    connect(remove, &QPushButton::clicked, this, [this] {
-        const std::optional<size_t> row = Selected(vdirs_);
-        if (!row) {
-            return;
-        }
-        if (directories_.Rows()[*row][0] == "/") {
-            setup_.messages.Warning(QStringLiteral("You cannot remove the Default Site Location."),
-                                    QStringLiteral("Virtual Directory Error"));
-            return;
-        }
-        if (setup_.messages.Question(
-                QStringLiteral("Are you sure you want to remove this Virtual Directory?"),
-                QStringLiteral("Remove Virtual Directory"))) {
-            ReportEdit(setup_.messages, directories_.Remove(row),
-                       QStringLiteral("Remove Virtual Directory"));
-            FillDirectories();
-        }
-    });
+    new ListPage(
+        vdirs_, add, remove, setup_.messages,
+        {.fill = [this] { FillDirectories(); },
+         .add =
+             [this] {
+                 AddDirectoryDialog dialog(directories_, setup_.messages, setup_.pickers, this);
+                 setup_.exec(dialog);
+                 directories_.Save();  // after either button, so a missing list appears
+             },
+         .remove = [this](std::optional<size_t> row) { return directories_.Remove(row); },
+         .question = QStringLiteral("Are you sure you want to remove this Virtual Directory?"),
+         .title = QStringLiteral("Remove Virtual Directory"),
+         .refuse = [this](size_t row) -> std::optional<ListPage::Refusal> {
+             if (directories_.Rows()[row][0] == "/") {
+                 return ListPage::Refusal{
+                     QStringLiteral("You cannot remove the Default Site Location."),
+                     QStringLiteral("Virtual Directory Error")};
+             }
+             return std::nullopt;
+         }},
+        this);
     return Page(QStringLiteral("Virtual Directories"), layout);
 }
 
@@ -238,20 +218,19 @@ QWidget* OptionsDialog::DocumentsPage() {
             [this] { FillDocuments(documents_.MoveUp(Selected(defaultList_))); });
     connect(down, &QPushButton::clicked, this,
             [this] { FillDocuments(documents_.MoveDown(Selected(defaultList_))); });
-    connect(add, &QPushButton::clicked, this, [this] {
-        DocumentDialog dialog(documents_, setup_.messages, this);
-        setup_.exec(dialog);
-        documents_.SaveOrDelete();
-        FillDocuments();
-    });
-    connect(remove, &QPushButton::clicked, this, [this] {
-        ConfirmRemoval(
-            setup_.messages, Selected(defaultList_),
-            QStringLiteral("Are you sure you want to remove this Default Document?"),
-            QStringLiteral("Quorvane"),
-            [this](std::optional<size_t> row) { return documents_.Remove(row); },
-            [this] { FillDocuments(); });
-    });
+    new ListPage(
+        defaultList_, add, remove, setup_.messages,
+        {.fill = [this] { FillDocuments(); },
+         .add =
+             [this] {
+                 DocumentDialog dialog(documents_, setup_.messages, this);
+                 setup_.exec(dialog);
+                 documents_.SaveOrDelete();
+             },
+         .remove = [this](std::optional<size_t> row) { return documents_.Remove(row); },
+         .question = QStringLiteral("Are you sure you want to remove this Default Document?"),
+         .title = QStringLiteral("Quorvane")},
+        this);
     return Page(QStringLiteral("Documents"), layout);
 }
 
@@ -271,19 +250,7 @@ QWidget* OptionsDialog::SecurityPage() {
     auto* add = Button("Command4", QStringLiteral("&Add..."));
     auto* remove = Button("Command5", QStringLiteral("&Remove"));
     layout->addLayout(Row({add, remove}));
-    connect(add, &QPushButton::clicked, this, [this] {
-        AddressDialog dialog(blocked_, setup_.messages, true, this);
-        setup_.exec(dialog);
-        FillAddresses(ipList_, blocked_, true);
-    });
-    connect(remove, &QPushButton::clicked, this, [this] {
-        ConfirmRemoval(
-            setup_.messages, Selected(ipList_),
-            QStringLiteral("Are you sure you want to remove this IP Address?"),
-            QStringLiteral("Remove IP Address"),
-            [this](std::optional<size_t> row) { return blocked_.Remove(row); },
-            [this] { FillAddresses(ipList_, blocked_, true); });
-    });
+    AddressPage(ipList_, add, remove, blocked_, true);
     return Page(QStringLiteral("Server Security"), layout);
 }
 
@@ -299,19 +266,17 @@ QWidget* OptionsDialog::MimePage() {
     auto* add = Button("Command13", QStringLiteral("&Add..."));
     auto* remove = Button("Command14", QStringLiteral("&Remove"));
     layout->addLayout(Row({add, remove}));
-    connect(add, &QPushButton::clicked, this, [this] {
-        MimeDialog dialog(mimeTypes_, setup_.messages, this);
-        setup_.exec(dialog);
-        FillMimeTypes();
-    });
-    connect(remove, &QPushButton::clicked, this, [this] {
-        ConfirmRemoval(
-            setup_.messages, Selected(mimeList_),
-            QStringLiteral("Are you sure you want to remove that MIME Header?"),
-            QStringLiteral("Remove MIME Type"),
-            [this](std::optional<size_t> row) { return mimeTypes_.Remove(row); },
-            [this] { FillMimeTypes(); });
-    });
+    new ListPage(mimeList_, add, remove, setup_.messages,
+                 {.fill = [this] { FillMimeTypes(); },
+                  .add =
+                      [this] {
+                          MimeDialog dialog(mimeTypes_, setup_.messages, this);
+                          setup_.exec(dialog);
+                      },
+                  .remove = [this](std::optional<size_t> row) { return mimeTypes_.Remove(row); },
+                  .question = QStringLiteral("Are you sure you want to remove that MIME Header?"),
+                  .title = QStringLiteral("Remove MIME Type")},
+                 this);
     return Page(QStringLiteral("MIME Types"), layout);
 }
 
@@ -339,8 +304,8 @@ QWidget* OptionsDialog::ErrorsPage() {
             QString::fromStdString(setup_.folder.Resolve(S(row->text(1))).string());
         if (const auto file = setup_.pickers.ChooseFile(
                 this, initial,
-                QStringLiteral("All Files (*);;HTML Files (*.htm);;HTML Files (*.html)"),
-                QStringLiteral("HTML Files (*.htm)"))) {
+                QStringLiteral("All Files (*);;HTML Files(*.htm);;HTML Files(*.html)"),
+                QStringLiteral("HTML Files(*.htm)"))) {
             row->setText(1, *file);
         }
     });
@@ -376,19 +341,7 @@ QWidget* OptionsDialog::CgiPage() {
     layout->addLayout(Row({cgiAdd_, cgiRemove_}));
     connect(cgiEnabled_, &QCheckBox::clicked, this, &OptionsDialog::SetCgiControls);
     connect(enablePerl_, &QCheckBox::clicked, perlLocation_, &QWidget::setEnabled);
-    connect(cgiAdd_, &QPushButton::clicked, this, [this] {
-        AddressDialog dialog(cgiBarred_, setup_.messages, false, this);
-        setup_.exec(dialog);
-        FillAddresses(cgiNoList_, cgiBarred_, false);
-    });
-    connect(cgiRemove_, &QPushButton::clicked, this, [this] {
-        ConfirmRemoval(
-            setup_.messages, Selected(cgiNoList_),
-            QStringLiteral("Are you sure you want to remove this IP Address?"),
-            QStringLiteral("Remove IP Address"),
-            [this](std::optional<size_t> row) { return cgiBarred_.Remove(row); },
-            [this] { FillAddresses(cgiNoList_, cgiBarred_, false); });
-    });
+    AddressPage(cgiNoList_, cgiAdd_, cgiRemove_, cgiBarred_, false);
     return Page(QStringLiteral("CGI Scripting"), layout);
 }
 
@@ -455,15 +408,9 @@ QWidget* OptionsDialog::HomePage() {
                                       "changes here, the entries in the Virtual Directory "
                                       "list will also be updated.")));
     layout->addStretch();
-    connect(redirection_, &QRadioButton::clicked, this, [this] {
-        homeLabel_->setText(QStringLiteral("Redirect To URL"));
-        browseHome_->setEnabled(false);
-        secureSite_->setEnabled(false);
-    });
+    connect(redirection_, &QRadioButton::clicked, this, [this] { ShowSiteChoice(false); });
     connect(thisComputer_, &QRadioButton::clicked, this, [this] {
-        homeLabel_->setText(QStringLiteral("Homepage Location"));
-        browseHome_->setEnabled(true);
-        secureSite_->setEnabled(true);
+        ShowSiteChoice(true);
         homePage_->setFocus();
     });
     connect(browseHome_, &QPushButton::clicked, this, [this] {
@@ -594,7 +541,23 @@ QWidget* OptionsDialog::UsersPage() {
         addUserStart_->setFocus();
     });
     connect(addUser_, &QPushButton::clicked, this, &OptionsDialog::AddUser);
-    connect(removeUser_, &QPushButton::clicked, this, &OptionsDialog::RemoveUser);
+    // Enter in either box adds the account, as the Add button does.
+    connect(username_, &QLineEdit::returnPressed, addUser_, &QPushButton::click);
+    connect(password_, &QLineEdit::returnPressed, addUser_, &QPushButton::click);
+    const QString title = QStringLiteral("User Authentication");
+    new ListPage(userList_, nullptr, removeUser_, setup_.messages,
+                 {.fill = [this] { FillUsers(); },
+                  .remove = [this](std::optional<size_t> row) { return users_.Remove(row); },
+                  .question = QStringLiteral("Are you sure you want to delete this user?"),
+                  .title = title,
+                  .refuse = [this, title](size_t row) -> std::optional<ListPage::Refusal> {
+                      if (config::EqualsIgnoringCase(users_.Rows()[row][0], "ADMIN")) {
+                          return ListPage::Refusal{
+                              QStringLiteral("You cannot delete the Administrator user."), title};
+                      }
+                      return std::nullopt;
+                  }},
+                 this);
     return Page(QStringLiteral("User Authentication"), layout);
 }
 
@@ -620,7 +583,7 @@ void OptionsDialog::Load() {
     port_->setText(Q(values.port));
     thisComputer_->setChecked(values.thisComputer);
     redirection_->setChecked(!values.thisComputer);
-    browseHome_->setEnabled(values.thisComputer);
+    ShowSiteChoice(values.thisComputer);
 
     for (const auto& [code, file] : values.errorPages) {
         auto* row = new QTreeWidgetItem(errorList_, {Q(code), Q(file)});
@@ -705,6 +668,31 @@ void OptionsDialog::FillUsers() {
     }
 }
 
+void OptionsDialog::ShowSiteChoice(bool thisComputer) {
+    homeLabel_->setText(thisComputer ? QStringLiteral("Homepage Location")
+                                     : QStringLiteral("Redirect To URL"));
+    browseHome_->setEnabled(thisComputer);
+    secureSite_->setEnabled(thisComputer);
+}
+
+void OptionsDialog::AddressPage(QAbstractItemView* list, QPushButton* add, QPushButton* remove,
+                                AddressEditor& editor, bool blockList) {
+    auto fill = [this, list, &editor, blockList] { FillAddresses(list, editor, blockList); };
+    new ListPage(list, add, remove, setup_.messages,
+                 {.fill = fill,
+                  .add =
+                      [this, &editor, blockList] {
+                          AddressDialog dialog(editor, setup_.messages, blockList, this);
+                          setup_.exec(dialog);
+                          editor.Save();  // after either button, so a missing list appears
+                      },
+                  .remove = [&editor](std::optional<size_t> row) { return editor.Remove(row); },
+                  .question = QStringLiteral("Are you sure you want to remove this IP Address?"),
+                  .title = QStringLiteral("Remove IP Address"),
+                  .askFirst = true},
+                 this);
+}
+
 void OptionsDialog::SetExpiryControls(bool enabled, bool durationEnabled) {
     for (QWidget* control :
          {static_cast<QWidget*>(expireInfo_), static_cast<QWidget*>(expImmediate_),
@@ -763,38 +751,28 @@ void OptionsDialog::AddUser() {
     }
 }
 
-void OptionsDialog::RemoveUser() {
-    const QString title = QStringLiteral("User Authentication");
-    const std::optional<size_t> row = Selected(userList_);
-    if (!row) {
-        return;
-    }
-    if (config::EqualsIgnoringCase(users_.Rows()[*row][0], "ADMIN")) {
-        setup_.messages.Warning(QStringLiteral("You cannot delete the Administrator user."), title);
-        return;
-    }
-    if (setup_.messages.Question(QStringLiteral("Are you sure you want to delete this user?"),
-                                 title)) {
-        ReportEdit(setup_.messages, users_.Remove(row), title);
-        FillUsers();
-    }
-}
-
 void OptionsDialog::Update() {
+    // A refused value is shown on its tab, with the cursor in its box, before
+    // the message says what is wrong with it.
+    auto refuse = [this](int tab, QWidget* box, const QString& message) {
+        tabs_->setCurrentIndex(tab);
+        box->setFocus();
+        setup_.messages.Warning(message, windowTitle());
+    };
     if (!IsPortNumber(S(port_->text()))) {
-        setup_.messages.Warning(QStringLiteral("The TCP port must be a number from 1 to 65535."),
-                                windowTitle());
-        tabs_->setCurrentIndex(7);
-        port_->setFocus();
+        refuse(7, port_, QStringLiteral("The TCP port must be a number from 1 to 65535."));
+        return;
+    }
+    if (redirection_->isChecked() && !IsRedirectTarget(S(homePage_->text()))) {
+        refuse(7, homePage_,
+               QStringLiteral("The Redirect To URL must be a whole web address that begins with "
+                              "http:// or https://, such as http://www.example.com/."));
         return;
     }
     if (!IsWholeSeconds(S(scriptTimeout_->text()))) {
-        setup_.messages.Warning(
-            QStringLiteral(
-                "The script time-out must be a whole number of seconds from 1 to 86400."),
-            windowTitle());
-        tabs_->setCurrentIndex(5);
-        scriptTimeout_->setFocus();
+        refuse(5, scriptTimeout_,
+               QStringLiteral(
+                   "The script time-out must be a whole number of seconds from 1 to 86400."));
         return;
     }
     OptionsValues values;
@@ -839,9 +817,6 @@ void OptionsDialog::Update() {
                                         values.exeAllowed);
     }
     directories_.Save();
-    if (setup_.rootChanged) {
-        setup_.rootChanged(homePage_->text());
-    }
     accept();
 }
 

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "config/program_folder.h"
 #include "ui/control/desktop.h"
@@ -10,6 +12,7 @@
 #include "ui/options/options_values.h"
 #include "ui/options/pickers.h"
 
+class QAbstractItemView;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -36,10 +39,13 @@ class OptionsDialog : public QDialog {
         const config::ProgramFolder& folder;
         MessageBoxes& messages;
         FilePickers& pickers;
-        // Tells the main window the root folder it should show.
+        // Tells the main window the folder the picker chose (Update itself
+        // leaves the main window to read the saved settings).
         std::function<void(const QString&)> rootChanged;
         // Runs a small dialog modally; tests answer it instead.
         std::function<int(QDialog&)> exec = [](QDialog& dialog) { return dialog.exec(); };
+        // This machine's addresses: blocking one of them is confirmed first.
+        std::vector<std::string> hostAddresses;
     };
 
     explicit OptionsDialog(Setup setup, QWidget* parent = nullptr);
@@ -66,11 +72,13 @@ class OptionsDialog : public QDialog {
     void FillDocuments(std::optional<size_t> select = std::nullopt);
     void FillMimeTypes();
     void FillUsers();
+    void ShowSiteChoice(bool thisComputer);
+    void AddressPage(QAbstractItemView* list, QPushButton* add, QPushButton* remove,
+                     AddressEditor& editor, bool blockList);
     void SetExpiryControls(bool enabled, bool durationEnabled);
     void SetCgiControls(bool enabled);
     void SetUserEntry(bool entering);
     void AddUser();
-    void RemoveUser();
 
     Setup setup_;
     VirtualDirectoryEditor directories_;

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <optional>
 
+#include "config/setting_keys.h"
 #include "config/text.h"
 
 namespace quorvane::ui {
@@ -65,20 +66,18 @@ bool IsWholeSeconds(const std::string& text) {
 }
 
 OptionsValues LoadOptions(const config::Settings& settings) {
+    using namespace config::setting;
     OptionsValues values;
-    auto read = [&](const char* section, const char* key, const char* fallback) {
-        return settings.Read(section, key, fallback);
-    };
-    values.docFooter = CheckBoxState(read("Documents", "EnableFooter", "1"));
-    values.footerHtml =
-        read("Documents", "FooterHTML", "<b>This site is served by Quorvane2000</b>");
-    values.directoryBrowsing = CheckBoxState(read("Documents", "DirectoryBrowsing", "0"));
+    auto read = [&](const config::SettingKey& key) { return config::DialogValue(settings, key); };
+    values.docFooter = CheckBoxState(read(kEnableFooter));
+    values.footerHtml = read(kFooterHtml);
+    values.directoryBrowsing = CheckBoxState(read(kDirectoryBrowsing));
 
     // Option buttons: setting one deselects the others, so the last one
     // that reads true is the one selected.
-    const std::optional<bool> onRun = LoggingTruth(read("Logging", "RefreshOnRun", "True"));
-    const std::optional<bool> onStop = LoggingTruth(read("Logging", "RefreshOnStop", "False"));
-    const std::optional<bool> byUser = LoggingTruth(read("Logging", "UserControlled", "False"));
+    const std::optional<bool> onRun = LoggingTruth(read(kRefreshOnRun));
+    const std::optional<bool> onStop = LoggingTruth(read(kRefreshOnStop));
+    const std::optional<bool> byUser = LoggingTruth(read(kUserControlled));
     if (onRun.value_or(false)) {
         values.refreshOnRun = true;
     }
@@ -91,73 +90,93 @@ OptionsValues LoadOptions(const config::Settings& settings) {
         values.userControlled = true;
     }
 
-    values.secureSite = CheckBoxState(read("HomePage", "Secure", "0"));
-    values.scriptAllowed = CheckBoxState(read("HomePage", "ScriptAllowed", "0"));
-    values.exeAllowed = CheckBoxState(read("HomePage", "EXEAllowed", "0"));
-    values.homePage = read("HomePage", "RootDirectory", "www");
-    values.thisComputer = StartsWith(read("HomePage", "SiteLocation", "Local"), "Local");
-    values.port = read("Server", "Port", "80");
+    values.secureSite = CheckBoxState(read(kSecure));
+    values.scriptAllowed = CheckBoxState(read(kScriptAllowed));
+    values.exeAllowed = CheckBoxState(read(kExeAllowed));
+    values.homePage = read(kRootDirectory);
+    values.thisComputer = StartsWith(read(kSiteLocation), "Local");
+    values.port = read(kPort);
 
-    for (const char* code : {"401", "404", "404.1", "404.2", "404.3", "404.4"}) {
-        std::string file = code;
-        file.erase(std::remove(file.begin(), file.end(), '.'), file.end());
-        values.errorPages.push_back({code, read("ErrorPages", (std::string(code) + "Error").c_str(),
-                                                (file + ".htm").c_str())});
+    for (const config::ErrorPageSetting& page : config::ErrorPageSettings()) {
+        values.errorPages.push_back({std::string(page.code), read(*page.key)});
     }
 
-    values.contentExpires = CheckBoxState(read("Expire", "ContentExpires", "0"));
-    values.expireAfter = StartsWith(read("Expire", "Interval", "Immediate"), "After");
-    values.duration = read("Expire", "Duration", "0");
-    values.intervalType = read("Expire", "IntervalType", "Minutes");
+    values.contentExpires = CheckBoxState(read(kContentExpires));
+    values.expireAfter = StartsWith(read(kInterval), "After");
+    values.duration = read(kDuration);
+    values.intervalType = read(kIntervalType);
 
-    values.enablePerl = CheckBoxState(read("CGI", "EnablePerl", "0"));
-    values.perlLocation = read("CGI", "PerlLocation", "/usr/bin/perl");
-    values.cgiEnabled = CheckBoxState(read("CGI", "Enabled", "0"));
-    values.scriptTimeout = read("CGI", "Timeout", "30");
+    values.enablePerl = CheckBoxState(read(kEnablePerl));
+    values.perlLocation = read(kPerlLocation);
+    values.cgiEnabled = CheckBoxState(read(kCgiEnabled));
+    values.scriptTimeout = read(kScriptTimeout);
 
-    values.rebuildDefault = CheckBoxState(read("Fault", "RebuildDefault", "0"));
-    values.rebuildMime = CheckBoxState(read("Fault", "RebuildMIME", "0"));
-    values.rebuildDirs = CheckBoxState(read("Fault", "RebuildDIRS", "0"));
+    values.rebuildDefault = CheckBoxState(read(kRebuildDefault));
+    values.rebuildMime = CheckBoxState(read(kRebuildMime));
+    values.rebuildDirs = CheckBoxState(read(kRebuildDirs));
     return values;
 }
 
 std::vector<config::SettingWrite> UpdateWrites(const OptionsValues& values) {
+    using namespace config::setting;
+    using config::Write;
     std::vector<config::SettingWrite> writes = {
-        {"Documents", "EnableFooter", Flag(values.docFooter)},
-        {"Documents", "FooterHTML", values.footerHtml},
-        {"Documents", "DirectoryBrowsing", Flag(values.directoryBrowsing)},
-        {"Logging", "RefreshOnRun", Truth(values.refreshOnRun)},
-        {"Logging", "RefreshOnStop", Truth(values.refreshOnStop)},
-        {"Logging", "UserControlled", Truth(values.userControlled)},
-        {"HomePage", "Secure", Flag(values.secureSite)},
-        {"HomePage", "ScriptAllowed", Flag(values.scriptAllowed)},
-        {"HomePage", "EXEAllowed", Flag(values.exeAllowed)},
-        {"HomePage", "RootDirectory", values.homePage},
-        {"HomePage", "SiteLocation", values.thisComputer ? "Local" : "Redir"},
-        {"Server", "Port", values.port},
+        Write(kEnableFooter, Flag(values.docFooter)),
+        Write(kFooterHtml, values.footerHtml),
+        Write(kDirectoryBrowsing, Flag(values.directoryBrowsing)),
+        Write(kRefreshOnRun, Truth(values.refreshOnRun)),
+        Write(kRefreshOnStop, Truth(values.refreshOnStop)),
+        Write(kUserControlled, Truth(values.userControlled)),
+        Write(kSecure, Flag(values.secureSite)),
+        Write(kScriptAllowed, Flag(values.scriptAllowed)),
+        Write(kExeAllowed, Flag(values.exeAllowed)),
+        Write(kRootDirectory, values.homePage),
+        Write(kSiteLocation, values.thisComputer ? "Local" : "Redir"),
+        Write(kPort, values.port),
     };
     for (const auto& [code, file] : values.errorPages) {
-        for (const char* known : {"401", "404", "404.1", "404.2", "404.3", "404.4"}) {
-            if (code == known) {
-                writes.push_back({"ErrorPages", code + "Error", file});
+        for (const config::ErrorPageSetting& page : config::ErrorPageSettings()) {
+            if (code == page.code) {
+                writes.push_back(Write(*page.key, file));
             }
         }
     }
     const std::vector<config::SettingWrite> rest = {
-        {"Expire", "ContentExpires", Flag(values.contentExpires)},
-        {"Expire", "Interval", values.expireAfter ? "After" : "Immediate"},
-        {"Expire", "Duration", values.duration},
-        {"Expire", "IntervalType", values.intervalType},
-        {"CGI", "Enabled", Flag(values.cgiEnabled)},
-        {"CGI", "EnablePerl", Flag(values.enablePerl)},
-        {"CGI", "PerlLocation", values.perlLocation},
-        {"CGI", "Timeout", values.scriptTimeout},
-        {"Fault", "RebuildDefault", Flag(values.rebuildDefault)},
-        {"Fault", "RebuildMIME", Flag(values.rebuildMime)},
-        {"Fault", "RebuildDIRS", Flag(values.rebuildDirs)},
+        Write(kContentExpires, Flag(values.contentExpires)),
+        Write(kInterval, values.expireAfter ? "After" : "Immediate"),
+        Write(kDuration, values.duration),
+        Write(kIntervalType, values.intervalType),
+        Write(kCgiEnabled, Flag(values.cgiEnabled)),
+        Write(kEnablePerl, Flag(values.enablePerl)),
+        Write(kPerlLocation, values.perlLocation),
+        Write(kScriptTimeout, values.scriptTimeout),
+        Write(kRebuildDefault, Flag(values.rebuildDefault)),
+        Write(kRebuildMime, Flag(values.rebuildMime)),
+        Write(kRebuildDirs, Flag(values.rebuildDirs)),
     };
     writes.insert(writes.end(), rest.begin(), rest.end());
     return writes;
+}
+
+bool IsRedirectTarget(const std::string& text) {
+    const std::string_view url = config::TrimBlanks(text);
+    size_t rest = 0;
+    if (config::StartsWithIgnoringCase(url, "http://")) {
+        rest = 7;
+    } else if (config::StartsWithIgnoringCase(url, "https://")) {
+        rest = 8;
+    } else {
+        return false;
+    }
+    // A host must follow, and a browser must be able to take the whole text.
+    const std::string_view host = url.substr(rest, url.find_first_of("/?#", rest) - rest);
+    if (host.empty() || host.front() == ':' || host.front() == '@') {
+        return false;
+    }
+    return std::none_of(url.begin(), url.end(), [](char c) {
+        return static_cast<unsigned char>(c) <= ' ' || c == '"' || c == '<' || c == '>' ||
+               c == '\\' || c == 0x7f;
+    });
 }
 
 }  // namespace quorvane::ui

@@ -58,6 +58,10 @@ bool CheckBoxState(const std::string& flag);
 // case, or a number (0 false); anything else is no answer.
 std::optional<bool> LoggingTruth(const std::string& value);
 
+// A redirect target the browser can follow: an absolute http:// or https://
+// URL with a host. Anything else would send every visitor round in circles.
+bool IsRedirectTarget(const std::string& text);
+
 // Plain checks of the two number boxes; the messages are the dialog's.
 bool IsPortNumber(const std::string& text);
 bool IsWholeSeconds(const std::string& text);

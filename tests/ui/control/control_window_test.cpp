@@ -4,9 +4,10 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QClipboard>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -16,9 +17,13 @@
 #include <QTabWidget>
 
 #include "config/settings_file.h"
+#include "support/child_process.h"
 #include "support/http_client.h"
 #include "support/temp_folder.h"
 #include "support/ui_fakes.h"
+#include "ui/control/instance_key.h"
+#include "ui/control/single_instance.h"
+#include "ui/qr_reader.h"
 
 namespace quorvane::ui {
 namespace {
@@ -27,6 +32,31 @@ using testing::FakeDesktop;
 using testing::FakeMessages;
 using testing::WaitUntil;
 
+// Listens on 127.0.0.1 (on the given port, or a free one) so that a start
+// there fails; closed when it goes.
+class PortHolder {
+  public:
+    explicit PortHolder(uint16_t port = 0) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(port);
+        socklen_t length = sizeof address;
+        bound_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                 ::listen(fd_, 1) == 0;
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~PortHolder() { ::close(fd_); }
+    bool Bound() const { return bound_; }
+    uint16_t Port() const { return port_; }
+
+  private:
+    int fd_;
+    bool bound_ = false;
+    uint16_t port_ = 0;
+};
+
 class ControlWindowTest : public ::testing::Test {
   protected:
     ControlWindowTest() {
@@ -34,10 +64,13 @@ class ControlWindowTest : public ::testing::Test {
                               std::filesystem::copy_options::recursive);
     }
 
-    ControlWindow& Window(uint16_t port = 0) {
+    // Tests listen on 127.0.0.1 only; a window meant to show the network
+    // address is told it would listen everywhere, and is never started.
+    ControlWindow& Window(std::optional<uint16_t> port = 0,
+                          std::string listenAddress = "127.0.0.1") {
         window_ = std::make_unique<ControlWindow>(ControlWindow::Setup{
             folder_.Program(), "/opt/quorvane/quorvane", folder_.Path() / "autostart", messages_,
-            desktop_, server::ServerControl::Options{"127.0.0.1", port}});
+            desktop_, server::ServerControl::Options{std::move(listenAddress), port}});
         return *window_;
     }
 
@@ -49,8 +82,16 @@ class ControlWindowTest : public ::testing::Test {
     }
     QString Text(const char* label) { return Find<QLabel>(label)->text(); }
     QString Log() { return Find<QPlainTextEdit>("ServerWindow")->toPlainText(); }
-    void SetSetting(const char* section, const char* key, const char* value) {
+    void SetSetting(const char* section, const char* key, const std::string& value) {
         config::WriteSetting(folder_.Path() / "quorvane.ini", section, key, value);
+    }
+    void Click(const char* label) {
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(1, 1), QPointF(1, 1),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(Find<QLabel>(label), &release);
+    }
+    std::string ShownQrCode() {
+        return testing::ReadQrCode(Find<QLabel>("LanQRCode")->pixmap().toImage());
     }
 
     testing::TempFolder folder_;
@@ -76,13 +117,14 @@ TEST_F(ControlWindowTest, StartupFillsTheInformationTab) {
     EXPECT_EQ(Text("TimeStarted"), "Quorvane Not Started");
     EXPECT_EQ(Text("LoggingStatus"), "Log Refreshed By User");
     EXPECT_EQ(Text("ReleaseVersion"), "Release Version 2.1.0");
+    EXPECT_FALSE(Find<QLabel>("StartProblem")->isVisibleTo(&window));
     EXPECT_TRUE(Find<QPushButton>("Command3")->isEnabled());
     EXPECT_EQ(Find<QPushButton>("Command2")->text(), "&Start Quorvane");
     EXPECT_EQ(Find<QPushButton>("Command1")->text(), "&Options...");
     EXPECT_TRUE(Find<QPushButton>("StartBtn")->isEnabled());
     EXPECT_FALSE(Find<QPushButton>("KillBtn")->isEnabled());
     ASSERT_NE(window.Tray(), nullptr);
-    EXPECT_EQ(window.Tray()->toolTip(), "Quorvane2000 - 2.1.0");
+    EXPECT_EQ(window.Tray()->toolTip(), "Quorvane2000 - 2.1.0\nstopped");
     EXPECT_TRUE(window.isVisible());
 }
 
@@ -93,6 +135,7 @@ TEST_F(ControlWindowTest, MissingSettingsWarnOnceAndDoNothingElse) {
     window.Startup();
     EXPECT_EQ(messages_.warnings,
               std::vector<QString>{"Load Error: quorvane.ini cannot be found. please reinstall"});
+    window.WatchDesktop();  // no tray icon later either
     EXPECT_EQ(window.Tray(), nullptr);
     EXPECT_TRUE(Text("SiteURL").isEmpty());
     EXPECT_FALSE(std::filesystem::exists(folder_.Path() / "quorvane.log"));
@@ -113,9 +156,10 @@ TEST_F(ControlWindowTest, LogPolicyShowsInTheLabelAndTheRefreshButton) {
     EXPECT_FALSE(Find<QPushButton>("Command3")->isEnabled());
 }
 
-TEST_F(ControlWindowTest, ToggleServesAndTheLogViewFollows) {
+TEST_F(ControlWindowTest, ToggleServesAndTheLogViewAndTrayFollow) {
     ControlWindow& window = Window();
     window.Startup();
+    const QImage stoppedIcon = window.Tray()->icon().pixmap(16).toImage();
     Find<QPushButton>("Command2")->click();
     EXPECT_EQ(Find<QPushButton>("Command2")->text(), "&Stop Quorvane");
     EXPECT_EQ(Find<QMenu>("SystemTrayMenu")->actions().front()->text(), "&Stop");
@@ -124,8 +168,12 @@ TEST_F(ControlWindowTest, ToggleServesAndTheLogViewFollows) {
     EXPECT_TRUE(Find<QPushButton>("KillBtn")->isEnabled());
     EXPECT_NE(Text("TimeStarted"), "Quorvane Not Started");
     EXPECT_TRUE(Log().startsWith("Quorvane started at "));
-    EXPECT_TRUE(
-        Log().contains(QStringLiteral("Listening on port: %1\n").arg(window.Control().Port())));
+    const QString port = QString::number(window.Control().Port());
+    EXPECT_TRUE(Log().contains(QStringLiteral("Listening on port: %1\n").arg(port)));
+    // While it serves, the URLs name the port it listens on, and the tray says so.
+    EXPECT_TRUE(Text("SiteURL").endsWith(":" + port));
+    EXPECT_EQ(window.Tray()->toolTip(), "Quorvane2000 - 2.1.0\n" + Text("SiteURL"));
+    EXPECT_NE(window.Tray()->icon().pixmap(16).toImage(), stoppedIcon);
 
     EXPECT_NE(testing::Exchange(window.Control().Port(), "GET / HTTP/1.0\r\n\r\n").find("200 OK"),
               std::string::npos);
@@ -134,11 +182,14 @@ TEST_F(ControlWindowTest, ToggleServesAndTheLogViewFollows) {
     EXPECT_TRUE(WaitUntil([&] { return Find<QProgressBar>("LoadIndicator")->value() == 0; }));
 
     Find<QPushButton>("Command2")->click();
-    EXPECT_TRUE(WaitUntil([&] { return Log().endsWith("\nQuorvane Halted"); }));
+    // Every message of the log view ends its line.
+    EXPECT_TRUE(WaitUntil([&] { return Log().endsWith("\nQuorvane Halted\n"); }));
     EXPECT_EQ(Find<QPushButton>("Command2")->text(), "&Start Quorvane");
     EXPECT_EQ(Text("TimeStarted"), "Quorvane Not Started");
     EXPECT_TRUE(Find<QPushButton>("StartBtn")->isEnabled());
     EXPECT_FALSE(window.Control().IsListening());
+    EXPECT_EQ(window.Tray()->toolTip(), "Quorvane2000 - 2.1.0\nstopped");
+    EXPECT_EQ(window.Tray()->icon().pixmap(16).toImage(), stoppedIcon);
 }
 
 TEST_F(ControlWindowTest, StartAndStopButtonsLeaveTheToggleCaption) {
@@ -153,30 +204,121 @@ TEST_F(ControlWindowTest, StartAndStopButtonsLeaveTheToggleCaption) {
     EXPECT_FALSE(window.Control().IsListening());
 }
 
-TEST_F(ControlWindowTest, AStartFailureLeavesEverythingStopped) {
-    const int holder = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(holder, 1), 0);
-    ::getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length);
-    const uint16_t port = ntohs(address.sin_port);
-
+TEST_F(ControlWindowTest, AFailedStartIsShownWhereTheUserLooks) {
+    const uint16_t port = testing::FreePort();
     Window(port).Startup();
     Find<QPushButton>("Command2")->click();
-    EXPECT_TRUE(WaitUntil([&] {
-        return Log().contains(
-            QStringLiteral("Quorvane could not listen on port %1: Address already in use")
-                .arg(port));
-    }));
-    EXPECT_TRUE(
-        WaitUntil([&] { return Find<QPushButton>("Command2")->text() == "&Start Quorvane"; }));
+    ASSERT_TRUE(WaitUntil([&] { return Log().contains("Quorvane Ready..."); }));
+    Find<QPushButton>("Command2")->click();
+    ASSERT_TRUE(WaitUntil([&] { return Log().endsWith("Quorvane Halted\n"); }));
+    Find<QTabWidget>("SSTab1")->setCurrentIndex(1);
+
+    const PortHolder holder(port);
+    ASSERT_TRUE(holder.Bound());
+    Find<QPushButton>("Command2")->click();
+    const QString failure =
+        QStringLiteral("Quorvane could not listen on port %1: Address already in use").arg(port);
+    ASSERT_TRUE(WaitUntil([&] { return !messages_.warnings.empty(); }));
+    // A message box naming the port and the reason ...
+    EXPECT_TRUE(messages_.warnings.front().startsWith("Start Error: " + failure + ". "))
+        << messages_.warnings.front().toStdString();
+    // ... the Information tab, brought forward, says it too ...
+    EXPECT_EQ(Find<QTabWidget>("SSTab1")->currentIndex(), 0);
+    EXPECT_TRUE(Find<QLabel>("StartProblem")->isVisibleTo(window_.get()));
+    EXPECT_TRUE(Text("StartProblem").startsWith(failure));
+    // ... and in the log view it stands on its own line.
+    EXPECT_TRUE(Log().contains("\nQuorvane Halted\n" + failure + "\n"));
+    EXPECT_EQ(Find<QPushButton>("Command2")->text(), "&Start Quorvane");
     EXPECT_TRUE(Find<QPushButton>("StartBtn")->isEnabled());
     EXPECT_FALSE(Find<QPushButton>("KillBtn")->isEnabled());
     EXPECT_EQ(Find<QMenu>("SystemTrayMenu")->actions().front()->text(), "&Start");
-    ::close(holder);
+}
+
+TEST_F(ControlWindowTest, SavedSettingsShowAtOnceAndMoveARunningListener) {
+    const uint16_t first = testing::FreePort();
+    SetSetting("Server", "Port", std::to_string(first));
+    ControlWindow& window = Window(std::nullopt);
+    std::function<void()> edit;
+    window.SetOptionsDialog([&](QWidget*) {
+        edit();
+        return true;  // saved
+    });
+    window.Startup();
+    Find<QPushButton>("Command2")->click();
+    ASSERT_TRUE(WaitUntil([&] { return Log().contains("Quorvane Ready..."); }));
+    ASSERT_EQ(window.Control().Port(), first);
+
+    const uint16_t second = testing::FreePort();
+    const std::string elsewhere = (folder_.Path() / "elsewhere").string();
+    edit = [&] {
+        SetSetting("Server", "Port", std::to_string(second));
+        SetSetting("HomePage", "RootDirectory", elsewhere);
+    };
+    Find<QAction>("mnuConfigure")->trigger();
+    EXPECT_EQ(window.Control().Port(), second);
+    EXPECT_TRUE(WaitUntil([&] {
+        return Log().contains(
+            QStringLiteral("The port setting changed from %1 to %2: the listener was restarted.\n")
+                .arg(first)
+                .arg(second));
+    }));
+    EXPECT_TRUE(Text("SiteURL").endsWith(QStringLiteral(":%1").arg(second)));
+    EXPECT_EQ(Text("ServerLoc"), QString::fromStdString(elsewhere));
+    EXPECT_NE(testing::Exchange(second, "GET / HTTP/1.0\r\n\r\n").find("HTTP/1.1"),
+              std::string::npos);
+
+    // A restart that fails is shown like any failed start.
+    const PortHolder holder;
+    edit = [&] { SetSetting("Server", "Port", std::to_string(holder.Port())); };
+    Find<QAction>("mnuConfigure")->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return !messages_.warnings.empty(); }));
+    EXPECT_TRUE(messages_.warnings.back().contains(
+        QStringLiteral("port %1: Address already in use").arg(holder.Port())));
+    EXPECT_FALSE(window.Control().IsListening());
+    EXPECT_EQ(Find<QPushButton>("Command2")->text(), "&Start Quorvane");
+
+    // A redirected site shows its URL, which opens in the browser.
+    edit = [&] {
+        SetSetting("HomePage", "SiteLocation", "Redir");
+        SetSetting("HomePage", "RootDirectory", "http://example.com/");
+    };
+    Find<QAction>("mnuConfigure")->trigger();
+    EXPECT_EQ(Text("ServerLoc"), "http://example.com/");
+    Click("ServerLoc");
+    EXPECT_EQ(desktop_.urls, std::vector<QString>{"http://example.com/"});
+    EXPECT_TRUE(desktop_.folders.empty());
+}
+
+TEST_F(ControlWindowTest, TheNetworkAddressAndItsQrCodeFollowAddressAndPort) {
+    ControlWindow& window = Window(0, "0.0.0.0");
+    window.Startup();
+    EXPECT_EQ(Text("LanURL"), "http://192.0.2.20:8080");
+    EXPECT_EQ(ShownQrCode(), "http://192.0.2.20:8080");
+    EXPECT_FALSE(Find<QLabel>("LanNote")->isVisibleTo(&window));
+    Find<QPushButton>("CopyLanURL")->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "http://192.0.2.20:8080");
+    Click("LanURL");
+    EXPECT_EQ(desktop_.urls, std::vector<QString>{"http://192.0.2.20:8080"});
+
+    SetSetting("Server", "Port", "80");
+    window.SettingsSaved();
+    EXPECT_EQ(ShownQrCode(), "http://192.0.2.20");
+    desktop_.addresses = {"::1", "fe80::1", "2001:db8::7"};
+    window.WatchDesktop();
+    EXPECT_EQ(Text("LanURL"), "http://[2001:db8::7]");
+    EXPECT_EQ(ShownQrCode(), "http://[2001:db8::7]");
+
+    desktop_.addresses = {"127.0.0.1", "fe80::1"};
+    window.WatchDesktop();
+    EXPECT_FALSE(Find<QLabel>("LanQRCode")->isVisibleTo(&window));
+    EXPECT_FALSE(Find<QPushButton>("CopyLanURL")->isVisibleTo(&window));
+    EXPECT_TRUE(Text("LanNote").startsWith("This computer has no network address"));
+
+    // Listening on this computer only, no other device can use a code.
+    Window().Startup();
+    EXPECT_FALSE(Find<QLabel>("LanQRCode")->isVisibleTo(window_.get()));
+    EXPECT_EQ(Text("LanNote"),
+              "The server listens on this computer only: other devices cannot open it.");
 }
 
 TEST_F(ControlWindowTest, AutoStartStartsTheServerAtStartup) {
@@ -234,18 +376,68 @@ TEST_F(ControlWindowTest, MinimisingHidesOnlyWhenATrayExists) {
     EXPECT_TRUE(Find<QAction>("mnuMinimise")->isChecked());
 }
 
-TEST_F(ControlWindowTest, SiteUrlOpensTheBrowserOrSaysWhyNot) {
+TEST_F(ControlWindowTest, TheTrayBehavesAsOtherTrayPrograms) {
+    // A tray host that starts after the program still gets the icon.
+    desktop_.tray = false;
+    ControlWindow& window = Window();
+    window.Startup();
+    EXPECT_EQ(window.Tray(), nullptr);
+    desktop_.tray = true;
+    window.WatchDesktop();
+    ASSERT_NE(window.Tray(), nullptr);
+    EXPECT_EQ(window.Tray()->contextMenu(), Find<QMenu>("SystemTrayMenu"));
+
+    // A single click hides the window, the next shows it again.
+    emit window.Tray()->activated(QSystemTrayIcon::Trigger);
+    EXPECT_FALSE(window.isVisible());
+    emit window.Tray()->activated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(window.isVisible());
+
+    // Closed while it serves, the window goes to the tray and says so once.
+    window.ToggleServer();
+    ASSERT_TRUE(window.Control().IsListening());
+    window.close();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(window.Control().IsListening());
+    ASSERT_EQ(desktop_.trayMessages.size(), 1u);
+    EXPECT_TRUE(desktop_.trayMessages[0].startsWith("Quorvane2000: Quorvane2000 keeps serving "));
+    window.RestoreWindow();
+    window.close();
+    EXPECT_EQ(desktop_.trayMessages.size(), 1u);
+    EXPECT_TRUE(window.Control().IsListening());
+    // The exit item ends it all the same.
+    Find<QAction>("mnuExit")->trigger();
+    EXPECT_FALSE(window.Control().IsListening());
+    EXPECT_FALSE(window.Tray()->isVisible());
+
+    // Stopped, or without a tray, closing ends the program as it always did.
+    ControlWindow& stopped = Window();
+    stopped.Startup();
+    stopped.close();
+    EXPECT_FALSE(stopped.Tray()->isVisible());
+    desktop_.tray = false;
+    ControlWindow& noTray = Window();
+    noTray.Startup();
+    noTray.ToggleServer();
+    ASSERT_TRUE(noTray.Control().IsListening());
+    noTray.close();
+    EXPECT_FALSE(noTray.Control().IsListening());
+}
+
+TEST_F(ControlWindowTest, LinksOpenTheBrowserOrSayWhyNot) {
     Window().Startup();
-    auto* url = Find<QLabel>("SiteURL");
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(1, 1), QPointF(1, 1), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(url, &release);
-    EXPECT_EQ(desktop_.opened, std::vector<QString>{url->text()});
+    Click("SiteURL");
+    EXPECT_EQ(desktop_.urls, std::vector<QString>{Text("SiteURL")});
+    Click("ServerLoc");
+    EXPECT_EQ(desktop_.folders, std::vector<QString>{Text("ServerLoc")});
     EXPECT_TRUE(messages_.warnings.empty());
-    desktop_.browserFound = false;
-    QApplication::sendEvent(url, &release);
+    desktop_.urlOpening = UrlOpening::kNoBrowser;
+    Click("SiteURL");
+    desktop_.urlOpening = UrlOpening::kFailed;
+    Click("SiteURL");
     EXPECT_EQ(messages_.warnings,
-              std::vector<QString>{"Browser Not Found: Could not find associated Browser"});
+              (std::vector<QString>{"Browser Not Found: Could not find associated Browser",
+                                    "URL: Web Page not Opened"}));
 }
 
 TEST_F(ControlWindowTest, TheLogViewKeepsItsLast5000Lines) {
@@ -259,6 +451,22 @@ TEST_F(ControlWindowTest, TheLogViewKeepsItsLast5000Lines) {
     ASSERT_TRUE(WaitUntil([&] { return log->toPlainText().contains("10.0.0.5999 "); }));
     EXPECT_LE(log->blockCount(), 5000);
     EXPECT_FALSE(log->toPlainText().contains("10.0.0.999 "));
+}
+
+TEST(SingleInstance, ASecondStartOnTheSameFolderWakesTheFirst) {
+    const testing::TempFolder folder;
+    const testing::TempFolder other;
+    const QString key = QString::fromStdString(InstanceKey(folder.Path(), ::getuid()));
+    SingleInstance first(key);
+    int activations = 0;
+    QObject::connect(&first, &SingleInstance::Activated, [&] { ++activations; });
+    ASSERT_TRUE(first.Claim());
+    EXPECT_FALSE(
+        SingleInstance(QString::fromStdString(InstanceKey(folder.Path() / ".", ::getuid())))
+            .Claim());
+    EXPECT_TRUE(WaitUntil([&] { return activations == 1; }));
+    EXPECT_TRUE(
+        SingleInstance(QString::fromStdString(InstanceKey(other.Path(), ::getuid()))).Claim());
 }
 
 }  // namespace

@@ -19,19 +19,25 @@ TEST_F(ListEditorsTest, VirtualDirectoriesNormaliseRefuseDuplicatesAndKeepTheRoo
     folder_.Write(
         "dirs.lst",
         "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n\"/docs/\",\"d\",\"No\",\"No\",\"No\"\r\n");
+    folder_.Write("x/keep", "");
+    folder_.Write("site/pics/keep", "");
+    const std::string pics = (folder_.Path() / "site/pics").string();
     VirtualDirectoryEditor editor(program_);
     EXPECT_EQ(editor.Add("", "x", false, false, false), Edit::kNameMissing);
     EXPECT_EQ(editor.Add("a", "", false, false, false), Edit::kLocationMissing);
+    // The location must be a real folder; a relative one lies in the program folder.
+    EXPECT_EQ(editor.Add("a", "no-such-folder", false, false, false), Edit::kLocationMissing);
+    EXPECT_EQ(editor.Add("a", "x/keep", false, false, false), Edit::kLocationMissing);
     EXPECT_EQ(editor.Add("docs", "x", false, false, false), Edit::kDuplicate);
     EXPECT_EQ(editor.Add("/DOCS/", "x", false, false, false), Edit::kDuplicate);
     EXPECT_EQ(editor.Add("/", "x", false, false, false), Edit::kDuplicate);
     EXPECT_EQ(editor.Add("say\"hi", "x", false, false, false), Edit::kUnstorable);
-    EXPECT_EQ(editor.Add("d", "/srv/d", true, false, true), Edit::kDone);  // not a prefix match
-    EXPECT_EQ(editor.Add("/pics/", "/srv/p", false, true, false), Edit::kDone);
+    EXPECT_EQ(editor.Add("d", "x", true, false, true), Edit::kDone);  // not a prefix match
+    EXPECT_EQ(editor.Add("/pics/", pics, false, true, false), Edit::kDone);
     EXPECT_EQ(folder_.Read("dirs.lst"),
               "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n\"/docs/\",\"d\",\"No\",\"No\",\"No\"\r\n"
-              "\"/d/\",\"/srv/d\",\"Yes\",\"No\",\"Yes\"\r\n\"/pics/\",\"/srv/"
-              "p\",\"No\",\"Yes\",\"No\"\r\n");
+              "\"/d/\",\"x\",\"Yes\",\"No\",\"Yes\"\r\n\"/pics/\",\"" +
+                  pics + "\",\"No\",\"Yes\",\"No\"\r\n");
 
     EXPECT_EQ(editor.Remove(0), Edit::kRootRefused);
     EXPECT_EQ(editor.Remove(std::nullopt), Edit::kNothingSelected);
@@ -43,7 +49,7 @@ TEST_F(ListEditorsTest, VirtualDirectoriesNormaliseRefuseDuplicatesAndKeepTheRoo
 }
 
 TEST_F(ListEditorsTest, AddressesAreFourNumbersAndWholeEntriesCompare) {
-    AddressEditor editor(program_, config::kBlockList);
+    AddressEditor editor(program_, config::kBlockList, {"192.0.2.20"}, true);
     EXPECT_EQ(editor.Add({"10", "0", "0", "12"}), Edit::kDone);
     EXPECT_EQ(editor.Add({"10", "0", "0", "1"}), Edit::kDone);  // no prefix refusal
     EXPECT_EQ(editor.Add({"10", "0", "0", "012"}), Edit::kDuplicate);
@@ -54,6 +60,20 @@ TEST_F(ListEditorsTest, AddressesAreFourNumbersAndWholeEntriesCompare) {
     EXPECT_EQ(editor.Remove(std::nullopt), Edit::kNothingSelected);
     EXPECT_EQ(editor.Remove(0), Edit::kDone);
     EXPECT_EQ(folder_.Read("iplist.lst"), "\"10.0.0.1\"\r\n");
+
+    // Blocking this machine is confirmed first; the CGI list asks nothing.
+    EXPECT_EQ(editor.Add({"127", "0", "0", "1"}), Edit::kOwnAddress);
+    EXPECT_EQ(editor.Add({"192", "0", "2", "020"}), Edit::kOwnAddress);
+    EXPECT_EQ(editor.Add({"127", "0", "0", "1"}, true), Edit::kDone);
+    EXPECT_EQ(editor.Add({"127", "0", "0", "1"}), Edit::kDuplicate);
+    AddressEditor barred(program_, config::kNoCgiList);
+    EXPECT_EQ(barred.Add({"127", "0", "0", "1"}), Edit::kDone);
+
+    // Remove on an empty list removes its file.
+    EXPECT_EQ(barred.Remove(0), Edit::kDone);
+    EXPECT_EQ(folder_.Read("nocgi.lst"), "");
+    EXPECT_EQ(barred.Remove(std::nullopt), Edit::kDone);
+    EXPECT_FALSE(std::filesystem::exists(folder_.Path() / "nocgi.lst"));
 }
 
 TEST_F(ListEditorsTest, DefaultDocumentsMoveAndAnEmptyListLeavesNoFile) {
@@ -68,6 +88,7 @@ TEST_F(ListEditorsTest, DefaultDocumentsMoveAndAnEmptyListLeavesNoFile) {
     EXPECT_EQ(folder_.Read("default.lst"),
               "\"index.htm\"\r\n\"index.html\"\r\n\"default.htm\"\r\n");
     EXPECT_EQ(editor.Add(""), Edit::kNameMissing);
+    EXPECT_EQ(editor.Add("index.html"), Edit::kDuplicate);
     EXPECT_EQ(editor.Add("home.htm"), Edit::kDone);
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(editor.Remove(0), Edit::kDone);
@@ -77,11 +98,14 @@ TEST_F(ListEditorsTest, DefaultDocumentsMoveAndAnEmptyListLeavesNoFile) {
     EXPECT_FALSE(std::filesystem::exists(folder_.Path() / "default.lst"));
 }
 
-TEST_F(ListEditorsTest, MimeTypesAreStoredAsOneField) {
+TEST_F(ListEditorsTest, MimeTypesAreStoredAsOneFieldWithoutALeadingDot) {
     MimeEditor editor(program_);
     EXPECT_EQ(editor.Add("JPG", ""), Edit::kPartMissing);
-    EXPECT_EQ(editor.Add("JPG", "image/jpeg"), Edit::kDone);
-    EXPECT_EQ(folder_.Read("mime.lst"), "\"JPG,image/jpeg\"\r\n");
+    EXPECT_EQ(editor.Add(" . ", "image/jpeg"), Edit::kPartMissing);
+    EXPECT_EQ(editor.Add(".JPG", "image/jpeg"), Edit::kDone);
+    EXPECT_EQ(editor.Add("jpg", "image/pjpeg"), Edit::kDuplicate);  // as the lookup ignores case
+    EXPECT_EQ(editor.Add("jpeg", "image/jpeg"), Edit::kDone);
+    EXPECT_EQ(folder_.Read("mime.lst"), "\"JPG,image/jpeg\"\r\n\"jpeg,image/jpeg\"\r\n");
     EXPECT_EQ(editor.Remove(0), Edit::kDone);
 }
 

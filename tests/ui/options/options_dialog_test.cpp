@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -11,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTest>
 #include <QTreeWidget>
 #include <atomic>
 #include <thread>
@@ -62,6 +65,13 @@ class OptionsDialogTest : public ::testing::Test {
     void Select(QTreeWidget* tree, int row) {
         tree->setCurrentItem(tree->topLevelItem(row));
         tree->topLevelItem(row)->setSelected(true);
+    }
+    // A key as the user presses it on the widget; unused keys go on to the
+    // widget's dialog, as they would.
+    static void Press(QWidget* widget, Qt::Key key) { QTest::keyClick(widget, key); }
+    std::string Folder(const char* name) {
+        std::filesystem::create_directories(folder_.Path() / name);
+        return (folder_.Path() / name).string();
     }
 
     testing::TempFolder folder_;
@@ -181,7 +191,6 @@ TEST_F(OptionsDialogTest, UpdateWritesEverySettingAndTheRootRowCancelWritesNothi
     EXPECT_EQ(Setting("CGI", "Timeout"), "30");
     EXPECT_TRUE(
         folder_.Read("dirs.lst").starts_with("\"/\",\"/srv/site\",\"Yes\",\"No\",\"No\"\r\n"));
-    EXPECT_EQ(shownRoot_, "/srv/site");
     // Comments and keys the dialog does not know stay.
     EXPECT_NE(folder_.Read("quorvane.ini").find("; Quorvane2000 settings."), std::string::npos);
 }
@@ -201,32 +210,64 @@ TEST_F(OptionsDialogTest, UpdateRefusesNumbersThatCannotWork) {
     EXPECT_NE(dialog_->result(), QDialog::Accepted);
 }
 
+TEST_F(OptionsDialogTest, ARedirectMustGoToAWholeWebAddress) {
+    const std::string before = folder_.Read("quorvane.ini");
+    Open();
+    Find<QRadioButton>("Redirection")->click();
+    Click("cmdUpdate");  // the sample's folder "www" would redirect to itself for ever
+    EXPECT_EQ(messages_.warnings,
+              std::vector<QString>{"Properties: The Redirect To URL must be a whole web address "
+                                   "that begins with http:// or https://, such as "
+                                   "http://www.example.com/."});
+    EXPECT_EQ(Find<QTabWidget>("TabStrip1")->currentIndex(), 7);
+    EXPECT_EQ(folder_.Read("quorvane.ini"), before);
+    Type("HomePage", "https://example.com/");
+    Click("cmdUpdate");
+    EXPECT_EQ(dialog_->result(), QDialog::Accepted);
+    EXPECT_EQ(Setting("HomePage", "SiteLocation"), "Redir");
+
+    // Opened again, the dialog shows the redirection as it was saved.
+    Open();
+    EXPECT_TRUE(Find<QRadioButton>("Redirection")->isChecked());
+    EXPECT_EQ(Find<QLabel>("Label2")->text(), "Redirect To URL");
+    EXPECT_FALSE(Find<QPushButton>("Command11")->isEnabled());
+    EXPECT_FALSE(Find<QCheckBox>("SecureSite")->isEnabled());
+    EXPECT_EQ(Find<QLineEdit>("HomePage")->text(), "https://example.com/");
+}
+
 TEST_F(OptionsDialogTest, VirtualDirectoriesAreAddedAndRemovedAtOnce) {
     Open();
-    answer_ = [this](QDialog& add) {
+    const std::string chosen = Folder("chosen");
+    answer_ = [&](QDialog& add) {
         EXPECT_EQ(add.windowTitle(), "Add Virtual Directory");
         Click("Command2", &add);  // nothing typed
         Type("VDirName", "private", &add);
         Click("Command2", &add);  // no location
-        Type("Physical", "/srv/p", &add);
+        Type("Physical", "/no/such/folder", &add);
+        Click("Command2", &add);  // not a real location
+        Type("Physical", QString::fromStdString(Folder("p")), &add);
         Click("Command2", &add);  // duplicate of /private/
         EXPECT_EQ(Find<QLineEdit>("VDirName", &add)->text(), "");
-        pickers_.answers.push_back(QString("/srv/chosen"));
+        pickers_.answers.push_back(QString::fromStdString(chosen));
         Click("Command1", &add);  // Browse...
-        EXPECT_EQ(Find<QLineEdit>("Physical", &add)->text(), "/srv/chosen");
+        EXPECT_EQ(Find<QLineEdit>("Physical", &add)->text().toStdString(), chosen);
         Type("VDirName", "docs", &add);
         Find<QCheckBox>("SecureDir", &add)->setChecked(true);
-        Click("Command2", &add);
+        add.show();
+        Press(Find<QLineEdit>("VDirName", &add), Qt::Key_Return);  // Enter is OK
+        EXPECT_EQ(add.result(), QDialog::Accepted);
     };
     Click("Command1");
+    const QString realLocation =
+        "Create Virtual Directory: You must select a real location for the Virtual Directory.";
     EXPECT_EQ(messages_.warnings,
               (std::vector<QString>{
                   "Create Virtual Directory: You must give a name to the Virtual Directory.",
-                  "Create Virtual Directory: You must select a real location for the Virtual "
-                  "Directory.",
+                  realLocation, realLocation,
                   "Add Virtual Directory: A Virtual Directory with this name already exists."}));
-    EXPECT_NE(folder_.Read("dirs.lst").find("\"/docs/\",\"/srv/chosen\",\"Yes\",\"No\",\"No\"\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        folder_.Read("dirs.lst").find("\"/docs/\",\"" + chosen + "\",\"Yes\",\"No\",\"No\"\r\n"),
+        std::string::npos);
     auto* vdirs = Find<QTreeWidget>("vdirs");
     EXPECT_EQ(vdirs->topLevelItemCount(), 4);
 
@@ -240,16 +281,31 @@ TEST_F(OptionsDialogTest, VirtualDirectoriesAreAddedAndRemovedAtOnce) {
     Click("Command3");
     EXPECT_EQ(vdirs->topLevelItemCount(), 4);
     messages_.answer = true;
-    Click("Command3");
-    EXPECT_EQ(messages_.questions.back(),
-              "Remove Virtual Directory: Are you sure you want to remove this Virtual Directory?");
+    Press(vdirs, Qt::Key_Delete);  // the key asks as the button does
+    EXPECT_EQ(messages_.questions,
+              std::vector<QString>(
+                  2,
+                  "Remove Virtual Directory: Are you sure you want to remove this Virtual "
+                  "Directory?"));
     EXPECT_EQ(vdirs->topLevelItemCount(), 3);
     Click("cmdCancel");
     EXPECT_EQ(folder_.Read("dirs.lst").find("/docs/"), std::string::npos);
+
+    // Cancel in the Add dialog still writes the list, so a missing one appears.
+    std::filesystem::remove(folder_.Path() / "dirs.lst");
+    Open();
+    answer_ = [this](QDialog& add) { Click("Command3", &add); };
+    Click("Command1");
+    EXPECT_TRUE(std::filesystem::exists(folder_.Path() / "dirs.lst"));
 }
 
 TEST_F(OptionsDialogTest, AddressListsTakeFourNumbers) {
+    std::filesystem::remove(folder_.Path() / "iplist.lst");
     Open();
+    answer_ = [this](QDialog& add) { Click("Command2", &add); };
+    Click("Command4");  // Cancel still writes the (empty) list
+    EXPECT_EQ(folder_.Read("iplist.lst"), "");
+
     answer_ = [this](QDialog& add) {
         EXPECT_EQ(add.objectName(), "frmEnterIPAddress");
         Type("Octet1", "10", &add);
@@ -258,7 +314,8 @@ TEST_F(OptionsDialogTest, AddressListsTakeFourNumbers) {
         Type("Octet4", "300", &add);
         Click("Command1", &add);
         Type("Octet4", "7", &add);
-        Click("Command1", &add);
+        add.show();
+        Press(Find<QLineEdit>("Octet4", &add), Qt::Key_Enter);  // Enter is OK
     };
     Click("Command4");
     EXPECT_EQ(messages_.warnings,
@@ -269,12 +326,16 @@ TEST_F(OptionsDialogTest, AddressListsTakeFourNumbers) {
     EXPECT_EQ(list->topLevelItem(0)->text(1), "Is Denied Access");
 
     answer_ = [this](QDialog& add) {
-        for (const char* octet : {"Octet1", "Octet2", "Octet3"}) {
-            Type(octet, "10", &add);
+        // Typing a "." moves on; a whole address pasted into the first box fills all four.
+        QTest::keyClicks(Find<QLineEdit>("Octet1", &add), "10.");
+        EXPECT_EQ(Find<QLineEdit>("Octet1", &add)->text(), "10");
+        QApplication::clipboard()->setText("10.0.0.7");
+        Find<QLineEdit>("Octet1", &add)->clear();
+        Find<QLineEdit>("Octet1", &add)->paste();
+        for (const auto& [box, part] : {std::pair{"Octet1", "10"}, std::pair{"Octet2", "0"},
+                                        std::pair{"Octet3", "0"}, std::pair{"Octet4", "7"}}) {
+            EXPECT_EQ(Find<QLineEdit>(box, &add)->text(), part) << box;
         }
-        Type("Octet4", "7", &add);
-        Type("Octet2", "0", &add);
-        Type("Octet3", "0", &add);
         Click("Command1", &add);  // already listed
         EXPECT_EQ(Find<QLineEdit>("Octet1", &add)->text(), "");
         Click("Command2", &add);
@@ -284,11 +345,34 @@ TEST_F(OptionsDialogTest, AddressListsTakeFourNumbers) {
               "Quorvane2000: The IP Address you have entered, is already in the list.");
     EXPECT_EQ(folder_.Read("iplist.lst"), "\"10.0.0.7\"\r\n");
 
-    Click("Command5");  // nothing selected: nothing asked
-    EXPECT_TRUE(messages_.questions.empty());
+    // Blocking this computer itself is asked first.
+    messages_.answer = false;
+    answer_ = [this](QDialog& add) {
+        Find<QLineEdit>("Octet1", &add)->insert("127.0.0.1");
+        Click("Command1", &add);
+        EXPECT_NE(add.result(), QDialog::Accepted);
+        Click("Command2", &add);
+    };
+    Click("Command4");
+    EXPECT_EQ(messages_.questions,
+              std::vector<QString>{"Enter IP Address: 127.0.0.1 is an address of this computer. "
+                                   "Blocking it also refuses this computer's own browser. Block "
+                                   "it anyway?"});
+    EXPECT_EQ(folder_.Read("iplist.lst"), "\"10.0.0.7\"\r\n");
+
+    // Remove asks before it looks at the selection; Yes on an empty list
+    // removes the file.
+    messages_.answer = true;
+    Click("Command5");  // nothing selected: asked, nothing removed
+    EXPECT_EQ(messages_.questions.back(),
+              "Remove IP Address: Are you sure you want to remove this IP Address?");
+    EXPECT_EQ(folder_.Read("iplist.lst"), "\"10.0.0.7\"\r\n");
     Select(list, 0);
-    Click("Command5");
+    Press(list, Qt::Key_Delete);
     EXPECT_EQ(folder_.Read("iplist.lst"), "");
+    Click("Command5");
+    EXPECT_EQ(messages_.questions.size(), 4u);
+    EXPECT_FALSE(std::filesystem::exists(folder_.Path() / "iplist.lst"));
 
     answer_ = [this](QDialog& add) {
         EXPECT_EQ(add.objectName(), "frmBarCGI");
@@ -310,29 +394,44 @@ TEST_F(OptionsDialogTest, DefaultDocumentsAndMimeTypes) {
     EXPECT_EQ(documents->currentRow(), 0);
     answer_ = [this](QDialog& add) {
         Click("Command1", &add);
-        Type("Document", "home.htm", &add);
+        Type("Document", "index.htm", &add);
         Click("Command1", &add);
+        Type("Document", "home.htm", &add);
+        add.show();
+        Press(Find<QLineEdit>("Document", &add), Qt::Key_Return);
     };
     Click("Command8");
     EXPECT_EQ(messages_.warnings,
-              std::vector<QString>{"Document Name Error: You must give a document name before it "
-                                   "can be added to the list."});
+              (std::vector<QString>{"Document Name Error: You must give a document name before "
+                                    "it can be added to the list.",
+                                    "Document Name Error: This document name is already in the "
+                                    "list."}));
     EXPECT_EQ(documents->count(), 5);
     EXPECT_TRUE(folder_.Read("default.lst").ends_with("\"home.htm\"\r\n"));
 
     answer_ = [this](QDialog& add) {
-        Type("FileExt", "webp", &add);
+        Type("FileExt", ".webp", &add);
         Click("Command1", &add);
         Type("MIMEHeader", "image/webp", &add);
-        Click("Command1", &add);
+        add.show();
+        Press(Find<QLineEdit>("MIMEHeader", &add), Qt::Key_Return);
     };
     Click("Command13");
     EXPECT_EQ(messages_.warnings.back(),
               "Quorvane: You must supply a file extension AND a MIME Header.");
     EXPECT_TRUE(folder_.Read("mime.lst").ends_with("\"webp,image/webp\"\r\n"));
+    answer_ = [this](QDialog& add) {
+        Type("FileExt", "HTM", &add);
+        Type("MIMEHeader", "text/plain", &add);
+        Click("Command1", &add);
+        EXPECT_NE(add.result(), QDialog::Accepted);
+    };
+    Click("Command13");
+    EXPECT_EQ(messages_.warnings.back(),
+              "Quorvane: A MIME type for this file extension is already in the list.");
     auto* mime = Find<QListWidget>("MimeList");
     Select(mime, mime->count() - 1);
-    Click("Command14");
+    Press(mime, Qt::Key_Delete);
     EXPECT_EQ(messages_.questions.back(),
               "Remove MIME Type: Are you sure you want to remove that MIME Header?");
     EXPECT_FALSE(folder_.Read("mime.lst").ends_with("\"webp,image/webp\"\r\n"));
@@ -353,7 +452,7 @@ TEST_F(OptionsDialogTest, UsersAreAddedInTheEntryAreaAndAdminStays) {
     EXPECT_EQ(Find<QLineEdit>("Username")->text(), "");
     EXPECT_EQ(Find<QLineEdit>("Password")->text(), "pw");
     Type("Username", "bob");
-    Click("Command17");
+    Press(Find<QLineEdit>("Password"), Qt::Key_Return);  // Enter adds, as "Add" does
     EXPECT_EQ(messages_.warnings,
               (std::vector<QString>{"User Authentication: You must supply a Password.",
                                     "User Authentication: A user with this name already exists. "
@@ -366,9 +465,10 @@ TEST_F(OptionsDialogTest, UsersAreAddedInTheEntryAreaAndAdminStays) {
 
     auto* users = Find<QListWidget>("UserList");
     Select(users, 0);
-    Click("Command12");
+    Press(users, Qt::Key_Delete);
     EXPECT_EQ(messages_.warnings.back(),
               "User Authentication: You cannot delete the Administrator user.");
+    EXPECT_TRUE(messages_.questions.empty());
     Select(users, 1);
     Click("Command12");
     EXPECT_EQ(folder_.Read("users.lst"), "\"Admin\",\"x\"\r\n");
@@ -382,7 +482,7 @@ TEST_F(OptionsDialogTest, PickersFillTheirFields) {
     Click("Command15");
     EXPECT_EQ(errors->topLevelItem(1)->text(1), "404.htm");  // cancelled
     EXPECT_TRUE(pickers_.asked.back().endsWith(
-        "/404.htm | All Files (*);;HTML Files (*.htm);;HTML Files (*.html) | HTML Files (*.htm)"));
+        "/404.htm | All Files (*);;HTML Files(*.htm);;HTML Files(*.html) | HTML Files(*.htm)"));
     Click("Command15");
     EXPECT_EQ(errors->topLevelItem(1)->text(1), "/srv/pages/missing.html");
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ui/options/address_entry.h"
+
 namespace quorvane::ui {
 namespace {
 
@@ -61,6 +63,39 @@ TEST(OptionsValues, UpdateWritesEveryKeyInOrder) {
     EXPECT_EQ(keys[19], "Expire/Interval=Immediate");
     EXPECT_EQ(keys.back(), "Fault/RebuildDIRS=0");
     EXPECT_EQ(keys.size(), 29u);  // the row "500" writes nothing
+}
+
+TEST(OptionsValues, RedirectTargetsAreAbsoluteWebAddresses) {
+    EXPECT_TRUE(IsRedirectTarget("http://www.example.com/"));
+    EXPECT_TRUE(IsRedirectTarget(" HTTPS://example.com:8443/shop?x=1 "));
+    EXPECT_TRUE(IsRedirectTarget("http://[2001:db8::5]:8080"));
+    EXPECT_FALSE(IsRedirectTarget("www"));  // a relative URL sends the browser round in circles
+    EXPECT_FALSE(IsRedirectTarget("www.example.com"));
+    EXPECT_FALSE(IsRedirectTarget("ftp://example.com/"));
+    EXPECT_FALSE(IsRedirectTarget("http://"));
+    EXPECT_FALSE(IsRedirectTarget("http:///path"));
+    EXPECT_FALSE(IsRedirectTarget("http://exa mple.com/"));
+    EXPECT_FALSE(IsRedirectTarget("http://x.com/\"><script>"));
+}
+
+TEST(AddressEntry, DotsMoveOnAndAPastedAddressFillsEveryBox) {
+    const AddressBoxes typed = DistributeAddressInput({{"", "", "", ""}, 0}, 0, "10.");
+    EXPECT_EQ(typed.parts, (std::array<std::string, 4>{"10", "", "", ""}));
+    EXPECT_EQ(typed.focus, 1);
+    const AddressBoxes pasted = DistributeAddressInput({{"", "", "", ""}, 0}, 0, "192.168.1.20");
+    EXPECT_EQ(pasted.parts, (std::array<std::string, 4>{"192", "168", "1", "20"}));
+    EXPECT_EQ(pasted.focus, 3);
+    // A "." typed keeps what the next box holds; the last box has no next.
+    const AddressBoxes kept = DistributeAddressInput({{"10", "0", "0", "7"}, 1}, 1, "0.");
+    EXPECT_EQ(kept.parts, (std::array<std::string, 4>{"10", "0", "0", "7"}));
+    EXPECT_EQ(kept.focus, 2);
+    const AddressBoxes last = DistributeAddressInput({{"1", "2", "3", ""}, 3}, 3, "4.5");
+    EXPECT_EQ(last.parts[3], "4");
+    EXPECT_EQ(last.focus, 3);
+    // Pasted into the third box, the rest is dropped; a box keeps three characters.
+    const AddressBoxes third = DistributeAddressInput({{"1", "2", "", ""}, 2}, 2, "30.40.50");
+    EXPECT_EQ(third.parts, (std::array<std::string, 4>{"1", "2", "30", "40"}));
+    EXPECT_EQ(DistributeAddressInput({}, 0, "12345").parts[0], "123");
 }
 
 TEST(OptionsValues, PortAndTimeoutChecks) {

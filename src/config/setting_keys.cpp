@@ -1,0 +1,60 @@
+#include "config/setting_keys.h"
+
+#include "config/text.h"
+
+namespace quorvane::config {
+
+std::span<const SettingKey> AllSettings() {
+    using namespace setting;
+    static const SettingKey kAll[] = {
+        kPort,           kRootDirectory,  kSiteLocation,
+        kSecure,         kScriptAllowed,  kExeAllowed,
+        kEnableFooter,   kFooterHtml,     kDirectoryBrowsing,
+        kRefreshOnRun,   kRefreshOnStop,  kUserControlled,
+        k401Error,       k404Error,       k404_1Error,
+        k404_2Error,     k404_3Error,     k404_4Error,
+        kContentExpires, kInterval,       kDuration,
+        kIntervalType,   kCgiEnabled,     kEnablePerl,
+        kPerlLocation,   kScriptTimeout,  kMinimise,
+        kAutoStart,      kRebuildDefault, kRebuildMime,
+        kRebuildDirs,
+    };
+    return kAll;
+}
+
+std::span<const ErrorPageSetting> ErrorPageSettings() {
+    using namespace setting;
+    static const ErrorPageSetting kPages[] = {
+        {"401", &k401Error},     {"404", &k404Error},     {"404.1", &k404_1Error},
+        {"404.2", &k404_2Error}, {"404.3", &k404_3Error}, {"404.4", &k404_4Error},
+    };
+    return kPages;
+}
+
+std::string ServerValue(const Settings& settings, const SettingKey& key) {
+    return settings.Read(key.section, key.key, key.serverDefault);
+}
+
+std::string DialogValue(const Settings& settings, const SettingKey& key) {
+    return settings.Read(key.section, key.key, key.dialogDefault);
+}
+
+bool IsOn(const Settings& settings, const SettingKey& key) {
+    const std::string value = ServerValue(settings, key);
+    switch (key.form) {
+        case SettingForm::kFlagEqualsOne:
+            return FlagEqualsOne(value);
+        case SettingForm::kFlagNotZero:
+            return FlagNotZero(value);
+        case SettingForm::kTruthWord:
+            return IsTruthWord(value);
+        default:
+            return false;  // not a switch
+    }
+}
+
+SettingWrite Write(const SettingKey& key, std::string value) {
+    return {std::string(key.section), std::string(key.key), std::move(value)};
+}
+
+}  // namespace quorvane::config

@@ -1,0 +1,123 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "config/settings_file.h"
+
+namespace quorvane::config {
+
+// How a value is read.
+enum class SettingForm {
+    kFlagEqualsOne,  // "0"/"1", on when its leading number is exactly 1
+    kFlagNotZero,    // "0"/"1", on when its leading number is not 0
+    kTruthWord,      // "True"/"False", on when it begins with "True"
+    kChoice,         // one of a few words, told apart by a prefix
+    kNumber,         // decimal text
+    kText,           // a path, a URL or HTML, used as it stands
+};
+
+// One key of the settings file: where it lives, how it is read, and the value
+// each side assumes while the key is absent. The server and the options
+// dialog take their defaults from here, so they can only disagree where
+// `whyDefaultsDiffer` says why.
+struct SettingKey {
+    std::string_view section;
+    std::string_view key;
+    SettingForm form;
+    std::string_view serverDefault;
+    std::string_view dialogDefault;
+    std::string_view whyDefaultsDiffer;
+};
+
+namespace setting {
+
+// A key both sides read with the same default.
+constexpr SettingKey Same(std::string_view section, std::string_view key, SettingForm form,
+                          std::string_view fallback) {
+    return {section, key, form, fallback, fallback, {}};
+}
+
+// A key whose absence each side reads its own way, and why.
+constexpr SettingKey Differs(std::string_view section, std::string_view key, SettingForm form,
+                             std::string_view serverDefault, std::string_view dialogDefault,
+                             std::string_view why) {
+    return {section, key, form, serverDefault, dialogDefault, why};
+}
+
+using enum SettingForm;
+
+inline constexpr SettingKey kPort = Same("Server", "Port", kNumber, "80");
+
+inline constexpr SettingKey kRootDirectory = Same("HomePage", "RootDirectory", kText, "www");
+inline constexpr SettingKey kSiteLocation = Same("HomePage", "SiteLocation", kChoice, "Local");
+inline constexpr SettingKey kSecure = Same("HomePage", "Secure", kFlagEqualsOne, "0");
+inline constexpr SettingKey kScriptAllowed = Same("HomePage", "ScriptAllowed", kFlagNotZero, "0");
+inline constexpr SettingKey kExeAllowed = Same("HomePage", "EXEAllowed", kFlagNotZero, "0");
+
+inline constexpr SettingKey kEnableFooter =
+    Differs("Documents", "EnableFooter", kFlagEqualsOne, "0", "1",
+            "the dialog offers the footer switched on; the server adds none until it is saved");
+inline constexpr SettingKey kFooterHtml =
+    Differs("Documents", "FooterHTML", kText, "<p><b>Served By Quorvane2000</b>",
+            "<b>This site is served by Quorvane2000</b>",
+            "the dialog suggests its own footer text, which Update then stores");
+inline constexpr SettingKey kDirectoryBrowsing =
+    Same("Documents", "DirectoryBrowsing", kFlagEqualsOne, "0");
+
+inline constexpr SettingKey kRefreshOnRun = Same("Logging", "RefreshOnRun", kTruthWord, "True");
+inline constexpr SettingKey kRefreshOnStop = Same("Logging", "RefreshOnStop", kTruthWord, "False");
+inline constexpr SettingKey kUserControlled =
+    Same("Logging", "UserControlled", kTruthWord, "False");
+
+// 401Error is kept and edited, but no reply uses it (the challenge has no body).
+inline constexpr SettingKey k401Error = Same("ErrorPages", "401Error", kText, "401.htm");
+inline constexpr SettingKey k404Error = Same("ErrorPages", "404Error", kText, "404.htm");
+inline constexpr SettingKey k404_1Error = Same("ErrorPages", "404.1Error", kText, "4041.htm");
+inline constexpr SettingKey k404_2Error = Same("ErrorPages", "404.2Error", kText, "4042.htm");
+inline constexpr SettingKey k404_3Error = Same("ErrorPages", "404.3Error", kText, "4043.htm");
+inline constexpr SettingKey k404_4Error = Same("ErrorPages", "404.4Error", kText, "4044.htm");
+
+inline constexpr SettingKey kContentExpires = Same("Expire", "ContentExpires", kFlagEqualsOne, "0");
+inline constexpr SettingKey kInterval = Same("Expire", "Interval", kChoice, "Immediate");
+inline constexpr SettingKey kDuration = Same("Expire", "Duration", kNumber, "0");
+inline constexpr SettingKey kIntervalType =
+    Differs("Expire", "IntervalType", kChoice, "Days", "Minutes",
+            "the dialog shows its own unit while the key is absent; expiry is off then anyway");
+
+inline constexpr SettingKey kCgiEnabled = Same("CGI", "Enabled", kFlagNotZero, "0");
+inline constexpr SettingKey kEnablePerl = Same("CGI", "EnablePerl", kFlagNotZero, "0");
+inline constexpr SettingKey kPerlLocation = Same("CGI", "PerlLocation", kText, "/usr/bin/perl");
+inline constexpr SettingKey kScriptTimeout = Same("CGI", "Timeout", kNumber, "30");
+
+inline constexpr SettingKey kMinimise = Same("StartUp", "Minimise", kTruthWord, "False");
+inline constexpr SettingKey kAutoStart = Same("StartUp", "AutoStart", kTruthWord, "False");
+
+inline constexpr SettingKey kRebuildDefault = Same("Fault", "RebuildDefault", kFlagEqualsOne, "0");
+inline constexpr SettingKey kRebuildMime = Same("Fault", "RebuildMIME", kFlagEqualsOne, "0");
+inline constexpr SettingKey kRebuildDirs = Same("Fault", "RebuildDIRS", kFlagEqualsOne, "0");
+
+}  // namespace setting
+
+// Every key above, in the order of the file's sections.
+std::span<const SettingKey> AllSettings();
+
+// The six error page keys with the code each names, in the dialog's order.
+struct ErrorPageSetting {
+    std::string_view code;
+    const SettingKey* key;
+};
+std::span<const ErrorPageSetting> ErrorPageSettings();
+
+// The value as the server reads it, and as the options dialog shows it.
+std::string ServerValue(const Settings& settings, const SettingKey& key);
+std::string DialogValue(const Settings& settings, const SettingKey& key);
+
+// A flag or truth word as the server tests it (the key's own form decides
+// the test).
+bool IsOn(const Settings& settings, const SettingKey& key);
+
+SettingWrite Write(const SettingKey& key, std::string value);
+
+}  // namespace quorvane::config

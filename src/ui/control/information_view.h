@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "config/program_folder.h"
+#include "config/settings_file.h"
+
+namespace quorvane::ui {
+
+// What the Location row shows: the site's folder, or the URL that every
+// request is redirected to (opened in the browser, not as a folder).
+struct SiteLocation {
+    std::string text;
+    bool isUrl = false;
+};
+SiteLocation DescribeSiteLocation(const config::Settings& settings,
+                                  const config::ProgramFolder& folder);
+
+// The LAN row: the URL other devices on the network open (and its QR code),
+// or, when there is none, the line that says why.
+struct LanAccess {
+    std::string url;
+    std::string note;
+};
+LanAccess DescribeLanAccess(const std::optional<std::string>& lanAddress, uint16_t port,
+                            bool listensLocallyOnly);
+
+// A start that failed, in words that say what to do about it.
+std::string StartFailureText(std::string_view port, std::string_view reason);
+
+}  // namespace quorvane::ui
