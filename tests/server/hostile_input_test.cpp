@@ -147,8 +147,9 @@ TEST_F(HostileInputTest, OneRequestIsAlwaysOneLogRecord) {
         "GET /list/ HTTP/1.0\x1b[31mred\r\n\r\n",
         "GET /x\rFAKE,[01/Jan/2026:00:00:00],GET /forged HTTP/1.0\r\n\r\n",
         "GET /x\nFAKE,[01/Jan/2026:00:00:00],GET /forged HTTP/1.0\r\n\r\n",
-        "GET /list/ HTTP/\x01\x02\x7f"
-        "1.0\r\n\r\n",
+        // Two literals, so that the hex escape ends before "1.0".
+        ("GET /list/ HTTP/\x01\x02\x7f"
+         "1.0\r\n\r\n"),
         "GET /list/ HTTP/1.0\there\r\n\r\n",
     };
     EXPECT_EQ(Status(Send("GET /a\x1b[31m.htm HTTP/1.0\r\n\r\n")), "HTTP/1.1 400 Bad Request");
