@@ -88,8 +88,8 @@ std::string FolderChoice::Seed(const fs::path& folder, bool& created) const {
         const fs::path target = folder / fs::relative(source, places_.samplesFolder);
         if (fs::is_directory(source, error)) {
             fs::create_directories(target, error);
-        } else if (!fs::exists(target, error)) {
-            fs::copy_file(source, target, error);
+        } else {
+            fs::copy_file(source, target, fs::copy_options::skip_existing, error);
         }
         if (error) {
             return "cannot copy " + source.string() + " to " + target.string() + ": " +
