@@ -4,8 +4,11 @@
 
 namespace quorvane::app {
 
-// The folder of the running executable: every file the program reads or
-// writes lives there.
-std::filesystem::path ProgramFolderPath(const char* argv0);
+// The running executable, links resolved.
+std::filesystem::path ExecutablePath(const char* argv0);
+
+// Where an installation keeps the sample configuration, found from the
+// executable's folder so that an unpacked or relocated tree works too.
+std::filesystem::path InstalledSamplesFolder(const std::filesystem::path& executableFolder);
 
 }  // namespace quorvane::app

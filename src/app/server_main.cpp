@@ -1,13 +1,18 @@
 // quorvane-server: the server without a window. It starts the listener at
 // once, prints the log view's text as it grows, and stops on SIGINT or
-// SIGTERM.
+// SIGTERM. Exit status: 0 after a stop signal, 1 when the server cannot run,
+// 2 for a command line it does not understand.
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <mutex>
 #include <string_view>
+#include <vector>
 
+#include "app/command_line.h"
+#include "app/folder_choice.h"
 #include "app/program_path.h"
 #include "server/engine_observer.h"
 #include "server/server_control.h"
@@ -32,9 +37,43 @@ class ConsoleObserver : public quorvane::server::EngineObserver {
     std::mutex mutex_;
 };
 
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    using quorvane::app::ProgramKind;
+    const std::vector<std::string_view> arguments(argv + std::min(argc, 1), argv + argc);
+    const quorvane::app::CommandLine line =
+        quorvane::app::ParseCommandLine(arguments, ProgramKind::kServer);
+    if (!line.error.empty()) {
+        std::cerr << "quorvane-server: " << line.error << "\n"
+                  << quorvane::app::UsageText(ProgramKind::kServer);
+        return 2;
+    }
+    if (line.help) {
+        std::cout << quorvane::app::UsageText(ProgramKind::kServer);
+        return 0;
+    }
+    if (line.version) {
+        std::cout << quorvane::app::VersionText(ProgramKind::kServer);
+        return 0;
+    }
+
+    const std::filesystem::path executableFolder =
+        quorvane::app::ExecutablePath(argc > 0 ? argv[0] : "").parent_path();
+    const quorvane::app::FolderChoice choice(
+        {executableFolder, quorvane::app::InstalledSamplesFolder(executableFolder), line.folder,
+         Environment("XDG_CONFIG_HOME"), Environment("HOME")});
+    const quorvane::app::FolderChoice::Result folder = choice.Choose();
+    if (!folder.problem.empty()) {
+        std::cerr << "quorvane-server: " << folder.problem << std::endl;
+        return 1;
+    }
+
     // Block the stop signals in every thread; this thread takes them with
     // sigwait once the server runs.
     sigset_t stopSignals;
@@ -44,9 +83,12 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    const std::filesystem::path folder = quorvane::app::ProgramFolderPath(argc > 0 ? argv[0] : "");
     ConsoleObserver observer;
-    quorvane::server::ServerControl control(quorvane::config::ProgramFolder(folder), observer, {});
+    if (const std::string notice = choice.Notice(folder); !notice.empty()) {
+        observer.OnLogAppended(notice + "\r\n");
+    }
+    quorvane::server::ServerControl control(quorvane::config::ProgramFolder(folder.folder),
+                                            observer, {});
 
     if (!control.Startup().settingsFound) {
         std::cerr << quorvane::server::kSettingsMissingMessage << std::endl;

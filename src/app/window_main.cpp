@@ -3,26 +3,71 @@
 
 #include <QApplication>
 #include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
 
+#include "app/command_line.h"
+#include "app/folder_choice.h"
 #include "app/program_path.h"
 #include "ui/control/control_window.h"
 #include "ui/control/instance_key.h"
 #include "ui/control/single_instance.h"
 #include "ui/options/options_dialog.h"
 
+namespace {
+
+std::vector<std::string_view> Arguments(int argc, char** argv) {
+    return {argv + std::min(argc, 1), argv + argc};
+}
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    using quorvane::app::ProgramKind;
+    // --help and --version answer before Qt looks for a display; Qt's own
+    // options are still in the line here, so its other problems wait.
+    const quorvane::app::CommandLine early =
+        quorvane::app::ParseCommandLine(Arguments(argc, argv), ProgramKind::kWindow);
+    if (early.help || early.version) {
+        std::cout << (early.help ? quorvane::app::UsageText(ProgramKind::kWindow)
+                                 : quorvane::app::VersionText(ProgramKind::kWindow));
+        return 0;
+    }
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvane2000"));
+    QApplication::setDesktopFileName(QStringLiteral(QUORVANE_APP_ID));
     // The window decides when the program ends: closing it while it serves
     // only hides it to the tray, and a message box shown meanwhile must not
     // end the program when it closes.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    const std::filesystem::path folder = quorvane::app::ProgramFolderPath(argv[0]);
+    const quorvane::app::CommandLine line =
+        quorvane::app::ParseCommandLine(Arguments(argc, argv), ProgramKind::kWindow);
+    if (!line.error.empty()) {
+        std::cerr << "quorvane: " << line.error << "\n"
+                  << quorvane::app::UsageText(ProgramKind::kWindow);
+        return 2;
+    }
+    const std::filesystem::path program = quorvane::app::ExecutablePath(argv[0]);
+    const quorvane::app::FolderChoice choice(
+        {program.parent_path(), quorvane::app::InstalledSamplesFolder(program.parent_path()),
+         line.folder, Environment("XDG_CONFIG_HOME"), Environment("HOME")});
+    const quorvane::app::FolderChoice::Result folder = choice.Choose();
+    if (!folder.problem.empty()) {
+        std::cerr << "quorvane: " << folder.problem << std::endl;
+        return 1;
+    }
     // One program per folder: a second start brings the running window
     // forward instead of serving the same site and log twice.
     quorvane::ui::SingleInstance instance(
-        QString::fromStdString(quorvane::ui::InstanceKey(folder, ::getuid())));
+        QString::fromStdString(quorvane::ui::InstanceKey(folder.folder, ::getuid())));
     if (!instance.Claim()) {
         return 0;
     }
@@ -30,8 +75,8 @@ int main(int argc, char** argv) {
     quorvane::ui::QtMessageBoxes messages;
     quorvane::ui::QtDesktopServices desktop;
     quorvane::ui::ControlWindow window(
-        {quorvane::config::ProgramFolder(folder),
-         folder / "quorvane",
+        {quorvane::config::ProgramFolder(folder.folder),
+         program,
          quorvane::ui::AutostartFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")),
          messages,
          desktop,
@@ -50,5 +95,12 @@ int main(int argc, char** argv) {
         return dialog.exec() == QDialog::Accepted;
     });
     window.Startup();
+    if (line.minimized) {
+        // As the "Minimise on Start" preference does: only the tray icon shows.
+        window.Tray() != nullptr ? window.hide() : window.showMinimized();
+    }
+    if (const std::string notice = choice.Notice(folder); !notice.empty()) {
+        window.Observer().OnLogAppended(notice + "\r\n");
+    }
     return QApplication::exec();
 }

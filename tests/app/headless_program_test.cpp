@@ -1,5 +1,5 @@
-// The headless program as a user starts it: from its own folder, with the
-// settings beside it.
+// The headless program as a user starts it: from its own folder with the
+// settings beside it, or installed, with the samples under share/.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -71,6 +71,69 @@ TEST_F(HeadlessProgramTest, ATakenPortEndsTheProgramWithStatusOne) {
               std::string::npos)
         << server.Output();
     ::close(holder);
+}
+
+TEST_F(HeadlessProgramTest, AnswersHelpVersionAndUnknownOptionsWithoutServing) {
+    testing::ChildProcess help({Program(), "--help"}, folder_.Path());
+    EXPECT_EQ(help.Wait(10s), 0);
+    EXPECT_EQ(help.Output().rfind("Usage: quorvane-server [--folder DIR]\n", 0), 0u)
+        << help.Output();
+    EXPECT_EQ(help.Output().find("Quorvane started"), std::string::npos);
+
+    testing::ChildProcess version({Program(), "--version"}, folder_.Path());
+    EXPECT_EQ(version.Wait(10s), 0);
+    EXPECT_EQ(version.Output(), "quorvane-server (Quorvane2000) 2.1.0\n");
+
+    testing::ChildProcess unknown({Program(), "--port", "80"}, folder_.Path());
+    EXPECT_EQ(unknown.Wait(10s), 2);
+    EXPECT_EQ(unknown.Output(), "");
+    EXPECT_EQ(unknown.Errors().rfind("quorvane-server: unknown option '--port'\nUsage: ", 0), 0u)
+        << unknown.Errors();
+}
+
+// Installed, the program finds no settings beside it: its first start fills
+// ~/.config/quorvane from share/quorvane and everything it writes goes there.
+TEST_F(HeadlessProgramTest, AnInstalledServerCreatesThePerUserFolderAndStopsOnInterrupt) {
+    const std::filesystem::path root = folder_.Path() / "root";
+    const std::filesystem::path samples = root / "usr/share/quorvane";
+    std::filesystem::create_directories(root / "usr/bin");
+    std::filesystem::create_directories(samples);
+    std::filesystem::copy_file(Program(), root / "usr/bin/quorvane-server");
+    for (const auto& entry : std::filesystem::directory_iterator(folder_.Path())) {
+        const std::string name = entry.path().filename().string();
+        if (name != "root" && name != "linux" && name != "quorvane-server") {
+            std::filesystem::copy(entry.path(), samples / name,
+                                  std::filesystem::copy_options::recursive);
+        }
+    }
+    const uint16_t port = testing::FreePort();
+    UsePort(port);
+    std::filesystem::copy_file(folder_.Path() / "quorvane.ini", samples / "quorvane.ini",
+                               std::filesystem::copy_options::overwrite_existing);
+    const std::filesystem::path home = folder_.Path() / "home";
+    const std::filesystem::path perUser = home / ".config/quorvane";
+
+    testing::ChildProcess server({"/usr/bin/env", "-u", "XDG_CONFIG_HOME", "HOME=" + home.string(),
+                                  (root / "usr/bin/quorvane-server").string()},
+                                 folder_.Path());
+    ASSERT_TRUE(server.WaitForOutput("Quorvane Ready...", 10s)) << server.Output();
+    EXPECT_EQ(server.Output().rfind("Created the program folder " + perUser.string() +
+                                        " from the samples in " + samples.string() + "\r\n",
+                                    0),
+              0u)
+        << server.Output();
+    EXPECT_NE(testing::Exchange(port, "GET /style.css HTTP/1.0\r\n\r\n").find("200 OK"),
+              std::string::npos);
+    EXPECT_TRUE(server.WaitForOutput("For Document: style.css\r\n", 5s));
+
+    server.Signal(SIGINT);
+    EXPECT_EQ(server.Wait(10s), 0);
+    EXPECT_NE(folder_.Read("home/.config/quorvane/quorvane.log").find("GET /style.css HTTP/1.0"),
+              std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(perUser / "users.lst"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root / "usr/bin"),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 }  // namespace

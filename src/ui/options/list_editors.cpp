@@ -141,9 +141,14 @@ Edit AddressEditor::Add(const std::array<std::string, 4>& parts, bool ownAddress
         return Edit::kBadAddressPart;
     }
     // Leading zeros are dropped, so the stored text is the address as clients show it.
+    // Appended piece by piece: GCC 12 at -O3 takes `"." + std::to_string(...)`
+    // for an overlapping copy and stops a Release build with -Werror=restrict.
     std::string address;
     for (const std::string& part : parts) {
-        address += (address.empty() ? "" : ".") + std::to_string(std::stoul(part));
+        if (!address.empty()) {
+            address += '.';
+        }
+        address += std::to_string(std::stoul(part));
     }
     if (std::any_of(rows_.begin(), rows_.end(),
                     [&](const config::Record& row) { return row[0] == address; })) {

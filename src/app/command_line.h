@@ -1,0 +1,33 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace quorvane::app {
+
+// Which of the two programs reads its command line: only the window takes
+// --minimized.
+enum class ProgramKind { kServer, kWindow };
+
+// What the command line asks for. A usage error keeps the first problem found
+// but the scan goes on, so that --help and --version are seen anywhere.
+struct CommandLine {
+    bool help = false;
+    bool version = false;
+    bool minimized = false;
+    std::optional<std::filesystem::path> folder;
+    std::string error;  // empty when the line was understood
+};
+
+// Reads the arguments after the program name: --help (-h), --version,
+// --folder DIR (or --folder=DIR) and, for the window, --minimized.
+CommandLine ParseCommandLine(std::span<const std::string_view> arguments, ProgramKind kind);
+
+// The --help text; the first line is the usage line that a usage error repeats.
+std::string UsageText(ProgramKind kind);
+std::string VersionText(ProgramKind kind);
+
+}  // namespace quorvane::app

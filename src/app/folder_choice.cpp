@@ -1,0 +1,110 @@
+#include "app/folder_choice.h"
+
+#include <system_error>
+#include <vector>
+
+#include "config/program_folder.h"
+
+namespace quorvane::app {
+
+namespace fs = std::filesystem;
+
+FolderChoice::FolderChoice(Places places) : places_(std::move(places)) {}
+
+std::optional<fs::path> FolderChoice::PerUserFolder(const std::string& xdgConfigHome,
+                                                    const std::string& home) {
+    // A relative XDG_CONFIG_HOME is invalid and must be ignored.
+    if (!xdgConfigHome.empty() && xdgConfigHome.front() == '/') {
+        return fs::path(xdgConfigHome) / "quorvane";
+    }
+    if (!home.empty()) {
+        return fs::path(home) / ".config" / "quorvane";
+    }
+    return std::nullopt;
+}
+
+FolderChoice::Result FolderChoice::Choose() const {
+    Result result;
+    std::error_code error;
+    if (places_.requested) {
+        result.kind = Kind::kRequested;
+        result.folder = fs::absolute(*places_.requested, error);
+        if (error) {
+            result.problem =
+                "cannot use folder " + places_.requested->string() + ": " + error.message();
+            return result;
+        }
+    } else if (fs::is_regular_file(places_.executableFolder / config::kSettingsFileName, error)) {
+        result.kind = Kind::kPortable;
+        result.folder = places_.executableFolder;
+        return result;
+    } else if (auto perUser = PerUserFolder(places_.xdgConfigHome, places_.home)) {
+        result.kind = Kind::kPerUser;
+        result.folder = *perUser;
+    } else {
+        result.problem = "neither XDG_CONFIG_HOME nor HOME names a folder; use --folder DIR";
+        return result;
+    }
+    if (fs::exists(result.folder / config::kSettingsFileName, error) ||
+        !fs::is_directory(places_.samplesFolder, error)) {
+        // Without samples the start-up's missing-settings warning says the rest.
+        return result;
+    }
+    result.problem = Seed(result.folder, result.created);
+    result.seeded = result.problem.empty();
+    return result;
+}
+
+std::string FolderChoice::Seed(const fs::path& folder, bool& created) const {
+    std::error_code error;
+    if (!fs::exists(folder, error)) {
+        fs::create_directories(folder, error);
+        if (error) {
+            return "cannot create " + folder.string() + ": " + error.message();
+        }
+        created = true;
+        // users.lst holds passwords in plain text.
+        fs::permissions(folder, fs::perms::owner_all, error);
+    } else if (!fs::is_directory(folder, error)) {
+        return folder.string() + " is not a folder";
+    }
+
+    // Files already there are kept; the settings file comes last, so that a
+    // copy cut short is completed at the next start.
+    const fs::path settings = places_.samplesFolder / config::kSettingsFileName;
+    std::vector<fs::path> files;
+    for (auto entry = fs::recursive_directory_iterator(places_.samplesFolder, error);
+         !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
+        if (entry->path() != settings) {
+            files.push_back(entry->path());
+        }
+    }
+    if (error) {
+        return "cannot read the samples in " + places_.samplesFolder.string() + ": " +
+               error.message();
+    }
+    files.push_back(settings);
+    for (const fs::path& source : files) {
+        const fs::path target = folder / fs::relative(source, places_.samplesFolder);
+        if (fs::is_directory(source, error)) {
+            fs::create_directories(target, error);
+        } else {
+            fs::copy_file(source, target, fs::copy_options::skip_existing, error);
+        }
+        if (error) {
+            return "cannot copy " + source.string() + " to " + target.string() + ": " +
+                   error.message();
+        }
+    }
+    return {};
+}
+
+std::string FolderChoice::Notice(const Result& result) const {
+    if (!result.seeded) {
+        return {};
+    }
+    return std::string(result.created ? "Created" : "Completed") + " the program folder " +
+           result.folder.string() + " from the samples in " + places_.samplesFolder.string();
+}
+
+}  // namespace quorvane::app

@@ -1,0 +1,171 @@
+// How both programs read their command line and pick their program folder.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/folder_choice.h"
+#include "support/temp_folder.h"
+
+namespace quorvane::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+CommandLine Parse(std::vector<std::string_view> arguments,
+                  ProgramKind kind = ProgramKind::kServer) {
+    return ParseCommandLine(arguments, kind);
+}
+
+TEST(CommandLineTest, ReadsTheFolderInBothForms) {
+    EXPECT_EQ(Parse({"--folder", "/srv/site"}).folder, fs::path("/srv/site"));
+    EXPECT_EQ(Parse({"--folder=my site"}).folder, fs::path("my site"));
+    const CommandLine plain = Parse({});
+    EXPECT_FALSE(plain.folder || plain.help || plain.version || plain.minimized);
+    EXPECT_TRUE(plain.error.empty());
+    // A folder may look like an option; it is taken as the value.
+    EXPECT_EQ(Parse({"--folder", "--help"}).folder, fs::path("--help"));
+    EXPECT_FALSE(Parse({"--folder", "--help"}).help);
+}
+
+TEST(CommandLineTest, RefusesWhatItDoesNotKnow) {
+    EXPECT_EQ(Parse({"--port", "80"}).error, "unknown option '--port'");
+    EXPECT_EQ(Parse({"site"}).error, "unexpected argument 'site'");
+    EXPECT_EQ(Parse({"--folder"}).error, "option '--folder' needs a folder");
+    EXPECT_EQ(Parse({"--folder="}).error, "option '--folder' needs a folder");
+    EXPECT_EQ(Parse({"--folder", "a", "--folder", "b"}).error, "option '--folder' given twice");
+    // Only the window starts minimised.
+    EXPECT_EQ(Parse({"--minimized"}).error, "unknown option '--minimized'");
+    EXPECT_TRUE(Parse({"--minimized"}, ProgramKind::kWindow).minimized);
+}
+
+TEST(CommandLineTest, SeesHelpAndVersionBehindOptionsItDoesNotKnow) {
+    // The window reads its line once before Qt took its own options out.
+    const CommandLine line = Parse({"-platform", "offscreen", "--help"}, ProgramKind::kWindow);
+    EXPECT_TRUE(line.help);
+    EXPECT_EQ(line.error, "unknown option '-platform'");
+    EXPECT_TRUE(Parse({"--version"}).version);
+    EXPECT_TRUE(Parse({"-h"}).help);
+}
+
+TEST(CommandLineTest, UsageAndVersionNameTheProgram) {
+    EXPECT_EQ(UsageText(ProgramKind::kServer).rfind("Usage: quorvane-server [--folder DIR]\n", 0),
+              0u);
+    EXPECT_NE(UsageText(ProgramKind::kWindow).find("--minimized"), std::string::npos);
+    EXPECT_EQ(UsageText(ProgramKind::kServer).find("--minimized"), std::string::npos);
+    EXPECT_EQ(VersionText(ProgramKind::kServer), "quorvane-server (Quorvane2000) 2.1.0\n");
+}
+
+class FolderChoiceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        root_.Write("usr/bin/quorvane-server", "program");
+        root_.Write("usr/share/quorvane/quorvane.ini", "[Server]\r\nPort=8080\r\n");
+        root_.Write("usr/share/quorvane/dirs.lst", "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n");
+        root_.Write("usr/share/quorvane/www/index.htm", "<p>sample</p>");
+        fs::create_directories(root_.Path() / "usr/share/quorvane/cgi-bin");
+    }
+
+    FolderChoice::Places Installed() const {
+        return {Bin(), root_.Path() / "usr/share/quorvane", std::nullopt,
+                (root_.Path() / "config").string(), (root_.Path() / "home").string()};
+    }
+    fs::path Bin() const { return root_.Path() / "usr/bin"; }
+    fs::path PerUser() const { return root_.Path() / "config/quorvane"; }
+
+    testing::TempFolder root_;
+};
+
+TEST_F(FolderChoiceTest, ASettingsFileBesideTheProgramMakesItPortable) {
+    root_.Write("usr/bin/quorvane.ini", "[Server]\r\nPort=81\r\n");
+    const FolderChoice choice(Installed());
+    const FolderChoice::Result result = choice.Choose();
+    EXPECT_EQ(result.kind, FolderChoice::Kind::kPortable);
+    EXPECT_EQ(result.folder, Bin());
+    EXPECT_FALSE(result.seeded);
+    EXPECT_TRUE(choice.Notice(result).empty());
+    EXPECT_FALSE(fs::exists(PerUser()));
+}
+
+TEST_F(FolderChoiceTest, AnInstalledProgramFillsThePerUserFolderOnce) {
+    const FolderChoice choice(Installed());
+    const FolderChoice::Result first = choice.Choose();
+    ASSERT_TRUE(first.problem.empty()) << first.problem;
+    EXPECT_EQ(first.kind, FolderChoice::Kind::kPerUser);
+    EXPECT_EQ(first.folder, PerUser());
+    EXPECT_TRUE(first.created && first.seeded);
+    EXPECT_EQ(choice.Notice(first), "Created the program folder " + PerUser().string() +
+                                        " from the samples in " +
+                                        (root_.Path() / "usr/share/quorvane").string());
+    EXPECT_EQ(root_.Read("config/quorvane/www/index.htm"), "<p>sample</p>");
+    EXPECT_EQ(root_.Read("config/quorvane/quorvane.ini"), "[Server]\r\nPort=8080\r\n");
+    EXPECT_TRUE(fs::is_directory(PerUser() / "cgi-bin"));
+    // The folder keeps the plain-text passwords of users.lst to its owner.
+    EXPECT_EQ(fs::status(PerUser()).permissions() & fs::perms::all, fs::perms::owner_all);
+    // Nothing lands beside the installed executable.
+    EXPECT_EQ(std::distance(fs::directory_iterator(Bin()), fs::directory_iterator()), 1);
+
+    // The user's edits survive the next start.
+    root_.Write("config/quorvane/quorvane.ini", "[Server]\r\nPort=8123\r\n");
+    fs::remove(PerUser() / "dirs.lst");
+    const FolderChoice::Result second = choice.Choose();
+    EXPECT_EQ(second.folder, PerUser());
+    EXPECT_FALSE(second.created || second.seeded);
+    EXPECT_TRUE(choice.Notice(second).empty());
+    EXPECT_EQ(root_.Read("config/quorvane/quorvane.ini"), "[Server]\r\nPort=8123\r\n");
+    EXPECT_FALSE(fs::exists(PerUser() / "dirs.lst"));
+}
+
+TEST_F(FolderChoiceTest, ThePerUserFolderFollowsTheEnvironment) {
+    FolderChoice::Places places = Installed();
+    places.xdgConfigHome = "relative/config";  // not absolute, so ignored
+    EXPECT_EQ(FolderChoice(places).Choose().folder, root_.Path() / "home/.config/quorvane");
+    EXPECT_TRUE(fs::exists(root_.Path() / "home/.config/quorvane/quorvane.ini"));
+
+    places.xdgConfigHome.clear();
+    places.home.clear();
+    const FolderChoice::Result nowhere = FolderChoice(places).Choose();
+    EXPECT_EQ(nowhere.problem, "neither XDG_CONFIG_HOME nor HOME names a folder; use --folder DIR");
+}
+
+TEST_F(FolderChoiceTest, AFolderGivenOnTheCommandLineWinsAndIsCompleted) {
+    root_.Write("usr/bin/quorvane.ini", "portable");
+    root_.Write("site/www/index.htm", "<p>mine</p>");
+    FolderChoice::Places places = Installed();
+    places.requested = root_.Path() / "site";
+    const FolderChoice choice(places);
+    const FolderChoice::Result result = choice.Choose();
+    EXPECT_EQ(result.kind, FolderChoice::Kind::kRequested);
+    EXPECT_EQ(result.folder, root_.Path() / "site");
+    EXPECT_TRUE(result.seeded);
+    EXPECT_FALSE(result.created);
+    EXPECT_EQ(choice.Notice(result).rfind("Completed the program folder ", 0), 0u);
+    EXPECT_EQ(root_.Read("site/www/index.htm"), "<p>mine</p>");
+    EXPECT_EQ(root_.Read("site/quorvane.ini"), "[Server]\r\nPort=8080\r\n");
+    EXPECT_FALSE(fs::exists(PerUser()));
+}
+
+TEST_F(FolderChoiceTest, SaysWhyAFolderCannotBeMade) {
+    root_.Write("config", "a file where a folder should be");
+    const FolderChoice::Result blocked = FolderChoice(Installed()).Choose();
+    EXPECT_EQ(blocked.problem.rfind("cannot create " + PerUser().string() + ": ", 0), 0u)
+        << blocked.problem;
+
+    FolderChoice::Places places = Installed();
+    places.requested = root_.Path() / "config";
+    EXPECT_EQ(FolderChoice(places).Choose().problem,
+              (root_.Path() / "config").string() + " is not a folder");
+}
+
+TEST_F(FolderChoiceTest, WithoutSamplesTheFolderIsLeftToTheMissingSettingsWarning) {
+    FolderChoice::Places places = Installed();
+    places.samplesFolder = root_.Path() / "nowhere";
+    const FolderChoice::Result result = FolderChoice(places).Choose();
+    EXPECT_TRUE(result.problem.empty());
+    EXPECT_EQ(result.folder, PerUser());
+    EXPECT_FALSE(result.seeded);
+    EXPECT_FALSE(fs::exists(PerUser()));
+}
+
+}  // namespace
+}  // namespace quorvane::app
