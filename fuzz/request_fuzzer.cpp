@@ -27,7 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     quorvane::responses::GetHeaderValue(head, "Authorization");
-    quorvane::server::ContentLength(head);
     quorvane::responses::PercentDecode(input);
     return 0;
 }

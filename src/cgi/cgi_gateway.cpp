@@ -6,6 +6,7 @@
 
 #include "cgi/cgi_environment.h"
 #include "config/list_file.h"
+#include "config/setting_keys.h"
 #include "config/text.h"
 #include "responses/error_pages.h"
 #include "responses/request_head.h"
@@ -23,7 +24,8 @@ bool IsRegularFile(const std::string& path) {
 }
 
 std::chrono::seconds TimeLimit(const config::Settings& settings) {
-    const double seconds = config::LeadingNumber(settings.Read("CGI", "Timeout", "30"));
+    const double seconds =
+        config::LeadingNumber(config::ServerValue(settings, config::setting::kScriptTimeout));
     return std::chrono::seconds(seconds >= 1 ? static_cast<long>(std::min(seconds, 86400.0)) : 30);
 }
 
@@ -48,11 +50,12 @@ ScriptDecision PrepareScript(const ScriptRequest& request, const responses::Requ
     const std::string scriptPath = resolution.path.string();
     ScriptLaunch launch;
     if (request.kind == ScriptKind::kPerl) {
-        if (!config::FlagNotZero(scope.settings.Read("CGI", "EnablePerl", "0"))) {
+        if (!config::IsOn(scope.settings, config::setting::kEnablePerl)) {
             decision.action = responses::SendPerlDisabledPage(scope.now);
             return decision;
         }
-        const std::string perl = scope.settings.Read("CGI", "PerlLocation", "/usr/bin/perl");
+        const std::string perl =
+            config::ServerValue(scope.settings, config::setting::kPerlLocation);
         const std::string interpreter = scope.folder.Resolve(perl).string();
         if (!IsRegularFile(interpreter)) {
             decision.action = responses::SendPerlMissingPage(scope.now);
@@ -90,11 +93,11 @@ std::optional<Reply> ComposeCgiReply(std::string output) {
     if (config::StartsWith(output, "HTTP/")) {
         Reply relayed;
         relayed.body = std::move(output);
+        relayed.raw = true;
         return relayed;
     }
     std::string status;
     bool hasLocation = false;
-    bool hasLength = false;
     std::string headers;
     size_t position = 0;
     for (;;) {
@@ -123,11 +126,14 @@ std::optional<Reply> ComposeCgiReply(std::string output) {
             status = std::string(value);
             continue;
         }
-        if (config::EqualsIgnoringCase(name, "Connection")) {
-            continue;  // every reply closes its connection
+        // The connection and the body's framing are the server's to state:
+        // the whole output is at hand, so its length is known exactly.
+        if (config::EqualsIgnoringCase(name, "Connection") ||
+            config::EqualsIgnoringCase(name, "Content-Length") ||
+            config::EqualsIgnoringCase(name, "Transfer-Encoding")) {
+            continue;
         }
         hasLocation = hasLocation || config::EqualsIgnoringCase(name, "Location");
-        hasLength = hasLength || config::EqualsIgnoringCase(name, "Content-Length");
         headers += line;
         headers += "\r\n";
     }
@@ -140,11 +146,8 @@ std::optional<Reply> ComposeCgiReply(std::string output) {
     }
     Reply reply;
     reply.body = output.substr(position);
-    reply.head = "HTTP/1.1 " + status + "\r\nServer: Quorvane2000\r\n" + headers;
-    if (!hasLength) {
-        reply.head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
-    }
-    reply.head += "Connection: close\r\n\r\n";
+    reply.statusLine = "HTTP/1.1 " + status;
+    reply.fields = headers + "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
     return reply;
 }
 

@@ -40,8 +40,9 @@ struct ScriptDecision {
 ScriptDecision PrepareScript(const ScriptRequest& request, const responses::RequestScope& scope);
 
 // The reply for a child's whole output: output beginning with "HTTP/" is
-// relayed byte for byte; otherwise its CGI header block becomes the head.
-// Nothing when the output has no header block (or is empty).
+// relayed byte for byte (and its connection closed after it, the only end it
+// has); otherwise its CGI header block becomes the head, with the body's real
+// length. Nothing when the output has no header block (or is empty).
 std::optional<responses::Reply> ComposeCgiReply(std::string output);
 
 }  // namespace quorvane::cgi

@@ -71,7 +71,6 @@ inline constexpr SettingKey kRefreshOnStop = Same("Logging", "RefreshOnStop", kT
 inline constexpr SettingKey kUserControlled =
     Same("Logging", "UserControlled", kTruthWord, "False");
 
-// 401Error is kept and edited, but no reply uses it (the challenge has no body).
 inline constexpr SettingKey k401Error = Same("ErrorPages", "401Error", kText, "401.htm");
 inline constexpr SettingKey k404Error = Same("ErrorPages", "404Error", kText, "404.htm");
 inline constexpr SettingKey k404_1Error = Same("ErrorPages", "404.1Error", kText, "4041.htm");

@@ -4,6 +4,7 @@
 
 #include "config/list_file.h"
 #include "config/text.h"
+#include "responses/error_pages.h"
 
 namespace quorvane::responses {
 
@@ -98,9 +99,19 @@ bool AuthenticateRequest(std::string_view authorization, const std::vector<confi
     return accepted;
 }
 
-Reply SendAuthChallenge(std::string_view realm) {
-    Reply reply;
-    reply.head = ChallengeHead(realm);
+Reply SendAuthChallenge(std::string_view realm, const RequestScope& scope) {
+    // The realm is a request path; quotation marks and backslashes in it are
+    // escaped so it stays one quoted string.
+    std::string line = "WWW-Authenticate: Basic realm=\"";
+    for (char c : realm) {
+        if (c == '"' || c == '\\') {
+            line += '\\';
+        }
+        line += c;
+    }
+    line += "\"\r\n";
+    Reply reply = SendErrorPage(ErrorCode::k401, scope);
+    reply.fields.insert(0, line);
     return reply;
 }
 

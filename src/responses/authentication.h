@@ -8,6 +8,7 @@
 #include "config/list_file.h"
 
 #include "responses/reply.h"
+#include "responses/request_scope.h"
 
 namespace quorvane::responses {
 
@@ -29,6 +30,8 @@ std::optional<Credentials> ParseBasicCredentials(std::string_view authorization)
 // list accepts nobody, and a record without a password is skipped.
 bool AuthenticateRequest(std::string_view authorization, const std::vector<config::Record>& users);
 
-Reply SendAuthChallenge(std::string_view realm);
+// The challenge: the configured 401 page under a WWW-Authenticate line naming
+// the realm.
+Reply SendAuthChallenge(std::string_view realm, const RequestScope& scope);
 
 }  // namespace quorvane::responses

@@ -5,8 +5,8 @@
 
 namespace quorvane::responses {
 
-std::string LookUpContentType(std::string_view documentName,
-                              const std::vector<config::Record>& mimeTypes) {
+std::optional<std::string> LookUpContentType(std::string_view documentName,
+                                             const std::vector<config::Record>& mimeTypes) {
     const size_t slash = documentName.rfind('/');
     const std::string_view fileName =
         slash == std::string_view::npos ? documentName : documentName.substr(slash + 1);
@@ -17,7 +17,7 @@ std::string LookUpContentType(std::string_view documentName,
     const std::string_view fromLast =
         lastDot == std::string_view::npos ? fileName : fileName.substr(lastDot + 1);
 
-    std::string fallback;
+    std::optional<std::string> fallback;
     for (const config::Record& fields : mimeTypes) {
         const std::string& record = fields.front();
         const size_t comma = record.find(',');
@@ -29,11 +29,11 @@ std::string LookUpContentType(std::string_view documentName,
         if (config::EqualsIgnoringCase(extension, fromFirst)) {
             return record.substr(comma + 1);
         }
-        if (fallback.empty() && config::EqualsIgnoringCase(extension, fromLast)) {
+        if (!fallback && config::EqualsIgnoringCase(extension, fromLast)) {
             fallback = record.substr(comma + 1);
         }
     }
-    return fallback.empty() ? "text/plain" : fallback;
+    return fallback;
 }
 
 void InsertFooter(std::string& page, std::string_view footer) {

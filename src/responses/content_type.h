@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include "config/list_file.h"
@@ -11,10 +12,10 @@ namespace quorvane::responses {
 // The content type of a document by mime.lst: the extension is the text after
 // the first "." of the file name (so "page.htm" gives htm); when no record has
 // that, the text after the last "." is tried, so "jquery.min.js" finds js.
-// Extensions compare without regard to letter case; "text/plain" when nothing
+// Extensions compare without regard to letter case; nothing when no record
 // matches or the list is missing.
-std::string LookUpContentType(std::string_view documentName,
-                              const std::vector<config::Record>& mimeTypes);
+std::optional<std::string> LookUpContentType(std::string_view documentName,
+                                             const std::vector<config::Record>& mimeTypes);
 
 // Puts the footer right before the first closing html tag (letter case
 // ignored); a page without one is left as it is.

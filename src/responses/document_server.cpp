@@ -2,69 +2,192 @@
 
 #include <unistd.h>
 
+#include <functional>
+
 #include "config/list_file.h"
+#include "config/setting_keys.h"
 #include "config/text.h"
+#include "responses/byte_ranges.h"
+#include "responses/conditional_request.h"
 #include "responses/content_type.h"
+#include "responses/date_text.h"
 #include "responses/error_pages.h"
 #include "responses/expiry.h"
+#include "responses/fallback_type.h"
 #include "responses/file_body.h"
+#include "responses/http_date.h"
 #include "responses/listing_pages.h"
+#include "responses/media_types.h"
+#include "responses/request_head.h"
+#include "responses/validators.h"
 
 namespace quorvane::responses {
 
 namespace fs = std::filesystem;
+namespace setting = config::setting;
 
 namespace {
 
+std::string ReadAll(int fd, uint64_t size) {
+    std::string content(size, '\0');
+    size_t have = 0;
+    while (have < content.size()) {
+        const ssize_t got =
+            ::pread(fd, content.data() + have, content.size() - have, static_cast<off_t>(have));
+        if (got <= 0) {
+            break;  // shrank meanwhile: send what there is
+        }
+        have += static_cast<size_t>(got);
+    }
+    content.resize(have);
+    return content;
+}
+
+// mime.lst first; then the system's table; then what the file's start looks
+// like.
+std::string ContentTypeOf(std::string_view name, const FileBody& file, const RequestScope& scope) {
+    if (std::optional<std::string> listed =
+            LookUpContentType(name, *scope.List(config::kMimeList, 1))) {
+        return *listed;
+    }
+    if (scope.mediaTypes != nullptr) {
+        if (std::optional<std::string> known =
+                scope.mediaTypes->TypeOf(name, SystemMediaTypes::Clock::now())) {
+            return *known;
+        }
+    }
+    const std::string start =
+        ReadAll(file.file.Get(), std::min<uint64_t>(file.size, kSniffedBytes));
+    return std::string(FallbackContentType(start, file.size));
+}
+
+Conditions ConditionsOf(std::string_view head) {
+    return {.ifMatch = GetHeaderValue(head, "If-Match"),
+            .ifUnmodifiedSince = GetHeaderValue(head, "If-Unmodified-Since"),
+            .ifNoneMatch = GetHeaderValue(head, "If-None-Match"),
+            .ifModifiedSince = GetHeaderValue(head, "If-Modified-Since"),
+            .ifRange = GetHeaderValue(head, "If-Range")};
+}
+
 // The document is opened once: a missing file, a folder or an unreadable
 // file is answered 404, and the length sent is the open file's own.
-Reply SendDocument(const fs::path& fullPath, std::string_view documentName,
+Reply SendDocument(const Resolution& resolution, const DocumentRequest& request,
                    const RequestScope& scope) {
-    std::optional<FileBody> file = OpenFileBody(fullPath);
+    std::optional<FileBody> file = OpenFileBody(resolution.path);
     if (!file) {
         return SendErrorPage(ErrorCode::k404, scope);
     }
-    const std::string contentType =
-        LookUpContentType(documentName, *scope.List(config::kMimeList, 1));
+    const std::string contentType = ContentTypeOf(resolution.document, *file, scope);
     const auto expires = DocumentExpiry(scope.settings, scope.now);
-    const bool footerApplies =
-        config::ToUpperAscii(contentType) == "TEXT/HTML" &&
-        config::FlagEqualsOne(scope.settings.Read("Documents", "EnableFooter", "0"));
-    Reply reply;
-    if (footerApplies) {
-        std::string page(file->size, '\0');
-        size_t have = 0;
-        while (have < page.size()) {
-            const ssize_t got = ::pread(file->file.Get(), page.data() + have, page.size() - have,
-                                        static_cast<off_t>(have));
-            if (got <= 0) {
-                break;  // shrank meanwhile: send what there is
-            }
-            have += static_cast<size_t>(got);
-        }
-        page.resize(have);
-        InsertFooter(page, scope.settings.Read("Documents", "FooterHTML",
-                                               "<p><b>Served By Quorvane2000</b>"));
-        reply.body = std::move(page);
-    } else {
-        // Streamed from the open file: the page is never held in memory.
-        reply.file = std::move(file->file);
-        reply.fileSize = file->size;
+    std::optional<std::string> footer;
+    if (config::ToUpperAscii(contentType) == "TEXT/HTML" &&
+        config::IsOn(scope.settings, setting::kEnableFooter)) {
+        footer = config::ServerValue(scope.settings, setting::kFooterHtml);
     }
-    reply.head = StandardHead(
-        {.contentType = contentType, .contentLength = reply.BodySize(), .expires = expires});
+
+    // Validators name exactly the bytes this reply would send.
+    const auto now = std::chrono::floor<std::chrono::seconds>(scope.now);
+    const std::string etag = DocumentEtag(file->info, footer);
+    const std::chrono::sys_seconds modified = LastModified(file->info, now);
+    std::string validators =
+        "Last-Modified: " + HttpDateText(modified) + "\r\nETag: " + etag + "\r\n";
+    const ConditionalOutcome conditions =
+        EvaluateConditions(ConditionsOf(request.head), {etag, modified}, now);
+    if (conditions.precondition == Precondition::kNotModified) {
+        Reply reply;
+        reply.statusLine = StatusLine(Status::kNotModified);
+        if (expires) {
+            reply.fields = "Expires: " + ExpiryDateText(*expires) + "\r\n";
+        }
+        reply.fields += validators;
+        reply.noBody = true;
+        return reply;
+    }
+    if (conditions.precondition == Precondition::kFailed) {
+        return SendRequestErrorPage(Status::kPreconditionFailed, scope.now);
+    }
+
+    std::string page;
+    if (footer) {
+        page = ReadAll(file->file.Get(), file->size);
+        InsertFooter(page, *footer);
+    }
+    const uint64_t length = footer ? page.size() : file->size;
+
+    RangeRequest ranges;
+    const std::optional<std::string_view> range = GetHeaderValue(request.head, "Range");
+    if (range && request.get && conditions.rangeAllowed) {
+        ranges = ParseRange(*range, length);
+    }
+    if (ranges.verdict == RangeVerdict::kUnsatisfiable) {
+        Reply reply = SendRequestErrorPage(Status::kRangeNotSatisfiable, scope.now);
+        reply.fields += "Content-Range: " + UnsatisfiedRangeText(length) + "\r\n";
+        return reply;
+    }
+
+    HeadLines lines{.contentType = contentType,
+                    .contentLength = length,
+                    .expires = expires,
+                    .acceptRanges = true};
+    ByterangesBody multipart;
+    if (ranges.verdict == RangeVerdict::kPartial) {
+        lines.status = Status::kPartialContent;
+        if (ranges.ranges.size() == 1) {
+            validators +=
+                "Content-Range: " + ContentRangeText(ranges.ranges.front(), length) + "\r\n";
+            lines.contentLength = ranges.ranges.front().Length();
+        } else {
+            multipart = LayOutByteranges(
+                ranges.ranges, length, contentType,
+                ByterangesBoundary(std::hash<std::string>{}(etag) ^
+                                   static_cast<uint64_t>(scope.now.time_since_epoch().count())));
+            lines.contentType = multipart.contentType;
+            lines.contentLength = multipart.length;
+        }
+    }
+    lines.more = validators;
+    Reply reply = StandardReply(lines);
+
+    if (footer) {
+        // The page with its footer is in memory; ranges are cut from it.
+        if (ranges.verdict != RangeVerdict::kPartial) {
+            reply.body = std::move(page);
+        } else if (ranges.ranges.size() == 1) {
+            reply.body = page.substr(ranges.ranges.front().first, ranges.ranges.front().Length());
+        } else {
+            for (const BodyPart& part : multipart.parts) {
+                reply.body += part.head;
+                reply.body.append(page, part.slice.first, part.slice.Length());
+            }
+            reply.body += multipart.closing;
+        }
+        return reply;
+    }
+    // Streamed from the open file: the document is never held in memory.
+    reply.file = std::move(file->file);
+    reply.fileLength = length;
+    if (ranges.verdict == RangeVerdict::kPartial) {
+        if (ranges.ranges.size() == 1) {
+            reply.fileOffset = ranges.ranges.front().first;
+            reply.fileLength = ranges.ranges.front().Length();
+        } else {
+            reply.parts = std::move(multipart.parts);
+            reply.closing = std::move(multipart.closing);
+        }
+    }
     return reply;
 }
 
 }  // namespace
 
-Reply ServeDocument(const Resolution& resolution, const RequestScope& scope) {
+Reply ServeDocument(const Resolution& resolution, const DocumentRequest& request,
+                    const RequestScope& scope) {
     switch (resolution.found) {
         case Found::kFile:
-            return SendDocument(resolution.path, resolution.document, scope);
+            return SendDocument(resolution, request, scope);
         case Found::kFolder:
             if (resolution.document.empty() &&
-                config::FlagEqualsOne(scope.settings.Read("Documents", "DirectoryBrowsing", "0"))) {
+                config::IsOn(scope.settings, setting::kDirectoryBrowsing)) {
                 return SendDirectoryListing(resolution.folder, resolution.directory,
                                             scope.host.hostName, config::OwnFiles(scope.folder));
             }

@@ -1,13 +1,23 @@
 #pragma once
 
+#include <string_view>
+
 #include "responses/reply.h"
 #include "responses/request_scope.h"
 #include "responses/resolution.h"
 
 namespace quorvane::responses {
 
+// What of the request a document reply depends on besides its path.
+struct DocumentRequest {
+    std::string_view head;  // for Range and the conditional headers
+    bool get = true;        // Range applies to GET alone (HEAD states the whole)
+};
+
 // Answers a resolved request whose access was granted: the document (its
-// default document included), the folder's listing, or error 404.
-Reply ServeDocument(const Resolution& resolution, const RequestScope& scope);
+// default document included, whole, in ranges, or 304 when the client's copy
+// is current), the folder's listing, or error 404.
+Reply ServeDocument(const Resolution& resolution, const DocumentRequest& request,
+                    const RequestScope& scope);
 
 }  // namespace quorvane::responses

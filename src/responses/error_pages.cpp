@@ -1,14 +1,16 @@
 #include "responses/error_pages.h"
 
+#include "config/setting_keys.h"
 #include "responses/file_body.h"
 
 namespace quorvane::responses {
 
+namespace setting = config::setting;
+
 namespace {
 
 struct ErrorPageRule {
-    std::string_view key;
-    std::string_view defaultPath;
+    const config::SettingKey& key;
     Status status;
     std::string_view message;
 };
@@ -20,19 +22,22 @@ constexpr std::string_view kRefusedMessage =
 
 ErrorPageRule RuleFor(ErrorCode code) {
     switch (code) {
+        case ErrorCode::k401:
+            return {setting::k401Error, Status::kUnauthorized,
+                    "<p>This page needs a user name and password.</p>"};
         case ErrorCode::k404:
-            return {"404Error", "404.htm", Status::kNotFound, kNotFoundMessage};
+            return {setting::k404Error, Status::kNotFound, kNotFoundMessage};
         case ErrorCode::k404_1:
-            return {"404.1Error", "4041.htm", Status::kForbidden, kRefusedMessage};
+            return {setting::k404_1Error, Status::kForbidden, kRefusedMessage};
         case ErrorCode::k404_2:
-            return {"404.2Error", "4042.htm", Status::kForbidden,
+            return {setting::k404_2Error, Status::kForbidden,
                     "<p>CGI scripting is not enabled on this server.</p>"};
         case ErrorCode::k404_3:
-            return {"404.3Error", "4043.htm", Status::kForbidden, kRefusedMessage};
+            return {setting::k404_3Error, Status::kForbidden, kRefusedMessage};
         case ErrorCode::k404_4:
-            return {"404.4Error", "4044.htm", Status::kNotFound, kNotFoundMessage};
+            return {setting::k404_4Error, Status::kNotFound, kNotFoundMessage};
     }
-    return {"404Error", "404.htm", Status::kNotFound, kNotFoundMessage};
+    return {setting::k404Error, Status::kNotFound, kNotFoundMessage};
 }
 
 std::string Heading(std::string_view text) {
@@ -70,15 +75,15 @@ std::string NoticePageBody(std::string_view title, std::string_view heading,
 
 Reply SendErrorPage(ErrorCode code, const RequestScope& scope) {
     const ErrorPageRule rule = RuleFor(code);
-    const std::string configured = scope.settings.Read("ErrorPages", rule.key, rule.defaultPath);
+    const std::string configured = config::ServerValue(scope.settings, rule.key);
     if (std::optional<FileBody> page = OpenFileBody(scope.folder.Resolve(configured))) {
-        Reply reply;
-        reply.head = StandardHead({.status = rule.status,
-                                   .contentType = "text/html",
-                                   .contentLength = page->size,
-                                   .expires = std::chrono::floor<std::chrono::seconds>(scope.now)});
+        Reply reply =
+            StandardReply({.status = rule.status,
+                           .contentType = "text/html",
+                           .contentLength = page->size,
+                           .expires = std::chrono::floor<std::chrono::seconds>(scope.now)});
         reply.file = std::move(page->file);
-        reply.fileSize = page->size;
+        reply.fileLength = page->size;
         return reply;
     }
     const std::string_view reason = ReasonPhrase(rule.status);
@@ -138,6 +143,13 @@ Reply SendBusyPage(Clock::time_point now) {
                      NoticePageBody(kRequestErrorTitle, "Server Busy",
                                     "<p>The server is too busy to take this request now. Please "
                                     "try again in a moment.</p>"),
+                     now);
+}
+
+Reply SendRequestErrorPage(Status status, Clock::time_point now) {
+    return PageReply(status,
+                     NoticePageBody(kRequestErrorTitle, ReasonPhrase(status),
+                                    "<p>The server could not understand this request.</p>"),
                      now);
 }
 

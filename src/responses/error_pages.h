@@ -8,7 +8,7 @@
 
 namespace quorvane::responses {
 
-enum class ErrorCode { k404, k404_1, k404_2, k404_3, k404_4 };
+enum class ErrorCode { k401, k404, k404_1, k404_2, k404_3, k404_4 };
 
 // The page configured for the code under [ErrorPages], sent with the code's
 // real status; a missing or unreadable page file gets a built-in page instead.
@@ -27,5 +27,6 @@ Reply SendPerlMissingPage(Clock::time_point now);
 Reply SendTooLargePage(Clock::time_point now);
 Reply SendNotImplementedPage(Clock::time_point now);
 Reply SendBusyPage(Clock::time_point now);
+Reply SendRequestErrorPage(Status status, Clock::time_point now);
 
 }  // namespace quorvane::responses

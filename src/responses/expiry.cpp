@@ -3,28 +3,31 @@
 #include <algorithm>
 #include <cmath>
 
+#include "config/setting_keys.h"
 #include "config/text.h"
 
 namespace quorvane::responses {
 
-using config::FlagEqualsOne;
+using config::IsOn;
 using config::LeadingNumber;
+using config::ServerValue;
 using config::StartsWith;
+namespace setting = config::setting;
 
 std::optional<std::chrono::sys_seconds> DocumentExpiry(const config::Settings& settings,
                                                        std::chrono::system_clock::time_point now) {
-    if (!FlagEqualsOne(settings.Read("Expire", "ContentExpires", "0"))) {
+    if (!IsOn(settings, setting::kContentExpires)) {
         return std::nullopt;
     }
     // Whole seconds: a nanosecond clock cannot reach the far dates a count
     // may ask for.
     const auto nowSeconds = std::chrono::floor<std::chrono::seconds>(now);
-    if (StartsWith(settings.Read("Expire", "Interval", "Immediate"), "Immed")) {
+    if (StartsWith(ServerValue(settings, setting::kInterval), "Immed")) {
         return nowSeconds;
     }
     // Half-way counts go to the even neighbour (1.5 and 2.5 both give 2).
-    const double count = std::nearbyint(LeadingNumber(settings.Read("Expire", "Duration", "0")));
-    const std::string unit = settings.Read("Expire", "IntervalType", "Days");
+    const double count = std::nearbyint(LeadingNumber(ServerValue(settings, setting::kDuration)));
+    const std::string unit = ServerValue(settings, setting::kIntervalType);
     double days = 0;
     if (StartsWith(unit, "Days")) {
         days = count;

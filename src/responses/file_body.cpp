@@ -14,7 +14,7 @@ std::optional<FileBody> OpenFileBody(const std::filesystem::path& path) {
     if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return std::nullopt;
     }
-    return FileBody{std::move(file), static_cast<uint64_t>(info.st_size)};
+    return FileBody{std::move(file), static_cast<uint64_t>(info.st_size), info};
 }
 
 }  // namespace quorvane::responses

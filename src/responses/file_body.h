@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -13,6 +15,7 @@ namespace quorvane::responses {
 struct FileBody {
     config::FileHandle file;
     uint64_t size = 0;
+    struct stat info {};  // of the open file, for its validators
 };
 
 // Nothing when the path is missing, is not a regular file or cannot be opened.

@@ -14,42 +14,59 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct ListedFile {
+struct ListedEntry {
     std::string name;
     std::string sortKey;
     Clock::time_point modified;
     uint64_t size;
+    bool folder;
 };
 
 // One pass over the folder; each entry is examined relative to the open
-// folder (no path walk per file), and stat follows links, so a link to a
-// file is listed like the file.
-std::vector<ListedFile> ListFiles(const fs::path& folder, const config::OwnFiles& own) {
-    std::vector<ListedFile> files;
+// folder (no path walk per entry), and stat follows links, so a link to a
+// file or folder is listed like what it leads to. Sub-folders come first.
+std::vector<ListedEntry> ListEntries(const fs::path& folder, const config::OwnFiles& own) {
+    std::vector<ListedEntry> entries;
     DIR* directory = ::opendir(folder.c_str());
     if (directory == nullptr) {
-        return files;
+        return entries;
     }
     const int folderFd = ::dirfd(directory);
     while (const dirent* entry = ::readdir(directory)) {
         const std::string_view name = entry->d_name;
-        if (name.empty() || name.front() == '.' || entry->d_type == DT_DIR) {
-            continue;
+        if (name.empty() || name.front() == '.') {
+            continue;  // hidden, and "." and ".."
         }
         struct stat info {};
-        if (::fstatat(folderFd, entry->d_name, &info, 0) != 0 || !S_ISREG(info.st_mode) ||
-            own.Contains(info)) {
-            continue;  // a folder behind a link, an entry that vanished meanwhile, or ours
+        if (::fstatat(folderFd, entry->d_name, &info, 0) != 0 ||
+            !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) || own.Contains(info)) {
+            continue;  // vanished meanwhile, a device or a pipe, or one of ours
         }
-        files.push_back({std::string(name), config::ToUpperAscii(name),
-                         Clock::from_time_t(info.st_mtim.tv_sec),
-                         static_cast<uint64_t>(info.st_size)});
+        entries.push_back({std::string(name), config::ToUpperAscii(name),
+                           Clock::from_time_t(info.st_mtim.tv_sec),
+                           static_cast<uint64_t>(info.st_size), S_ISDIR(info.st_mode)});
     }
     ::closedir(directory);
-    std::sort(files.begin(), files.end(), [](const ListedFile& a, const ListedFile& b) {
+    std::sort(entries.begin(), entries.end(), [](const ListedEntry& a, const ListedEntry& b) {
+        if (a.folder != b.folder) {
+            return a.folder;
+        }
         return a.sortKey != b.sortKey ? a.sortKey < b.sortKey : a.name < b.name;
     });
-    return files;
+    return entries;
+}
+
+void AppendRow(std::string& body, std::string_view date, std::string_view link,
+               std::string_view shown, std::string_view size) {
+    body += "<TR>\r\n<TD>";
+    body += date;
+    body += "</TD>\r\n<TD>     </TD>\r\n<TD><a href=\"";
+    body += link;
+    body += "\">";
+    body += shown;
+    body += "</a></TD>\r\n<TD>   </TD>\r\n<TD>";
+    body += size;
+    body += "</TD>\r\n</TR>\r\n";
 }
 
 }  // namespace
@@ -103,9 +120,9 @@ std::string PercentEncodePath(std::string_view path) {
 Reply SendDirectoryListing(const fs::path& folder, std::string_view directory,
                            std::string_view hostName, const config::OwnFiles& own) {
     const std::string shownDirectory = EscapeHtml(directory);
-    const std::vector<ListedFile> files = ListFiles(folder, own);
+    const std::vector<ListedEntry> entries = ListEntries(folder, own);
     std::string body;
-    body.reserve(256 + files.size() * 160);
+    body.reserve(256 + entries.size() * 160);
     body += "<html>\r\n<title>Directory Listing Of - " + shownDirectory + "</title>\r\n<h1>" +
             EscapeHtml(hostName) + " - " + shownDirectory +
             "</h1>\r\n<hr>\r\n<p>\r\n<table border=\"0\">\r\n";
@@ -116,21 +133,22 @@ Reply SendDirectoryListing(const fs::path& folder, std::string_view directory,
         if (linkPrefix.empty() || linkPrefix.back() != '/') {
             linkPrefix += '/';
         }
+        const size_t parentEnd = linkPrefix.rfind('/', linkPrefix.size() - 2);
+        AppendRow(body, "", linkPrefix.substr(0, parentEnd + 1), "Parent Directory", "");
     }
-    for (const ListedFile& file : files) {
-        const std::string shownName = EscapeHtml(file.name);
-        body += "<TR>\r\n<TD>[" + LocalDateTimeText(file.modified) + "]</TD>\r\n";
-        body += "<TD>     </TD>\r\n";
-        body += "<TD><a href=\"" + linkPrefix + PercentEncodePath(file.name) + "\">" + shownName +
-                "</a></TD>\r\n";
-        body += "<TD>   </TD>\r\n";
-        body += "<TD> " + std::to_string(file.size) + "</TD>\r\n</TR>\r\n";
+    for (const ListedEntry& entry : entries) {
+        const std::string date = "[" + LocalDateTimeText(entry.modified) + "]";
+        std::string link = linkPrefix + PercentEncodePath(entry.name);
+        std::string shown = EscapeHtml(entry.name);
+        if (entry.folder) {
+            link += '/';
+            shown += '/';
+        }
+        AppendRow(body, date, link, shown, entry.folder ? "" : " " + std::to_string(entry.size));
     }
     body += "</Table>\r\n<p>\r\n<hr>\r\n</html>\r\n";
 
-    Reply reply;
-    reply.head =
-        StandardHead({.contentType = "text/html", .contentLength = body.size(), .expires = {}});
+    Reply reply = StandardReply({.contentType = kPageType, .contentLength = body.size()});
     reply.body = std::move(body);
     return reply;
 }
@@ -139,12 +157,25 @@ Reply SendRedirectPage(std::string_view url, Clock::time_point now) {
     std::string body = "<HTML>\r\n<HEAD>\r\n<META HTTP-EQUIV='REFRESH' CONTENT='1; URL=";
     body += url;
     body += "'></HEAD>\r\n</HTML>\r\n";
-    Reply reply;
-    reply.head = StandardHead({.status = Status::kFound,
-                               .contentType = "text/html",
-                               .contentLength = body.size(),
-                               .expires = std::chrono::floor<std::chrono::seconds>(now),
-                               .location = url});
+    Reply reply = StandardReply({.status = Status::kFound,
+                                 .contentType = kPageType,
+                                 .contentLength = body.size(),
+                                 .expires = std::chrono::floor<std::chrono::seconds>(now),
+                                 .location = url});
+    reply.body = std::move(body);
+    return reply;
+}
+
+Reply SendMovedPage(std::string_view location, Clock::time_point now) {
+    const std::string link = EscapeHtml(location);
+    std::string body =
+        "<html>\r\n<title>Moved Permanently</title>\r\n<p>This folder is at <a href=\"" + link +
+        "\">" + link + "</a>.</p>\r\n</html>\r\n";
+    Reply reply = StandardReply({.status = Status::kMovedPermanently,
+                                 .contentType = kPageType,
+                                 .contentLength = body.size(),
+                                 .expires = std::chrono::floor<std::chrono::seconds>(now),
+                                 .location = location});
     reply.body = std::move(body);
     return reply;
 }

@@ -9,10 +9,11 @@
 
 namespace quorvane::responses {
 
-// The files of a folder (not its sub-folders, not hidden names, not the
-// program's own files) as an HTML table: date, link and size, sorted by name
-// ignoring letter case. Names are escaped for HTML in text and
-// percent-encoded in links.
+// A folder as an HTML table: a link to the parent folder (except at the
+// site's root), then its sub-folders (each linked with its final slash), then
+// its files with date, link and size, each group sorted by name ignoring
+// letter case. Hidden names and the program's own files are left out. Names
+// are escaped for HTML in text and percent-encoded in links.
 Reply SendDirectoryListing(const std::filesystem::path& folder, std::string_view directory,
                            std::string_view hostName, const config::OwnFiles& own);
 
@@ -20,6 +21,10 @@ Reply SendDirectoryListing(const std::filesystem::path& folder, std::string_view
 // as "302 Found" with a Location line, so clients that do not read the page
 // follow it too.
 Reply SendRedirectPage(std::string_view url, Clock::time_point now);
+
+// "301 Moved Permanently" to the location (a folder asked for without its
+// final slash), with a short page linking there.
+Reply SendMovedPage(std::string_view location, Clock::time_point now);
 
 std::string EscapeHtml(std::string_view text);
 std::string PercentEncodePath(std::string_view path);

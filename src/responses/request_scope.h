@@ -6,6 +6,7 @@
 #include "config/config_snapshots.h"
 #include "config/program_folder.h"
 #include "config/settings_file.h"
+#include "responses/media_types.h"
 
 namespace quorvane::responses {
 
@@ -24,6 +25,7 @@ struct RequestScope {
     const HostIdentity& host;
     std::chrono::system_clock::time_point now;
     config::ConfigSnapshots& snapshots;
+    SystemMediaTypes* mediaTypes = nullptr;  // the system's table, when one is kept
 
     // The records of a list file of the program folder, as they are now.
     std::shared_ptr<const std::vector<config::Record>> List(std::string_view name,

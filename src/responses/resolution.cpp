@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "config/setting_keys.h"
 #include "config/text.h"
 #include "responses/path_facts.h"
 
@@ -150,12 +151,10 @@ Resolution Resolve(const RequestTarget& target, const ResolveContext& context) {
         resolution.policy.scripts = resolution.record->script == "Yes";
         resolution.policy.programs = resolution.record->exe == "Yes";
     } else {
-        resolution.folder =
-            ConfiguredFolder(context.folder, settings.Read("HomePage", "RootDirectory", "www"));
-        resolution.policy.scripts =
-            config::FlagNotZero(settings.Read("HomePage", "ScriptAllowed", "0"));
-        resolution.policy.programs =
-            config::FlagNotZero(settings.Read("HomePage", "EXEAllowed", "0"));
+        resolution.folder = ConfiguredFolder(
+            context.folder, config::ServerValue(settings, config::setting::kRootDirectory));
+        resolution.policy.scripts = config::IsOn(settings, config::setting::kScriptAllowed);
+        resolution.policy.programs = config::IsOn(settings, config::setting::kExeAllowed);
     }
     for (size_t i = taken; i < folderSegments.size(); ++i) {
         resolution.folder /= folderSegments[i];
@@ -208,7 +207,7 @@ Resolution Resolve(const RequestTarget& target, const ResolveContext& context) {
     if (securing != nullptr) {
         resolution.policy.secure = true;
         resolution.policy.realm = securing->realm;
-    } else if (config::FlagEqualsOne(settings.Read("HomePage", "Secure", "0"))) {
+    } else if (config::IsOn(settings, config::setting::kSecure)) {
         resolution.policy.secure = true;
         resolution.policy.realm = resolution.directory;
     }

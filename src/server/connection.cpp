@@ -9,15 +9,14 @@
 #include <asio/detached.hpp>
 #include <asio/experimental/as_tuple.hpp>
 #include <asio/experimental/awaitable_operators.hpp>
-#include <asio/read.hpp>
 #include <asio/use_awaitable.hpp>
 #include <asio/write.hpp>
 #include <cerrno>
 
 #include "cgi/cgi_gateway.h"
 #include "cgi/child_runner.h"
-#include "config/text.h"
 #include "responses/error_pages.h"
+#include "responses/http_date.h"
 #include "server/access_log.h"
 #include "server/engine_observer.h"
 #include "server/limits.h"
@@ -30,15 +29,39 @@ namespace {
 
 constexpr auto kNoError = asio::experimental::as_tuple(asio::use_awaitable);
 
+// What the Connection line says: nothing for a kept HTTP/1.1 connection,
+// which is kept by default.
+std::string_view ConnectionWord(bool keep, bool http10) {
+    if (!keep) {
+        return "close";
+    }
+    return http10 ? "keep-alive" : "";
+}
+
 }  // namespace
+
+bool ConnectionRegistry::CloseOldestIdle() {
+    if (idle_.empty()) {
+        return false;
+    }
+    Connection* oldest = idle_.front();
+    oldest->Abandon();  // its waiting read ends, and it leaves the list itself
+    return true;
+}
 
 Connection::Connection(asio::ip::tcp::socket socket, std::string peerAddress,
                        const ConnectionServices& services)
     : socket_(std::move(socket)),
       deadline_(socket_.get_executor()),
       services_(services),
-      ticket_(services.load),
-      peerAddress_(std::move(peerAddress)) {}
+      peerAddress_(std::move(peerAddress)) {
+    services_.connections.Opened();
+}
+
+Connection::~Connection() {
+    Abandon();  // the descriptor is gone before the count says so
+    services_.connections.Closed();
+}
 
 void Connection::Start(std::shared_ptr<Connection> connection) {
     auto executor = connection->socket_.get_executor();
@@ -60,8 +83,18 @@ void Connection::Start(std::shared_ptr<Connection> connection) {
 }
 
 void Connection::Abandon() {
+    SetIdle(false);
     std::error_code ignored;
     socket_.close(ignored);
+}
+
+void Connection::SetIdle(bool idle) {
+    if (idle && !idle_) {
+        idle_ = services_.connections.MarkIdle(this);
+    } else if (!idle && idle_) {
+        services_.connections.MarkBusy(*idle_);
+        idle_.reset();
+    }
 }
 
 void Connection::SetDeadline(std::chrono::steady_clock::duration fromNow) {
@@ -82,33 +115,157 @@ void Connection::WatchDeadline() {
 }
 
 asio::awaitable<void> Connection::Run() {
-    SetDeadline(services_.timeouts.head);
-    if (!co_await ReadHead()) {
-        // Closed or stalled before the request arrived: no reply, no record.
-        services_.observer.OnLogAppended("Connection By: " + peerAddress_ + "\r\n");
-        deadline_.cancel();
-        co_return;
-    }
-    // The request is decided from its head: a refused client never gets to
-    // send its body.
-    const std::string_view head(received_.data(), headSize_);
-    Outcome outcome = services_.handler.Handle(
-        {head, peerAddress_, std::chrono::system_clock::now(), services_.port});
-    if (outcome.accessLogLine) {
-        services_.accessLog.Write(*outcome.accessLogLine);
-    }
-    services_.observer.OnLogAppended("Connection By: " + peerAddress_ + outcome.logView);
-    if (outcome.script) {
-        co_await RunScript(outcome);
-        if (!socket_.is_open()) {
-            deadline_.cancel();
-            co_return;  // the client went away: nothing is left to answer
+    for (int served = 0; served < kMaxRequestsPerConnection; ++served) {
+        const HeadRead head = co_await ReadHead(served == 0);
+        if (head == HeadRead::kClosed) {
+            if (served == 0) {
+                // Closed or stalled before a request arrived: no reply, no record.
+                services_.observer.OnLogAppended("Connection By: " + peerAddress_ + "\r\n");
+            }
+            break;
+        }
+        bool keep = false;
+        uint64_t unread = 0;
+        {
+            const LoadTicket inProgress(services_.load);
+            // The request is decided from its head: a refused client never
+            // gets to send its body.
+            Outcome outcome = services_.handler.Handle(
+                {std::string_view(received_.data(), headSize_), peerAddress_,
+                 std::chrono::system_clock::now(), services_.port, head == HeadRead::kTooLarge});
+            received_.erase(0, headSize_);
+            if (outcome.accessLogLine) {
+                services_.accessLog.Write(*outcome.accessLogLine);
+            }
+            services_.observer.OnLogAppended("Connection By: " + peerAddress_ + outcome.logView);
+            unread = outcome.bodyLength;
+            if (outcome.script) {
+                if (outcome.script->inputLength > 0 || !outcome.script->input.empty()) {
+                    unread = 0;  // the script takes the body
+                }
+                co_await RunScript(outcome);
+                if (!socket_.is_open()) {
+                    deadline_.cancel();
+                    co_return;  // the client went away: nothing is left to answer
+                }
+            }
+            // A body left unread is skipped when small; a client waiting to
+            // be asked for its body is not asked, so the connection ends.
+            keep = outcome.keepAlive && !outcome.reply.raw &&
+                   served + 1 < kMaxRequestsPerConnection &&
+                   (unread == 0 || (unread <= kDiscardLimit && !outcome.expectContinue));
+            co_await Send(outcome.reply, outcome.sendBody, ConnectionWord(keep, outcome.http10));
+        }
+        if (!keep || !socket_.is_open()) {
+            break;
+        }
+        if (unread > 0 && !co_await Discard(unread)) {
+            break;
         }
     }
-    co_await Send(outcome.reply, outcome.sendBody);
-    outcome = Outcome{};  // the reply's memory is not kept through the linger
     co_await LingeringClose();
     deadline_.cancel();
+}
+
+asio::awaitable<Connection::HeadRead> Connection::ReadHead(bool first) {
+    SetDeadline(first ? services_.timeouts.head : services_.timeouts.keepAlive);
+    bool started = !received_.empty();
+    for (;;) {
+        const std::string_view buffered(received_.data(), std::min(received_.size(), kHeadLimit));
+        if (const auto end = FindHeadEnd(buffered)) {
+            headSize_ = *end;
+            SetIdle(false);
+            co_return HeadRead::kComplete;
+        }
+        if (received_.size() >= kHeadLimit) {
+            headSize_ = kHeadLimit;
+            SetIdle(false);
+            co_return HeadRead::kTooLarge;
+        }
+        if (!started && !first) {
+            if (received_.capacity() > 4096) {
+                std::string().swap(received_);  // an idle connection holds no big buffer
+            }
+            SetIdle(true);  // may be closed to make room while it waits
+        }
+        const std::size_t used = received_.size();
+        received_.resize(std::min(kHeadLimit, used + 4096));
+        auto [error, count] = co_await socket_.async_read_some(
+            asio::buffer(received_.data() + used, received_.size() - used), kNoError);
+        received_.resize(used + (error ? 0 : count));
+        if (error) {
+            SetIdle(false);
+            co_return HeadRead::kClosed;
+        }
+        if (!started) {
+            started = true;
+            SetIdle(false);
+            if (!first) {
+                SetDeadline(services_.timeouts.head);  // a request has begun
+            }
+        }
+    }
+}
+
+asio::awaitable<bool> Connection::Take(uint64_t length, std::string* into,
+                                       BodyBudget::Charge* charge, bool& overBudget) {
+    // What is buffered comes first; the body grows as it arrives, never to
+    // what the head announced.
+    const std::size_t early =
+        static_cast<std::size_t>(std::min<uint64_t>(length, received_.size()));
+    if (charge != nullptr && !charge->Add(early)) {
+        overBudget = true;
+        co_return false;
+    }
+    if (into != nullptr) {
+        into->append(received_, 0, early);
+    }
+    received_.erase(0, early);
+    uint64_t left = length - early;
+    std::array<char, 16 * 1024> chunk;
+    while (left > 0) {
+        auto [error, count] = co_await socket_.async_read_some(asio::buffer(chunk), kNoError);
+        if (error) {
+            co_return false;  // closed, or the body's deadline passed
+        }
+        const std::size_t mine = static_cast<std::size_t>(std::min<uint64_t>(left, count));
+        if (charge != nullptr && !charge->Add(mine)) {
+            overBudget = true;
+            co_return false;
+        }
+        if (into != nullptr) {
+            into->append(chunk.data(), mine);
+        }
+        received_.append(chunk.data() + mine, count - mine);  // the next request's start
+        left -= mine;
+    }
+    co_return true;
+}
+
+asio::awaitable<Connection::BodyRead> Connection::ReadBody(cgi::ScriptLaunch& launch,
+                                                           bool expectContinue,
+                                                           BodyBudget::Charge& charge) {
+    const uint64_t length = launch.inputLength;
+    if (expectContinue && received_.size() < length) {
+        static constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+        auto [error, sent] = co_await asio::async_write(socket_, asio::buffer(kContinue), kNoError);
+        if (error) {
+            co_return BodyRead::kGone;
+        }
+    }
+    std::string body;
+    bool overBudget = false;
+    if (!co_await Take(length, &body, &charge, overBudget)) {
+        co_return overBudget ? BodyRead::kOverBudget : BodyRead::kGone;
+    }
+    launch.input.insert(0, body);
+    co_return BodyRead::kComplete;
+}
+
+asio::awaitable<bool> Connection::Discard(uint64_t length) {
+    SetDeadline(services_.timeouts.body);
+    bool overBudget = false;
+    co_return co_await Take(length, nullptr, nullptr, overBudget);
 }
 
 asio::awaitable<void> Connection::RunScript(Outcome& outcome) {
@@ -116,7 +273,7 @@ asio::awaitable<void> Connection::RunScript(Outcome& outcome) {
     BodyBudget::Charge charge(services_.bodies);
     if (!launch.input.empty()) {
         SetDeadline(services_.timeouts.body);
-        switch (co_await ReadBody(launch, charge)) {
+        switch (co_await ReadBody(launch, outcome.expectContinue, charge)) {
             case BodyRead::kComplete:
                 break;
             case BodyRead::kGone:
@@ -124,6 +281,7 @@ asio::awaitable<void> Connection::RunScript(Outcome& outcome) {
                 co_return;
             case BodyRead::kOverBudget:
                 outcome.reply = responses::SendBusyPage(std::chrono::system_clock::now());
+                outcome.keepAlive = false;
                 outcome.script.reset();
                 co_return;
         }
@@ -153,53 +311,6 @@ asio::awaitable<void> Connection::RunScript(Outcome& outcome) {
     outcome.reply =
         reply ? std::move(*reply) : responses::SendCgiErrorPage(std::chrono::system_clock::now());
     outcome.script.reset();
-}
-
-asio::awaitable<bool> Connection::ReadHead() {
-    received_.resize(kHeadLimit);
-    std::size_t used = 0;
-    while (used < kHeadLimit) {
-        auto [error, count] = co_await socket_.async_read_some(
-            asio::buffer(received_.data() + used, kHeadLimit - used), kNoError);
-        if (error) {
-            co_return false;
-        }
-        used += count;
-        if (const auto end = FindHeadEnd(std::string_view(received_.data(), used))) {
-            headSize_ = *end;
-            received_.resize(used);
-            co_return true;
-        }
-    }
-    headSize_ = used;  // only the first kHeadLimit bytes are ever read
-    co_return true;
-}
-
-asio::awaitable<Connection::BodyRead> Connection::ReadBody(cgi::ScriptLaunch& launch,
-                                                           BodyBudget::Charge& charge) {
-    // The body grows as it arrives, never to what the head announced.
-    const std::size_t length = launch.inputLength;
-    std::string body;
-    const std::size_t early = std::min(length, received_.size() - headSize_);
-    if (!charge.Add(early)) {
-        co_return BodyRead::kOverBudget;
-    }
-    body.assign(received_, headSize_, early);
-    std::array<char, 16 * 1024> chunk;
-    while (body.size() < length) {
-        const std::size_t want = std::min(chunk.size(), length - body.size());
-        auto [error, count] =
-            co_await socket_.async_read_some(asio::buffer(chunk.data(), want), kNoError);
-        if (error) {
-            co_return BodyRead::kGone;  // closed, or the body's deadline passed
-        }
-        if (!charge.Add(count)) {
-            co_return BodyRead::kOverBudget;
-        }
-        body.append(chunk.data(), count);
-    }
-    launch.input.insert(0, body);
-    co_return BodyRead::kComplete;
 }
 
 asio::awaitable<Connection::QueueWait> Connection::WaitForCgiSlot(
@@ -234,8 +345,8 @@ asio::awaitable<void> Connection::WaitUntilGone() {
             co_return;  // the client closed or reset its side
         }
         if (peeked > 0) {
-            // More bytes wait unread, so a close would not show: the client
-            // counts as present until the queue's own limit.
+            // More bytes wait unread (a pipelined request), so a close would
+            // not show: the client counts as present until the queue's limit.
             asio::steady_timer never(socket_.get_executor(), asio::steady_timer::time_point::max());
             co_await never.async_wait(kNoError);
             co_return;
@@ -243,11 +354,23 @@ asio::awaitable<void> Connection::WaitUntilGone() {
     }
 }
 
-asio::awaitable<void> Connection::Send(responses::Reply& reply, bool sendBody) {
+asio::awaitable<void> Connection::Send(const responses::Reply& reply, bool sendBody,
+                                       std::string_view connection) {
     SetDeadline(services_.timeouts.sendIdle);
+    if (reply.raw) {
+        // A program's own whole message goes out as it wrote it.
+        co_await asio::async_write(socket_, asio::buffer(reply.body), kNoError);
+        co_return;
+    }
+    const std::string head = responses::RenderHead(
+        reply,
+        responses::HttpDateText(
+            std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now())),
+        connection);
+    sendBody = sendBody && !reply.noBody;
     if (!reply.file || !sendBody) {
         // Head and body leave in one gathered write.
-        std::array buffers{asio::buffer(reply.head),
+        std::array buffers{asio::buffer(head),
                            asio::buffer(reply.body.data(), sendBody ? reply.body.size() : 0)};
         co_await asio::async_write(socket_, buffers, kNoError);
         co_return;
@@ -255,30 +378,41 @@ asio::awaitable<void> Connection::Send(responses::Reply& reply, bool sendBody) {
     // The head goes out marked "more to come", so a small file joins it in
     // one packet; the file then goes from the page cache with sendfile.
     const int fd = socket_.native_handle();
-    std::size_t headSent = 0;
-    const ssize_t sent = ::send(fd, reply.head.data(), reply.head.size(), MSG_MORE | MSG_NOSIGNAL);
-    if (sent > 0) {
-        headSent = static_cast<std::size_t>(sent);
-    }
-    if (headSent < reply.head.size()) {
+    const ssize_t sent = ::send(fd, head.data(), head.size(), MSG_MORE | MSG_NOSIGNAL);
+    const std::size_t headSent = sent > 0 ? static_cast<std::size_t>(sent) : 0;
+    if (headSent < head.size()) {
         auto [error, count] = co_await asio::async_write(
-            socket_, asio::buffer(reply.head.data() + headSent, reply.head.size() - headSent),
-            kNoError);
+            socket_, asio::buffer(head.data() + headSent, head.size() - headSent), kNoError);
         if (error) {
             co_return;
         }
     }
-    // The descriptor is already non-blocking: accept4 made it so.
-    std::error_code error;
-    off_t offset = 0;
-    while (!error && static_cast<uint64_t>(offset) < reply.fileSize) {
-        const std::size_t want = static_cast<std::size_t>(
-            std::min<uint64_t>(reply.fileSize - static_cast<uint64_t>(offset), 1u << 30));
-        const ssize_t count = ::sendfile(fd, reply.file.Get(), &offset, want);
-        if (count > 0) {
-            continue;
+    if (reply.parts.empty()) {
+        co_await SendFileSlice(reply.file.Get(), reply.fileOffset, reply.fileLength);
+        co_return;
+    }
+    for (const responses::BodyPart& part : reply.parts) {
+        auto [error, count] =
+            co_await asio::async_write(socket_, asio::buffer(part.head), kNoError);
+        if (error ||
+            !co_await SendFileSlice(reply.file.Get(), part.slice.first, part.slice.Length())) {
+            co_return;
         }
-        if (count < 0 && errno == EINTR) {
+    }
+    co_await asio::async_write(socket_, asio::buffer(reply.closing), kNoError);
+}
+
+asio::awaitable<bool> Connection::SendFileSlice(int file, uint64_t start, uint64_t length) {
+    // The descriptor is already non-blocking: accept4 made it so.
+    const int fd = socket_.native_handle();
+    off_t offset = static_cast<off_t>(start);
+    const uint64_t end = start + length;
+    std::error_code error;
+    while (!error && static_cast<uint64_t>(offset) < end) {
+        const std::size_t want = static_cast<std::size_t>(
+            std::min<uint64_t>(end - static_cast<uint64_t>(offset), 1u << 30));
+        const ssize_t count = ::sendfile(fd, file, &offset, want);
+        if (count > 0 || (count < 0 && errno == EINTR)) {
             continue;
         }
         if (count < 0 && errno == EAGAIN) {
@@ -289,9 +423,13 @@ asio::awaitable<void> Connection::Send(responses::Reply& reply, bool sendBody) {
         }
         // The file shrank or failed under us: the promised length cannot be
         // kept, so the connection is dropped rather than padded.
-        socket_.close(error);
-        co_return;
+        break;
     }
+    if (static_cast<uint64_t>(offset) < end) {
+        Abandon();
+        co_return false;
+    }
+    co_return true;
 }
 
 asio::awaitable<void> Connection::LingeringClose() {

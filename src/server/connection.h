@@ -9,6 +9,7 @@
 
 #include "server/async_slots.h"
 #include "server/body_budget.h"
+#include "server/connection_registry.h"
 #include "server/limits.h"
 #include "server/load_counter.h"
 
@@ -35,52 +36,67 @@ struct ConnectionServices {
     uint16_t port;         // the listening port, for CGI's SERVER_PORT
     AsyncSlots& cgiSlots;  // bounds the CGI children running at once
     BodyBudget& bodies;    // bounds the request bodies held at once
+    ConnectionRegistry& connections;
 };
 
-// One client connection: reads one request head, has it answered, reads a
-// body only for a script that was accepted, sends the reply whole, then
-// closes gracefully. Every connection runs as its own coroutine
-// on the engine's thread, so a reply always goes to the socket its request
-// came from.
+// One client connection, as its own coroutine on the engine's thread: reads
+// a request head, has it answered, reads a body only for a script that was
+// accepted, sends the reply, and goes on with the next request while the
+// connection is kept (pipelined requests in order), else closes gracefully.
 class Connection : public std::enable_shared_from_this<Connection> {
   public:
     Connection(asio::ip::tcp::socket socket, std::string peerAddress,
                const ConnectionServices& services);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
 
     static void Start(std::shared_ptr<Connection> connection);
 
+    // Closes the connection without a reply (its client has gone, or room
+    // is needed for a newcomer while it sits idle).
+    void Abandon();
+
   private:
     asio::awaitable<void> Run();
-    // Reads until the head's empty line or kHeadLimit bytes; false when the
-    // client closed or stalled first.
-    asio::awaitable<bool> ReadHead();
+    enum class HeadRead { kComplete, kTooLarge, kClosed };
+    // Reads until a whole head is buffered (it may be there already,
+    // pipelined); the first waits the head deadline, later ones wait idle.
+    asio::awaitable<HeadRead> ReadHead(bool first);
     enum class BodyRead { kComplete, kGone, kOverBudget };
     // Reads the POST body a script asked for, in front of its input.
-    asio::awaitable<BodyRead> ReadBody(cgi::ScriptLaunch& launch, BodyBudget::Charge& charge);
+    asio::awaitable<BodyRead> ReadBody(cgi::ScriptLaunch& launch, bool expectContinue,
+                                       BodyBudget::Charge& charge);
+    // Reads and drops a body no one needs; false when the client went away.
+    asio::awaitable<bool> Discard(uint64_t length);
+    // Takes up to `length` more bytes: first what is buffered, then from the
+    // socket; bytes past them stay buffered for the next request.
+    asio::awaitable<bool> Take(uint64_t length, std::string* into, BodyBudget::Charge* charge,
+                               bool& overBudget);
     enum class QueueWait { kGranted, kGone, kTimedOut };
     // Waits for a CGI slot while the client is still there.
     asio::awaitable<QueueWait> WaitForCgiSlot(std::optional<AsyncSlots::Lease>& lease);
     // Completes when the client has closed its side (or the socket was closed).
     asio::awaitable<void> WaitUntilGone();
     asio::awaitable<void> RunScript(Outcome& outcome);
-    asio::awaitable<void> Send(responses::Reply& reply, bool sendBody);
+    asio::awaitable<void> Send(const responses::Reply& reply, bool sendBody,
+                               std::string_view connection);
+    asio::awaitable<bool> SendFileSlice(int file, uint64_t offset, uint64_t length);
     asio::awaitable<void> LingeringClose();
-
-    // Closes the connection without a reply: its client has gone.
-    void Abandon();
 
     // The watchdog closes the socket when the deadline passes, which ends
     // whatever read or write is waiting.
     void SetDeadline(std::chrono::steady_clock::duration fromNow);
     void WatchDeadline();
+    void SetIdle(bool idle);
 
     asio::ip::tcp::socket socket_;
     asio::steady_timer deadline_;
     ConnectionServices services_;
-    LoadTicket ticket_;
     std::string peerAddress_;
-    std::string received_;
+    std::string received_;  // bytes read and not yet consumed, the head first
     std::size_t headSize_ = 0;
+    std::optional<ConnectionRegistry::Place> idle_;
 };
 
 }  // namespace quorvane::server

@@ -38,16 +38,19 @@ asio::awaitable<void> AcceptLoop(asio::ip::tcp::acceptor& acceptor, ConnectionSe
     constexpr auto kNoThrow = asio::experimental::as_tuple(asio::use_awaitable);
     asio::steady_timer pause(acceptor.get_executor());
     for (;;) {
-        // At the connection limit, newcomers wait in the listen backlog.
-        while (services.load.Count() >= kMaxConnections) {
-            pause.expires_after(std::chrono::milliseconds(10));
+        // At the connection limit, an idle kept connection makes room;
+        // without one, newcomers wait in the listen backlog.
+        while (services.connections.Count() >= kMaxConnections) {
+            const bool closed = services.connections.CloseOldestIdle();
+            pause.expires_after(closed ? std::chrono::milliseconds(0)
+                                       : std::chrono::milliseconds(10));
             co_await pause.async_wait(kNoThrow);
         }
         auto [error] = co_await acceptor.async_wait(asio::ip::tcp::acceptor::wait_read, kNoThrow);
         if (error == asio::error::operation_aborted || !acceptor.is_open()) {
             co_return;
         }
-        while (services.load.Count() < kMaxConnections) {
+        while (services.connections.Count() < kMaxConnections) {
             sockaddr_in peer{};
             socklen_t length = sizeof peer;
             const int fd = ::accept4(acceptor.native_handle(), reinterpret_cast<sockaddr*>(&peer),
@@ -143,6 +146,7 @@ bool Engine::StartListener(const ListenEndpoint& endpoint) {
     }
     cgiSlots_.emplace(kMaxCgiChildren);
     bodies_.emplace(kBodyBudget);
+    connections_.emplace();
     acceptor.non_blocking(true, error);  // the accepts after each wake-up must not block
 
     const std::string startedAt = responses::LocalDateTimeText(std::chrono::system_clock::now());
@@ -152,7 +156,7 @@ bool Engine::StartListener(const ListenEndpoint& endpoint) {
 
     asio::co_spawn(*io_,
                    AcceptLoop(*acceptor_, {handler_, accessLog_, observer_, load_, timeouts_, port_,
-                                           *cgiSlots_, *bodies_}),
+                                           *cgiSlots_, *bodies_, *connections_}),
                    asio::detached);
     asio::co_spawn(*io_, FlushLoop(accessLog_), asio::detached);
     thread_.emplace([io = io_.get()] { io->run(); });

@@ -10,6 +10,7 @@
 
 #include "server/async_slots.h"
 #include "server/body_budget.h"
+#include "server/connection_registry.h"
 #include "server/limits.h"
 #include "server/load_counter.h"
 
@@ -49,7 +50,9 @@ class Engine {
 
     bool IsListening() const { return thread_.has_value(); }
     uint16_t Port() const { return port_; }
-    int LoadCount() const { return load_.Count(); }
+    int LoadCount() const { return load_.Count(); }  // requests in progress
+    // Connections open now, kept ones between their requests included.
+    int OpenConnections() const { return connections_ ? connections_->Count() : 0; }
 
   private:
     const RequestHandler& handler_;
@@ -59,6 +62,7 @@ class Engine {
     Timeouts timeouts_;
     std::optional<AsyncSlots> cgiSlots_;
     std::optional<BodyBudget> bodies_;
+    std::optional<ConnectionRegistry> connections_;
     std::unique_ptr<asio::io_context> io_;
     std::optional<asio::ip::tcp::acceptor> acceptor_;
     std::optional<std::thread> thread_;

@@ -13,9 +13,17 @@ inline constexpr int kMaxConnections = 1000;
 // further CGI requests wait their turn.
 inline constexpr int kMaxCgiChildren = 8;
 
-// Only the start of a request is ever read; the rest of an oversized head is
-// discarded with the lingering close.
-inline constexpr std::size_t kHeadLimit = 2048;
+// A request head (its line and header lines) may be this long; a longer one
+// is answered 431 and its connection closed.
+inline constexpr std::size_t kHeadLimit = 16 * 1024;
+
+// A kept connection serves at most this many requests, then closes, so no
+// client holds one connection for ever.
+inline constexpr int kMaxRequestsPerConnection = 1000;
+
+// A body no one reads (a form posted to a page) is skipped to keep the
+// connection when it is at most this long; a longer one closes it instead.
+inline constexpr std::size_t kDiscardLimit = 64 * 1024;
 
 // A client gets this long to send its head; a stalled one must not hold a
 // connection (and a place in the load count) for ever.
@@ -38,6 +46,9 @@ inline constexpr std::size_t kBodyBudget = 64 * 1024 * 1024;
 // client stays; then it is told the server is busy.
 inline constexpr std::chrono::seconds kCgiQueueTimeout{10};
 
+// A kept connection waits this long for its next request.
+inline constexpr std::chrono::seconds kKeepAliveTimeout{5};
+
 // A client that stops reading a reply for this long is dropped.
 inline constexpr std::chrono::seconds kSendIdleTimeout{30};
 
@@ -51,6 +62,7 @@ struct Timeouts {
     std::chrono::steady_clock::duration body = kBodyTimeout;
     std::chrono::steady_clock::duration cgiQueue = kCgiQueueTimeout;
     std::chrono::steady_clock::duration sendIdle = kSendIdleTimeout;
+    std::chrono::steady_clock::duration keepAlive = kKeepAliveTimeout;
     std::chrono::steady_clock::duration linger = kLingerTime;
 };
 

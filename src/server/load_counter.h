@@ -6,7 +6,7 @@
 
 namespace quorvane::server {
 
-// Counts open connections and shows every change to the observer.
+// Counts the requests in progress and shows every change to the observer.
 class LoadCounter {
   public:
     explicit LoadCounter(EngineObserver& observer) : observer_(observer) {}
@@ -29,7 +29,7 @@ class LoadCounter {
     std::atomic<int> count_{0};
 };
 
-// Holds one place in the count for as long as a connection is open.
+// Holds one place in the count while a request is being answered.
 class LoadTicket {
   public:
     explicit LoadTicket(LoadCounter& counter) : counter_(counter) { counter_.Raise(); }

@@ -1,6 +1,7 @@
 #include "server/request.h"
 
 #include <algorithm>
+#include <cctype>
 #include <utility>
 
 #include "config/text.h"
@@ -20,47 +21,138 @@ std::string RequestLineOf(std::string_view head) {
     return {};
 }
 
+namespace {
+
+bool IsTokenCharacter(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) ||
+           std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
+}
+
+// "HTTP/" digit "." digit; false for anything else.
+bool ReadVersion(std::string_view text, int& major, int& minor) {
+    if (text.size() != 8 || !text.starts_with("HTTP/") || text[6] != '.' ||
+        !std::isdigit(static_cast<unsigned char>(text[5])) ||
+        !std::isdigit(static_cast<unsigned char>(text[7]))) {
+        return false;
+    }
+    major = text[5] - '0';
+    minor = text[7] - '0';
+    return true;
+}
+
+// Whether a comma-separated header value lists the token.
+bool ListsToken(std::string_view value, std::string_view token) {
+    size_t start = 0;
+    while (start <= value.size()) {
+        const size_t comma = std::min(value.find(',', start), value.size());
+        if (config::EqualsIgnoringCase(config::TrimBlanks(value.substr(start, comma - start)),
+                                       token)) {
+            return true;
+        }
+        start = comma + 1;
+    }
+    return false;
+}
+
+// Digits only; a list of equal lengths ("5, 5") counts as one.
+std::optional<uint64_t> ParseLength(std::string_view value) {
+    std::optional<uint64_t> length;
+    size_t start = 0;
+    while (start <= value.size()) {
+        const size_t comma = std::min(value.find(',', start), value.size());
+        const std::string_view item = config::TrimBlanks(value.substr(start, comma - start));
+        if (item.empty()) {
+            return std::nullopt;
+        }
+        uint64_t number = 0;
+        for (char c : item) {
+            if (c < '0' || c > '9') {
+                return std::nullopt;
+            }
+            // A length past any limit stays past it, and is refused as too large.
+            number = number > (UINT64_MAX - 9) / 10 ? UINT64_MAX
+                                                    : number * 10 + static_cast<uint64_t>(c - '0');
+        }
+        if (length && *length != number) {
+            return std::nullopt;
+        }
+        length = number;
+        start = comma + 1;
+    }
+    return length;
+}
+
+}  // namespace
+
 Request ParseRequest(std::string_view head) {
     Request request;
+    request.requestLine = RequestLineOf(head);
+    std::string_view line = request.requestLine;
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+    }
+    const size_t firstSpace = line.find(' ');
+    const size_t secondSpace =
+        firstSpace == std::string_view::npos ? firstSpace : line.find(' ', firstSpace + 1);
+    const std::string_view word = line.substr(0, firstSpace);
     static constexpr std::pair<std::string_view, Method> kMethods[] = {
         {"GET", Method::kGet}, {"HEAD", Method::kHead}, {"POST", Method::kPost}};
-    const size_t space = head.find(' ');
-    const std::string_view word = head.substr(0, space);
     for (const auto& [name, method] : kMethods) {
         if (word == name) {
             request.method = method;
             request.methodName = name;
         }
     }
-    if (request.method == Method::kOther) {
+    int major = 0;
+    int minor = 0;
+    if (secondSpace == std::string_view::npos || word.empty() ||
+        !std::all_of(word.begin(), word.end(), IsTokenCharacter) ||
+        line.find(' ', secondSpace + 1) != std::string_view::npos ||
+        !ReadVersion(line.substr(secondSpace + 1), major, minor)) {
+        request.problem = LineProblem::kMalformed;
         return request;
     }
-    request.requestLine = RequestLineOf(head);
-    // A line cut off before its end has no target to trust.
-    std::string_view target = std::string_view(request.requestLine);
-    target.remove_prefix(std::min(target.size(), word.size()));
-    target.remove_prefix(std::min(target.size(), target.find_first_not_of(' ')));
-    target = target.substr(0, target.find_first_of(" \r\n"));
-    request.target = responses::ParseTarget(target);
-    return request;
-}
+    if (major != 1) {
+        request.problem = LineProblem::kVersionNotSupported;
+        return request;
+    }
+    request.http10 = minor == 0;
+    request.target =
+        responses::ParseTarget(line.substr(firstSpace + 1, secondSpace - firstSpace - 1));
 
-size_t ContentLength(std::string_view head) {
-    const std::optional<std::string_view> value = responses::GetHeaderValue(head, "Content-Length");
-    if (!value) {
-        return 0;
-    }
-    size_t length = 0;
-    for (char c : *value) {
-        if (c < '0' || c > '9') {
-            break;
+    bool close = false;
+    bool keepAlive = false;
+    std::optional<std::string_view> length;
+    bool lengthsDiffer = false;
+    bool transferCoding = false;
+    responses::ForEachHeader(head, [&](std::string_view name, std::string_view value) {
+        if (config::EqualsIgnoringCase(name, "Host")) {
+            ++request.hostLines;
+        } else if (config::EqualsIgnoringCase(name, "Connection")) {
+            close = close || ListsToken(value, "close");
+            keepAlive = keepAlive || ListsToken(value, "keep-alive");
+        } else if (config::EqualsIgnoringCase(name, "Expect")) {
+            request.expectContinue = config::EqualsIgnoringCase(value, "100-continue");
+        } else if (config::EqualsIgnoringCase(name, "Content-Length")) {
+            lengthsDiffer = lengthsDiffer || (length && *length != value);
+            length = value;
+        } else if (config::EqualsIgnoringCase(name, "Transfer-Encoding")) {
+            transferCoding = true;
         }
-        if (length > (SIZE_MAX - 9) / 10) {
-            return SIZE_MAX;  // absurdly large: the body limit refuses it
-        }
-        length = length * 10 + static_cast<size_t>(c - '0');
+    });
+    request.keepAlive = !close && (!request.http10 || keepAlive);
+    // A body whose end two readers could see differently is refused whole.
+    if (transferCoding && length) {
+        request.body.kind = BodyFraming::Kind::kInvalid;
+    } else if (transferCoding) {
+        request.body.kind = BodyFraming::Kind::kChunked;
+    } else if (length) {
+        const std::optional<uint64_t> parsed = ParseLength(*length);
+        request.body.kind =
+            parsed && !lengthsDiffer ? BodyFraming::Kind::kLength : BodyFraming::Kind::kInvalid;
+        request.body.length = parsed.value_or(0);
     }
-    return length;
+    return request;
 }
 
 std::optional<size_t> FindHeadEnd(std::string_view received) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,26 +13,39 @@ namespace quorvane::server {
 // The order matches the method names the CGI gateway is given.
 enum class Method { kGet, kHead, kPost, kOther };
 
-// A request as cut from its head: the request line as received, the method,
-// and the target taken apart.
+enum class LineProblem {
+    kNone,
+    kMalformed,            // not "method target HTTP/x.y": 400
+    kVersionNotSupported,  // a version other than HTTP/1.x: 505
+};
+
+// How the head says its body ends.
+struct BodyFraming {
+    enum class Kind { kNone, kLength, kChunked, kInvalid } kind = Kind::kNone;
+    uint64_t length = 0;  // for kLength
+};
+
+// A request as cut from its head.
 struct Request {
     Method method = Method::kOther;
-    std::string requestLine;      // up to and including its closing CR; empty for another method
-    std::string_view methodName;  // "GET", "HEAD", "POST"; empty otherwise
+    std::string requestLine;      // up to and including its closing CR, as received
+    std::string_view methodName;  // "GET", "HEAD", "POST"; empty for another method
+    LineProblem problem = LineProblem::kNone;
+    bool http10 = false;     // an HTTP/1.0 request (else HTTP/1.1 or later 1.x)
+    bool keepAlive = false;  // the client would keep the connection for more
+    bool expectContinue = false;
+    int hostLines = 0;
+    BodyFraming body;
     std::optional<responses::RequestTarget> target;  // nothing when malformed
 };
 
-// Cuts method, request line and target from the head. The method is the
-// whole first word, letter case significant.
+// Cuts the request line into method, target and version, and reads the
+// header lines the connection's framing and persistence depend on.
 Request ParseRequest(std::string_view head);
 
-// The request line up to and including its CR, whatever the method; a line
-// ended by LF alone is taken up to the LF.
+// The request line up to and including its CR; a line ended by LF alone is
+// taken up to the LF.
 std::string RequestLineOf(std::string_view head);
-
-// The body length a POST announces: Content-Length's leading digits, 0 when
-// absent or not a number.
-size_t ContentLength(std::string_view head);
 
 // Where the head ends: the index just past its empty line (CR LF CR LF or
 // LF LF), or nothing while it has not arrived.

@@ -5,6 +5,7 @@
 #include "cgi/cgi_gateway.h"
 #include "cgi/script_rule.h"
 #include "config/list_file.h"
+#include "config/setting_keys.h"
 #include "config/text.h"
 #include "responses/authentication.h"
 #include "responses/document_server.h"
@@ -18,12 +19,22 @@
 namespace quorvane::server {
 
 using responses::ErrorCode;
+using responses::Status;
+namespace setting = config::setting;
 
 namespace {
 
 bool IsListed(const std::vector<config::Record>& list, std::string_view address) {
     return std::any_of(list.begin(), list.end(),
                        [&](const config::Record& entry) { return entry.front() == address; });
+}
+
+// A request the connection cannot go on from: answered, then closed.
+Outcome Refusal(responses::Reply reply) {
+    Outcome outcome;
+    outcome.reply = std::move(reply);
+    outcome.logView = "\r\n";
+    return outcome;
 }
 
 }  // namespace
@@ -34,51 +45,75 @@ RequestHandler::RequestHandler(const config::ProgramFolder& folder, responses::H
 Outcome RequestHandler::Handle(const IncomingRequest& incoming) const {
     const auto settingsSnapshot = snapshots_.SettingsFile(folder_.SettingsPath());
     const config::Settings& settings = *settingsSnapshot;
-    const responses::RequestScope scope{folder_, settings, host_, incoming.now, snapshots_};
-    Outcome outcome;
-
+    const responses::RequestScope scope{folder_,      settings,   host_,
+                                        incoming.now, snapshots_, &mediaTypes_};
     const Request request = ParseRequest(incoming.head);
-    const auto record = [&] {
-        return AccessLogLine(incoming.peerAddress, incoming.now, request.requestLine);
-    };
+    // An unknown method leaves its record empty after the date.
+    const std::string record =
+        AccessLogLine(incoming.peerAddress, incoming.now,
+                      request.method == Method::kOther ? std::string_view() : request.requestLine);
+
     if (IsListed(*scope.List(config::kBlockList, 1), incoming.peerAddress)) {
-        outcome.reply = responses::SendErrorPage(ErrorCode::k404_1, scope);
+        Outcome outcome = Refusal(responses::SendErrorPage(ErrorCode::k404_1, scope));
         outcome.logView = " ** IP Blocked **\r\n";
-        outcome.accessLogLine = record();
+        outcome.accessLogLine = record;
         return outcome;
     }
-    if (config::StartsWith(settings.Read("HomePage", "SiteLocation", "Local"), "Redir")) {
-        outcome.reply = responses::SendRedirectPage(
-            settings.Read("HomePage", "RootDirectory", "www"), incoming.now);
-        outcome.logView = "\r\n";
-        return outcome;
+    if (config::StartsWith(config::ServerValue(settings, setting::kSiteLocation), "Redir")) {
+        Outcome outcome = Refusal(responses::SendRedirectPage(
+            config::ServerValue(settings, setting::kRootDirectory), incoming.now));
+        return outcome;  // answers before anything is parsed, so the connection ends
     }
-    outcome.accessLogLine = record();
-    outcome.sendBody = request.method != Method::kHead;
+
+    Outcome outcome;
+    const auto refuse = [&](responses::Reply reply) {
+        Outcome refused = Refusal(std::move(reply));
+        refused.accessLogLine = record;
+        return refused;
+    };
+    if (incoming.headTooLarge) {
+        return refuse(responses::SendRequestErrorPage(Status::kHeaderFieldsTooLarge, incoming.now));
+    }
+    if (request.problem == LineProblem::kMalformed) {
+        return refuse(responses::SendRequestErrorPage(Status::kBadRequest, incoming.now));
+    }
+    if (request.problem == LineProblem::kVersionNotSupported) {
+        return refuse(responses::SendRequestErrorPage(Status::kVersionNotSupported, incoming.now));
+    }
     if (request.method == Method::kOther) {
-        outcome.reply = responses::SendNotImplementedPage(incoming.now);
-        outcome.logView = " For Document: \r\n";
-        return outcome;
+        Outcome other = refuse(responses::SendNotImplementedPage(incoming.now));
+        other.logView = " For Document: \r\n";
+        return other;
+    }
+    if (!request.http10 && request.hostLines != 1) {
+        return refuse(responses::SendRequestErrorPage(Status::kBadRequest, incoming.now));
+    }
+    if (request.body.kind == BodyFraming::Kind::kInvalid) {
+        return refuse(responses::SendRequestErrorPage(Status::kBadRequest, incoming.now));
+    }
+    if (request.body.kind == BodyFraming::Kind::kChunked) {
+        return refuse(responses::SendRequestErrorPage(Status::kLengthRequired, incoming.now));
     }
     if (!request.target) {
-        outcome.reply = responses::SendMalformedUrlPage(incoming.now);
-        outcome.logView = "\r\n";
-        return outcome;
+        return refuse(responses::SendMalformedUrlPage(incoming.now));
     }
-    if (request.method == Method::kPost && ContentLength(incoming.head) > kBodyLimit) {
-        outcome.reply = responses::SendTooLargePage(incoming.now);
-        outcome.logView = "\r\n";
-        return outcome;
+    if (request.method == Method::kPost && request.body.length > kBodyLimit) {
+        return refuse(responses::SendTooLargePage(incoming.now));
     }
     Outcome responded = Respond(request, incoming, scope);
-    responded.accessLogLine = std::move(outcome.accessLogLine);
-    responded.sendBody = outcome.sendBody;
+    responded.accessLogLine = record;
+    responded.sendBody = request.method != Method::kHead;
+    responded.keepAlive = request.keepAlive;
+    responded.http10 = request.http10;
+    responded.bodyLength = request.body.length;
+    responded.expectContinue = request.expectContinue;
     return responded;
 }
 
 Outcome RequestHandler::Respond(const Request& request, const IncomingRequest& incoming,
                                 const responses::RequestScope& scope) const {
     Outcome outcome;
+    outcome.logView = "\r\n";
     const responses::RequestTarget& target = *request.target;
     const responses::Resolution resolution =
         responses::Resolve(target, {*scope.List(config::kDirsList, 5),
@@ -90,11 +125,24 @@ Outcome RequestHandler::Respond(const Request& request, const IncomingRequest& i
         const std::string_view authorization =
             responses::GetHeaderValue(incoming.head, "Authorization").value_or("");
         if (!responses::AuthenticateRequest(authorization, *scope.List(config::kUsersList, 2))) {
-            outcome.reply = responses::SendAuthChallenge(resolution.policy.realm);
-            outcome.logView = "\r\n";
+            outcome.reply = responses::SendAuthChallenge(resolution.policy.realm, scope);
             return outcome;
         }
         user = responses::ParseBasicCredentials(authorization)->user;
+    }
+
+    // A folder is named with its final slash, so its pages' relative links
+    // resolve inside it.
+    const bool namesFolder =
+        resolution.found == responses::Found::kFolder ||
+        (resolution.found == responses::Found::kFile && resolution.defaultDocument);
+    if (namesFolder && !target.endsWithSlash) {
+        std::string location = responses::PercentEncodePath(responses::PathText(target) + "/");
+        if (!target.query.empty()) {
+            location += "?" + target.query;
+        }
+        outcome.reply = responses::SendMovedPage(location, incoming.now);
+        return outcome;
     }
 
     const cgi::ScriptKind kind =
@@ -104,19 +152,17 @@ Outcome RequestHandler::Respond(const Request& request, const IncomingRequest& i
                                   resolution.policy.programs);
     if (kind == cgi::ScriptKind::kRefused) {
         outcome.reply = responses::SendErrorPage(ErrorCode::k404_4, scope);
-        outcome.logView = "\r\n";
         return outcome;
     }
     if (kind != cgi::ScriptKind::kDocument) {
-        if (!config::FlagNotZero(scope.settings.Read("CGI", "Enabled", "0"))) {
+        if (!config::IsOn(scope.settings, setting::kCgiEnabled)) {
             outcome.reply = responses::SendErrorPage(ErrorCode::k404_2, scope);
-            outcome.logView = "\r\n";
             return outcome;
         }
         cgi::ScriptDecision decision = cgi::PrepareScript(
             {.method = request.methodName,
              .head = incoming.head,
-             .contentLength = request.method == Method::kPost ? ContentLength(incoming.head) : 0,
+             .contentLength = request.method == Method::kPost ? request.body.length : 0,
              .resolution = resolution,
              .kind = kind,
              .query = target.query,
@@ -141,7 +187,8 @@ Outcome RequestHandler::Respond(const Request& request, const IncomingRequest& i
         " For Document: " +
         config::EscapeControlCharacters(target.query.empty() ? named : named + "?" + target.query) +
         "\r\n";
-    outcome.reply = responses::ServeDocument(resolution, scope);
+    outcome.reply = responses::ServeDocument(
+        resolution, {.head = incoming.head, .get = request.method == Method::kGet}, scope);
     return outcome;
 }
 

@@ -19,7 +19,8 @@ struct IncomingRequest {
     std::string_view head;         // up to and including the empty line
     std::string_view peerAddress;  // dotted address, empty when unknown
     std::chrono::system_clock::time_point now;
-    uint16_t serverPort = 80;  // the port the request came in on
+    uint16_t serverPort = 80;   // the port the request came in on
+    bool headTooLarge = false;  // `head` is the start of a head that never ended
 };
 
 // What handling one request decided. Exactly one of `reply` and `script`
@@ -32,6 +33,13 @@ struct Outcome {
     std::string logView;  // completes the "Connection By: address" line
     std::optional<std::string> accessLogLine;
     bool sendBody = true;  // false for HEAD
+    // What the connection does after the reply: keep it for the next
+    // request (the client asked and nothing went wrong), and how the client
+    // is told so.
+    bool keepAlive = false;
+    bool http10 = false;
+    uint64_t bodyLength = 0;      // the body the head announced, whether or not it is read
+    bool expectContinue = false;  // the client waits for "100 Continue" before its body
 };
 
 // Decides the answer to one request from its head alone, so nothing a client
@@ -57,6 +65,7 @@ class RequestHandler {
     responses::HostIdentity host_;
     // The engine's thread is the only reader; the snapshots guard themselves.
     mutable config::ConfigSnapshots snapshots_;
+    mutable responses::SystemMediaTypes mediaTypes_{"/etc/mime.types"};
 };
 
 }  // namespace quorvane::server

@@ -70,24 +70,23 @@ TEST(CgiEnvironment, PostEntriesInTheirOrder) {
     EXPECT_EQ(plain[5], "CONTENT_TYPE=application/x-www-form-urlencoded");
 }
 
-TEST(CgiOutput, HeaderBlocksBecomeTheHead) {
+TEST(CgiOutput, HeaderBlocksBecomeTheHeadWithTheBodysRealLength) {
     EXPECT_EQ(testing::WireText(*ComposeCgiReply("Content-Type: text/plain\n\nhello")),
-              "HTTP/1.1 200 OK\r\nServer: Quorvane2000\r\nContent-Type: text/plain\r\n"
-              "Content-Length: 5\r\nConnection: close\r\n\r\nhello");
-    EXPECT_EQ(testing::WireText(*ComposeCgiReply(
-                  "Status: 404 Not Found\r\nX-A: 1\r\nConnection: keep-alive\r\n\r\n")),
-              "HTTP/1.1 404 Not Found\r\nServer: Quorvane2000\r\nX-A: 1\r\n"
-              "Content-Length: 0\r\nConnection: close\r\n\r\n");
-    EXPECT_EQ(ComposeCgiReply("Location: /moved.htm\r\n\r\n")->head.substr(0, 20),
-              "HTTP/1.1 302 Found\r\n");
-    EXPECT_EQ(testing::WireText(*ComposeCgiReply("Content-Length: 2\r\n\r\nab")),
-              "HTTP/1.1 200 OK\r\nServer: Quorvane2000\r\nContent-Length: 2\r\n"
-              "Connection: close\r\n\r\nab");
+              "HTTP/1.1 200 OK\r\nServer: Quorvane2000\r\nDate: Sun, 01 Mar 2026 09:00:00 GMT\r\n"
+              "Content-Type: text/plain\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhello");
+    // The script's own framing and connection lines are the server's to state.
+    const responses::Reply own = *ComposeCgiReply(
+        "Status: 404 Not Found\r\nX-A: 1\r\nConnection: keep-alive\r\nContent-Length: 99\r\n"
+        "Transfer-Encoding: chunked\r\n\r\nab");
+    EXPECT_EQ(own.statusLine, "HTTP/1.1 404 Not Found");
+    EXPECT_EQ(own.fields, "X-A: 1\r\nContent-Length: 2\r\n");
+    EXPECT_EQ(ComposeCgiReply("Location: /moved.htm\r\n\r\n")->statusLine, "HTTP/1.1 302 Found");
 }
 
 TEST(CgiOutput, FullRepliesAreRelayedAndBrokenOutputRefused) {
     const std::string full = "HTTP/1.0 200 OK\r\nX: y\r\n\r\nraw \x01 bytes";
     EXPECT_EQ(testing::WireText(*ComposeCgiReply(full)), full);
+    EXPECT_TRUE(ComposeCgiReply(full)->raw);
     EXPECT_FALSE(ComposeCgiReply("").has_value());
     EXPECT_FALSE(ComposeCgiReply("just a body without headers\n\n").has_value());
     EXPECT_FALSE(ComposeCgiReply("Content-Type: text/plain\r\nno empty line").has_value());
@@ -149,7 +148,7 @@ class PrepareScriptTest : public ::testing::Test, public testing::TestSite {
     }
 
     static std::string Status(const ScriptDecision& decision) {
-        return testing::StatusLineOf(std::get<responses::Reply>(decision.action).head);
+        return testing::StatusLineOf(std::get<responses::Reply>(decision.action));
     }
     static const ScriptLaunch& Launch(const ScriptDecision& decision) {
         return std::get<ScriptLaunch>(decision.action);

@@ -31,17 +31,21 @@ class DocumentServerTest : public ::testing::Test, public testing::TestSite {
                              : "Authorization: " + std::string(authorization) + "\r\n");
     }
 
-    std::string Status(const Reply& reply) { return testing::StatusLineOf(reply.head); }
+    std::string Status(const Reply& reply) { return testing::StatusLineOf(reply); }
 };
 
 TEST_F(DocumentServerTest, DefaultDocumentIsTheFirstListedThatExists) {
     folder.Write("www/default.htm", "second choice");
     folder.Write("www/index.html", "first choice");
     const Reply reply = Serve("/");
-    EXPECT_EQ(testing::WireText(reply),
-              "HTTP/1.1 200 OK\r\nServer: Quorvane2000\r\nContent-Type: text/html\r\n"
-              "Accept-Ranges: bytes\r\nContent-Length: 12\r\nConnection: close\r\n\r\n"
-              "first choice");
+    const std::string wire = testing::WireText(reply);
+    EXPECT_TRUE(
+        wire.starts_with("HTTP/1.1 200 OK\r\nServer: Quorvane2000\r\n"
+                         "Date: Sun, 01 Mar 2026 09:00:00 GMT\r\nContent-Type: text/html\r\n"
+                         "Accept-Ranges: bytes\r\nContent-Length: 12\r\nLast-Modified: "))
+        << wire;
+    EXPECT_NE(wire.find("\r\nETag: \""), std::string::npos);
+    EXPECT_TRUE(wire.ends_with("\r\nConnection: close\r\n\r\nfirst choice"));
     EXPECT_TRUE(reply.file) << "a page without footer is streamed from the file";
 }
 
@@ -71,17 +75,22 @@ TEST_F(DocumentServerTest, ContentTypesComeFromTheMimeList) {
                  "\"htm,text/html\"\r\n\"wav,audio,x-wav\"\r\n\"broken\"\r\n"
                  "\"js,text/javascript\"\r\n\"min.js,text/minified\"\r\n\"JPG,image/jpeg\"\r\n");
     // Extensions match whatever their letter case, on either side.
-    EXPECT_NE(Serve("/PAGE.HTM").head.find("Content-Type: text/html\r\n"), std::string::npos);
-    EXPECT_NE(Serve("/photo.jpg").head.find("Content-Type: image/jpeg\r\n"), std::string::npos);
-    EXPECT_NE(Serve("/sound.wav").head.find("Content-Type: audio,x-wav\r\n"), std::string::npos);
+    EXPECT_NE(testing::HeadText(Serve("/PAGE.HTM")).find("Content-Type: text/html\r\n"),
+              std::string::npos);
+    EXPECT_NE(testing::HeadText(Serve("/photo.jpg")).find("Content-Type: image/jpeg\r\n"),
+              std::string::npos);
+    EXPECT_NE(testing::HeadText(Serve("/sound.wav")).find("Content-Type: audio,x-wav\r\n"),
+              std::string::npos);
     // The text after the first dot wins over the last dot when both are listed.
-    EXPECT_NE(Serve("/jquery.min.js").head.find("Content-Type: text/minified\r\n"),
+    EXPECT_NE(testing::HeadText(Serve("/jquery.min.js")).find("Content-Type: text/minified\r\n"),
               std::string::npos);
     folder.Write("mime.lst", "\"js,text/javascript\"\r\n");
-    EXPECT_NE(Serve("/jquery.min.js").head.find("Content-Type: text/javascript\r\n"),
+    EXPECT_NE(testing::HeadText(Serve("/jquery.min.js")).find("Content-Type: text/javascript\r\n"),
               std::string::npos);
     std::filesystem::remove(folder.Path() / "mime.lst");
-    EXPECT_NE(Serve("/sound.wav").head.find("Content-Type: text/plain\r\n"), std::string::npos);
+    // Without mime.lst, the system's table names it.
+    EXPECT_NE(testing::HeadText(Serve("/sound.wav")).find("Content-Type: audio/x-wav\r\n"),
+              std::string::npos);
 }
 
 TEST_F(DocumentServerTest, FooterGoesBeforeTheFirstClosingHtmlTagOfHtmlPagesOnly) {
@@ -92,7 +101,7 @@ TEST_F(DocumentServerTest, FooterGoesBeforeTheFirstClosingHtmlTagOfHtmlPagesOnly
         "[HomePage]\nRootDirectory=www\n[Documents]\nEnableFooter=1\nFooterHTML=<i>f</i>\n");
     const Reply reply = Serve("/a.htm");
     EXPECT_EQ(testing::BodyText(reply), "<p>x</p><i>f</i></HTML>tail</html>");
-    EXPECT_NE(reply.head.find("Content-Length: 34\r\n"), std::string::npos);
+    EXPECT_NE(testing::HeadText(reply).find("Content-Length: 34\r\n"), std::string::npos);
     EXPECT_EQ(testing::BodyText(Serve("/b.htm")), "<p>no closing tag</p>");
     EXPECT_EQ(testing::BodyText(Serve("/c.txt")), "text</html>");
 
@@ -107,7 +116,7 @@ TEST_F(DocumentServerTest, MissingThingsAre404) {
     folder.Write("www/folder/file.txt", "x");
     folder.Write("www/folder.d/file.txt", "x");
     EXPECT_EQ(Status(Serve("/absent.htm")), "HTTP/1.1 404 Not Found");
-    EXPECT_EQ(Status(Serve("/folder.d")), "HTTP/1.1 404 Not Found");  // a folder is no document
+    EXPECT_EQ(Status(Serve("/folder.d")), "HTTP/1.1 301 Moved Permanently");
     EXPECT_EQ(Status(Serve("/folder.d/")), "HTTP/1.1 404 Not Found");
     EXPECT_EQ(Status(Serve("/nowhere/file.txt")), "HTTP/1.1 404 Not Found");
     EXPECT_EQ(Status(Serve("/folder/")), "HTTP/1.1 404 Not Found");  // browsing absent
@@ -126,15 +135,20 @@ TEST_F(DocumentServerTest, SecureSiteChallengesEveryFolderBeforeLookingAtTheDisk
     folder.Write("www/sub/page.txt", "inside");
     UseSettings("[HomePage]\nRootDirectory=www\nSecure=1\n");
     const Reply challenge = Serve("/sub/page.txt");
-    EXPECT_EQ(challenge.head,
-              "HTTP/1.0 401 Unauthorized\r\nServer: Quorvane2000\r\n"
-              "WWW-Authenticate: Basic realm=\"/sub/\"\r\nConnection: close\r\n\r\n");
-    EXPECT_TRUE(testing::BodyText(challenge).empty());
-    EXPECT_EQ(Status(Serve("/missing/x.txt")), "HTTP/1.0 401 Unauthorized");
-    EXPECT_EQ(Status(Serve("/sub/page.txt", "Basic Ym9iOndyb25n")), "HTTP/1.0 401 Unauthorized");
+    // The configured 401 page goes with the challenge.
+    folder.Write("401.htm", "<html>sign in</html>");
+    const Reply page = Serve("/sub/page.txt");
+    EXPECT_TRUE(testing::HeadText(challenge).starts_with(
+        "HTTP/1.1 401 Unauthorized\r\nServer: Quorvane2000\r\nDate: Sun, 01 Mar 2026 09:00:00 "
+        "GMT\r\n"
+        "WWW-Authenticate: Basic realm=\"/sub/\"\r\nContent-Type: text/html"));
+    EXPECT_NE(testing::BodyText(challenge).find("Unauthorized"), std::string::npos);
+    EXPECT_EQ(testing::BodyText(page), "<html>sign in</html>");
+    EXPECT_EQ(Status(Serve("/missing/x.txt")), "HTTP/1.1 401 Unauthorized");
+    EXPECT_EQ(Status(Serve("/sub/page.txt", "Basic Ym9iOndyb25n")), "HTTP/1.1 401 Unauthorized");
     EXPECT_EQ(testing::BodyText(Serve("/sub/page.txt", kBobSecret)), "inside");
     std::filesystem::remove(folder.Path() / "dirs.lst");
-    EXPECT_EQ(Status(Serve("/sub/page.txt")), "HTTP/1.0 401 Unauthorized");
+    EXPECT_EQ(Status(Serve("/sub/page.txt")), "HTTP/1.1 401 Unauthorized");
 }
 
 TEST_F(DocumentServerTest, OnlyAnExactYesMakesARecordSecure) {
@@ -144,64 +158,125 @@ TEST_F(DocumentServerTest, OnlyAnExactYesMakesARecordSecure) {
     folder.Write("p/a.txt", "a");
     folder.Write("q/a.txt", "a");
     EXPECT_EQ(testing::BodyText(Serve("/open/a.txt")), "a");
-    EXPECT_NE(Serve("/safe/a.txt").head.find("realm=\"/safe/\""), std::string::npos);
+    EXPECT_NE(testing::HeadText(Serve("/safe/a.txt")).find("realm=\"/safe/\""), std::string::npos);
 }
 
 TEST_F(DocumentServerTest, ExpiresLineFollowsTheSettings) {
     folder.Write("www/a.txt", "a");
-    EXPECT_EQ(Serve("/a.txt").head.find("Expires:"), std::string::npos);
+    EXPECT_EQ(testing::HeadText(Serve("/a.txt")).find("Expires:"), std::string::npos);
     UseSettings(
         "[HomePage]\nRootDirectory=www\n[Expire]\nContentExpires=1\nInterval=After\n"
         "Duration=2\nIntervalType=Weeks\n");
-    EXPECT_NE(Serve("/a.txt").head.find("Expires: Sun, 15 Mar 2026 09:00:00 GMT\r\n"),
+    EXPECT_NE(testing::HeadText(Serve("/a.txt")).find("Expires: Sun, 15 Mar 2026 09:00:00 GMT\r\n"),
               std::string::npos);
 }
 
-TEST_F(DocumentServerTest, ListingShowsFilesSortedEscapedAndLinkedOnce) {
+TEST_F(DocumentServerTest, ListingShowsFoldersThenFilesEscapedAndLinked) {
     UseSettings("[HomePage]\nRootDirectory=www\n[Documents]\nDirectoryBrowsing=1\n");
     folder.Write("www/list/b file.txt", "12345");
     folder.Write("www/list/A&<x>.txt", "");
     folder.Write("www/list/.hidden", "");
-    folder.Write("www/list/sub/inner.txt", "");
-    const auto stamp = [&](const char* name) {
-        const auto path = folder.Path() / "www/list" / name;
-        std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now());
-    };
-    stamp("b file.txt");
+    folder.Write("www/list/sub #1/inner.txt", "");
     const Reply reply = Serve("/list/");
     const std::string body = testing::BodyText(reply);
-    EXPECT_EQ(reply.head.find("Expires:"), std::string::npos);
+    EXPECT_EQ(testing::HeadText(reply).find("Expires:"), std::string::npos);
+    EXPECT_NE(testing::HeadText(reply).find("Content-Type: text/html; charset=utf-8\r\n"),
+              std::string::npos);
     EXPECT_NE(body.find("<title>Directory Listing Of - /list/</title>\r\n<h1>desk - /list/</h1>"),
               std::string::npos);
+    const size_t parent = body.find("<a href=\"/\">Parent Directory</a>");
+    const size_t folderLink = body.find("<a href=\"/list/sub%20%231/\">sub #1/</a>");
     const size_t first = body.find("<a href=\"/list/A%26%3Cx%3E.txt\">A&amp;&lt;x&gt;.txt</a>");
     const size_t second = body.find("<a href=\"/list/b%20file.txt\">b file.txt</a>");
-    EXPECT_NE(first, std::string::npos);
-    EXPECT_NE(second, std::string::npos);
+    EXPECT_LT(parent, folderLink);
+    EXPECT_LT(folderLink, first);
     EXPECT_LT(first, second);
+    EXPECT_NE(second, std::string::npos);
     EXPECT_NE(body.find("<TD> 5</TD>"), std::string::npos);
     EXPECT_EQ(body.find("hidden"), std::string::npos);
     EXPECT_EQ(body.find("inner"), std::string::npos);
-    EXPECT_EQ(body.find("sub"), std::string::npos);
-
-    std::filesystem::create_directories(folder.Path() / "www/empty");
-    EXPECT_NE(testing::BodyText(Serve("/empty/"))
-                  .find("<table border=\"0\">\r\n</Table>\r\n<p>\r\n<hr>\r\n</html>\r\n"),
-              std::string::npos);
 
     folder.Write("www/r.txt", "");
     folder.Write("default.lst", "");
-    EXPECT_NE(testing::BodyText(Serve("/")).find("<a href=\"r.txt\">r.txt</a>"), std::string::npos);
+    const std::string root = testing::BodyText(Serve("/"));
+    EXPECT_NE(root.find("<a href=\"r.txt\">r.txt</a>"), std::string::npos);
+    EXPECT_EQ(root.find("Parent Directory"), std::string::npos) << "the site's root has no parent";
+}
+
+TEST_F(DocumentServerTest, RangesOfTheFinalBody) {
+    folder.Write("www/digits.txt", "0123456789");
+    const auto get = [&](std::string_view range) {
+        return Get("/digits.txt", "Range: " + std::string(range) + "\r\n");
+    };
+    const Reply single = get("bytes=2-4");
+    EXPECT_EQ(testing::StatusLineOf(single), "HTTP/1.1 206 Partial Content");
+    EXPECT_EQ(testing::BodyText(single), "234");
+    EXPECT_NE(testing::HeadText(single).find("Content-Length: 3\r\n"), std::string::npos);
+    EXPECT_NE(testing::HeadText(single).find("Content-Range: bytes 2-4/10\r\n"), std::string::npos);
+    EXPECT_EQ(testing::BodyText(get("bytes=7-")), "789");
+    EXPECT_EQ(testing::BodyText(get("bytes=-2")), "89");
+    const Reply several = get("bytes=0-0,8-9");
+    EXPECT_NE(testing::HeadText(several).find("Content-Type: multipart/byteranges; boundary="),
+              std::string::npos);
+    const std::string parts = testing::BodyText(several);
+    EXPECT_NE(parts.find("Content-Range: bytes 0-0/10\r\n\r\n0\r\n"), std::string::npos);
+    EXPECT_NE(parts.find("Content-Range: bytes 8-9/10\r\n\r\n89\r\n"), std::string::npos);
+    EXPECT_NE(
+        testing::HeadText(several).find("Content-Length: " + std::to_string(parts.size()) + "\r\n"),
+        std::string::npos);
+    const Reply beyond = get("bytes=20-30");
+    EXPECT_EQ(testing::StatusLineOf(beyond), "HTTP/1.1 416 Range Not Satisfiable");
+    EXPECT_NE(testing::HeadText(beyond).find("Content-Range: bytes */10\r\n"), std::string::npos);
+    EXPECT_EQ(testing::StatusLineOf(get("bytes=5-1")), "HTTP/1.1 200 OK");  // invalid: ignored
+    // With the footer, ranges are of the page as sent, footer included.
+    folder.Write("www/page.htm", "<p>x</p></html>");
+    UseSettings(
+        "[HomePage]\nRootDirectory=www\n[Documents]\nEnableFooter=1\nFooterHTML=<i>f</i>\n");
+    EXPECT_EQ(testing::BodyText(Get("/page.htm", "Range: bytes=8-15\r\n")), "<i>f</i>");
+}
+
+TEST_F(DocumentServerTest, ACurrentCopyIsRevalidatedWithoutItsBody) {
+    folder.Write("www/a.htm", "<html>a</html>");
+    const std::string head = testing::HeadText(Serve("/a.htm"));
+    const size_t tag = head.find("ETag: ") + 6;
+    const std::string etag = head.substr(tag, head.find("\r\n", tag) - tag);
+    const size_t date = head.find("Last-Modified: ") + 15;
+    const std::string modified = head.substr(date, head.find("\r\n", date) - date);
+    const Reply same = Get("/a.htm", "If-None-Match: \"other\", " + etag + "\r\n");
+    EXPECT_EQ(testing::StatusLineOf(same), "HTTP/1.1 304 Not Modified");
+    EXPECT_TRUE(same.noBody);
+    EXPECT_NE(testing::HeadText(same).find("ETag: " + etag + "\r\n"), std::string::npos);
+    EXPECT_EQ(testing::StatusLineOf(Get("/a.htm", "If-Modified-Since: " + modified + "\r\n")),
+              "HTTP/1.1 304 Not Modified");
+    // The footer changes the bytes sent, and with them the tag.
+    UseSettings("[HomePage]\nRootDirectory=www\n[Documents]\nEnableFooter=1\n");
+    EXPECT_EQ(testing::StatusLineOf(Get("/a.htm", "If-None-Match: " + etag + "\r\n")),
+              "HTTP/1.1 200 OK");
+}
+
+TEST_F(DocumentServerTest, UnlistedTypesComeFromWhatTheFileHolds) {
+    folder.Write("mime.lst", "");
+    folder.Write("www/notes", "plain words, caf\xC3\xA9");
+    folder.Write("www/blob.qvbin", std::string("\x7f"
+                                               "ELF\0\0",
+                                               6));
+    EXPECT_NE(testing::HeadText(Serve("/notes")).find("Content-Type: text/plain\r\n"),
+              std::string::npos);
+    EXPECT_NE(
+        testing::HeadText(Serve("/blob.qvbin")).find("Content-Type: application/octet-stream\r\n"),
+        std::string::npos);
 }
 
 TEST(RedirectPage, ReadsAsTheOldPageButAnswers302) {
     const Reply reply =
         SendRedirectPage("http://example.org/", sys_days{year{2026} / March / 1} + hours(9));
-    EXPECT_EQ(testing::WireText(reply),
-              "HTTP/1.1 302 Found\r\nServer: Quorvane2000\r\nLocation: http://example.org/\r\n"
-              "Content-Type: text/html\r\nAccept-Ranges: bytes\r\nContent-Length: 98\r\n"
-              "Expires: Sun, 1 Mar 2026 09:00:00 GMT\r\nConnection: close\r\n\r\n"
-              "<HTML>\r\n<HEAD>\r\n<META HTTP-EQUIV='REFRESH' CONTENT='1; "
-              "URL=http://example.org/'></HEAD>\r\n</HTML>\r\n");
+    EXPECT_EQ(
+        testing::WireText(reply),
+        "HTTP/1.1 302 Found\r\nServer: Quorvane2000\r\nDate: Sun, 01 Mar 2026 09:00:00 GMT\r\n"
+        "Location: http://example.org/\r\nContent-Type: text/html; charset=utf-8\r\n"
+        "Content-Length: 98\r\nExpires: Sun, 1 Mar 2026 09:00:00 GMT\r\n"
+        "Connection: close\r\n\r\n<HTML>\r\n<HEAD>\r\n<META HTTP-EQUIV='REFRESH' CONTENT='1; "
+        "URL=http://example.org/'></HEAD>\r\n</HTML>\r\n");
 }
 
 }  // namespace

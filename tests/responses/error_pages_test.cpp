@@ -30,10 +30,10 @@ TEST_F(ErrorPagesTest, ConfiguredPageIsSentUnchangedWithItsRealStatus) {
     const Reply reply =
         SendErrorPage(ErrorCode::k404, Scope("[ErrorPages]\n404Error=pages/missing.txt"));
     EXPECT_EQ(testing::WireText(reply),
-              "HTTP/1.1 404 Not Found\r\nServer: Quorvane2000\r\nContent-Type: text/html\r\n"
-              "Accept-Ranges: bytes\r\nContent-Length: 15\r\n"
-              "Expires: Sun, 1 Mar 2026 09:00:00 GMT\r\nConnection: close\r\n\r\n"
-              "not html at all");
+              "HTTP/1.1 404 Not Found\r\nServer: Quorvane2000\r\n"
+              "Date: Sun, 01 Mar 2026 09:00:00 GMT\r\nContent-Type: text/html\r\n"
+              "Content-Length: 15\r\nExpires: Sun, 1 Mar 2026 09:00:00 GMT\r\n"
+              "Connection: close\r\n\r\nnot html at all");
 }
 
 TEST_F(ErrorPagesTest, EachCodeReadsItsOwnKeyAndDefaultFile) {
@@ -52,13 +52,13 @@ TEST_F(ErrorPagesTest, EachCodeReadsItsOwnKeyAndDefaultFile) {
         {ErrorCode::k404_4, "HTTP/1.1 404 Not Found f"}};
     for (const auto& [code, text] : expected) {
         const Reply reply = SendErrorPage(code, scope);
-        EXPECT_EQ(testing::StatusLineOf(reply.head) + " " + testing::BodyText(reply), text);
+        EXPECT_EQ(testing::StatusLineOf(reply) + " " + testing::BodyText(reply), text);
     }
 }
 
 TEST_F(ErrorPagesTest, MissingPageGetsABuiltInPageAndCreatesNothing) {
     const Reply reply = SendErrorPage(ErrorCode::k404_2, Scope(""));
-    EXPECT_EQ(testing::StatusLineOf(reply.head), "HTTP/1.1 403 Forbidden");
+    EXPECT_EQ(testing::StatusLineOf(reply), "HTTP/1.1 403 Forbidden");
     EXPECT_EQ(
         testing::BodyText(reply),
         "<html>\r\n<head>\r\n<title>Quorvane2000 Error</title>\r\n</head>\r\n"
@@ -77,11 +77,12 @@ TEST_F(ErrorPagesTest, MissingPageGetsABuiltInPageAndCreatesNothing) {
 TEST_F(ErrorPagesTest, NoticePagesAreTwelveLinesWithoutAFinalLineEnd) {
     const Reply reply = SendMalformedUrlPage(now_);
     const std::string body = testing::BodyText(reply);
-    EXPECT_EQ(testing::StatusLineOf(reply.head), "HTTP/1.1 400 Bad Request");
+    EXPECT_EQ(testing::StatusLineOf(reply), "HTTP/1.1 400 Bad Request");
     EXPECT_EQ(std::count(body.begin(), body.end(), '\n'), 11);
     EXPECT_EQ(body.substr(body.size() - 7), "</html>");
-    EXPECT_NE(reply.head.find("Content-Length: " + std::to_string(body.size()) + "\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        testing::HeadText(reply).find("Content-Length: " + std::to_string(body.size()) + "\r\n"),
+        std::string::npos);
     EXPECT_NE(body.find("<title>Quorvane2000 Internal Server Error</title>\r\n"),
               std::string::npos);
     EXPECT_NE(body.find("<p>You have supplied a malformed URL. Directory Traversal is not allowed "
@@ -95,8 +96,9 @@ TEST_F(ErrorPagesTest, NoticePagesAreTwelveLinesWithoutAFinalLineEnd) {
         {SendTooLargePage(now_), "HTTP/1.1 413 Content Too Large"},
         {SendNotImplementedPage(now_), "HTTP/1.1 501 Not Implemented"}};
     for (const auto& [page, status] : others) {
-        EXPECT_EQ(testing::StatusLineOf(page.head), status);
-        EXPECT_NE(page.head.find("Expires: Sun, 1 Mar 2026 09:00:00 GMT"), std::string::npos);
+        EXPECT_EQ(testing::StatusLineOf(page), status);
+        EXPECT_NE(testing::HeadText(page).find("Expires: Sun, 1 Mar 2026 09:00:00 GMT"),
+                  std::string::npos);
     }
     EXPECT_NE(testing::BodyText(SendPerlDisabledPage(now_))
                   .find("<p><b>Error Executing Perl Script</b></p>"),

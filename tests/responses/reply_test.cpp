@@ -28,31 +28,30 @@ Clock::time_point Local(int year, int month, int day, int hour, int minute, int 
     return Clock::from_time_t(std::mktime(&local));
 }
 
-TEST(ReplyHead, StandardHeadOrdersItsLines) {
-    EXPECT_EQ(StandardHead({.contentType = "text/plain", .contentLength = 0}),
-              "HTTP/1.1 200 OK\r\nServer: Quorvane2000\r\nContent-Type: text/plain\r\n"
-              "Accept-Ranges: bytes\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-    EXPECT_EQ(StandardHead({.status = Status::kFound,
-                            .contentType = "text/html",
-                            .contentLength = 12,
-                            .expires = kMorning,
-                            .location = "http://example.org/"}),
-              "HTTP/1.1 302 Found\r\nServer: Quorvane2000\r\nLocation: http://example.org/\r\n"
-              "Content-Type: text/html\r\nAccept-Ranges: bytes\r\nContent-Length: 12\r\n"
-              "Expires: Sun, 1 Mar 2026 09:05:03 GMT\r\nConnection: close\r\n\r\n");
-}
-
-TEST(ReplyHead, ChallengeCarriesOnlyTheRealm) {
-    EXPECT_EQ(ChallengeHead("/private/"),
-              "HTTP/1.0 401 Unauthorized\r\nServer: Quorvane2000\r\n"
-              "WWW-Authenticate: Basic realm=\"/private/\"\r\nConnection: close\r\n\r\n");
-    EXPECT_EQ(ChallengeHead("/a\"b/"),
-              "HTTP/1.0 401 Unauthorized\r\nServer: Quorvane2000\r\n"
-              "WWW-Authenticate: Basic realm=\"/a\\\"b/\"\r\nConnection: close\r\n\r\n");
+TEST(ReplyHead, LinesComeInTheirOrderWithDateAfterServerAndConnectionLast) {
+    EXPECT_EQ(testing::HeadText(StandardReply({.contentType = "text/plain", .contentLength = 0})),
+              "HTTP/1.1 200 OK\r\nServer: Quorvane2000\r\nDate: Sun, 01 Mar 2026 09:00:00 GMT\r\n"
+              "Content-Type: text/plain\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    const Reply found = StandardReply({.status = Status::kFound,
+                                       .contentType = "text/html",
+                                       .contentLength = 12,
+                                       .expires = kMorning,
+                                       .location = "http://example.org/",
+                                       .acceptRanges = true,
+                                       .more = "ETag: \"x\"\r\n"});
+    EXPECT_EQ(RenderHead(found, "D", "keep-alive"),
+              "HTTP/1.1 302 Found\r\nServer: Quorvane2000\r\nDate: D\r\n"
+              "Location: http://example.org/\r\nContent-Type: text/html\r\n"
+              "Accept-Ranges: bytes\r\nContent-Length: 12\r\n"
+              "Expires: Sun, 1 Mar 2026 09:05:03 GMT\r\nETag: \"x\"\r\n"
+              "Connection: keep-alive\r\n\r\n");
+    // A kept HTTP/1.1 connection says nothing of itself.
+    EXPECT_EQ(RenderHead(found, "D", "").find("Connection"), std::string::npos);
 }
 
 TEST(ReplyHead, StatusLinesAndReasons) {
     EXPECT_EQ(StatusLine(Status::kContentTooLarge), "HTTP/1.1 413 Content Too Large");
+    EXPECT_EQ(StatusLine(Status::kVersionNotSupported), "HTTP/1.1 505 HTTP Version Not Supported");
     EXPECT_EQ(ReasonPhrase(Status::kNotFound), "Not Found");
     EXPECT_EQ(ReasonPhrase(Status::kInternalServerError), "Internal Server Error");
 }

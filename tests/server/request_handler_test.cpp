@@ -20,7 +20,7 @@ class RequestHandlerTest : public ::testing::Test, public testing::TestSite {
     }
 
     static std::string Status(const Outcome& outcome) {
-        return testing::StatusLineOf(outcome.reply.head);
+        return testing::StatusLineOf(outcome.reply);
     }
 };
 
@@ -52,8 +52,48 @@ TEST_F(RequestHandlerTest, RefusalsAreRecordedToo) {
     EXPECT_EQ(Status(other), "HTTP/1.1 501 Not Implemented");
     EXPECT_EQ(other.accessLogLine->back(), ',');
     EXPECT_EQ(
-        Status(Handle("POST /index.htm HTTP/1.1\r\nContent-Length: 99999999\r\n\r\n", "10.0.0.71")),
+        Status(Handle("POST /index.htm HTTP/1.0\r\nContent-Length: 99999999\r\n\r\n", "10.0.0.71")),
         "HTTP/1.1 413 Content Too Large");
+}
+
+TEST_F(RequestHandlerTest, WhatIsNotAnHttp1RequestIsRefusedAndEndsTheConnection) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"GET / HTTP/2.0\r\n\r\n", "HTTP/1.1 505 HTTP Version Not Supported"},
+        {"GET /\r\n\r\n", "HTTP/1.1 400 Bad Request"},
+        {"GET / HTTP/1.1\r\n\r\n", "HTTP/1.1 400 Bad Request"},
+        {"GET / HTTP/1.1\r\nHost: a\r\nHost: b\r\n\r\n", "HTTP/1.1 400 Bad Request"},
+        {"GETX / HTTP/1.1\r\nHost: a\r\n\r\n", "HTTP/1.1 501 Not Implemented"},
+        {"POST / HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n",
+         "HTTP/1.1 411 Length Required"},
+        {"POST / HTTP/1.1\r\nHost: a\r\nContent-Length: 1, 2\r\n\r\n", "HTTP/1.1 400 Bad Request"},
+    };
+    for (const auto& [head, status] : cases) {
+        const Outcome outcome = Handle(head);
+        EXPECT_EQ(Status(outcome), status) << head;
+        EXPECT_FALSE(outcome.keepAlive) << head;
+        EXPECT_TRUE(outcome.accessLogLine.has_value()) << head;
+    }
+    const std::string cut = "GET / HTTP/1.1\r\nHost: a\r\nX: " + std::string(20000, 'x');
+    EXPECT_EQ(Status(handler.Handle({cut, "10.0.0.7", now, 80, true})),
+              "HTTP/1.1 431 Request Header Fields Too Large");
+    const Outcome kept = Handle("GET / HTTP/1.1\r\nHost: a\r\n\r\n");
+    EXPECT_EQ(Status(kept), "HTTP/1.1 200 OK");
+    EXPECT_TRUE(kept.keepAlive);
+}
+
+TEST_F(RequestHandlerTest, AFolderIsNamedWithItsFinalSlash) {
+    folder.Write("www/my docs/index.htm", "docs");
+    folder.Write("www/private/index.htm", "private");
+    folder.Write("dirs.lst",
+                 "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n"
+                 "\"/private/\",\"www/private\",\"Yes\",\"No\",\"No\"\r\n");
+    const Outcome moved = Handle("GET /my%20docs?sort=name HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(Status(moved), "HTTP/1.1 301 Moved Permanently");
+    EXPECT_NE(moved.reply.fields.find("Location: /my%20docs/?sort=name\r\n"), std::string::npos);
+    EXPECT_EQ(testing::BodyText(Handle("GET /my%20docs/?sort=name HTTP/1.0\r\n\r\n").reply),
+              "docs");
+    // A stranger learns nothing of what a secure folder holds.
+    EXPECT_EQ(Status(Handle("GET /private HTTP/1.0\r\n\r\n")), "HTTP/1.1 401 Unauthorized");
 }
 
 TEST_F(RequestHandlerTest, RedirectedSiteAnswersEveryRequestWithTheRedirect) {
@@ -63,7 +103,8 @@ TEST_F(RequestHandlerTest, RedirectedSiteAnswersEveryRequestWithTheRedirect) {
                                   "GET /../x HTTP/1.0\r\n\r\n"}) {
         const Outcome outcome = Handle(head);
         EXPECT_EQ(Status(outcome), "HTTP/1.1 302 Found");
-        EXPECT_NE(outcome.reply.head.find("Location: http://example.org/\r\n"), std::string::npos);
+        EXPECT_NE(outcome.reply.fields.find("Location: http://example.org/\r\n"),
+                  std::string::npos);
         EXPECT_FALSE(outcome.accessLogLine.has_value());
     }
     folder.Write("quorvane.ini", "[HomePage]\r\nSiteLocation=redir\r\nRootDirectory=www\r\n");
@@ -73,7 +114,7 @@ TEST_F(RequestHandlerTest, RedirectedSiteAnswersEveryRequestWithTheRedirect) {
 TEST_F(RequestHandlerTest, HeadSendsTheSameHeadWithoutBody) {
     const Outcome get = Handle("GET /index.htm HTTP/1.0\r\n\r\n");
     const Outcome head = Handle("HEAD /index.htm HTTP/1.0\r\n\r\n");
-    EXPECT_EQ(get.reply.head, head.reply.head);
+    EXPECT_EQ(testing::HeadText(get.reply), testing::HeadText(head.reply));
     EXPECT_FALSE(head.sendBody);
     EXPECT_NE(head.accessLogLine->find("],HEAD /index.htm HTTP/1.0\r"), std::string::npos);
 }

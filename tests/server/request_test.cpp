@@ -25,7 +25,6 @@ TEST(RequestParse, TheMethodIsTheWholeFirstWordAndTheTargetIsTakenApart) {
          {"get / HTTP/1.0\r\n\r\n", "GETX / HTTP/1.0\r\n\r\n", "PUT /x.htm HTTP/1.1\r\n\r\n", ""}) {
         const Request other = ParseRequest(head);
         EXPECT_EQ(other.method, Method::kOther) << head;
-        EXPECT_EQ(other.requestLine, "") << head;
     }
 }
 
@@ -37,10 +36,49 @@ TEST(RequestHeaders, FoundAtALineStartInAnyLetterCase) {
         "Content-length:12\r\n\r\n";
     EXPECT_EQ(responses::GetHeaderValue(kHead, "Authorization"), "Basic abc");
     EXPECT_EQ(responses::GetHeaderValue(kHead, "Host"), std::nullopt);
-    EXPECT_EQ(ContentLength(kHead), 12u);
-    EXPECT_EQ(ContentLength("POST / HTTP/1.1\r\nContent-Length: x\r\n\r\n"), 0u);
-    EXPECT_EQ(ContentLength("POST / HTTP/1.1\r\nContent-Length: 99999999999999999999999\r\n\r\n"),
-              SIZE_MAX);
+}
+
+TEST(RequestLine, MethodTargetAndVersionOrItIsRefused) {
+    struct Case {
+        const char* head;
+        LineProblem problem;
+    };
+    for (const Case& c : {Case{"GET / HTTP/1.0\r\n\r\n", LineProblem::kNone},
+                          Case{"BREW /pot HTTP/1.1\r\nHost: x\r\n\r\n", LineProblem::kNone},
+                          Case{"GET /\r\n\r\n", LineProblem::kMalformed},
+                          Case{"GET  / HTTP/1.1\r\n\r\n", LineProblem::kMalformed},
+                          Case{"GET / HTTP/1.1 extra\r\n\r\n", LineProblem::kMalformed},
+                          Case{"GET / HTTX/1.1\r\n\r\n", LineProblem::kMalformed},
+                          Case{"G(T / HTTP/1.1\r\n\r\n", LineProblem::kMalformed},
+                          Case{"GET / HTTP/2.0\r\n\r\n", LineProblem::kVersionNotSupported},
+                          Case{"GET / HTTP/0.9\r\n\r\n", LineProblem::kVersionNotSupported}}) {
+        EXPECT_EQ(ParseRequest(c.head).problem, c.problem) << c.head;
+    }
+}
+
+TEST(RequestLine, PersistenceAndFramingFollowTheHead) {
+    const Request http11 = ParseRequest("GET / HTTP/1.1\r\nHost: a\r\n\r\n");
+    EXPECT_TRUE(http11.keepAlive);
+    EXPECT_EQ(http11.hostLines, 1);
+    EXPECT_FALSE(ParseRequest("GET / HTTP/1.1\r\nConnection: Close\r\n\r\n").keepAlive);
+    EXPECT_FALSE(ParseRequest("GET / HTTP/1.0\r\n\r\n").keepAlive);
+    EXPECT_TRUE(ParseRequest("GET / HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n").keepAlive);
+    EXPECT_TRUE(ParseRequest("POST / HTTP/1.1\r\nExpect: 100-continue\r\n\r\n").expectContinue);
+    using Kind = BodyFraming::Kind;
+    const auto framing = [](std::string_view lines) {
+        return ParseRequest("POST / HTTP/1.1\r\n" + std::string(lines) + "\r\n").body;
+    };
+    EXPECT_EQ(framing("").kind, Kind::kNone);
+    EXPECT_EQ(framing("Content-Length: 12\r\n").length, 12u);
+    EXPECT_EQ(framing("Content-Length: 5, 5\r\n").length, 5u);
+    EXPECT_EQ(framing("Content-Length: 99999999999999999999999\r\n").length, UINT64_MAX);
+    for (std::string_view bad :
+         {"Content-Length: x\r\n", "Content-Length: 1 2\r\n", "Content-Length: 5, 6\r\n",
+          "Content-Length: -1\r\n", "Content-Length: 1\r\nContent-Length: 2\r\n",
+          "Content-Length: 3\r\nTransfer-Encoding: chunked\r\n"}) {
+        EXPECT_EQ(framing(bad).kind, Kind::kInvalid) << bad;
+    }
+    EXPECT_EQ(framing("Transfer-Encoding: chunked\r\n").kind, Kind::kChunked);
 }
 
 TEST(RequestHeaders, HeadEndsAtTheFirstEmptyLine) {

@@ -51,7 +51,8 @@ void RawClient::ShutdownSending() {
 }
 
 std::string RawClient::ReadAll() {
-    std::string reply;
+    std::string reply = std::move(pending_);
+    pending_.clear();
     char chunk[65536];
     for (;;) {
         const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
@@ -63,6 +64,47 @@ std::string RawClient::ReadAll() {
         }
         reply.append(chunk, static_cast<size_t>(got));
     }
+}
+
+bool RawClient::Fill() {
+    char chunk[65536];
+    for (;;) {
+        const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        pending_.append(chunk, static_cast<size_t>(got));
+        return true;
+    }
+}
+
+std::string RawClient::ReadReply(bool headOnly) {
+    size_t headEnd = pending_.find("\r\n\r\n");
+    while (headEnd == std::string::npos) {
+        if (!Fill()) {
+            return {};
+        }
+        headEnd = pending_.find("\r\n\r\n");
+    }
+    headEnd += 4;
+    size_t length = 0;
+    const size_t at = pending_.find("\r\nContent-Length: ");
+    const bool noBody =
+        headOnly || pending_.compare(9, 3, "304") == 0 || pending_.compare(9, 3, "100") == 0;
+    if (!noBody && at != std::string::npos && at < headEnd) {
+        length = std::stoul(pending_.substr(at + 18));
+    }
+    while (pending_.size() < headEnd + length) {
+        if (!Fill()) {
+            return {};
+        }
+    }
+    std::string reply = pending_.substr(0, headEnd + length);
+    pending_.erase(0, headEnd + length);
+    return reply;
 }
 
 bool RawClient::ClosedWithoutReply() {

@@ -22,6 +22,10 @@ class RawClient {
     void ShutdownSending();
     // Everything until the server closes (or the timeout passes).
     std::string ReadAll();
+    // One reply: its head, then as many body bytes as its Content-Length
+    // says (none for a HEAD request or a 304); empty when the connection
+    // closed or timed out first. Bytes after it stay for the next call.
+    std::string ReadReply(bool headOnly = false);
     // True when the server closed (or reset) the connection without sending
     // anything; false when it sent something or the read timed out.
     bool ClosedWithoutReply();
@@ -29,7 +33,9 @@ class RawClient {
     int Descriptor() const { return fd_; }
 
   private:
+    bool Fill();  // reads more into pending_; false at the end
     int fd_ = -1;
+    std::string pending_;
 };
 
 // Sends the request and returns the whole reply.
