@@ -1,133 +1,60 @@
 #include "cgi/child_runner.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <asio/co_spawn.hpp>
 #include <asio/detached.hpp>
 #include <asio/experimental/as_tuple.hpp>
+#include <asio/experimental/awaitable_operators.hpp>
 #include <asio/posix/stream_descriptor.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/this_coro.hpp>
 #include <asio/use_awaitable.hpp>
 #include <asio/write.hpp>
+#include <chrono>
 #include <memory>
 #include <optional>
-#include <vector>
 
-#include "config/file_handle.h"
+#include "cgi/child_start.h"
 
 namespace quorvane::cgi {
 
 namespace {
 
+using namespace std::chrono_literals;
+using namespace asio::experimental::awaitable_operators;
+
 constexpr auto kNoThrow = asio::experimental::as_tuple(asio::use_awaitable);
 
 // One running child and the descriptors that talk to it. Shared by the
-// reading coroutine, the writing coroutine and the time-limit handler; the
-// last one out reaps the child.
+// reading, writing and exit-watching coroutines and the time-limit handler;
+// the last one out ends and reaps whatever is left.
 struct Child {
-    Child(asio::any_io_executor executor, pid_t childPid, int inputFd, int outputFd, int pidFd)
-        : pid(childPid), input(executor, inputFd), output(executor, outputFd), deadline(executor) {
-        if (pidFd >= 0) {
+    Child(asio::any_io_executor executor, std::unique_ptr<ConfinedChild> started, int inputFd,
+          int outputFd)
+        : process(std::move(started)),
+          input(executor, inputFd),
+          output(executor, outputFd),
+          deadline(executor) {
+        if (const int pidFd = process->TakePidFd(); pidFd >= 0) {
             exitWatch.emplace(executor, pidFd);
         }
     }
 
-    ~Child() {
-        if (!reaped) {
-            ::kill(-pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-    }
-
-    void KillGroup() {
-        ::kill(-pid, SIGKILL);
+    // Ends the child and all it started, and stops talking to it.
+    void Stop() {
+        process->EndAll();
         std::error_code ignored;
         input.close(ignored);
         output.close(ignored);
-        if (exitWatch) {
-            exitWatch->close(ignored);
-        }
     }
 
-    bool Reap(bool wait) {
-        int status = 0;
-        if (!reaped && ::waitpid(pid, &status, wait ? 0 : WNOHANG) == pid) {
-            reaped = true;
-            killedBySignal = WIFSIGNALED(status);
-        }
-        return reaped;
-    }
-
-    pid_t pid;
-    bool reaped = false;
-    bool killedBySignal = false;
+    std::unique_ptr<ConfinedChild> process;
     bool timedOut = false;
+    bool tooLarge = false;
     asio::posix::stream_descriptor input;
     asio::posix::stream_descriptor output;
     std::optional<asio::posix::stream_descriptor> exitWatch;
     asio::steady_timer deadline;
 };
-
-struct Pipe {
-    config::FileHandle read;
-    config::FileHandle write;
-};
-
-std::optional<Pipe> MakePipe() {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        return std::nullopt;
-    }
-    return Pipe{config::FileHandle(fds[0]), config::FileHandle(fds[1])};
-}
-
-std::vector<char*> Pointers(const std::vector<std::string>& texts) {
-    std::vector<char*> pointers;
-    for (const std::string& text : texts) {
-        pointers.push_back(const_cast<char*>(text.c_str()));
-    }
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-// Starts the child with stdin and stdout on the pipes, stderr on /dev/null,
-// in its own folder and process group, with default signal handling.
-pid_t Spawn(const ScriptLaunch& launch, int stdinFd, int stdoutFd) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, stdinFd, 0);
-    posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addchdir_np(&actions, launch.workFolder.c_str());
-
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t none;
-    sigset_t all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setflags(
-        &attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-
-    std::vector<char*> argv = Pointers(launch.argv);
-    std::vector<char*> envp = Pointers(launch.environment);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data()) != 0) {
-        pid = -1;
-    }
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
 
 asio::awaitable<void> WriteInput(std::shared_ptr<Child> child, std::string input) {
     if (!input.empty()) {
@@ -139,81 +66,86 @@ asio::awaitable<void> WriteInput(std::shared_ptr<Child> child, std::string input
     child->input.close(ignored);
 }
 
-asio::awaitable<void> WaitForExit(Child& child) {
+asio::awaitable<void> ReadOutput(Child& child, std::string& output) {
+    char chunk[65536];
+    for (;;) {
+        auto [error, count] = co_await child.output.async_read_some(asio::buffer(chunk), kNoThrow);
+        if (error) {
+            co_return;  // end of output, or closed by Stop
+        }
+        if (output.size() + count > kOutputLimit) {
+            child.tooLarge = true;
+            child.Stop();
+            co_return;
+        }
+        output.append(chunk, count);
+    }
+}
+
+// Once the child has ended, whatever it left running goes too, which also
+// ends the output that a background descendant still held open.
+asio::awaitable<void> WatchExit(Child& child) {
     if (child.exitWatch) {
         co_await child.exitWatch->async_wait(asio::posix::stream_descriptor::wait_read, kNoThrow);
-        child.Reap(!child.timedOut);
-        co_return;
+        child.process->Reap(true);
+    } else {
+        asio::steady_timer poll(child.output.get_executor());
+        while (!child.process->Reap(false)) {
+            poll.expires_after(10ms);
+            co_await poll.async_wait(kNoThrow);
+        }
     }
-    asio::steady_timer poll(child.output.get_executor());
-    while (!child.Reap(false) && !child.timedOut) {
-        poll.expires_after(std::chrono::milliseconds(10));
-        co_await poll.async_wait(kNoThrow);
-    }
+    child.process->EndAll();
 }
 
 }  // namespace
 
-asio::awaitable<ChildResult> RunChild(const ScriptLaunch& launch) {
+asio::awaitable<ChildResult> RunChild(const ScriptLaunch& launch, Confinement confinement) {
     ChildResult result;
     std::optional<Pipe> input = MakePipe();
     std::optional<Pipe> output = MakePipe();
     if (!input || !output || launch.argv.empty()) {
         co_return result;
     }
-    const pid_t pid = Spawn(launch, input->read.Get(), output->write.Get());
-    if (pid < 0) {
+    std::unique_ptr<ConfinedChild> process =
+        ConfinedChild::Start(launch, input->read.Get(), output->write.Get(), confinement);
+    if (!process) {
         co_return result;
     }
     input->read.Reset();
     output->write.Reset();
-    const int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
 
     auto executor = co_await asio::this_coro::executor;
-    auto child =
-        std::make_shared<Child>(executor, pid, input->write.Get(), output->read.Get(), pidFd);
     // The descriptors now belong to the child's stream objects.
-    static_cast<void>(input->write.Release());
-    static_cast<void>(output->read.Release());
-
+    auto child = std::make_shared<Child>(executor, std::move(process), input->write.Release(),
+                                         output->read.Release());
     child->deadline.expires_after(launch.timeLimit);
     child->deadline.async_wait([weak = std::weak_ptr<Child>(child)](std::error_code error) {
         if (auto running = weak.lock(); running && !error) {
             running->timedOut = true;
-            running->KillGroup();
+            running->Stop();
         }
     });
     asio::co_spawn(executor, WriteInput(child, launch.input), asio::detached);
 
-    char chunk[65536];
-    for (;;) {
-        auto [error, count] = co_await child->output.async_read_some(asio::buffer(chunk), kNoThrow);
-        if (error) {
-            break;  // end of output, or closed by the time limit
-        }
-        if (result.output.size() + count > kOutputLimit) {
-            child->KillGroup();
-            child->Reap(true);
-            child->deadline.cancel();
-            result.ending = ChildResult::Ending::kOutputTooLarge;
-            co_return result;
-        }
-        result.output.append(chunk, count);
-    }
-    if (!child->timedOut) {
-        co_await WaitForExit(*child);
-    }
+    co_await (ReadOutput(*child, result.output) && WatchExit(*child));
     child->deadline.cancel();
     std::error_code ignored;
     child->input.close(ignored);  // ends a write the child never read
-    if (child->timedOut) {
-        child->Reap(true);
-        result.ending = ChildResult::Ending::kTimedOut;
-        co_return result;
+
+    // Killed descendants take moments to go; the wait is bounded.
+    asio::steady_timer pause(executor);
+    for (auto wait = 1ms; !child->process->Cleared() && wait < 1s; wait *= 2) {
+        pause.expires_after(wait);
+        co_await pause.async_wait(kNoThrow);
     }
-    // A child that died of a signal may have left its output half-written.
-    result.ending = child->killedBySignal ? ChildResult::Ending::kKilledBySignal
-                                          : ChildResult::Ending::kFinished;
+    if (child->timedOut) {
+        result.ending = ChildResult::Ending::kTimedOut;
+    } else if (child->tooLarge) {
+        result.ending = ChildResult::Ending::kOutputTooLarge;
+    } else {
+        result.ending = child->process->Ending();
+    }
     co_return result;
 }
 
