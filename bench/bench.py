@@ -2,7 +2,7 @@
 """Measures quorvane-server against peer web servers on this machine.
 
 Every server gets the same generated site, an access log, and the same wrk
-workloads over new connections (Connection: close). For each workload and
+workloads, over new connections (Connection: close) or kept ones. For each workload and
 server it records, as the median of three runs: the server's CPU time per
 request (user + system of the whole process tree, CGI children included,
 from /proc), requests per second, p99 latency, failures, and resident
@@ -27,15 +27,18 @@ TICKS = os.sysconf("SC_CLK_TCK")
 USER, PASSWORD = "bench", "bench-pass"
 AUTH = "Basic " + base64.b64encode(f"{USER}:{PASSWORD}".encode()).decode()
 
-# name, path per server kind, concurrency, headers
+# name, path per server kind, concurrency, headers, connections kept
+# (wrk's default) or a new connection per request
 WORKLOADS = [
-    ("page_1k", {"*": "/page.htm"}, 16, {}),
-    ("file_1m", {"*": "/big.bin"}, 16, {}),
-    ("listing_1000", {"*": "/list/"}, 16, {}),
-    ("secure_page", {"*": "/secure/page.htm"}, 16, {"Authorization": AUTH}),
-    ("not_found", {"*": "/missing.htm"}, 16, {}),
-    ("cgi_perl", {"quorvane": "/cgi-bin/hello.pl", "*": "/cgi-bin/hello.pl"}, 4, {}),
-    ("cgi_sh", {"quorvane": "/cgi-bin/hello-sh.exe", "*": "/cgi-bin/hello.sh"}, 4, {}),
+    ("page_1k", {"*": "/page.htm"}, 16, {}, False),
+    ("file_1m", {"*": "/big.bin"}, 16, {}, False),
+    ("listing_1000", {"*": "/list/"}, 16, {}, False),
+    ("secure_page", {"*": "/secure/page.htm"}, 16, {"Authorization": AUTH}, False),
+    ("not_found", {"*": "/missing.htm"}, 16, {}, False),
+    ("cgi_perl", {"quorvane": "/cgi-bin/hello.pl", "*": "/cgi-bin/hello.pl"}, 4, {}, False),
+    ("cgi_sh", {"quorvane": "/cgi-bin/hello-sh.exe", "*": "/cgi-bin/hello.sh"}, 4, {}, False),
+    ("page_1k_kept", {"*": "/page.htm"}, 16, {}, True),
+    ("file_1m_kept", {"*": "/big.bin"}, 16, {}, True),
 ]
 
 
@@ -242,9 +245,10 @@ def civetweb_server(root, site):
     return Server("civetweb", argv, port, folder)
 
 
-def run_wrk(port, path, connections, headers, seconds, expect_success=True):
-    argv = ["wrk", "-t1", f"-c{connections}", f"-d{seconds}s", "--latency", "--timeout", "5s",
-            "-H", "Connection: close"]
+def run_wrk(port, path, connections, headers, seconds, kept, expect_success=True):
+    argv = ["wrk", "-t1", f"-c{connections}", f"-d{seconds}s", "--latency", "--timeout", "5s"]
+    if not kept:
+        argv += ["-H", "Connection: close"]
     for key, value in headers.items():
         argv += ["-H", f"{key}: {value}"]
     argv.append(f"http://127.0.0.1:{port}{path}")
@@ -278,6 +282,7 @@ def main():
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--csv", default="bench-results.csv")
     parser.add_argument("--only", default="", help="comma-separated server names")
+    parser.add_argument("--workloads", default="", help="comma-separated workload names")
     args = parser.parse_args()
 
     root = tempfile.mkdtemp(prefix="quorvane-bench-")
@@ -303,15 +308,16 @@ def main():
             time.sleep(2.5)
             idle = server.memory_kib("VmRSS")
             try:
-                for workload, paths, connections, headers in WORKLOADS:
-                    if not supports(server, workload):
+                for workload, paths, connections, headers, kept in WORKLOADS:
+                    if not supports(server, workload) or (
+                            args.workloads and workload not in args.workloads.split(",")):
                         continue
                     path = paths.get(server.name, paths["*"])
                     samples = []
                     for _ in range(args.runs):
                         before = server.cpu_seconds()
                         requests, rate, p99, failures = run_wrk(
-                            server.port, path, connections, headers, args.seconds,
+                            server.port, path, connections, headers, args.seconds, kept,
                             expect_success=workload != "not_found")
                         used = server.cpu_seconds() - before
                         samples.append((used * 1e6 / max(requests, 1), rate, p99, failures))

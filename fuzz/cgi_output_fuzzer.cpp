@@ -1,7 +1,8 @@
 // CGI output headers: any output gets a reply or the error page, and a
-// composed head is well formed.
+// composed head is well formed, one length stated by the server.
 #include <cstddef>
 #include <cstdint>
+#include <cctype>
 #include <cstdlib>
 #include <string>
 
@@ -12,9 +13,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool relayed = output.rfind("HTTP/", 0) == 0;
     const auto reply = quorvane::cgi::ComposeCgiReply(std::move(output));
     if (reply && !relayed) {
-        const std::string& head = reply->head;
+        const std::string head = quorvane::responses::RenderHead(*reply, "date", "close");
         if (head.rfind("HTTP/1.1 ", 0) != 0 || head.size() < 4 ||
             head.compare(head.size() - 4, 4, "\r\n\r\n") != 0) {
+            std::abort();
+        }
+        std::string lower = head;
+        for (char& c : lower) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        if (lower.find("\r\ncontent-length: ") == std::string::npos ||
+            lower.find("\r\ntransfer-encoding:") != std::string::npos ||
+            lower.find("\r\ncontent-length:") != lower.rfind("\r\ncontent-length:")) {
             std::abort();
         }
         // No header line may hide a bare line break (response splitting).

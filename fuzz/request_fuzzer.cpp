@@ -1,9 +1,13 @@
 // Request intake: head end, request line, target, decoding, headers.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
+#include "responses/byte_ranges.h"
+#include "responses/conditional_request.h"
+#include "responses/http_date.h"
 #include "responses/request_head.h"
 #include "server/request.h"
 
@@ -26,6 +30,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
     }
+    // Range and the conditional lines, against a representation of a length
+    // taken from the input: every satisfiable range lies inside it.
+    using namespace quorvane::responses;
+    const uint64_t length = size > 0 ? static_cast<uint64_t>(data[0]) * 977 : 0;
+    if (const auto range = GetHeaderValue(head, "Range")) {
+        const RangeRequest ranges = ParseRange(*range, length);
+        for (const ByteRange& r : ranges.ranges) {
+            if (r.first > r.last || r.last >= length) {
+                std::abort();
+            }
+        }
+    }
+    const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+    EvaluateConditions({.ifMatch = GetHeaderValue(head, "If-Match"),
+                        .ifUnmodifiedSince = GetHeaderValue(head, "If-Unmodified-Since"),
+                        .ifNoneMatch = GetHeaderValue(head, "If-None-Match"),
+                        .ifModifiedSince = GetHeaderValue(head, "If-Modified-Since"),
+                        .ifRange = GetHeaderValue(head, "If-Range")},
+                       {"\"tag\"", now}, now);
+    ParseHttpDate(input, now);
     quorvane::responses::GetHeaderValue(head, "Authorization");
     quorvane::responses::PercentDecode(input);
     return 0;

@@ -97,8 +97,9 @@ std::string BodyOf(const Outcome& outcome) {
     if (!outcome.reply.file) {
         return outcome.reply.body;
     }
-    std::string content(outcome.reply.fileSize, '\0');
-    const ssize_t got = ::pread(outcome.reply.file.Get(), content.data(), content.size(), 0);
+    std::string content(outcome.reply.fileLength, '\0');
+    const ssize_t got = ::pread(outcome.reply.file.Get(), content.data(), content.size(),
+                                static_cast<off_t>(outcome.reply.fileOffset));
     content.resize(got < 0 ? 0 : static_cast<size_t>(got));
     return content;
 }
@@ -149,7 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const std::string head = "GET " + std::string(target) + " HTTP/1.0\r\n" +
                              (signedIn ? std::string(kGuest) : std::string()) + "\r\n";
-    const Outcome outcome = site.handler.Handle({head, "10.0.0.7", {}, 80});
+    const Outcome outcome = site.handler.Handle({head, "10.0.0.7", {}, 80, false});
     const std::string body = BodyOf(outcome);
     if (body.find("OWN-FILE") != std::string::npos) {
         std::abort();  // an own file was served

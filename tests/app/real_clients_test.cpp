@@ -76,6 +76,20 @@ TEST_F(RealClientsTest, WgetMirrorsTheSiteByFollowingItsLinks) {
     }
     EXPECT_NE(downloads_.Read("docs/index.html").find("<h1>Documents</h1>"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(downloads_.Path() / "private/index.htm"));
+
+    // A folder tree comes whole through its listings, odd names and all.
+    const char* tree[] = {"tree/a/b/deep.txt", "tree/x y/z&1 #2.txt", "tree/caf\xC3\xA9/+%.txt",
+                          "tree/\xE6\x97\xA5\xE6\x9C\xAC/q?.txt"};
+    for (const char* file : tree) {
+        folder_.Write(std::string("www/") + file, std::string("content of ") + file);
+    }
+    const auto mirrored = RunCommand(
+        "cd " + downloads_.Path().string() +
+        " && wget -q -r -l 5 -nH --no-parent --restrict-file-names=nocontrol " + url_ + "/tree/");
+    EXPECT_EQ(mirrored.status, 0) << mirrored.output;
+    for (const char* file : tree) {
+        EXPECT_EQ(downloads_.Read(file), std::string("content of ") + file) << file;
+    }
 }
 
 TEST_F(RealClientsTest, PythonHttpClientKeepsOneConnectionForEveryKindOfReply) {
@@ -133,6 +147,33 @@ TEST_F(RealClientsTest, InterruptedDownloadsResume) {
     EXPECT_TRUE(downloads_.Read("curl.bin") == resumed) << "curl's resumed copy differs";
     EXPECT_EQ(RunCommand("cd " + target + " && wget -q -c " + url_ + "/files/big.bin").status, 0);
     EXPECT_TRUE(downloads_.Read("big.bin") == resumed) << "wget's resumed copy differs";
+}
+
+TEST_F(RealClientsTest, ABrowsersSecondLoadOfAnUnchangedPageTransfersNoBody) {
+    // Written just now, the page is not fresh for the browser's cache: the
+    // second load asks again and is told its copy is current.
+    folder_.Write("www/fresh.htm", "<html><body>fresh</body></html>");
+    const std::string profile = (downloads_.Path() / "profile").string();
+    for (int load = 1; load <= 2; ++load) {
+        const auto result = RunCommand(
+            "timeout 60 chromium --headless --no-sandbox --disable-gpu --disable-quic "
+            "--no-first-run --disable-background-networking --disable-component-update "
+            "--disable-sync --user-data-dir=" +
+            profile + " --log-net-log=" + downloads_.Path().string() + "/net" +
+            std::to_string(load) + ".json --dump-dom " + url_ + "/fresh.htm 2>/dev/null");
+        EXPECT_NE(result.output.find("fresh"), std::string::npos) << "load " << load;
+    }
+    EXPECT_NE(downloads_.Read("net1.json").find("\"HTTP/1.1 200 OK\""), std::string::npos);
+    EXPECT_NE(downloads_.Read("net2.json").find("\"HTTP/1.1 304 Not Modified\""),
+              std::string::npos);
+    control_->StopListener();  // flushes the access log
+    const std::string records = folder_.Read("quorvane.log");
+    size_t loads = 0;
+    for (size_t at = records.find("GET /fresh.htm "); at != std::string::npos;
+         at = records.find("GET /fresh.htm ", at + 1)) {
+        ++loads;
+    }
+    EXPECT_EQ(loads, 2u) << records;
 }
 
 }  // namespace
