@@ -35,17 +35,61 @@ Identity IdentityOf(const struct stat& info) {
 
 }  // namespace
 
-std::shared_ptr<const void> ConfigSnapshots::Trusted(const std::string& key, const Identity& now,
+ConfigSnapshots::ConfigSnapshots(bool notified) {
+    if (notified) {
+        watch_.emplace();
+    }
+}
+
+void ConfigSnapshots::TakeChangesLocked() {
+    if (!watch_) {
+        return;
+    }
+    const FolderWatch::Changes changes = watch_->Take();
+    const bool ownFolderChanged =
+        changes.everything || !changes.paths.empty() || !changes.folders.empty();
+    if (ownFolderChanged) {
+        own_.reset();  // one lookup of nine files, after any change at all
+    }
+    if (changes.everything) {
+        for (auto& [key, entry] : entries_) {
+            entry.stale = true;
+        }
+        return;
+    }
+    for (const std::string& path : changes.paths) {
+        if (const auto found = entries_.find(path); found != entries_.end()) {
+            found->second.stale = true;
+        }
+    }
+    for (const std::string& folder : changes.folders) {
+        for (auto& [key, entry] : entries_) {
+            if (std::filesystem::path(key).parent_path() == folder) {
+                entry.stale = true;
+            }
+        }
+    }
+}
+
+std::shared_ptr<const void> ConfigSnapshots::Trusted(const std::filesystem::path& path,
                                                      size_t fields) {
-    std::lock_guard lock(mutex_);
-    const auto found = entries_.find(key);
-    if (found == entries_.end() || found->second.fields != fields ||
-        !(found->second.identity == now)) {
+    std::unique_lock lock(mutex_);
+    TakeChangesLocked();
+    const auto found = entries_.find(path.string());
+    if (found == entries_.end() || found->second.fields != fields || found->second.stale) {
         return nullptr;
     }
-    const Entry& entry = found->second;
-    if (entry.identity.exists && entry.identity.modifiedNs > entry.readAtNs - kRacyWindowNs) {
-        return nullptr;  // changed too recently to vouch for
+    const Entry entry = found->second;
+    const bool recent =
+        entry.identity.exists && entry.identity.modifiedNs > entry.readAtNs - kRacyWindowNs;
+    if (entry.notified && !recent) {
+        return entry.value;  // nothing was reported: no need to look
+    }
+    lock.unlock();
+    struct stat info {};
+    const Identity now = ::stat(path.c_str(), &info) == 0 ? IdentityOf<Identity>(info) : Identity{};
+    if (!(entry.identity == now) || recent) {
+        return nullptr;  // changed, or too recently to vouch for
     }
     return entry.value;
 }
@@ -86,32 +130,54 @@ std::optional<std::string> ConfigSnapshots::Read(const std::filesystem::path& pa
 }
 
 void ConfigSnapshots::Store(const std::string& key, const Identity& identity, int64_t readAtNs,
-                            size_t fields, std::shared_ptr<const void> value) {
+                            size_t fields, std::shared_ptr<const void> value, bool notified) {
     std::lock_guard lock(mutex_);
-    entries_[key] = Entry{identity, readAtNs, fields, std::move(value)};
+    entries_[key] = Entry{identity, readAtNs, fields, std::move(value), notified, false};
+}
+
+bool ConfigSnapshots::WatchFolderOf(const std::filesystem::path& path) {
+    std::lock_guard lock(mutex_);
+    return watch_ && watch_->Watch(path.parent_path());
+}
+
+std::shared_ptr<const OwnFiles> ConfigSnapshots::OwnFilesOf(const ProgramFolder& folder) {
+    {
+        std::lock_guard lock(mutex_);
+        TakeChangesLocked();
+        if (own_ && ownFolder_ == folder.Path().string()) {
+            return own_;
+        }
+    }
+    const bool notified = WatchFolderOf(folder.SettingsPath());
+    auto own = std::make_shared<const OwnFiles>(folder);
+    std::lock_guard lock(mutex_);
+    if (notified) {
+        own_ = own;
+        ownFolder_ = folder.Path().string();
+    }
+    return own;
 }
 
 std::shared_ptr<const Settings> ConfigSnapshots::SettingsFile(const std::filesystem::path& path) {
-    struct stat info {};
-    const Identity now = ::stat(path.c_str(), &info) == 0 ? IdentityOf<Identity>(info) : Identity{};
-    if (auto value = Trusted(path.string(), now, 0)) {
+    if (auto value = Trusted(path, 0)) {
         return std::static_pointer_cast<const Settings>(value);
     }
+    // The folder is watched before the file is read, so no change is missed.
+    const bool notified = WatchFolderOf(path);
     const int64_t readAt = RealTimeNs();
     Identity identity;
     const std::optional<std::string> text = Read(path, identity);
     auto settings = std::make_shared<const Settings>(text ? Settings::Parse(*text) : Settings{});
-    Store(path.string(), identity, readAt, 0, settings);
+    Store(path.string(), identity, readAt, 0, settings, notified);
     return settings;
 }
 
 std::shared_ptr<const std::vector<Record>> ConfigSnapshots::Records(
     const std::filesystem::path& path, size_t fields) {
-    struct stat info {};
-    const Identity now = ::stat(path.c_str(), &info) == 0 ? IdentityOf<Identity>(info) : Identity{};
-    if (auto value = Trusted(path.string(), now, fields)) {
+    if (auto value = Trusted(path, fields)) {
         return std::static_pointer_cast<const std::vector<Record>>(value);
     }
+    const bool notified = WatchFolderOf(path);
     const int64_t readAt = RealTimeNs();
     Identity identity;
     const std::optional<std::string> text = Read(path, identity);
@@ -122,8 +188,22 @@ std::shared_ptr<const std::vector<Record>> ConfigSnapshots::Records(
             records->push_back(reader.NextRecord(fields));
         }
     }
-    Store(path.string(), identity, readAt, fields, records);
+    Store(path.string(), identity, readAt, fields, records, notified);
     return records;
+}
+
+std::shared_ptr<const std::optional<std::string>> ConfigSnapshots::Text(
+    const std::filesystem::path& path) {
+    constexpr size_t kWholeText = SIZE_MAX;  // tells a text from a list of records
+    if (auto value = Trusted(path, kWholeText)) {
+        return std::static_pointer_cast<const std::optional<std::string>>(value);
+    }
+    const bool notified = WatchFolderOf(path);
+    const int64_t readAt = RealTimeNs();
+    Identity identity;
+    auto text = std::make_shared<const std::optional<std::string>>(Read(path, identity));
+    Store(path.string(), identity, readAt, kWholeText, text, notified);
+    return text;
 }
 
 uint64_t ConfigSnapshots::Reads() const {

@@ -189,7 +189,8 @@ Reply ServeDocument(const Resolution& resolution, const DocumentRequest& request
             if (resolution.document.empty() &&
                 config::IsOn(scope.settings, setting::kDirectoryBrowsing)) {
                 return SendDirectoryListing(resolution.folder, resolution.directory,
-                                            scope.host.hostName, config::OwnFiles(scope.folder));
+                                            scope.host.hostName,
+                                            *scope.snapshots.OwnFilesOf(scope.folder));
             }
             break;  // a document name that names a folder counts as missing
         case Found::kNothing:

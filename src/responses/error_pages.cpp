@@ -1,7 +1,6 @@
 #include "responses/error_pages.h"
 
 #include "config/setting_keys.h"
-#include "responses/file_body.h"
 
 namespace quorvane::responses {
 
@@ -76,14 +75,15 @@ std::string NoticePageBody(std::string_view title, std::string_view heading,
 Reply SendErrorPage(ErrorCode code, const RequestScope& scope) {
     const ErrorPageRule rule = RuleFor(code);
     const std::string configured = config::ServerValue(scope.settings, rule.key);
-    if (std::optional<FileBody> page = OpenFileBody(scope.folder.Resolve(configured))) {
+    // The page is read once and kept, like the lists, until its file changes.
+    const auto page = scope.snapshots.Text(scope.folder.Resolve(configured));
+    if (*page) {
         Reply reply =
             StandardReply({.status = rule.status,
                            .contentType = "text/html",
-                           .contentLength = page->size,
+                           .contentLength = (*page)->size(),
                            .expires = std::chrono::floor<std::chrono::seconds>(scope.now)});
-        reply.file = std::move(page->file);
-        reply.fileLength = page->size;
+        reply.body = **page;
         return reply;
     }
     const std::string_view reason = ReasonPhrase(rule.status);

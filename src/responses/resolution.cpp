@@ -77,8 +77,12 @@ std::optional<std::pair<VirtualDirectory, size_t>> MatchRecord(
 // The own files are looked up once, and only when something was found.
 class OwnFilesOnce {
   public:
-    explicit OwnFilesOnce(const config::ProgramFolder& folder) : folder_(folder) {}
+    explicit OwnFilesOnce(const ResolveContext& context)
+        : folder_(context.folder), given_(context.own) {}
     bool Contains(const struct stat& info) {
+        if (given_ != nullptr) {
+            return given_->Contains(info);
+        }
         if (!own_) {
             own_.emplace(folder_);
         }
@@ -87,6 +91,7 @@ class OwnFilesOnce {
 
   private:
     const config::ProgramFolder& folder_;
+    const config::OwnFiles* given_;
     std::optional<config::OwnFiles> own_;
 };
 
@@ -162,7 +167,7 @@ Resolution Resolve(const RequestTarget& target, const ResolveContext& context) {
     resolution.path =
         resolution.document.empty() ? resolution.folder : resolution.folder / resolution.document;
 
-    OwnFilesOnce own(context.folder);
+    OwnFilesOnce own(context);
     PathFacts facts = Examine(resolution.path);
     resolution.found = NamesHiddenEntry(target.segments) ? Found::kNothing : KindOf(facts, own);
     if (resolution.document.empty() && resolution.found == Found::kFile) {

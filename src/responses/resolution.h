@@ -50,6 +50,7 @@ struct ResolveContext {
     const std::vector<config::Record>& defaults;
     const config::Settings& settings;
     const config::ProgramFolder& folder;
+    const config::OwnFiles* own = nullptr;  // as last looked up; looked up here when absent
 };
 
 // Maps the target onto the configured folders. The request's folder is the

@@ -115,9 +115,10 @@ Outcome RequestHandler::Respond(const Request& request, const IncomingRequest& i
     Outcome outcome;
     outcome.logView = "\r\n";
     const responses::RequestTarget& target = *request.target;
-    const responses::Resolution resolution =
-        responses::Resolve(target, {*scope.List(config::kDirsList, 5),
-                                    *scope.List(config::kDefaultList, 1), scope.settings, folder_});
+    const auto own = snapshots_.OwnFilesOf(folder_);
+    const responses::Resolution resolution = responses::Resolve(
+        target, {*scope.List(config::kDirsList, 5), *scope.List(config::kDefaultList, 1),
+                 scope.settings, folder_, own.get()});
 
     // Access is decided on where the request landed, never on how it was spelled.
     std::optional<std::string> user;
