@@ -46,10 +46,8 @@ void ConfigSnapshots::TakeChangesLocked() {
         return;
     }
     const FolderWatch::Changes changes = watch_->Take();
-    const bool ownFolderChanged =
-        changes.everything || !changes.paths.empty() || !changes.folders.empty();
-    if (ownFolderChanged) {
-        own_.reset();  // one lookup of nine files, after any change at all
+    if (changes.namesChanged) {
+        own_.reset();  // which file a name is changed; mere writes (the access log) leave it
     }
     if (changes.everything) {
         for (auto& [key, entry] : entries_) {
@@ -71,10 +69,18 @@ void ConfigSnapshots::TakeChangesLocked() {
     }
 }
 
+void ConfigSnapshots::Refresh() {
+    std::lock_guard lock(mutex_);
+    refreshedByCaller_ = true;
+    TakeChangesLocked();
+}
+
 std::shared_ptr<const void> ConfigSnapshots::Trusted(const std::filesystem::path& path,
                                                      size_t fields) {
     std::unique_lock lock(mutex_);
-    TakeChangesLocked();
+    if (!refreshedByCaller_) {
+        TakeChangesLocked();
+    }
     const auto found = entries_.find(path.string());
     if (found == entries_.end() || found->second.fields != fields || found->second.stale) {
         return nullptr;
@@ -143,7 +149,9 @@ bool ConfigSnapshots::WatchFolderOf(const std::filesystem::path& path) {
 std::shared_ptr<const OwnFiles> ConfigSnapshots::OwnFilesOf(const ProgramFolder& folder) {
     {
         std::lock_guard lock(mutex_);
-        TakeChangesLocked();
+        if (!refreshedByCaller_) {
+            TakeChangesLocked();
+        }
         if (own_ && ownFolder_ == folder.Path().string()) {
             return own_;
         }

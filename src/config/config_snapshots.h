@@ -32,6 +32,11 @@ class ConfigSnapshots {
     // notification is unavailable.
     explicit ConfigSnapshots(bool notified = true);
 
+    // Takes the changes reported since the last call. A caller that calls it
+    // before each request's lookups (the request handler) saves every
+    // further look at the notifications; until then, every lookup takes them.
+    void Refresh();
+
     std::shared_ptr<const Settings> SettingsFile(const std::filesystem::path& path);
     std::shared_ptr<const std::vector<Record>> Records(const std::filesystem::path& path,
                                                        size_t fields);
@@ -82,6 +87,7 @@ class ConfigSnapshots {
     std::optional<FolderWatch> watch_;
     std::shared_ptr<const OwnFiles> own_;
     std::string ownFolder_;  // where `own_` was looked up, and it was watched
+    bool refreshedByCaller_ = false;
 };
 
 }  // namespace quorvane::config

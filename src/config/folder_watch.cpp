@@ -61,6 +61,7 @@ FolderWatch::Changes FolderWatch::Take() {
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
             if (event->mask & IN_Q_OVERFLOW) {
                 changes.everything = true;
+                changes.namesChanged = true;
                 continue;
             }
             const auto folder = folders_.find(event->wd);
@@ -71,12 +72,16 @@ FolderWatch::Changes FolderWatch::Take() {
                 // The folder itself went: its files are looked at anew, and
                 // it is watched again when one of them is read.
                 changes.folders.push_back(folder->second);
+                changes.namesChanged = true;
                 if (!(event->mask & IN_IGNORED)) {
                     ::inotify_rm_watch(fd_, event->wd);
                 }
                 watches_.erase(folder->second);
                 folders_.erase(folder);
                 continue;
+            }
+            if (event->mask & (IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB)) {
+                changes.namesChanged = true;  // IN_ATTRIB: a hard link made or removed
             }
             if (event->len > 0) {
                 changes.paths.push_back(

@@ -26,6 +26,7 @@ class FolderWatch {
         std::vector<std::string> paths;    // files named by an event
         std::vector<std::string> folders;  // folders replaced, removed or no longer watched
         bool everything = false;           // events were lost: nothing is vouched for
+        bool namesChanged = false;  // a file was created, removed or renamed (not just written)
     };
     // What changed since the last call; does not wait.
     Changes Take();

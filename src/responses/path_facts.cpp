@@ -7,6 +7,7 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -80,14 +81,30 @@ int OpenPath(const fs::path& path) {
 
 }  // namespace
 
-PathFacts Examine(const fs::path& path) {
+bool OrdinaryDevices::Contains(dev_t device) const {
+    return std::find(devices_.begin(), devices_.end(), device) != devices_.end();
+}
+
+void OrdinaryDevices::Add(dev_t device) {
+    if (devices_.size() < 16 && !Contains(device)) {
+        devices_.push_back(device);
+    }
+}
+
+PathFacts Examine(const fs::path& path, OrdinaryDevices* known) {
     PathFacts facts;
     const fs::path absolute = path.is_absolute() ? path : fs::absolute(path);
     config::FileHandle handle{OpenPath(absolute)};
     if (handle) {
         facts.exists = ::fstat(handle.Get(), &facts.info) == 0;
         facts.canonical = RealPathOf(handle.Get(), absolute);
-        facts.systemArea = IsSystemFileSystem(handle.Get()) || InSystemArea(facts.canonical);
+        const bool ordinary =
+            known != nullptr && facts.exists && known->Contains(facts.info.st_dev);
+        facts.systemArea =
+            InSystemArea(facts.canonical) || (!ordinary && IsSystemFileSystem(handle.Get()));
+        if (!facts.systemArea && facts.exists && known != nullptr) {
+            known->Add(facts.info.st_dev);
+        }
         return facts;
     }
     if (errno == ELOOP) {

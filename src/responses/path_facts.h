@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace quorvane::responses {
 
@@ -22,7 +23,18 @@ struct PathFacts {
     bool IsFolder() const { return exists && S_ISDIR(info.st_mode); }
 };
 
-PathFacts Examine(const std::filesystem::path& path);
+// The file systems already known to be ordinary ones (not /proc or the
+// like), so their files need not be asked again.
+class OrdinaryDevices {
+  public:
+    bool Contains(dev_t device) const;
+    void Add(dev_t device);
+
+  private:
+    std::vector<dev_t> devices_;
+};
+
+PathFacts Examine(const std::filesystem::path& path, OrdinaryDevices* known = nullptr);
 
 // True when `path` is `folder` or lies beneath it, comparing whole names.
 bool IsInside(const std::filesystem::path& path, const std::filesystem::path& folder);

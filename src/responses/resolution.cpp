@@ -105,17 +105,17 @@ Found KindOf(const PathFacts& facts, OwnFilesOnce& own) {
     return S_ISDIR(facts.info.st_mode) ? Found::kFolder : Found::kNothing;
 }
 
-struct SecureFolder {
-    fs::path canonical;
-    std::string realm;
-};
+using SecureFolder = ResolveCache::SecureFolder;
 
-std::vector<SecureFolder> SecureFolders(const ResolveContext& context) {
+std::vector<SecureFolder> LookUpSecureFolders(const std::vector<config::Record>& dirs,
+                                              const config::ProgramFolder& program) {
     std::vector<SecureFolder> folders;
-    for (const config::Record& record : context.dirs) {
+    for (const config::Record& record : dirs) {
         if (record.size() == 5 && record[2] == "Yes" && !record[1].empty()) {
+            const fs::path configured = ConfiguredFolder(program, record[1]);
+            const PathFacts facts = Examine(configured);
             folders.push_back(
-                {Examine(ConfiguredFolder(context.folder, record[1])).canonical, record[0]});
+                {configured, facts.info.st_dev, facts.info.st_ino, facts.canonical, record[0]});
         }
     }
     return folders;
@@ -136,6 +136,23 @@ const SecureFolder* Securing(const std::vector<SecureFolder>& folders, const fs:
 }
 
 }  // namespace
+
+const std::vector<SecureFolder>& ResolveCache::SecureFolders(
+    const std::shared_ptr<const std::vector<config::Record>>& dirs,
+    const config::ProgramFolder& folder) {
+    bool current = dirs_ == dirs;
+    // One look per secure folder tells whether its name still leads to it.
+    for (size_t i = 0; current && i < secure_.size(); ++i) {
+        struct stat info {};
+        current = ::stat(secure_[i].configured.c_str(), &info) == 0 &&
+                  info.st_dev == secure_[i].device && info.st_ino == secure_[i].inode;
+    }
+    if (!current) {
+        secure_ = LookUpSecureFolders(*dirs, folder);
+        dirs_ = dirs;
+    }
+    return secure_;
+}
 
 Resolution Resolve(const RequestTarget& target, const ResolveContext& context) {
     Resolution resolution;
@@ -168,7 +185,8 @@ Resolution Resolve(const RequestTarget& target, const ResolveContext& context) {
         resolution.document.empty() ? resolution.folder : resolution.folder / resolution.document;
 
     OwnFilesOnce own(context);
-    PathFacts facts = Examine(resolution.path);
+    OrdinaryDevices* devices = context.cache != nullptr ? &context.cache->Devices() : nullptr;
+    PathFacts facts = Examine(resolution.path, devices);
     resolution.found = NamesHiddenEntry(target.segments) ? Found::kNothing : KindOf(facts, own);
     if (resolution.document.empty() && resolution.found == Found::kFile) {
         // A last name without a dot names a folder, unless a file of that
@@ -190,7 +208,7 @@ Resolution Resolve(const RequestTarget& target, const ResolveContext& context) {
             if (name.empty() || name.find('/') != std::string::npos || name == "..") {
                 continue;
             }
-            const PathFacts candidate = Examine(resolution.folder / name);
+            const PathFacts candidate = Examine(resolution.folder / name, devices);
             if (KindOf(candidate, own) == Found::kFile) {
                 resolution.document = name;
                 resolution.defaultDocument = true;
@@ -204,7 +222,11 @@ Resolution Resolve(const RequestTarget& target, const ResolveContext& context) {
 
     // Both the folder asked for and the file picked in it must be outside
     // every secure folder to go without credentials.
-    const std::vector<SecureFolder> secure = SecureFolders(context);
+    std::vector<SecureFolder> lookedUp;
+    const std::vector<SecureFolder>& secure =
+        context.cache != nullptr && context.dirsSnapshot != nullptr
+            ? context.cache->SecureFolders(context.dirsSnapshot, context.folder)
+            : (lookedUp = LookUpSecureFolders(context.dirs, context.folder));
     const SecureFolder* securing = Securing(secure, facts.canonical);
     if (securing == nullptr) {
         securing = Securing(secure, served);

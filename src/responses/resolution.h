@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "config/list_file.h"
 #include "config/program_folder.h"
 #include "config/settings_file.h"
+#include "responses/path_facts.h"
 #include "responses/request_target.h"
 
 namespace quorvane::responses {
@@ -45,12 +47,39 @@ struct Resolution {
     Policy policy;
 };
 
+// What resolution keeps between requests on the engine's thread: the secure
+// records' real folders (looked up again when dirs.lst changes, or when what
+// a configured folder names changes), and the file systems known to be
+// ordinary.
+class ResolveCache {
+  public:
+    struct SecureFolder {
+        std::filesystem::path configured;
+        dev_t device = 0;
+        ino_t inode = 0;
+        std::filesystem::path canonical;
+        std::string realm;
+    };
+    const std::vector<SecureFolder>& SecureFolders(
+        const std::shared_ptr<const std::vector<config::Record>>& dirs,
+        const config::ProgramFolder& folder);
+    OrdinaryDevices& Devices() { return devices_; }
+
+  private:
+    std::shared_ptr<const std::vector<config::Record>> dirs_;  // what `secure_` was built from
+    std::vector<SecureFolder> secure_;
+    OrdinaryDevices devices_;
+};
+
 struct ResolveContext {
     const std::vector<config::Record>& dirs;
     const std::vector<config::Record>& defaults;
     const config::Settings& settings;
     const config::ProgramFolder& folder;
     const config::OwnFiles* own = nullptr;  // as last looked up; looked up here when absent
+    // Kept between requests; without one, everything is looked up afresh.
+    ResolveCache* cache = nullptr;
+    std::shared_ptr<const std::vector<config::Record>> dirsSnapshot = nullptr;  // `dirs`, shared
 };
 
 // Maps the target onto the configured folders. The request's folder is the

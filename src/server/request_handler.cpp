@@ -43,6 +43,7 @@ RequestHandler::RequestHandler(const config::ProgramFolder& folder, responses::H
     : folder_(folder), host_(std::move(host)) {}
 
 Outcome RequestHandler::Handle(const IncomingRequest& incoming) const {
+    snapshots_.Refresh();  // every edit reported so far applies to this request
     const auto settingsSnapshot = snapshots_.SettingsFile(folder_.SettingsPath());
     const config::Settings& settings = *settingsSnapshot;
     const responses::RequestScope scope{folder_,      settings,   host_,
@@ -116,9 +117,10 @@ Outcome RequestHandler::Respond(const Request& request, const IncomingRequest& i
     outcome.logView = "\r\n";
     const responses::RequestTarget& target = *request.target;
     const auto own = snapshots_.OwnFilesOf(folder_);
-    const responses::Resolution resolution = responses::Resolve(
-        target, {*scope.List(config::kDirsList, 5), *scope.List(config::kDefaultList, 1),
-                 scope.settings, folder_, own.get()});
+    const auto dirs = scope.List(config::kDirsList, 5);
+    const responses::Resolution resolution =
+        responses::Resolve(target, {*dirs, *scope.List(config::kDefaultList, 1), scope.settings,
+                                    folder_, own.get(), &resolveCache_, dirs});
 
     // Access is decided on where the request landed, never on how it was spelled.
     std::optional<std::string> user;

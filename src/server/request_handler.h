@@ -11,6 +11,7 @@
 #include "config/settings_file.h"
 #include "responses/reply.h"
 #include "responses/request_scope.h"
+#include "responses/resolution.h"
 #include "server/request.h"
 
 namespace quorvane::server {
@@ -66,6 +67,7 @@ class RequestHandler {
     // The engine's thread is the only reader; the snapshots guard themselves.
     mutable config::ConfigSnapshots snapshots_;
     mutable responses::SystemMediaTypes mediaTypes_{"/etc/mime.types"};
+    mutable responses::ResolveCache resolveCache_;
 };
 
 }  // namespace quorvane::server

@@ -1,9 +1,11 @@
 // Requests written to break in, against a site laid out like the sample:
 // each category is a table of attempts that must all end in a harmless answer.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <thread>
 
 #include "support/http_client.h"
@@ -149,6 +151,24 @@ TEST_F(HostileInputTest, ASecureFolderIsSecureWhicheverWayItIsReached) {
     // A user removed while signed in is refused on the very next request.
     folder.Write("users.lst", "\"someone\",\"else\"\r\n");
     EXPECT_EQ(StatusOf(Fetch("/private/index.htm", kGuest)), kChallenge);
+}
+
+TEST_F(HostileInputTest, ASecureFolderStaysSecureWhenItsNameIsPointedElsewhere) {
+    folder.Write("www/vaultA/x.htm", "A");
+    folder.Write("www/vaultB/x.htm", "PRIVATE-PAGE");
+    Link("vaultA", "www/vault");
+    const auto dirs =
+        folder.Write("dirs.lst", folder.Read("dirs.lst") +
+                                     "\"/vault/\",\"www/vault\",\"Yes\",\"No\",\"No\"\r\n");
+    const timespec past[2] = {{0, UTIME_OMIT}, {std::time(nullptr) - 60, 0}};
+    ::utimensat(AT_FDCWD, dirs.c_str(), past, 0);  // an old list, trusted as read
+    EXPECT_EQ(StatusOf(Fetch("/vaultA/x.htm")), kChallenge);
+    EXPECT_EQ(StatusOf(Fetch("/vaultB/x.htm")), "HTTP/1.1 200 OK");
+    // The record's name now leads to the other folder, dirs.lst unchanged.
+    std::filesystem::remove(folder.Path() / "www/vault");
+    Link("vaultB", "www/vault");
+    ExpectRefused({"GET /vaultB/x.htm HTTP/1.0\r\n\r\n"}, {kChallenge});
+    EXPECT_EQ(BodyOf(Fetch("/vaultA/x.htm")), "A");
 }
 
 TEST_F(HostileInputTest, OnlyTheRunRuleRunsAndNoScriptSourceLeavesAScriptFolder) {
