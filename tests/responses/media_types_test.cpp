@@ -69,14 +69,6 @@ TEST(SystemMediaTypes, RereadsAChangedTableAtMostOnceASecond) {
     EXPECT_EQ(table.TypeOf("a.wasm", start + 3s), std::nullopt);
 }
 
-TEST(SystemMediaTypes, TheInstalledTableKnowsCommonTypes) {
-    // Installed by scripts/install-deps (media-types).
-    SystemMediaTypes table("/etc/mime.types");
-    const auto now = SystemMediaTypes::Clock::now();
-    EXPECT_EQ(table.TypeOf("movie.mp4", now), "video/mp4");
-    EXPECT_EQ(table.TypeOf("module.wasm", now), "application/wasm");
-}
-
 std::string KibibyteEndingWith(std::string_view tail) {
     return std::string(kSniffedBytes - tail.size(), 'a') + std::string(tail);
 }

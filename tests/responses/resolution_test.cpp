@@ -18,7 +18,7 @@ class ResolutionTest : public ::testing::Test {
                       "\"/\",\"top\",\"No\",\"Yes\",\"No\"\r\n"
                       "\"/docs/\",\"manuals\",\"No\",\"No\",\"Yes\"\r\n"
                       "\"/docs/\",\"shadowed\",\"Yes\",\"Yes\",\"Yes\"\r\n"
-                      "\"/docs/inner/\",\"inner\",\"No\",\"No\",\"No\"\r\n"
+                      "\"//docs//inner\",\"inner\",\"No\",\"No\",\"No\"\r\n"
                       "\"/private/\",\"www/private\",\"Yes\",\"No\",\"No\"\r\n"
                       "\"/private/deeper/\",\"www/private/deeper\",\"Yes\",\"No\",\"No\"\r\n"
                       "\"/nowhere/\",\"\",\"No\",\"No\",\"No\"\r\n");
@@ -66,6 +66,7 @@ TEST_F(ResolutionTest, SegmentsMapOntoTheLongestRecordOrTheRootFolder) {
     EXPECT_TRUE(manual.policy.programs);
     EXPECT_FALSE(manual.policy.secure);
     EXPECT_EQ(Resolve("/docs/inner/x.htm").path, At("inner/x.htm"));
+    EXPECT_EQ(Resolve("/Docs/sub/a.htm").path, At("www/Docs/sub/a.htm"));  // case significant
     EXPECT_EQ(Resolve("/docs").folder, At("manuals"));
     // A record without a folder maps nothing.
     EXPECT_EQ(Resolve("/nowhere/x.htm").path, At("www/nowhere/x.htm"));
@@ -89,9 +90,11 @@ TEST_F(ResolutionTest, AnythingInsideASecureFolderIsSecureWhateverLeadsThere) {
 
 TEST_F(ResolutionTest, HiddenNamesOwnFilesAndFilesWithoutADot) {
     folder_.Write("www/.env", "x");
+    folder_.Write("www/.git/config", "x");
     folder_.Write("www/LICENSE", "text");
     fs::create_symlink("../dirs.lst", At("www/lists.txt"));
     EXPECT_EQ(Resolve("/.env").found, Found::kNothing);
+    EXPECT_EQ(Resolve("/.git/config").found, Found::kNothing);
     EXPECT_EQ(Resolve("/lists.txt").found, Found::kNothing);
     const Resolution license = Resolve("/LICENSE");
     EXPECT_EQ(license.found, Found::kFile);

@@ -5,8 +5,6 @@
 #include "ui/control/host_addresses.h"
 #include "ui/control/information_view.h"
 #include "ui/control/instance_key.h"
-#include "ui/control/qr_code.h"
-#include "ui/control/tray_state.h"
 
 namespace quorvane::ui {
 namespace {
@@ -20,10 +18,6 @@ TEST(HostAddresses, TheLanAddressIsTheFirstReachableOneIpv4First) {
     EXPECT_EQ(ChooseLanAddress({"127.0.0.1", "::1", "fe80::1", "::ffff:127.0.0.1"}), std::nullopt);
     EXPECT_EQ(ChooseLanAddress({}), std::nullopt);
     EXPECT_FALSE(ListHostAddresses().empty());  // the loopback interface at least
-
-    EXPECT_EQ(SiteUrl("vm", 80), "http://vm");
-    EXPECT_EQ(SiteUrl("192.168.1.20", 8080), "http://192.168.1.20:8080");
-    EXPECT_EQ(SiteUrl("2001:db8::5", 8080), "http://[2001:db8::5]:8080");
 }
 
 TEST(HostAddresses, OwnAddressesAreLoopbackAndTheHostsOwn) {
@@ -55,17 +49,6 @@ TEST(InformationView, TheLocationIsAFolderOrTheRedirectUrl) {
             .isUrl);
 }
 
-TEST(InformationView, TheLanRowSaysWhyThereIsNoCode) {
-    EXPECT_EQ(DescribeLanAccess("192.168.1.20", 8080, false).url, "http://192.168.1.20:8080");
-    EXPECT_TRUE(DescribeLanAccess("192.168.1.20", 8080, false).note.empty());
-    const LanAccess local = DescribeLanAccess("192.168.1.20", 8080, true);
-    EXPECT_TRUE(local.url.empty());
-    EXPECT_EQ(local.note,
-              "The server listens on this computer only: other devices cannot open it.");
-    EXPECT_TRUE(DescribeLanAccess(std::nullopt, 80, false).url.empty());
-    EXPECT_FALSE(DescribeLanAccess(std::nullopt, 80, false).note.empty());
-}
-
 TEST(InformationView, StartFailuresSayWhatToDo) {
     EXPECT_EQ(StartFailureText("80", "Permission denied"),
               "Quorvane could not listen on port 80: Permission denied. Ports below 1024 need "
@@ -73,22 +56,8 @@ TEST(InformationView, StartFailuresSayWhatToDo) {
               "options.");
     EXPECT_EQ(StartFailureText("8080", "Permission denied"),
               "Quorvane could not listen on port 8080: Permission denied.");
-    EXPECT_NE(StartFailureText("8080", "Address already in use").find("Another program"),
-              std::string::npos);
     EXPECT_NE(StartFailureText("eighty", "not a port number from 1 to 65535").find("1 to 65535 on"),
               std::string::npos);
-}
-
-TEST(TrayState, IconTooltipAndClosing) {
-    const TrayState serving = DescribeTray("Quorvane2000 - 2.1.0", true, "http://vm:8080");
-    EXPECT_TRUE(serving.serving);
-    EXPECT_EQ(serving.toolTip, "Quorvane2000 - 2.1.0\nhttp://vm:8080");
-    EXPECT_EQ(DescribeTray("Q", false, "http://vm").toolTip, "Q\nstopped");
-
-    EXPECT_EQ(DecideClose(false, true, true), CloseAction::kHideToTray);
-    EXPECT_EQ(DecideClose(true, true, true), CloseAction::kEndProgram);    // Exit chosen
-    EXPECT_EQ(DecideClose(false, false, true), CloseAction::kEndProgram);  // stopped
-    EXPECT_EQ(DecideClose(false, true, false), CloseAction::kEndProgram);  // no tray to return to
 }
 
 TEST(InstanceKey, OneKeyPerFolderAndUser) {
@@ -103,19 +72,6 @@ TEST(InstanceKey, OneKeyPerFolderAndUser) {
     EXPECT_EQ(InstanceKey(other.Path() / "link", 1000), key);
     EXPECT_NE(InstanceKey(other.Path(), 1000), key);
     EXPECT_NE(InstanceKey(folder.Path(), 1001), key);
-}
-
-TEST(QrCode, EncodesWithFinderPatternsInThreeCorners) {
-    const std::optional<QrCode> code = QrCode::Encode("http://192.168.1.20:8080");
-    ASSERT_TRUE(code);
-    EXPECT_EQ((code->Size() - 21) % 4, 0);  // versions grow by four modules
-    const int last = code->Size() - 1;
-    for (const auto& [x, y] : {std::pair{0, 0}, std::pair{last - 6, 0}, std::pair{0, last - 6}}) {
-        EXPECT_TRUE(code->Dark(x, y) && code->Dark(x + 6, y + 6) && code->Dark(x + 3, y + 3));
-        EXPECT_FALSE(code->Dark(x + 1, y + 1));  // the light ring inside the frame
-    }
-    EXPECT_GT(QrCode::Encode(std::string(500, 'a'))->Size(), code->Size());
-    EXPECT_FALSE(QrCode::Encode(std::string(8000, 'a')));  // more than any code holds
 }
 
 }  // namespace

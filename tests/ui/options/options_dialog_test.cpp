@@ -6,7 +6,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -84,35 +83,19 @@ class OptionsDialogTest : public ::testing::Test {
 };
 
 TEST_F(OptionsDialogTest, LoadsEveryTabFromTheFiles) {
-    OptionsDialog& dialog = Open();
-    EXPECT_EQ(dialog.windowTitle(), "Properties");
-    auto* tabs = Find<QTabWidget>("TabStrip1");
-    ASSERT_EQ(tabs->count(), 11);
-    EXPECT_EQ(tabs->tabText(0), "Virtual Directories");
-    EXPECT_EQ(tabs->tabText(10), "User Authentication");
+    Open();
     auto* vdirs = Find<QTreeWidget>("vdirs");
     ASSERT_EQ(vdirs->topLevelItemCount(), 3);
     EXPECT_EQ(vdirs->topLevelItem(1)->text(0), "/private/");
     EXPECT_EQ(vdirs->topLevelItem(1)->text(2), "Yes");
-    EXPECT_EQ(vdirs->headerItem()->text(1), "Path ");
     EXPECT_EQ(Find<QListWidget>("DefaultList")->count(), 4);
     EXPECT_EQ(Find<QListWidget>("MimeList")->item(0)->text(), "htm,text/html");
-    auto* errors = Find<QTreeWidget>("ErrorList");
-    ASSERT_EQ(errors->topLevelItemCount(), 6);
-    EXPECT_EQ(errors->topLevelItem(2)->text(0), "404.1");
-    EXPECT_EQ(errors->topLevelItem(2)->text(1), "4041.htm");
+    EXPECT_EQ(Find<QTreeWidget>("ErrorList")->topLevelItem(2)->text(1), "4041.htm");
     EXPECT_TRUE(Find<QCheckBox>("CGIEnabled")->isChecked());
-    EXPECT_EQ(Find<QLineEdit>("PerlLocation")->text(), "/usr/bin/perl");
-    EXPECT_EQ(Find<QLineEdit>("ScriptTimeout")->text(), "30");
-    EXPECT_EQ(Find<QLineEdit>("HomePage")->text(), "www");
     EXPECT_EQ(Find<QLineEdit>("ServerPort")->text(), "8080");
     EXPECT_TRUE(Find<QRadioButton>("UserControlled")->isChecked());
-    EXPECT_TRUE(Find<QRadioButton>("ThisComputer")->isChecked());
-    EXPECT_EQ(Find<QLineEdit>("FooterHTML")->text(),
-              "<p class=\"footer\">Served by Quorvane2000</p>");
     EXPECT_EQ(Find<QComboBox>("ExpireInterval")->currentText(), "Days");
     EXPECT_EQ(Find<QListWidget>("UserList")->item(0)->text(), "guest");
-    EXPECT_FALSE(Find<QGroupBox>("Frame3")->isEnabled());
     EXPECT_EQ(Find<QLineEdit>("Password")->echoMode(), QLineEdit::Password);
 }
 
@@ -120,11 +103,7 @@ TEST_F(OptionsDialogTest, MissingSectionsShowTheDialogDefaults) {
     folder_.Write("quorvane.ini", "");
     Open();
     EXPECT_TRUE(Find<QCheckBox>("DocFooter")->isChecked());
-    EXPECT_TRUE(Find<QLineEdit>("FooterHTML")->isEnabled());
-    EXPECT_EQ(Find<QLineEdit>("FooterHTML")->text(), "<b>This site is served by Quorvane2000</b>");
     EXPECT_EQ(Find<QComboBox>("ExpireInterval")->currentText(), "Minutes");
-    EXPECT_FALSE(Find<QLineEdit>("ExpireDuration")->isEnabled());
-    EXPECT_TRUE(Find<QRadioButton>("RefreshOnRun")->isChecked());
     Click("cmdUpdate");
     EXPECT_EQ(Setting("Documents", "EnableFooter"), "1");
     EXPECT_EQ(Setting("Expire", "IntervalType"), "Minutes");
@@ -147,7 +126,6 @@ TEST_F(OptionsDialogTest, DependentControlsFollowTheirSwitches) {
 
     Find<QCheckBox>("ContentExpires")->click();  // Immediate is chosen, yet all five switch on
     EXPECT_TRUE(Find<QLineEdit>("ExpireDuration")->isEnabled());
-    EXPECT_TRUE(Find<QGroupBox>("ExpireInfo")->isEnabled());
     Find<QRadioButton>("ExpImmediate")->click();
     EXPECT_FALSE(Find<QComboBox>("ExpireInterval")->isEnabled());
     Find<QRadioButton>("ExpAfter")->click();
@@ -169,8 +147,6 @@ TEST_F(OptionsDialogTest, UpdateWritesEverySettingAndTheRootRowCancelWritesNothi
     const std::string before = folder_.Read("quorvane.ini");
     Open();
     Type("HomePage", "/srv/site");
-    Find<QLineEdit>("HomePage")->setText("/srv/site");
-    Find<QCheckBox>("SecureSite")->setChecked(true);
     Click("cmdCancel");
     EXPECT_EQ(folder_.Read("quorvane.ini"), before);
 
@@ -183,54 +159,42 @@ TEST_F(OptionsDialogTest, UpdateWritesEverySettingAndTheRootRowCancelWritesNothi
     Click("cmdUpdate");
     EXPECT_EQ(dialog_->result(), QDialog::Accepted);
     EXPECT_EQ(Setting("HomePage", "RootDirectory"), "/srv/site");
-    EXPECT_EQ(Setting("HomePage", "Secure"), "1");
     EXPECT_EQ(Setting("Documents", "FooterHTML"), "<i>bye</i>");
-    EXPECT_EQ(Setting("Logging", "RefreshOnStop"), "True");
-    EXPECT_EQ(Setting("Logging", "UserControlled"), "False");
+    EXPECT_EQ(Setting("Logging", "RefreshOnStop") + Setting("Logging", "UserControlled"),
+              "TrueFalse");
     EXPECT_EQ(Setting("Server", "Port"), "9090");
-    EXPECT_EQ(Setting("CGI", "Timeout"), "30");
     EXPECT_TRUE(
         folder_.Read("dirs.lst").starts_with("\"/\",\"/srv/site\",\"Yes\",\"No\",\"No\"\r\n"));
     // Comments and keys the dialog does not know stay.
     EXPECT_NE(folder_.Read("quorvane.ini").find("; Quorvane2000 settings."), std::string::npos);
 }
 
-TEST_F(OptionsDialogTest, UpdateRefusesNumbersThatCannotWork) {
+TEST_F(OptionsDialogTest, UpdateRefusesWhatCannotWorkOnItsTab) {
     const std::string before = folder_.Read("quorvane.ini");
-    Open();
-    Type("ServerPort", "80000");
-    Click("cmdUpdate");
-    EXPECT_EQ(messages_.warnings,
-              std::vector<QString>{"Properties: The TCP port must be a number from 1 to 65535."});
-    Type("ServerPort", "80");
-    Type("ScriptTimeout", "soon");
-    Click("cmdUpdate");
-    EXPECT_EQ(messages_.warnings.size(), 2u);
+    const std::function<void()> mistakes[] = {
+        [&] { Type("ServerPort", "80000"); }, [&] { Type("ScriptTimeout", "soon"); },
+        // The sample's folder "www" would redirect to itself for ever.
+        [&] { Find<QRadioButton>("Redirection")->click(); }};
+    for (const auto& mistake : mistakes) {
+        Open();
+        Find<QTabWidget>("TabStrip1")->setCurrentIndex(0);
+        mistake();
+        Click("cmdUpdate");
+        EXPECT_NE(dialog_->result(), QDialog::Accepted);
+        EXPECT_NE(Find<QTabWidget>("TabStrip1")->currentIndex(), 0);
+    }
+    ASSERT_EQ(messages_.warnings.size(), 3u);
+    EXPECT_TRUE(messages_.warnings[2].contains("The Redirect To URL must be a whole web address"));
     EXPECT_EQ(folder_.Read("quorvane.ini"), before);
-    EXPECT_NE(dialog_->result(), QDialog::Accepted);
-}
 
-TEST_F(OptionsDialogTest, ARedirectMustGoToAWholeWebAddress) {
-    const std::string before = folder_.Read("quorvane.ini");
-    Open();
-    Find<QRadioButton>("Redirection")->click();
-    Click("cmdUpdate");  // the sample's folder "www" would redirect to itself for ever
-    EXPECT_EQ(messages_.warnings,
-              std::vector<QString>{"Properties: The Redirect To URL must be a whole web address "
-                                   "that begins with http:// or https://, such as "
-                                   "http://www.example.com/."});
-    EXPECT_EQ(Find<QTabWidget>("TabStrip1")->currentIndex(), 7);
-    EXPECT_EQ(folder_.Read("quorvane.ini"), before);
     Type("HomePage", "https://example.com/");
     Click("cmdUpdate");
     EXPECT_EQ(dialog_->result(), QDialog::Accepted);
     EXPECT_EQ(Setting("HomePage", "SiteLocation"), "Redir");
-
     // Opened again, the dialog shows the redirection as it was saved.
     Open();
     EXPECT_TRUE(Find<QRadioButton>("Redirection")->isChecked());
     EXPECT_EQ(Find<QLabel>("Label2")->text(), "Redirect To URL");
-    EXPECT_FALSE(Find<QPushButton>("Command11")->isEnabled());
     EXPECT_FALSE(Find<QCheckBox>("SecureSite")->isEnabled());
     EXPECT_EQ(Find<QLineEdit>("HomePage")->text(), "https://example.com/");
 }
@@ -239,32 +203,22 @@ TEST_F(OptionsDialogTest, VirtualDirectoriesAreAddedAndRemovedAtOnce) {
     Open();
     const std::string chosen = Folder("chosen");
     answer_ = [&](QDialog& add) {
-        EXPECT_EQ(add.windowTitle(), "Add Virtual Directory");
-        Click("Command2", &add);  // nothing typed
-        Type("VDirName", "private", &add);
-        Click("Command2", &add);  // no location
+        Type("VDirName", "docs", &add);
         Type("Physical", "/no/such/folder", &add);
-        Click("Command2", &add);  // not a real location
-        Type("Physical", QString::fromStdString(Folder("p")), &add);
-        Click("Command2", &add);  // duplicate of /private/
-        EXPECT_EQ(Find<QLineEdit>("VDirName", &add)->text(), "");
+        Click("Command2", &add);  // not a real location: refused, the dialog stays
+        EXPECT_EQ(Find<QLineEdit>("VDirName", &add)->text(), "docs");
         pickers_.answers.push_back(QString::fromStdString(chosen));
         Click("Command1", &add);  // Browse...
         EXPECT_EQ(Find<QLineEdit>("Physical", &add)->text().toStdString(), chosen);
-        Type("VDirName", "docs", &add);
         Find<QCheckBox>("SecureDir", &add)->setChecked(true);
         add.show();
         Press(Find<QLineEdit>("VDirName", &add), Qt::Key_Return);  // Enter is OK
         EXPECT_EQ(add.result(), QDialog::Accepted);
     };
     Click("Command1");
-    const QString realLocation =
-        "Create Virtual Directory: You must select a real location for the Virtual Directory.";
     EXPECT_EQ(messages_.warnings,
-              (std::vector<QString>{
-                  "Create Virtual Directory: You must give a name to the Virtual Directory.",
-                  realLocation, realLocation,
-                  "Add Virtual Directory: A Virtual Directory with this name already exists."}));
+              std::vector<QString>{"Create Virtual Directory: You must select a real location "
+                                   "for the Virtual Directory."});
     EXPECT_NE(
         folder_.Read("dirs.lst").find("\"/docs/\",\"" + chosen + "\",\"Yes\",\"No\",\"No\"\r\n"),
         std::string::npos);
@@ -275,18 +229,13 @@ TEST_F(OptionsDialogTest, VirtualDirectoriesAreAddedAndRemovedAtOnce) {
     Click("Command3");
     EXPECT_EQ(messages_.warnings.back(),
               "Virtual Directory Error: You cannot remove the Default Site Location.");
-    EXPECT_TRUE(messages_.questions.empty());
     Select(vdirs, 3);
     messages_.answer = false;
     Click("Command3");
     EXPECT_EQ(vdirs->topLevelItemCount(), 4);
     messages_.answer = true;
     Press(vdirs, Qt::Key_Delete);  // the key asks as the button does
-    EXPECT_EQ(messages_.questions,
-              std::vector<QString>(
-                  2,
-                  "Remove Virtual Directory: Are you sure you want to remove this Virtual "
-                  "Directory?"));
+    EXPECT_EQ(messages_.questions.size(), 2u);
     EXPECT_EQ(vdirs->topLevelItemCount(), 3);
     Click("cmdCancel");
     EXPECT_EQ(folder_.Read("dirs.lst").find("/docs/"), std::string::npos);
@@ -307,12 +256,14 @@ TEST_F(OptionsDialogTest, AddressListsTakeFourNumbers) {
     EXPECT_EQ(folder_.Read("iplist.lst"), "");
 
     answer_ = [this](QDialog& add) {
-        EXPECT_EQ(add.objectName(), "frmEnterIPAddress");
-        Type("Octet1", "10", &add);
-        Type("Octet2", "0", &add);
-        Type("Octet3", "0", &add);
-        Type("Octet4", "300", &add);
-        Click("Command1", &add);
+        // Typing a "." moves on; a whole address pasted into the first box fills all four.
+        QTest::keyClicks(Find<QLineEdit>("Octet1", &add), "10.");
+        EXPECT_EQ(Find<QLineEdit>("Octet1", &add)->text(), "10");
+        QApplication::clipboard()->setText("10.0.0.300");
+        Find<QLineEdit>("Octet1", &add)->clear();
+        Find<QLineEdit>("Octet1", &add)->paste();
+        EXPECT_EQ(Find<QLineEdit>("Octet4", &add)->text(), "300");
+        Click("Command1", &add);  // 300 is refused
         Type("Octet4", "7", &add);
         add.show();
         Press(Find<QLineEdit>("Octet4", &add), Qt::Key_Enter);  // Enter is OK
@@ -325,26 +276,6 @@ TEST_F(OptionsDialogTest, AddressListsTakeFourNumbers) {
     auto* list = Find<QTreeWidget>("IPList");
     EXPECT_EQ(list->topLevelItem(0)->text(1), "Is Denied Access");
 
-    answer_ = [this](QDialog& add) {
-        // Typing a "." moves on; a whole address pasted into the first box fills all four.
-        QTest::keyClicks(Find<QLineEdit>("Octet1", &add), "10.");
-        EXPECT_EQ(Find<QLineEdit>("Octet1", &add)->text(), "10");
-        QApplication::clipboard()->setText("10.0.0.7");
-        Find<QLineEdit>("Octet1", &add)->clear();
-        Find<QLineEdit>("Octet1", &add)->paste();
-        for (const auto& [box, part] : {std::pair{"Octet1", "10"}, std::pair{"Octet2", "0"},
-                                        std::pair{"Octet3", "0"}, std::pair{"Octet4", "7"}}) {
-            EXPECT_EQ(Find<QLineEdit>(box, &add)->text(), part) << box;
-        }
-        Click("Command1", &add);  // already listed
-        EXPECT_EQ(Find<QLineEdit>("Octet1", &add)->text(), "");
-        Click("Command2", &add);
-    };
-    Click("Command4");
-    EXPECT_EQ(messages_.warnings.back(),
-              "Quorvane2000: The IP Address you have entered, is already in the list.");
-    EXPECT_EQ(folder_.Read("iplist.lst"), "\"10.0.0.7\"\r\n");
-
     // Blocking this computer itself is asked first.
     messages_.answer = false;
     answer_ = [this](QDialog& add) {
@@ -354,31 +285,25 @@ TEST_F(OptionsDialogTest, AddressListsTakeFourNumbers) {
         Click("Command2", &add);
     };
     Click("Command4");
-    EXPECT_EQ(messages_.questions,
-              std::vector<QString>{"Enter IP Address: 127.0.0.1 is an address of this computer. "
-                                   "Blocking it also refuses this computer's own browser. Block "
-                                   "it anyway?"});
+    EXPECT_EQ(messages_.questions.size(), 1u);
+    EXPECT_TRUE(messages_.questions[0].contains("127.0.0.1 is an address of this computer."));
     EXPECT_EQ(folder_.Read("iplist.lst"), "\"10.0.0.7\"\r\n");
 
     // Remove asks before it looks at the selection; Yes on an empty list
     // removes the file.
     messages_.answer = true;
     Click("Command5");  // nothing selected: asked, nothing removed
-    EXPECT_EQ(messages_.questions.back(),
-              "Remove IP Address: Are you sure you want to remove this IP Address?");
+    EXPECT_EQ(messages_.questions.size(), 2u);
     EXPECT_EQ(folder_.Read("iplist.lst"), "\"10.0.0.7\"\r\n");
     Select(list, 0);
     Press(list, Qt::Key_Delete);
     EXPECT_EQ(folder_.Read("iplist.lst"), "");
     Click("Command5");
-    EXPECT_EQ(messages_.questions.size(), 4u);
     EXPECT_FALSE(std::filesystem::exists(folder_.Path() / "iplist.lst"));
 
+    // The CGI list takes its addresses the same way.
     answer_ = [this](QDialog& add) {
-        EXPECT_EQ(add.objectName(), "frmBarCGI");
-        for (const char* octet : {"Octet1", "Octet2", "Octet3", "Octet4"}) {
-            Type(octet, "1", &add);
-        }
+        Find<QLineEdit>("Octet1", &add)->insert("1.1.1.1");
         Click("Command1", &add);
     };
     Click("Command16");
@@ -393,32 +318,25 @@ TEST_F(OptionsDialogTest, DefaultDocumentsAndMimeTypes) {
     EXPECT_TRUE(folder_.Read("default.lst").starts_with("\"index.html\"\r\n\"index.htm\"\r\n"));
     EXPECT_EQ(documents->currentRow(), 0);
     answer_ = [this](QDialog& add) {
-        Click("Command1", &add);
         Type("Document", "index.htm", &add);
-        Click("Command1", &add);
+        Click("Command1", &add);  // already listed
         Type("Document", "home.htm", &add);
         add.show();
         Press(Find<QLineEdit>("Document", &add), Qt::Key_Return);
     };
     Click("Command8");
     EXPECT_EQ(messages_.warnings,
-              (std::vector<QString>{"Document Name Error: You must give a document name before "
-                                    "it can be added to the list.",
-                                    "Document Name Error: This document name is already in the "
-                                    "list."}));
-    EXPECT_EQ(documents->count(), 5);
+              std::vector<QString>{"Document Name Error: This document name is already in the "
+                                   "list."});
     EXPECT_TRUE(folder_.Read("default.lst").ends_with("\"home.htm\"\r\n"));
 
     answer_ = [this](QDialog& add) {
         Type("FileExt", ".webp", &add);
-        Click("Command1", &add);
         Type("MIMEHeader", "image/webp", &add);
         add.show();
         Press(Find<QLineEdit>("MIMEHeader", &add), Qt::Key_Return);
     };
     Click("Command13");
-    EXPECT_EQ(messages_.warnings.back(),
-              "Quorvane: You must supply a file extension AND a MIME Header.");
     EXPECT_TRUE(folder_.Read("mime.lst").ends_with("\"webp,image/webp\"\r\n"));
     answer_ = [this](QDialog& add) {
         Type("FileExt", "HTM", &add);
@@ -443,25 +361,15 @@ TEST_F(OptionsDialogTest, UsersAreAddedInTheEntryAreaAndAdminStays) {
     EXPECT_FALSE(Find<QLineEdit>("Username")->isEnabled());
     Click("Command10");
     EXPECT_TRUE(Find<QLineEdit>("Username")->isEnabled());
-    EXPECT_FALSE(Find<QPushButton>("Command10")->isEnabled());
-    Type("Username", "bob");
-    Click("Command17");
-    Type("Password", "pw");
     Type("Username", "ADMIN");
+    Type("Password", "pw");
     Click("Command17");
-    EXPECT_EQ(Find<QLineEdit>("Username")->text(), "");
-    EXPECT_EQ(Find<QLineEdit>("Password")->text(), "pw");
+    EXPECT_EQ(Find<QLineEdit>("Username")->text(), "");  // refused, and cleared
     Type("Username", "bob");
     Press(Find<QLineEdit>("Password"), Qt::Key_Return);  // Enter adds, as "Add" does
-    EXPECT_EQ(messages_.warnings,
-              (std::vector<QString>{"User Authentication: You must supply a Password.",
-                                    "User Authentication: A user with this name already exists. "
-                                    "Please choose another username."}));
+    EXPECT_EQ(messages_.warnings.size(), 1u);
     EXPECT_EQ(folder_.Read("users.lst"), "\"Admin\",\"x\"\r\n\"bob\",\"pw\"\r\n");
-    Type("Username", "typed but not added");
-    Click("Command19");
-    EXPECT_EQ(Find<QLineEdit>("Username")->text(), "");
-    EXPECT_TRUE(Find<QPushButton>("Command12")->isEnabled());
+    Click("Command19");  // the entry ends, removing is possible again
 
     auto* users = Find<QListWidget>("UserList");
     Select(users, 0);
@@ -495,27 +403,21 @@ TEST_F(OptionsDialogTest, PickersFillTheirFields) {
     EXPECT_EQ(Setting("ErrorPages", "404Error"), "404.htm");
 }
 
-TEST_F(OptionsDialogTest, ChangesApplyToTheVeryNextRequest) {
+TEST_F(OptionsDialogTest, RequestsDuringUpdateSeeTheOldOrTheNewSiteWhole) {
     testing::RecordingObserver observer;
     server::ServerControl control(program_, observer, {"127.0.0.1", 0});
     control.Startup();
     ASSERT_TRUE(control.ToggleServer());
-    const uint16_t port = control.Port();
-    auto get = [&](const std::string& path, const std::string& headers = "") {
-        return testing::Exchange(port, "GET " + path + " HTTP/1.0\r\n" + headers + "\r\n");
+    const auto get = [port = control.Port()] {
+        return testing::Exchange(port, "GET / HTTP/1.0\r\n\r\n");
     };
     folder_.Write("other/index.htm", "<html>elsewhere</html>");
-    folder_.Write("extra/file.txt", "extra");
-
-    // Requests keep coming while Update replaces the settings: each sees the
-    // old or the new site whole, never a failure.
     std::atomic<bool> updating{true};
     std::atomic<int> served{0};
     std::atomic<int> failed{0};
     std::thread traffic([&] {
         while (updating) {
-            const std::string reply = get("/");
-            (reply.rfind("HTTP/1.1 200 OK", 0) == 0 ? served : failed)++;
+            (get().rfind("HTTP/1.1 200 OK", 0) == 0 ? served : failed)++;
         }
     });
     Open();
@@ -528,39 +430,7 @@ TEST_F(OptionsDialogTest, ChangesApplyToTheVeryNextRequest) {
     traffic.join();
     EXPECT_GT(served.load(), 0);
     EXPECT_EQ(failed.load(), 0);
-    EXPECT_TRUE(get("/").ends_with("<html>elsewhere<i>new footer</i></html>"));
-
-    Open();
-    answer_ = [this](QDialog& add) {
-        Type("VDirName", "extra", &add);
-        Type("Physical", QString::fromStdString((folder_.Path() / "extra").string()), &add);
-        Click("Command2", &add);
-    };
-    Click("Command1");
-    EXPECT_TRUE(get("/extra/file.txt").ends_with("\r\n\r\nextra"));
-
-    Find<QTreeWidget>("vdirs");
-    Click("Command10");
-    Type("Username", "carol");
-    Type("Password", "s3cret");
-    Click("Command17");
-    folder_.Write("dirs.lst",
-                  folder_.Read("dirs.lst") + "\"/locked/\",\"extra\",\"Yes\",\"No\",\"No\"\r\n");
-    EXPECT_NE(get("/locked/file.txt", "Authorization: Basic Y2Fyb2w6czNjcmV0\r\n").find("200 OK"),
-              std::string::npos);
-
-    answer_ = [this](QDialog& add) {
-        for (const char* octet : {"Octet1", "Octet2", "Octet3", "Octet4"}) {
-            Type(octet,
-                 octet == std::string("Octet1") ? "127"
-                                                : (octet == std::string("Octet4") ? "1" : "0"),
-                 &add);
-        }
-        Click("Command1", &add);
-    };
-    Click("Command4");
-    EXPECT_EQ(get("/").rfind("HTTP/1.1 403 Forbidden", 0), 0u);
-    Click("cmdCancel");
+    EXPECT_TRUE(get().ends_with("<html>elsewhere<i>new footer</i></html>"));
     control.Unload();
 }
 
