@@ -55,13 +55,4 @@ std::string BodyOf(const std::string& reply) {
     return end == std::string::npos ? "" : reply.substr(end + 4);
 }
 
-std::string WithoutDate(std::string reply) {
-    const size_t date = reply.find("\r\nDate: ");
-    const size_t headEnd = reply.find("\r\n\r\n");
-    if (date != std::string::npos && date < headEnd) {
-        reply.erase(date, reply.find("\r\n", date + 2) - date);
-    }
-    return reply;
-}
-
 }  // namespace quorvane::testing

@@ -50,7 +50,5 @@ class RunningSite : public TestSite {
 // The parts of a reply as received.
 std::string StatusOf(const std::string& reply);
 std::string BodyOf(const std::string& reply);
-// The reply without its Date line, to compare whole heads.
-std::string WithoutDate(std::string reply);
 
 }  // namespace quorvane::testing
