@@ -114,8 +114,9 @@ std::vector<SecureFolder> LookUpSecureFolders(const std::vector<config::Record>&
         if (record.size() == 5 && record[2] == "Yes" && !record[1].empty()) {
             const fs::path configured = ConfiguredFolder(program, record[1]);
             const PathFacts facts = Examine(configured);
-            folders.push_back(
-                {configured, facts.info.st_dev, facts.info.st_ino, facts.canonical, record[0]});
+            // A folder not there yet is kept as nothing (no device, no inode).
+            folders.push_back({configured, facts.exists ? facts.info.st_dev : 0,
+                               facts.exists ? facts.info.st_ino : 0, facts.canonical, record[0]});
         }
     }
     return folders;
@@ -141,11 +142,13 @@ const std::vector<SecureFolder>& ResolveCache::SecureFolders(
     const std::shared_ptr<const std::vector<config::Record>>& dirs,
     const config::ProgramFolder& folder) {
     bool current = dirs_ == dirs;
-    // One look per secure folder tells whether its name still leads to it.
+    // One look per secure folder tells whether its name still leads to it
+    // (or still to nothing).
     for (size_t i = 0; current && i < secure_.size(); ++i) {
         struct stat info {};
-        current = ::stat(secure_[i].configured.c_str(), &info) == 0 &&
-                  info.st_dev == secure_[i].device && info.st_ino == secure_[i].inode;
+        const bool exists = ::stat(secure_[i].configured.c_str(), &info) == 0;
+        current = exists ? info.st_dev == secure_[i].device && info.st_ino == secure_[i].inode
+                         : secure_[i].device == 0 && secure_[i].inode == 0;
     }
     if (!current) {
         secure_ = LookUpSecureFolders(*dirs, folder);
