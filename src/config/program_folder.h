@@ -38,6 +38,7 @@ class OwnFiles {
   public:
     explicit OwnFiles(const ProgramFolder& folder);
     bool Contains(const struct stat& candidate) const;
+    bool operator==(const OwnFiles&) const = default;
 
   private:
     std::vector<std::pair<dev_t, ino_t>> identities_;

@@ -188,9 +188,9 @@ Reply ServeDocument(const Resolution& resolution, const DocumentRequest& request
         case Found::kFolder:
             if (resolution.document.empty() &&
                 config::IsOn(scope.settings, setting::kDirectoryBrowsing)) {
-                return SendDirectoryListing(resolution.folder, resolution.directory,
-                                            scope.host.hostName,
-                                            *scope.snapshots.OwnFilesOf(scope.folder));
+                return SendDirectoryListing(
+                    resolution.folder, resolution.directory, scope.host.hostName,
+                    *scope.snapshots.OwnFilesOf(scope.folder), scope.listings);
             }
             break;  // a document name that names a folder counts as missing
         case Found::kNothing:

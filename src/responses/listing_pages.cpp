@@ -1,10 +1,12 @@
 #include "responses/listing_pages.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <algorithm>
 #include <vector>
 
+#include "config/file_handle.h"
 #include "config/text.h"
 #include "responses/date_text.h"
 
@@ -22,16 +24,15 @@ struct ListedEntry {
     bool folder;
 };
 
-// One pass over the folder; each entry is examined relative to the open
-// folder (no path walk per entry), and stat follows links, so a link to a
-// file or folder is listed like what it leads to. Sub-folders come first.
-std::vector<ListedEntry> ListEntries(const fs::path& folder, const config::OwnFiles& own) {
+// One pass over the open folder; each entry is examined relative to it (no
+// path walk per entry), and stat follows links, so a link to a file or folder
+// is listed like what it leads to. Sub-folders come first.
+std::vector<ListedEntry> ListEntries(int folderFd, const config::OwnFiles& own) {
     std::vector<ListedEntry> entries;
-    DIR* directory = ::opendir(folder.c_str());
+    DIR* directory = ::fdopendir(::dup(folderFd));
     if (directory == nullptr) {
         return entries;
     }
-    const int folderFd = ::dirfd(directory);
     while (const dirent* entry = ::readdir(directory)) {
         const std::string_view name = entry->d_name;
         if (name.empty() || name.front() == '.') {
@@ -54,6 +55,15 @@ std::vector<ListedEntry> ListEntries(const fs::path& folder, const config::OwnFi
         return a.sortKey != b.sortKey ? a.sortKey < b.sortKey : a.name < b.name;
     });
     return entries;
+}
+
+// Whether the entry still is what the page shows of it.
+bool Unchanged(int folderFd, const ListedEntry& entry) {
+    struct stat info {};
+    return ::fstatat(folderFd, entry.name.c_str(), &info, 0) == 0 &&
+           S_ISDIR(info.st_mode) == entry.folder &&
+           static_cast<uint64_t>(info.st_size) == entry.size &&
+           Clock::from_time_t(info.st_mtim.tv_sec) == entry.modified;
 }
 
 void AppendRow(std::string& body, std::string_view date, std::string_view link,
@@ -117,10 +127,11 @@ std::string PercentEncodePath(std::string_view path) {
     return encoded;
 }
 
-Reply SendDirectoryListing(const fs::path& folder, std::string_view directory,
-                           std::string_view hostName, const config::OwnFiles& own) {
+namespace {
+
+std::string ListingPage(const std::vector<ListedEntry>& entries, std::string_view directory,
+                        std::string_view hostName) {
     const std::string shownDirectory = EscapeHtml(directory);
-    const std::vector<ListedEntry> entries = ListEntries(folder, own);
     std::string body;
     body.reserve(256 + entries.size() * 160);
     body += "<html>\r\n<title>Directory Listing Of - " + shownDirectory + "</title>\r\n<h1>" +
@@ -154,9 +165,76 @@ Reply SendDirectoryListing(const fs::path& folder, std::string_view directory,
         AppendRow(body, date, link, shown, size);
     }
     body += "</Table>\r\n<p>\r\n<hr>\r\n</html>\r\n";
+    return body;
+}
 
-    Reply reply = StandardReply({.contentType = kPageType, .contentLength = body.size()});
-    reply.body = std::move(body);
+}  // namespace
+
+struct ListingCache::Kept {
+    std::string key;  // folder, directory and host name
+    struct stat folder {};
+    std::vector<ListedEntry> entries;
+    config::OwnFiles own;  // left out of the page
+    std::shared_ptr<const std::string> page;
+    uint64_t lastUse = 0;
+};
+
+ListingCache::ListingCache() = default;
+ListingCache::~ListingCache() = default;
+
+std::shared_ptr<const std::string> ListingCache::Page(const fs::path& folder,
+                                                      std::string_view directory,
+                                                      std::string_view hostName,
+                                                      const config::OwnFiles& own) {
+    config::FileHandle folderFd{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    struct stat info {};
+    if (!folderFd || ::fstat(folderFd.Get(), &info) != 0) {
+        return std::make_shared<const std::string>(ListingPage({}, directory, hostName));
+    }
+    std::string key = folder.string();
+    key.append(1, '\0').append(directory).append(1, '\0').append(hostName);
+    ++uses_;
+    for (Kept& kept : kept_) {
+        // An entry added, removed or renamed moves the folder's times; a file
+        // written in place is seen by its own size and time.
+        if (kept.key == key && kept.folder.st_ino == info.st_ino &&
+            kept.folder.st_dev == info.st_dev &&
+            kept.folder.st_mtim.tv_sec == info.st_mtim.tv_sec &&
+            kept.folder.st_mtim.tv_nsec == info.st_mtim.tv_nsec &&
+            kept.folder.st_ctim.tv_sec == info.st_ctim.tv_sec &&
+            kept.folder.st_ctim.tv_nsec == info.st_ctim.tv_nsec && kept.own == own &&
+            std::all_of(kept.entries.begin(), kept.entries.end(), [&](const ListedEntry& entry) {
+                return Unchanged(folderFd.Get(), entry);
+            })) {
+            kept.lastUse = uses_;
+            return kept.page;
+        }
+    }
+    std::vector<ListedEntry> entries = ListEntries(folderFd.Get(), own);
+    auto page = std::make_shared<const std::string>(ListingPage(entries, directory, hostName));
+    Kept fresh{std::move(key), info, std::move(entries), own, page, uses_};
+    auto slot = std::find_if(kept_.begin(), kept_.end(),
+                             [&](const Kept& kept) { return kept.key == fresh.key; });
+    if (slot != kept_.end()) {
+        *slot = std::move(fresh);
+    } else if (kept_.size() < kKeptPages) {
+        kept_.push_back(std::move(fresh));
+    } else {
+        *std::min_element(kept_.begin(), kept_.end(), [](const Kept& a, const Kept& b) {
+            return a.lastUse < b.lastUse;
+        }) = std::move(fresh);
+    }
+    return page;
+}
+
+Reply SendDirectoryListing(const fs::path& folder, std::string_view directory,
+                           std::string_view hostName, const config::OwnFiles& own,
+                           ListingCache* cache) {
+    ListingCache once;
+    const std::shared_ptr<const std::string> page =
+        (cache != nullptr ? *cache : once).Page(folder, directory, hostName, own);
+    Reply reply = StandardReply({.contentType = kPageType, .contentLength = page->size()});
+    reply.body = *page;
     return reply;
 }
 

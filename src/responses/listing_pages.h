@@ -1,8 +1,10 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "config/program_folder.h"
 #include "responses/reply.h"
@@ -15,7 +17,31 @@ namespace quorvane::responses {
 // letter case. Hidden names and the program's own files are left out. Names
 // are escaped for HTML in text and percent-encoded in links.
 Reply SendDirectoryListing(const std::filesystem::path& folder, std::string_view directory,
-                           std::string_view hostName, const config::OwnFiles& own);
+                           std::string_view hostName, const config::OwnFiles& own,
+                           class ListingCache* cache = nullptr);
+
+// The pages of the folders listed last, each kept while its folder and every
+// entry shown (kind, size, time) are as they were, so a listing asked for
+// again is checked (one stat per entry) rather than read, sorted and written
+// anew, and concurrent listings of one folder share one page. Used on the
+// engine's thread only.
+class ListingCache {
+  public:
+    ListingCache();
+    ~ListingCache();
+    ListingCache(const ListingCache&) = delete;
+    ListingCache& operator=(const ListingCache&) = delete;
+
+    std::shared_ptr<const std::string> Page(const std::filesystem::path& folder,
+                                            std::string_view directory, std::string_view hostName,
+                                            const config::OwnFiles& own);
+
+  private:
+    static constexpr size_t kKeptPages = 8;
+    struct Kept;
+    std::vector<Kept> kept_;
+    uint64_t uses_ = 0;
+};
 
 // A page that sends the browser on to the url after one second; it goes out
 // as "302 Found" with a Location line, so clients that do not read the page

@@ -9,6 +9,10 @@
 #include "responses/media_types.h"
 
 namespace quorvane::responses {
+class ListingCache;
+}
+
+namespace quorvane::responses {
 
 // The machine's identity as shown to visitors (listings, CGI).
 struct HostIdentity {
@@ -26,6 +30,7 @@ struct RequestScope {
     std::chrono::system_clock::time_point now;
     config::ConfigSnapshots& snapshots;
     SystemMediaTypes* mediaTypes = nullptr;  // the system's table, when one is kept
+    ListingCache* listings = nullptr;        // listing pages kept between requests
 
     // The records of a list file of the program folder, as they are now.
     std::shared_ptr<const std::vector<config::Record>> List(std::string_view name,

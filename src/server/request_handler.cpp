@@ -46,8 +46,8 @@ Outcome RequestHandler::Handle(const IncomingRequest& incoming) const {
     snapshots_.Refresh();  // every edit reported so far applies to this request
     const auto settingsSnapshot = snapshots_.SettingsFile(folder_.SettingsPath());
     const config::Settings& settings = *settingsSnapshot;
-    const responses::RequestScope scope{folder_,      settings,   host_,
-                                        incoming.now, snapshots_, &mediaTypes_};
+    const responses::RequestScope scope{folder_,    settings,     host_,     incoming.now,
+                                        snapshots_, &mediaTypes_, &listings_};
     const Request request = ParseRequest(incoming.head);
     // An unknown method leaves its record empty after the date.
     const std::string record =

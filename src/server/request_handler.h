@@ -9,6 +9,7 @@
 #include "config/config_snapshots.h"
 #include "config/program_folder.h"
 #include "config/settings_file.h"
+#include "responses/listing_pages.h"
 #include "responses/reply.h"
 #include "responses/request_scope.h"
 #include "responses/resolution.h"
@@ -68,6 +69,7 @@ class RequestHandler {
     mutable config::ConfigSnapshots snapshots_;
     mutable responses::SystemMediaTypes mediaTypes_{"/etc/mime.types"};
     mutable responses::ResolveCache resolveCache_;
+    mutable responses::ListingCache listings_;
 };
 
 }  // namespace quorvane::server

@@ -1,6 +1,7 @@
 #include "responses/document_server.h"
 
 #include <gtest/gtest.h>
+#include <fstream>
 #include "responses/listing_pages.h"
 #include "support/reply_text.h"
 #include "support/test_site.h"
@@ -174,6 +175,25 @@ TEST_F(DocumentServerTest, ListingShowsFoldersThenFilesEscapedAndLinked) {
     const std::string root = testing::BodyText(Serve("/"));
     EXPECT_NE(root.find("<a href=\"r.txt\">r.txt</a>"), std::string::npos);
     EXPECT_EQ(root.find("Parent Directory"), std::string::npos) << "the site's root has no parent";
+}
+
+TEST_F(DocumentServerTest, AListingAskedForAgainShowsTheFolderAsItIsNow) {
+    UseSettings("[HomePage]\nRootDirectory=www\n[Documents]\nDirectoryBrowsing=1\n");
+    folder.Write("www/list/grows.txt", "1");
+    folder.Write("www/list/other.txt", "");
+    EXPECT_NE(testing::BodyText(Serve("/list/")).find("<TD> 1</TD>"), std::string::npos);
+    // Written in place: the folder's own times stay, the file's size moves.
+    {
+        std::ofstream out(folder.Path() / "www/list/grows.txt", std::ios::app);
+        out << "234";
+    }
+    std::string body = testing::BodyText(Serve("/list/"));
+    EXPECT_NE(body.find("<TD> 4</TD>"), std::string::npos);
+    folder.Write("www/list/new.txt", "");
+    std::filesystem::remove(folder.Path() / "www/list/other.txt");
+    body = testing::BodyText(Serve("/list/"));
+    EXPECT_NE(body.find("new.txt"), std::string::npos);
+    EXPECT_EQ(body.find("other.txt"), std::string::npos);
 }
 
 TEST_F(DocumentServerTest, RangesOfTheFinalBody) {
