@@ -100,7 +100,8 @@ asio::awaitable<void> WatchExit(Child& child) {
 
 }  // namespace
 
-asio::awaitable<ChildResult> RunChild(const ScriptLaunch& launch, Confinement confinement) {
+asio::awaitable<ChildResult> RunChild(const ScriptLaunch& launch, Confinement confinement,
+                                      ChildStop* stop) {
     ChildResult result;
     std::optional<Pipe> input = MakePipe();
     std::optional<Pipe> output = MakePipe();
@@ -126,10 +127,20 @@ asio::awaitable<ChildResult> RunChild(const ScriptLaunch& launch, Confinement co
             running->Stop();
         }
     });
+    if (stop != nullptr) {
+        stop->Attach([weak = std::weak_ptr<Child>(child)] {
+            if (auto running = weak.lock()) {
+                running->Stop();
+            }
+        });
+    }
     asio::co_spawn(executor, WriteInput(child, launch.input), asio::detached);
 
     co_await (ReadOutput(*child, result.output) && WatchExit(*child));
     child->deadline.cancel();
+    if (stop != nullptr) {
+        stop->Attach(nullptr);
+    }
     std::error_code ignored;
     child->input.close(ignored);  // ends a write the child never read
 

@@ -302,8 +302,25 @@ asio::awaitable<void> Connection::RunScript(Outcome& outcome) {
     }
     // The script's own time limit bounds the wait; the client may be idle meanwhile.
     SetDeadline(launch.timeLimit + services_.timeouts.sendIdle);
-    cgi::ChildResult result = co_await cgi::RunChild(launch);
+    // A child whose client has gone is ended rather than left to run its
+    // course. Whichever side ends first calls the other off; the watch only
+    // ends when called off, so the child's own end is always awaited.
+    cgi::ChildStop stop;
+    auto executor = socket_.get_executor();
+    auto [order, childError, result, watchError] =
+        co_await asio::experimental::make_parallel_group(
+            asio::co_spawn(executor, cgi::RunChild(launch, cgi::Confinement::kBest, &stop),
+                           asio::experimental::deferred),
+            asio::co_spawn(executor, StopWhenGone(stop), asio::experimental::deferred))
+            .async_wait(asio::experimental::wait_for_one(), asio::use_awaitable);
     slot.reset();
+    if (childError) {
+        std::rethrow_exception(childError);
+    }
+    if (stop.Requested()) {
+        Abandon();
+        co_return;
+    }
     std::optional<responses::Reply> reply;
     if (result.ending == cgi::ChildResult::Ending::kFinished) {
         reply = cgi::ComposeCgiReply(std::move(result.output));
@@ -333,25 +350,35 @@ asio::awaitable<Connection::QueueWait> Connection::WaitForCgiSlot(
     }
 }
 
-asio::awaitable<void> Connection::WaitUntilGone() {
+asio::awaitable<bool> Connection::WaitUntilGone() {
     for (;;) {
         auto [error] = co_await socket_.async_wait(asio::ip::tcp::socket::wait_read, kNoError);
         if (error) {
-            co_return;  // the socket closed under us, or the wait was called off
+            co_return !socket_.is_open();  // closed under us, or the wait was called off
         }
         char byte = 0;
         const ssize_t peeked = ::recv(socket_.native_handle(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
         if (peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EINTR)) {
-            co_return;  // the client closed or reset its side
+            co_return true;  // the client closed or reset its side
         }
         if (peeked > 0) {
             // More bytes wait unread (a pipelined request), so a close would
-            // not show: the client counts as present until the queue's limit.
+            // not show: the client counts as present until called off.
             asio::steady_timer never(socket_.get_executor(), asio::steady_timer::time_point::max());
             co_await never.async_wait(kNoError);
-            co_return;
+            co_return false;
         }
     }
+}
+
+asio::awaitable<void> Connection::StopWhenGone(cgi::ChildStop& stop) {
+    if (co_await WaitUntilGone()) {
+        stop.Request();
+    }
+    // Only the child's end settles the race, so a child is never cut off
+    // half-way through its own bookkeeping; this side waits to be called off.
+    asio::steady_timer never(socket_.get_executor(), asio::steady_timer::time_point::max());
+    co_await never.async_wait(kNoError);
 }
 
 asio::awaitable<void> Connection::Send(const responses::Reply& reply, bool sendBody,

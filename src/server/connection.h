@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "cgi/child_stop.h"
 #include "server/async_slots.h"
 #include "server/body_budget.h"
 #include "server/connection_registry.h"
@@ -77,7 +78,11 @@ class Connection : public std::enable_shared_from_this<Connection> {
     // Waits for a CGI slot while the client is still there.
     asio::awaitable<QueueWait> WaitForCgiSlot(std::optional<AsyncSlots::Lease>& lease);
     // Completes when the client has closed its side (or the socket was closed).
-    asio::awaitable<void> WaitUntilGone();
+    // True once the client has closed or reset its side (or the socket was
+    // closed), false when the wait was called off.
+    asio::awaitable<bool> WaitUntilGone();
+    // Ends the running child as soon as its client has gone.
+    asio::awaitable<void> StopWhenGone(cgi::ChildStop& stop);
     asio::awaitable<void> RunScript(Outcome& outcome);
     asio::awaitable<void> Send(const responses::Reply& reply, bool sendBody,
                                std::string_view connection);

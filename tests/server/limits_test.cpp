@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 
 #include <atomic>
+#include <fstream>
 #include <thread>
 
 #include "server/limits.h"
@@ -149,6 +150,34 @@ TEST_F(LimitsTest, AQueuedScriptWhoseClientLeftNeverStarts) {
         EXPECT_FALSE(entry.path().filename().string().starts_with("ran."))
             << "a script ran for a client that had gone";
     }
+}
+
+TEST_F(LimitsTest, ARunningScriptWhoseClientLeftIsEndedWithWhatItStarted) {
+    Script("long.exe", "sleep 30 &\necho $! > ../pid.tmp && mv ../pid.tmp ../pid\nwait\n");
+    const auto pidFile = folder.Path() / "pid";
+    {
+        RawClient impatient(engine.Port());
+        ASSERT_TRUE(impatient.Send("GET /cgi/long.exe HTTP/1.0\r\n\r\n"));
+        for (int wait = 0; wait < 250 && !std::filesystem::exists(pidFile); ++wait) {
+            std::this_thread::sleep_for(20ms);
+        }
+        ASSERT_TRUE(std::filesystem::exists(pidFile));
+    }  // gone while its script runs
+    std::ifstream in(pidFile);
+    int pid = 0;
+    ASSERT_TRUE(in >> pid);
+    // Ended means no process, or a zombie waiting for whoever adopted it.
+    const auto running = [pid] {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string line;
+        return std::getline(stat, line) && line.find(") Z ") == std::string::npos;
+    };
+    for (int wait = 0; wait < 250 && running(); ++wait) {
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_FALSE(running()) << "the script's sleep outlived its client";
+    EXPECT_TRUE(WaitForNoConnections());
+    EXPECT_TRUE(Exchange(engine.Port(), "GET /cgi/hello.exe HTTP/1.0\r\n\r\n").ends_with("hi"));
 }
 
 TEST_F(LimitsTest, AtTheLimitTheLongestIdleConnectionMakesRoom) {
