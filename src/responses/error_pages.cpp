@@ -83,7 +83,7 @@ Reply SendErrorPage(ErrorCode code, const RequestScope& scope) {
                            .contentType = "text/html",
                            .contentLength = (*page)->size(),
                            .expires = std::chrono::floor<std::chrono::seconds>(scope.now)});
-        reply.body = **page;
+        reply.sharedBody = std::shared_ptr<const std::string>(page, &**page);
         return reply;
     }
     const std::string_view reason = ReasonPhrase(rule.status);

@@ -234,7 +234,7 @@ Reply SendDirectoryListing(const fs::path& folder, std::string_view directory,
     const std::shared_ptr<const std::string> page =
         (cache != nullptr ? *cache : once).Page(folder, directory, hostName, own);
     Reply reply = StandardReply({.contentType = kPageType, .contentLength = page->size()});
-    reply.body = *page;
+    reply.sharedBody = page;
     return reply;
 }
 

@@ -59,7 +59,7 @@ uint64_t Reply::BodySize() const {
         }
         return size;
     }
-    return file ? fileLength : body.size();
+    return file ? fileLength : BodyInMemory().size();
 }
 
 Reply StandardReply(const HeadLines& lines) {

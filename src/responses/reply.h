@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,6 +46,9 @@ struct Reply {
     std::string statusLine;  // "HTTP/1.1 200 OK"
     std::string fields;      // each "Name: value\r\n", in order
     std::string body;
+    // A body kept and shared by several replies (a listing, an error page),
+    // sent in place of `body`.
+    std::shared_ptr<const std::string> sharedBody;
     config::FileHandle file;
     uint64_t fileOffset = 0;  // the slice of `file` sent
     uint64_t fileLength = 0;
@@ -56,6 +60,7 @@ struct Reply {
     bool noBody = false;  // a 304: nothing follows the head, whatever the method
 
     uint64_t BodySize() const;
+    std::string_view BodyInMemory() const { return sharedBody ? *sharedBody : body; }
 };
 
 using Clock = std::chrono::system_clock;

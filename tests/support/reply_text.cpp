@@ -21,7 +21,7 @@ std::string HeadText(const responses::Reply& reply) {
 
 std::string BodyText(const responses::Reply& reply) {
     if (!reply.file) {
-        return reply.body;
+        return std::string(reply.BodyInMemory());
     }
     if (reply.parts.empty()) {
         return Slice(reply.file.Get(), reply.fileOffset, reply.fileLength);
