@@ -115,6 +115,7 @@ void Connection::WatchDeadline() {
 }
 
 asio::awaitable<void> Connection::Run() {
+    uint64_t unread = 0;
     for (int served = 0; served < kMaxRequestsPerConnection; ++served) {
         const HeadRead head = co_await ReadHead(served == 0);
         if (head == HeadRead::kClosed) {
@@ -125,7 +126,6 @@ asio::awaitable<void> Connection::Run() {
             break;
         }
         bool keep = false;
-        uint64_t unread = 0;
         {
             const LoadTicket inProgress(services_.load);
             // The request is decided from its head: a refused client never
@@ -159,11 +159,14 @@ asio::awaitable<void> Connection::Run() {
         if (!keep || !socket_.is_open()) {
             break;
         }
-        if (unread > 0 && !co_await Discard(unread)) {
-            break;
+        if (unread > 0) {
+            if (!co_await Discard(unread)) {
+                break;
+            }
+            unread = 0;
         }
     }
-    co_await LingeringClose();
+    co_await LingeringClose(unread == 0 && received_.empty());
     deadline_.cancel();
 }
 
@@ -386,7 +389,7 @@ asio::awaitable<void> Connection::Send(const responses::Reply& reply, bool sendB
     SetDeadline(services_.timeouts.sendIdle);
     if (reply.raw) {
         // A program's own whole message goes out as it wrote it.
-        co_await asio::async_write(socket_, asio::buffer(reply.body), kNoError);
+        co_await asio::async_write(socket_, asio::buffer(reply.BodyInMemory()), kNoError);
         co_return;
     }
     const std::string head = responses::RenderHead(
@@ -397,8 +400,9 @@ asio::awaitable<void> Connection::Send(const responses::Reply& reply, bool sendB
     sendBody = sendBody && !reply.noBody;
     if (!reply.file || !sendBody) {
         // Head and body leave in one gathered write.
+        const std::string_view body = reply.BodyInMemory();
         std::array buffers{asio::buffer(head),
-                           asio::buffer(reply.body.data(), sendBody ? reply.body.size() : 0)};
+                           asio::buffer(body.data(), sendBody ? body.size() : 0)};
         co_await asio::async_write(socket_, buffers, kNoError);
         co_return;
     }
@@ -459,11 +463,21 @@ asio::awaitable<bool> Connection::SendFileSlice(int file, uint64_t start, uint64
     co_return true;
 }
 
-asio::awaitable<void> Connection::LingeringClose() {
+asio::awaitable<void> Connection::LingeringClose(bool requestsDone) {
     if (!socket_.is_open()) {
         co_return;
     }
     std::error_code error;
+    if (requestsDone) {
+        // Nothing unread and nothing more sent: a close now cannot reset the
+        // reply still on its way, so the client need not be waited for.
+        char byte = 0;
+        const ssize_t peeked = ::recv(socket_.native_handle(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (peeked == 0 || (peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))) {
+            socket_.close(error);
+            co_return;
+        }
+    }
     socket_.shutdown(asio::ip::tcp::socket::shutdown_send, error);
     SetDeadline(services_.timeouts.linger);
     std::array<char, 4096> discard;

@@ -87,7 +87,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
     asio::awaitable<void> Send(const responses::Reply& reply, bool sendBody,
                                std::string_view connection);
     asio::awaitable<bool> SendFileSlice(int file, uint64_t offset, uint64_t length);
-    asio::awaitable<void> LingeringClose();
+    // Closes once the client has stopped sending, so unread bytes cannot
+    // reset the last reply; at once when everything it sent was read.
+    asio::awaitable<void> LingeringClose(bool requestsDone);
 
     // The watchdog closes the socket when the deadline passes, which ends
     // whatever read or write is waiting.
