@@ -2,6 +2,8 @@
 // once, prints the log view's text as it grows, and stops on SIGINT or
 // SIGTERM. Exit status: 0 after a stop signal, 1 when the server cannot run,
 // 2 for a command line it does not understand.
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -28,13 +30,24 @@ class ConsoleObserver : public quorvane::server::EngineObserver {
     void OnStopped() override {}
     void OnStartFailed(std::string_view) override {}
 
+    // Sends what is buffered on; called at least once a second.
+    void Flush() {
+        std::lock_guard lock(mutex_);
+        std::fflush(stdout);
+    }
+
   private:
     void Print(std::string_view text) {
         std::lock_guard lock(mutex_);
         std::fwrite(text.data(), 1, text.size(), stdout);
-        std::fflush(stdout);
+        // A person watching sees each line at once; a pipe or a file gets
+        // them gathered, one write a second rather than one per request.
+        if (interactive_) {
+            std::fflush(stdout);
+        }
     }
     std::mutex mutex_;
+    const bool interactive_ = ::isatty(STDOUT_FILENO) != 0;
 };
 
 std::string Environment(const char* name) {
@@ -97,8 +110,11 @@ int main(int argc, char** argv) {
         control.Unload();
         return 1;
     }
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    observer.Flush();  // whoever waits for the start sees it at once
+    const timespec second{.tv_sec = 1, .tv_nsec = 0};
+    while (sigtimedwait(&stopSignals, nullptr, &second) < 0) {
+        observer.Flush();  // a timeout (or an interruption): no stop yet
+    }
     control.StopListener();
     std::fputs("\n", stdout);
     control.Unload();
