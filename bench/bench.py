@@ -12,6 +12,7 @@ started here is stopped here.
 import argparse
 import base64
 import csv
+import json
 import os
 import re
 import shutil
@@ -39,7 +40,68 @@ WORKLOADS = [
     ("cgi_sh", {"quorvane": "/cgi-bin/hello-sh.exe", "*": "/cgi-bin/hello.sh"}, 4, {}, False),
     ("page_1k_kept", {"*": "/page.htm"}, 16, {}, True),
     ("file_1m_kept", {"*": "/big.bin"}, 16, {}, True),
+    ("listing_1000_kept", {"*": "/list/"}, 16, {}, True),
+    ("secure_page_kept", {"*": "/secure/page.htm"}, 16, {"Authorization": AUTH}, True),
+    ("not_found_kept", {"*": "/missing.htm"}, 16, {}, True),
 ]
+CGI_WORKLOADS = {"cgi_perl", "cgi_sh"}
+
+
+def startup_floor(site):
+    """The scripts' own start-up, timed with hyperfine: what a server that
+    did nothing else could reach at 4 clients on this machine's cores."""
+    if shutil.which("hyperfine") is None:
+        print("hyperfine: not installed (bench/install-peers), start-up floor skipped")
+        return
+    cores = min(4, os.cpu_count() or 1)
+    for name in ("hello.pl", "hello.sh"):
+        script = os.path.join(site, "cgi-bin", name)
+        export = os.path.join(tempfile.mkdtemp(prefix="quorvane-hyperfine-"), "run.json")
+        subprocess.run(["hyperfine", "-N", "--warmup", "20", "--runs", "300", "--export-json",
+                        export, script], check=True, stdout=subprocess.DEVNULL)
+        with open(export) as f:
+            mean = json.load(f)["results"][0]["mean"]
+        shutil.rmtree(os.path.dirname(export), ignore_errors=True)
+        print(f"start-up of {name}: {mean * 1000:.2f} ms; floor at 4 clients on {cores} cores: "
+              f"{cores / mean:.0f} req/s")
+
+
+def report_targets(rows):
+    """Prints each speed and memory target as met or not; True when all are."""
+    found = {(r["server"], r["workload"]): r for r in rows}
+    results = []
+    for workload, *_ in WORKLOADS:
+        ours = found.get(("quorvane", workload))
+        if ours is None:
+            continue
+        if workload in CGI_WORKLOADS:
+            peer = found.get(("lighttpd", workload))
+            if peer:
+                results.append((f"{workload}: {ours['requests_per_second']:.0f} req/s, "
+                                f"lighttpd {peer['requests_per_second']:.0f}",
+                                ours["requests_per_second"] >= peer["requests_per_second"]))
+            continue
+        peer = found.get(("nginx", workload))
+        if peer:
+            results.append((f"{workload}: {ours['cpu_us_per_request']:.1f} us/req, "
+                            f"nginx {peer['cpu_us_per_request']:.1f}",
+                            ours["cpu_us_per_request"] <= peer["cpu_us_per_request"]))
+    peaks = {}
+    idles = {}
+    for row in rows:
+        peaks[row["server"]] = max(peaks.get(row["server"], 0), row["peak_rss_kib"])
+        idles[row["server"]] = row["idle_rss_kib"]
+    if "quorvane" in peaks and "lighttpd" in peaks:
+        results.append((f"peak memory: {peaks['quorvane']} KiB, lighttpd {peaks['lighttpd']} + 1024",
+                        peaks["quorvane"] <= peaks["lighttpd"] + 1024))
+        results.append((f"idle memory: {idles['quorvane']} KiB, lighttpd {idles['lighttpd']}",
+                        idles["quorvane"] <= idles["lighttpd"]))
+    failed = sum(r["failures"] for r in rows if r["server"] == "quorvane")
+    results.append((f"failed requests: {failed}", failed == 0))
+    print("\ntargets")
+    for text, met in results:
+        print(f"  {'met    ' if met else 'NOT MET'}  {text}")
+    return all(met for _, met in results)
 
 
 def free_port():
@@ -270,7 +332,7 @@ def run_wrk(port, path, connections, headers, seconds, kept, expect_success=True
 def supports(server, workload):
     if server.name == "nginx" and workload.startswith("cgi"):
         return False  # nginx runs no CGI itself
-    if server.name == "civetweb" and workload == "secure_page":
+    if server.name == "civetweb" and workload.startswith("secure_page"):
         return False
     return True
 
@@ -335,6 +397,8 @@ def main():
                           f"failures {rows[-1]['failures']}", flush=True)
             finally:
                 server.stop()
+        if not args.workloads or any(w in CGI_WORKLOADS for w in args.workloads.split(",")):
+            startup_floor(site)
     finally:
         shutil.rmtree(root, ignore_errors=True)
 
@@ -359,6 +423,7 @@ def main():
         writer.writeheader()
         writer.writerows(rows)
     print(f"\nwritten to {args.csv}")
+    report_targets(rows)
     return 1 if any(r["failures"] for r in rows) else 0
 
 
