@@ -1,6 +1,5 @@
 #include "server/engine.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -17,6 +16,7 @@
 #include <chrono>
 #include <csignal>
 
+#include "config/address_text.h"
 #include "responses/date_text.h"
 #include "server/access_log.h"
 #include "server/connection.h"
@@ -25,11 +25,6 @@
 namespace quorvane::server {
 
 namespace {
-
-std::string PeerAddress(const sockaddr_in& address) {
-    char text[INET_ADDRSTRLEN] = {};
-    return ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text) != nullptr ? text : "";
-}
 
 // Waits until connections are pending, then takes every one of them with
 // accept4, which also yields the peer's address and sets close-on-exec (CGI
@@ -51,7 +46,7 @@ asio::awaitable<void> AcceptLoop(asio::ip::tcp::acceptor& acceptor, ConnectionSe
             co_return;
         }
         while (services.connections.Count() < kMaxConnections) {
-            sockaddr_in peer{};
+            sockaddr_storage peer{};
             socklen_t length = sizeof peer;
             const int fd = ::accept4(acceptor.native_handle(), reinterpret_cast<sockaddr*>(&peer),
                                      &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -66,13 +61,13 @@ asio::awaitable<void> AcceptLoop(asio::ip::tcp::acceptor& acceptor, ConnectionSe
             }
             asio::ip::tcp::socket socket(acceptor.get_executor());
             std::error_code assigned;
-            socket.assign(asio::ip::tcp::v4(), fd, assigned);
+            socket.assign(acceptor.local_endpoint().protocol(), fd, assigned);
             if (assigned) {
                 ::close(fd);
                 continue;
             }
-            Connection::Start(
-                std::make_shared<Connection>(std::move(socket), PeerAddress(peer), services));
+            Connection::Start(std::make_shared<Connection>(
+                std::move(socket), config::SocketAddressText(peer), services));
         }
     }
 }

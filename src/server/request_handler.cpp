@@ -4,6 +4,7 @@
 
 #include "cgi/cgi_gateway.h"
 #include "cgi/script_rule.h"
+#include "config/address_text.h"
 #include "config/list_file.h"
 #include "config/setting_keys.h"
 #include "config/text.h"
@@ -23,11 +24,6 @@ using responses::Status;
 namespace setting = config::setting;
 
 namespace {
-
-bool IsListed(const std::vector<config::Record>& list, std::string_view address) {
-    return std::any_of(list.begin(), list.end(),
-                       [&](const config::Record& entry) { return entry.front() == address; });
-}
 
 // A request the connection cannot go on from: answered, then closed.
 Outcome Refusal(responses::Reply reply) {
@@ -54,7 +50,7 @@ Outcome RequestHandler::Handle(const IncomingRequest& incoming) const {
         AccessLogLine(incoming.peerAddress, incoming.now,
                       request.method == Method::kOther ? std::string_view() : request.requestLine);
 
-    if (IsListed(*scope.List(config::kBlockList, 1), incoming.peerAddress)) {
+    if (config::ListsAddress(*scope.List(config::kBlockList, 1), incoming.peerAddress)) {
         Outcome outcome = Refusal(responses::SendErrorPage(ErrorCode::k404_1, scope));
         outcome.logView = " ** IP Blocked **\r\n";
         outcome.accessLogLine = record;

@@ -9,8 +9,24 @@
 
 namespace quorvane::testing {
 
-RawClient::RawClient(uint16_t port, std::chrono::milliseconds timeout) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+RawClient::RawClient(uint16_t port, std::chrono::milliseconds timeout, std::string_view address) {
+    sockaddr_storage peer{};
+    socklen_t peerLength = 0;
+    const std::string text(address);
+    if (auto* v4 = reinterpret_cast<sockaddr_in*>(&peer);
+        ::inet_pton(AF_INET, text.c_str(), &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(port);
+        peerLength = sizeof *v4;
+    } else if (auto* v6 = reinterpret_cast<sockaddr_in6*>(&peer);
+               ::inet_pton(AF_INET6, text.c_str(), &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(port);
+        peerLength = sizeof *v6;
+    } else {
+        return;
+    }
+    fd_ = ::socket(peer.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0) {
         return;
     }
@@ -19,11 +35,7 @@ RawClient::RawClient(uint16_t port, std::chrono::milliseconds timeout) {
     limit.tv_usec = static_cast<suseconds_t>((timeout.count() % 1000) * 1000);
     ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (::connect(fd_, reinterpret_cast<sockaddr*>(&peer), peerLength) != 0) {
         Close();
     }
 }
@@ -123,12 +135,25 @@ void RawClient::Close() {
     }
 }
 
-std::string Exchange(uint16_t port, std::string_view request) {
-    RawClient client(port);
+std::string Exchange(uint16_t port, std::string_view request, std::string_view address) {
+    RawClient client(port, std::chrono::milliseconds(5000), address);
     if (!client.Connected() || !client.Send(request)) {
         return {};
     }
     return client.ReadAll();
+}
+
+bool HasIpv6Loopback() {
+    const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return bound;
 }
 
 }  // namespace quorvane::testing

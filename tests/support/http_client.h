@@ -7,12 +7,14 @@
 
 namespace quorvane::testing {
 
-// A blocking TCP client on 127.0.0.1 for driving the server with exact bytes.
-// Every read gives up after its timeout, so no test can hang on it.
+// A blocking TCP client (on 127.0.0.1 unless told another address, such as
+// ::1) for driving the server with exact bytes. Every read gives up after its
+// timeout, so no test can hang on it.
 class RawClient {
   public:
     explicit RawClient(uint16_t port,
-                       std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+                       std::chrono::milliseconds timeout = std::chrono::milliseconds(5000),
+                       std::string_view address = "127.0.0.1");
     ~RawClient();
     RawClient(const RawClient&) = delete;
     RawClient& operator=(const RawClient&) = delete;
@@ -39,6 +41,11 @@ class RawClient {
 };
 
 // Sends the request and returns the whole reply.
-std::string Exchange(uint16_t port, std::string_view request);
+std::string Exchange(uint16_t port, std::string_view request,
+                     std::string_view address = "127.0.0.1");
+
+// True when this machine can listen on ::1; tests of IPv6 clients skip
+// without it.
+bool HasIpv6Loopback();
 
 }  // namespace quorvane::testing

@@ -23,9 +23,10 @@ responses::Reply TestSite::Get(std::string_view path, std::string_view headers) 
         .reply;
 }
 
-RunningSite::RunningSite(server::Timeouts timeouts) : engine(handler, log, observer, timeouts) {
+RunningSite::RunningSite(server::Timeouts timeouts, server::ListenEndpoint where)
+    : engine(handler, log, observer, timeouts) {
     log.OpenEmpty();
-    if (!engine.StartListener({"127.0.0.1", 0})) {
+    if (!engine.StartListener(where)) {
         throw std::runtime_error("the test server cannot listen: " + observer.Failure());
     }
 }

@@ -28,11 +28,13 @@ class TestSite {
     std::chrono::system_clock::time_point now = std::chrono::system_clock::now();  // of Handle
 };
 
-// The same site behind a running engine on 127.0.0.1 at a free port, with the
-// access log open and everything the engine reports recorded.
+// The same site behind a running engine (on 127.0.0.1 at a free port unless
+// told otherwise), with the access log open and everything the engine
+// reports recorded.
 class RunningSite : public TestSite {
   public:
-    explicit RunningSite(server::Timeouts timeouts = QuickTimeouts());
+    explicit RunningSite(server::Timeouts timeouts = QuickTimeouts(),
+                         server::ListenEndpoint where = {"127.0.0.1", 0});
     ~RunningSite();
 
     static server::Timeouts QuickTimeouts();
