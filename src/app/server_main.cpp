@@ -1,13 +1,14 @@
 // quorvane-server: the server without a window. It starts the listener at
-// once, prints the log view's text as it grows, and stops on SIGINT or
-// SIGTERM. Exit status: 0 after a stop signal, 1 when the server cannot run,
-// 2 for a command line it does not understand.
+// once, says on its first line where it listens, prints the log view's text
+// as it grows, and stops on SIGINT or SIGTERM. Exit status: 0 after a stop signal, 1 when the
+// server cannot run, 2 for a command line it does not understand.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <mutex>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -19,6 +20,8 @@
 
 namespace {
 
+// Holds the text back until the server has started (or failed to), so that
+// the line saying where it listens comes first.
 class ConsoleObserver : public quorvane::server::EngineObserver {
   public:
     void OnLogReplaced(std::string_view text) override { Print(text); }
@@ -28,13 +31,29 @@ class ConsoleObserver : public quorvane::server::EngineObserver {
     void OnStopped() override {}
     void OnStartFailed(std::string_view) override {}
 
+    // Prints the first line, then whatever was held back, then the rest as it comes.
+    void Release(std::string_view firstLine) {
+        std::lock_guard lock(mutex_);
+        held_ = std::string(firstLine) + held_;
+        std::fwrite(held_.data(), 1, held_.size(), stdout);
+        std::fflush(stdout);
+        held_.clear();
+        holding_ = false;
+    }
+
   private:
     void Print(std::string_view text) {
         std::lock_guard lock(mutex_);
+        if (holding_) {
+            held_ += text;
+            return;
+        }
         std::fwrite(text.data(), 1, text.size(), stdout);
         std::fflush(stdout);
     }
     std::mutex mutex_;
+    bool holding_ = true;
+    std::string held_;
 };
 
 std::string Environment(const char* name) {
@@ -94,9 +113,11 @@ int main(int argc, char** argv) {
         std::cerr << quorvane::server::kSettingsMissingMessage << std::endl;
     }
     if (!control.ToggleServer()) {
+        observer.Release("");
         control.Unload();
         return 1;
     }
+    observer.Release("Listening on " + control.ListenSummary() + "\r\n");
     int signal = 0;
     sigwait(&stopSignals, &signal);
     control.StopListener();

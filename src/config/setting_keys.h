@@ -49,6 +49,8 @@ constexpr SettingKey Differs(std::string_view section, std::string_view key, Set
 using enum SettingForm;
 
 inline constexpr SettingKey kPort = Same("Server", "Port", kNumber, "80");
+// "Network", "Local", or an address or host name to listen on.
+inline constexpr SettingKey kListen = Same("Server", "Listen", kChoice, "Network");
 
 inline constexpr SettingKey kRootDirectory = Same("HomePage", "RootDirectory", kText, "www");
 inline constexpr SettingKey kSiteLocation = Same("HomePage", "SiteLocation", kChoice, "Local");

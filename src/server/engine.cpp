@@ -8,6 +8,7 @@
 #include <asio/co_spawn.hpp>
 #include <asio/detached.hpp>
 #include <asio/experimental/as_tuple.hpp>
+#include <asio/ip/v6_only.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/this_coro.hpp>
 #include <asio/use_awaitable.hpp>
@@ -26,12 +27,49 @@ namespace quorvane::server {
 
 namespace {
 
+// The host has no IPv6 (or not this address of it).
+bool LacksIpv6(const std::error_code& error) {
+    return error == asio::error::address_family_not_supported ||
+           error == std::errc::address_not_available || error == std::errc::protocol_not_supported;
+}
+
+// Opens, binds and listens, non-blocking: the accepts after each wake-up
+// must not block.
+std::error_code Listen(asio::ip::tcp::acceptor& acceptor, const asio::ip::tcp::endpoint& where) {
+    std::error_code error;
+    acceptor.open(where.protocol(), error);
+    if (error) {
+        return error;
+    }
+    // CGI children must not inherit a listener, or it would outlive a stop.
+    ::fcntl(acceptor.native_handle(), F_SETFD, FD_CLOEXEC);
+    acceptor.set_option(asio::socket_base::reuse_address(true), error);
+    if (!error && where.address().is_v6()) {
+        // The wildcard and IPv4-mapped addresses take IPv4 clients too; any
+        // other IPv6 address only its own.
+        const asio::ip::address_v6 v6 = where.address().to_v6();
+        acceptor.set_option(asio::ip::v6_only(!v6.is_unspecified() && !v6.is_v4_mapped()), error);
+    }
+    if (!error) {
+        acceptor.bind(where, error);
+    }
+    if (!error) {
+        acceptor.listen(asio::socket_base::max_listen_connections, error);
+    }
+    if (!error) {
+        acceptor.non_blocking(true, error);
+    }
+    return error;
+}
+
 // Waits until connections are pending, then takes every one of them with
 // accept4, which also yields the peer's address and sets close-on-exec (CGI
 // children must not inherit client connections).
 asio::awaitable<void> AcceptLoop(asio::ip::tcp::acceptor& acceptor, ConnectionServices services) {
     constexpr auto kNoThrow = asio::experimental::as_tuple(asio::use_awaitable);
     asio::steady_timer pause(acceptor.get_executor());
+    std::error_code unknown;
+    const asio::ip::tcp protocol = acceptor.local_endpoint(unknown).protocol();
     for (;;) {
         // At the connection limit, an idle kept connection makes room;
         // without one, newcomers wait in the listen backlog.
@@ -61,7 +99,7 @@ asio::awaitable<void> AcceptLoop(asio::ip::tcp::acceptor& acceptor, ConnectionSe
             }
             asio::ip::tcp::socket socket(acceptor.get_executor());
             std::error_code assigned;
-            socket.assign(acceptor.local_endpoint().protocol(), fd, assigned);
+            socket.assign(protocol, fd, assigned);
             if (assigned) {
                 ::close(fd);
                 continue;
@@ -103,56 +141,68 @@ Engine::~Engine() {
     Close();
 }
 
-bool Engine::StartListener(const ListenEndpoint& endpoint) {
+bool Engine::StartListener(const Listening& listening) {
     Close();
     load_.Reset();
 
     io_ = std::make_unique<asio::io_context>(1);
-    acceptor_.emplace(*io_);
-    asio::ip::tcp::acceptor& acceptor = *acceptor_;
+    uint16_t port = listening.port;
     std::error_code error;
-    const auto address = asio::ip::make_address(endpoint.address, error);
-    const asio::ip::tcp::endpoint where(address, endpoint.port);
-    if (!error) {
-        acceptor.open(where.protocol(), error);
+    std::error_code skipped;
+    for (const std::string& text : listening.addresses) {
+        asio::ip::address address = asio::ip::make_address(text, error);
+        if (error) {
+            break;
+        }
+        asio::ip::tcp::acceptor& acceptor = acceptors_.emplace_back(*io_);
+        error = Listen(acceptor, {address, port});
+        if (error && LacksIpv6(error) && address.is_v6()) {
+            acceptor.close();
+            if (address.is_unspecified()) {
+                error = Listen(acceptor, {asio::ip::address_v4::any(), port});
+            } else {
+                skipped = error;
+                error.clear();
+                acceptors_.pop_back();
+                continue;
+            }
+        }
+        if (error) {
+            break;
+        }
+        endpoints_.push_back(acceptor.local_endpoint(error));
+        port = endpoints_.back().port();
     }
-    if (!error) {
-        // CGI children must not inherit the listener, or it would outlive a stop.
-        ::fcntl(acceptor.native_handle(), F_SETFD, FD_CLOEXEC);
-        acceptor.set_option(asio::socket_base::reuse_address(true), error);
-    }
-    if (!error) {
-        acceptor.bind(where, error);
-    }
-    if (!error) {
-        acceptor.listen(asio::socket_base::max_listen_connections, error);
-    }
-    if (!error) {
-        port_ = acceptor.local_endpoint(error).port();
+    if (!error && acceptors_.empty()) {
+        error = skipped ? skipped : std::make_error_code(std::errc::invalid_argument);
     }
     if (error) {
-        // The acceptor belongs to the loop's services: it goes first.
-        acceptor_.reset();
+        failedPort_ = port;
+        // The acceptors belong to the loop's services: they go first.
+        acceptors_.clear();
+        endpoints_.clear();
         io_.reset();
-        observer_.OnLogAppended("Quorvane could not listen on port " +
-                                std::to_string(endpoint.port) + ": " + error.message() + "\r\n");
+        observer_.OnLogAppended("Quorvane could not listen on port " + std::to_string(port) + ": " +
+                                error.message() + "\r\n");
         observer_.OnStartFailed(error.message());
         return false;
     }
+    port_ = port;
     cgiSlots_.emplace(kMaxCgiChildren);
     bodies_.emplace(kBodyBudget);
     connections_.emplace();
-    acceptor.non_blocking(true, error);  // the accepts after each wake-up must not block
 
     const std::string startedAt = responses::LocalDateTimeText(std::chrono::system_clock::now());
     observer_.OnLogReplaced("Quorvane started at " + startedAt + "\r\nListening on port: " +
                             std::to_string(port_) + "\r\nQuorvane Ready...\r\n\r\n");
     observer_.OnStarted(startedAt);
 
-    asio::co_spawn(*io_,
-                   AcceptLoop(*acceptor_, {handler_, accessLog_, observer_, load_, timeouts_, port_,
-                                           *cgiSlots_, *bodies_, *connections_}),
-                   asio::detached);
+    for (asio::ip::tcp::acceptor& acceptor : acceptors_) {
+        asio::co_spawn(*io_,
+                       AcceptLoop(acceptor, {handler_, accessLog_, observer_, load_, timeouts_,
+                                             port_, *cgiSlots_, *bodies_, *connections_}),
+                       asio::detached);
+    }
     asio::co_spawn(*io_, FlushLoop(accessLog_), asio::detached);
     thread_.emplace([io = io_.get()] { io->run(); });
     return true;
@@ -175,8 +225,9 @@ void Engine::Close() {
         thread_.reset();
     }
     // Destroying the loop destroys every suspended connection with it, which
-    // closes their sockets; the listener goes after them.
-    acceptor_.reset();
+    // closes their sockets; the listeners go after them.
+    acceptors_.clear();
+    endpoints_.clear();
     io_.reset();
     accessLog_.Flush();
 }

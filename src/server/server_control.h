@@ -39,7 +39,8 @@ inline constexpr std::string_view kSettingsMissingMessage =
 class ServerControl {
   public:
     struct Options {
-        std::string listenAddress = "0.0.0.0";
+        // Tests listen on this address alone; the programs follow [Server] Listen.
+        std::string listenAddress;
         // Tests listen on an ephemeral port; the programs use [Server] Port.
         std::optional<uint16_t> portOverride;
     };
@@ -57,29 +58,39 @@ class ServerControl {
     // Empties the access log file now.
     void RefreshLog();
 
-    // After the settings changed: a running listener on another port than
-    // the settings now name is moved there at once (and says so in the log
-    // view).
-    enum class PortChange { kNone, kRestarted, kFailed };
-    PortChange FollowPortSetting();
+    // After the settings changed: a running listener whose port or listening
+    // addresses the settings no longer name is moved at once (and says so in
+    // the log view).
+    enum class ListenChange { kNone, kRestarted, kFailed };
+    ListenChange FollowListenSettings();
 
     // The port a start would listen on; nothing when the setting is not a
     // port number.
     std::optional<uint16_t> WantedPort() const;
     // The port text of the latest start, also of a failed one, for its message.
     const std::string& LastPortTried() const { return lastPortTried_; }
-    // True while only this computer can reach the server.
+    // True while only this computer can reach the server (while stopped:
+    // when it is set to listen so).
     bool ListensLocallyOnly() const;
+    // Where the running server listens, for people: its URLs and who can
+    // reach them; while stopped, who could.
+    std::string ListenSummary() const;
     // Stops the server and closes the log; the program ends after it.
     void Unload();
 
     bool IsListening() const { return engine_.IsListening(); }
     uint16_t Port() const { return engine_.Port(); }
+    const std::vector<asio::ip::tcp::endpoint>& Endpoints() const { return engine_.Endpoints(); }
     const responses::HostIdentity& Host() const { return handler_.Host(); }
     const config::ProgramFolder& Folder() const { return folder_; }
     const AccessLog& Log() const { return accessLog_; }
 
   private:
+    // Reports a start that could not begin, as the engine reports its own.
+    bool StartFailed(const std::string& reason);
+    // What of the settings decides where the listener listens, as one text.
+    std::string ListeningSettings(const config::Settings& settings) const;
+
     config::ProgramFolder folder_;
     EngineObserver& observer_;
     Options options_;
@@ -89,6 +100,7 @@ class ServerControl {
     LogPolicy logPolicy_ = LogPolicy::kUserControlled;
     bool toggledOn_ = false;
     std::string lastPortTried_;
+    std::string listeningAs_;  // the settings the running listener follows
 };
 
 // The listening port of [Server] Port (80 when absent); nothing when the

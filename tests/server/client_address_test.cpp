@@ -14,7 +14,7 @@ namespace {
 class AddressedSite : public RunningSite {
   public:
     explicit AddressedSite(std::string address)
-        : RunningSite(QuickTimeouts(), {std::move(address), 0}) {
+        : RunningSite(QuickTimeouts(), {{std::move(address)}, 0}) {
         folder.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=www\r\n[CGI]\r\nEnabled=1\r\n");
         folder.Write("dirs.lst",
                      "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n"

@@ -23,7 +23,7 @@ responses::Reply TestSite::Get(std::string_view path, std::string_view headers) 
         .reply;
 }
 
-RunningSite::RunningSite(server::Timeouts timeouts, server::ListenEndpoint where)
+RunningSite::RunningSite(server::Timeouts timeouts, server::Listening where)
     : engine(handler, log, observer, timeouts) {
     log.OpenEmpty();
     if (!engine.StartListener(where)) {

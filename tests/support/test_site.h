@@ -34,7 +34,7 @@ class TestSite {
 class RunningSite : public TestSite {
   public:
     explicit RunningSite(server::Timeouts timeouts = QuickTimeouts(),
-                         server::ListenEndpoint where = {"127.0.0.1", 0});
+                         server::Listening where = {{"127.0.0.1"}, 0});
     ~RunningSite();
 
     static server::Timeouts QuickTimeouts();

@@ -145,6 +145,9 @@ QWidget* ControlWindow::BuildInformationTab() {
     serverLoc_->setWordWrap(true);
     serverIp_ = new QLabel;
     serverIp_->setObjectName(QStringLiteral("ServerIP"));
+    listening_ = new QLabel;
+    listening_->setObjectName(QStringLiteral("ListenInfo"));
+    listening_->setWordWrap(true);
     timeStarted_ = new QLabel(kNotStarted);
     timeStarted_->setObjectName(QStringLiteral("TimeStarted"));
     loggingStatus_ = new QLabel;
@@ -166,6 +169,7 @@ QWidget* ControlWindow::BuildInformationTab() {
     form->addRow(QStringLiteral("Local URL:"), siteUrl_);
     form->addRow(QStringLiteral("Location:"), serverLoc_);
     form->addRow(QStringLiteral("Server IP:"), serverIp_);
+    form->addRow(QStringLiteral("Listening:"), listening_);
     form->addRow(QStringLiteral("Started:"), timeStarted_);
     form->addRow(QStringLiteral("Logging:"), loggingStatus_);
     form->addRow(QStringLiteral("Network URL:"), lanRow);
@@ -378,6 +382,7 @@ void ControlWindow::ShowStopped() {
     start_->setEnabled(true);
     kill_->setEnabled(false);
     timeStarted_->setText(kNotStarted);
+    listening_->setText(FromStd(control_.ListenSummary()));
     ShowServing();
 }
 
@@ -461,6 +466,7 @@ void ControlWindow::ShowSettings() {
     serverLoc_->setToolTip(location_.isUrl
                                ? QStringLiteral("Every request is sent on to this address.")
                                : QStringLiteral("Open Windows Explorer at this location."));
+    listening_->setText(FromStd(control_.ListenSummary()));
     ShowLanAccess();
     ShowServing();
 }
@@ -505,7 +511,7 @@ void ControlWindow::ShowServing() {
 void ControlWindow::SettingsSaved() {
     ShowSettings();
     // A failed restart reports itself through the engine, like any start.
-    control_.FollowPortSetting();
+    control_.FollowListenSettings();
 }
 
 void ControlWindow::SetOptionsDialog(std::function<bool(QWidget*)> open) {

@@ -109,6 +109,7 @@ class ControlWindow : public QMainWindow {
     ClickableLabel* siteUrl_ = nullptr;
     ClickableLabel* serverLoc_ = nullptr;
     QLabel* serverIp_ = nullptr;
+    QLabel* listening_ = nullptr;
     QLabel* timeStarted_ = nullptr;
     QLabel* loggingStatus_ = nullptr;
     QLabel* startProblem_ = nullptr;

@@ -21,6 +21,7 @@
 
 #include "config/settings_file.h"
 #include "config/text.h"
+#include "server/listen_plan.h"
 #include "ui/options/entry_dialogs.h"
 #include "ui/options/list_page.h"
 
@@ -401,7 +402,13 @@ QWidget* OptionsDialog::HomePage() {
     layout->addWidget(exeAllowed_);
     port_ = Named<QLineEdit>("ServerPort");
     port_->setMaximumWidth(80);
-    layout->addLayout(Row({Text("Label22", QStringLiteral("TCP Port")), port_}));
+    // Who can connect; an address typed into the settings by hand stays a
+    // third choice of its own.
+    listen_ = Named<QComboBox>("ListenChoice");
+    listen_->setToolTip(
+        QStringLiteral("Who can open the site: any computer or phone on the "
+                       "network, or only programs on this computer."));
+    layout->addLayout(Row({Text("Label22", QStringLiteral("TCP Port")), port_, listen_}));
     layout->addWidget(
         Text("Label5", QStringLiteral("Here you set the location of the website where "
                                       "Quorvane2000 will search. Once you have made the "
@@ -581,6 +588,16 @@ void OptionsDialog::Load() {
     exeAllowed_->setChecked(values.exeAllowed);
     homePage_->setText(Q(values.homePage));
     port_->setText(Q(values.port));
+    const server::ListenChoice listen = server::ListenChoiceOf(values.listen);
+    for (auto reach :
+         {server::ListenChoice::Reach::kNetwork, server::ListenChoice::Reach::kLocal}) {
+        listen_->addItem(Q(server::ListenChoiceText({reach, ""})),
+                         Q(server::ListenValue({reach, ""})));
+    }
+    if (listen.reach == server::ListenChoice::Reach::kAddress) {
+        listen_->addItem(Q(server::ListenChoiceText(listen)), Q(listen.address));
+    }
+    listen_->setCurrentIndex(static_cast<int>(listen.reach));
     thisComputer_->setChecked(values.thisComputer);
     redirection_->setChecked(!values.thisComputer);
     ShowSiteChoice(values.thisComputer);
@@ -788,6 +805,7 @@ void OptionsDialog::Update() {
     values.homePage = S(homePage_->text());
     values.thisComputer = thisComputer_->isChecked();
     values.port = S(port_->text().trimmed());
+    values.listen = S(listen_->currentData().toString());
     for (int i = 0; i < errorList_->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* row = errorList_->topLevelItem(i);
         values.errorPages.push_back({S(row->text(0)), S(row->text(1))});

@@ -117,6 +117,7 @@ class OptionsDialog : public QDialog {
     QCheckBox* scriptAllowed_ = nullptr;
     QCheckBox* exeAllowed_ = nullptr;
     QLineEdit* port_ = nullptr;
+    QComboBox* listen_ = nullptr;
     QCheckBox* contentExpires_ = nullptr;
     QGroupBox* expireInfo_ = nullptr;
     QRadioButton* expImmediate_ = nullptr;

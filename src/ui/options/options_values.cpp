@@ -96,6 +96,7 @@ OptionsValues LoadOptions(const config::Settings& settings) {
     values.homePage = read(kRootDirectory);
     values.thisComputer = StartsWith(read(kSiteLocation), "Local");
     values.port = read(kPort);
+    values.listen = read(kListen);
 
     for (const config::ErrorPageSetting& page : config::ErrorPageSettings()) {
         values.errorPages.push_back({std::string(page.code), read(*page.key)});
@@ -133,6 +134,7 @@ std::vector<config::SettingWrite> UpdateWrites(const OptionsValues& values) {
         Write(kRootDirectory, values.homePage),
         Write(kSiteLocation, values.thisComputer ? "Local" : "Redir"),
         Write(kPort, values.port),
+        Write(kListen, values.listen),
     };
     for (const auto& [code, file] : values.errorPages) {
         for (const config::ErrorPageSetting& page : config::ErrorPageSettings()) {

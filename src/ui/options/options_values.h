@@ -26,6 +26,7 @@ struct OptionsValues {
     bool scriptAllowed = false;
     bool exeAllowed = false;
     std::string port;
+    std::string listen;  // [Server] Listen as stored: "Network", "Local" or an address
     // Custom Errors: code and page file, in the list's order
     std::vector<std::array<std::string, 2>> errorPages;
     // Content Expiry

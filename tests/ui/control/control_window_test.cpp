@@ -82,6 +82,7 @@ TEST_F(ControlWindowTest, StartupFillsTheInformationTabAndFollowsTheLogPolicy) {
     EXPECT_TRUE(Text("SiteURL").endsWith(":8080"));
     EXPECT_EQ(Text("ServerLoc"), QString::fromStdString((folder_.Path() / "www").string()));
     EXPECT_EQ(Text("TimeStarted"), "Quorvane Not Started");
+    EXPECT_EQ(Text("ListenInfo"), "Only at 127.0.0.1");
     EXPECT_EQ(Text("LoggingStatus"), "Log Refreshed By User");
     EXPECT_TRUE(Find<QPushButton>("Command3")->isEnabled());
     EXPECT_FALSE(Find<QPushButton>("KillBtn")->isEnabled());
@@ -119,6 +120,7 @@ TEST_F(ControlWindowTest, ToggleServesAndTheLogViewButtonsAndTrayFollow) {
     const QString port = QString::number(window.Control().Port());
     EXPECT_TRUE(Log().contains("Listening on port: " + port + "\n"));
     EXPECT_TRUE(Text("SiteURL").endsWith(":" + port));
+    EXPECT_EQ(Text("ListenInfo"), "http://127.0.0.1:" + port + " (this computer only)");
     EXPECT_EQ(window.Tray()->toolTip(), "Quorvane2000 - 2.1.0\n" + Text("SiteURL"));
     EXPECT_NE(TrayIcon(), stoppedIcon);
     testing::Exchange(window.Control().Port(), "GET / HTTP/1.0\r\n\r\n");

@@ -93,6 +93,8 @@ TEST_F(OptionsDialogTest, LoadsEveryTabFromTheFiles) {
     EXPECT_EQ(Find<QTreeWidget>("ErrorList")->topLevelItem(2)->text(1), "4041.htm");
     EXPECT_TRUE(Find<QCheckBox>("CGIEnabled")->isChecked());
     EXPECT_EQ(Find<QLineEdit>("ServerPort")->text(), "8080");
+    EXPECT_EQ(Find<QComboBox>("ListenChoice")->currentText(), "Anyone on the network");
+    EXPECT_EQ(Find<QComboBox>("ListenChoice")->count(), 2);
     EXPECT_TRUE(Find<QRadioButton>("UserControlled")->isChecked());
     EXPECT_EQ(Find<QComboBox>("ExpireInterval")->currentText(), "Days");
     EXPECT_EQ(Find<QListWidget>("UserList")->item(0)->text(), "guest");
@@ -156,8 +158,10 @@ TEST_F(OptionsDialogTest, UpdateWritesEverySettingAndTheRootRowCancelWritesNothi
     Type("FooterHTML", "<i>bye</i>");
     Find<QRadioButton>("RefreshOnStop")->setChecked(true);
     Type("ServerPort", "9090");
+    Find<QComboBox>("ListenChoice")->setCurrentText("Only this computer");
     Click("cmdUpdate");
     EXPECT_EQ(dialog_->result(), QDialog::Accepted);
+    EXPECT_EQ(Setting("Server", "Listen"), "Local");
     EXPECT_EQ(Setting("HomePage", "RootDirectory"), "/srv/site");
     EXPECT_EQ(Setting("Documents", "FooterHTML"), "<i>bye</i>");
     EXPECT_EQ(Setting("Logging", "RefreshOnStop") + Setting("Logging", "UserControlled"),
@@ -167,6 +171,13 @@ TEST_F(OptionsDialogTest, UpdateWritesEverySettingAndTheRootRowCancelWritesNothi
         folder_.Read("dirs.lst").starts_with("\"/\",\"/srv/site\",\"Yes\",\"No\",\"No\"\r\n"));
     // Comments and keys the dialog does not know stay.
     EXPECT_NE(folder_.Read("quorvane.ini").find("; Quorvane2000 settings."), std::string::npos);
+
+    // An address typed into the file by hand is a choice of its own, and stays.
+    config::WriteSetting(program_.SettingsPath(), "Server", "Listen", "192.0.2.5");
+    Open();
+    EXPECT_EQ(Find<QComboBox>("ListenChoice")->currentText(), "Only at 192.0.2.5");
+    Click("cmdUpdate");
+    EXPECT_EQ(Setting("Server", "Listen"), "192.0.2.5");
 }
 
 TEST_F(OptionsDialogTest, UpdateRefusesWhatCannotWorkOnItsTab) {
@@ -249,7 +260,14 @@ TEST_F(OptionsDialogTest, VirtualDirectoriesAreAddedAndRemovedAtOnce) {
 }
 
 TEST_F(OptionsDialogTest, AddressListsTakeFourNumbers) {
+    // IPv6 entries typed into the files show as they stand.
+    folder_.Write("iplist.lst", "\"2001:DB8::7\"\r\n");
+    folder_.Write("nocgi.lst", "\"::1\"\r\n");
+    Open();
+    EXPECT_EQ(Find<QTreeWidget>("IPList")->topLevelItem(0)->text(0), "2001:DB8::7");
+    EXPECT_EQ(Find<QListWidget>("CGINoList")->item(0)->text(), "::1");
     std::filesystem::remove(folder_.Path() / "iplist.lst");
+    std::filesystem::remove(folder_.Path() / "nocgi.lst");
     Open();
     answer_ = [this](QDialog& add) { Click("Command2", &add); };
     Click("Command4");  // Cancel still writes the (empty) list
