@@ -78,7 +78,8 @@ ScriptDecision PrepareScript(const ScriptRequest& request, const responses::Requ
                                            .requestDirectory = resolution.directory,
                                            .peerAddress = request.peerAddress,
                                            .scriptName = resolution.document,
-                                           .remoteUser = request.remoteUser});
+                                           .remoteUser = request.remoteUser,
+                                           .secure = request.secure});
     if (post) {
         launch.inputLength = request.contentLength;
         launch.input = "\r\n";  // the body goes before it once read

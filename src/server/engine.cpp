@@ -62,6 +62,58 @@ std::error_code Listen(asio::ip::tcp::acceptor& acceptor, const asio::ip::tcp::e
     return error;
 }
 
+// A client on loopback, or at the very address it connected to, is this
+// machine itself.
+bool IsThisComputer(int fd, const std::string& peer) {
+    std::error_code error;
+    const asio::ip::address address = asio::ip::make_address(peer, error);
+    if (!error && address.is_loopback()) {
+        return true;
+    }
+    sockaddr_storage local{};
+    socklen_t length = sizeof local;
+    return ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) == 0 &&
+           config::SocketAddressText(local) == peer;
+}
+
+// Binds every address on the port (on the first one's when the port is 0),
+// adding the listeners and what they are bound to.
+std::error_code BindAll(asio::io_context& io, const std::vector<std::string>& addresses,
+                        uint16_t& port, std::list<asio::ip::tcp::acceptor>& listeners,
+                        std::vector<asio::ip::tcp::endpoint>& bound) {
+    std::error_code error;
+    std::error_code skipped;
+    bool any = false;
+    for (const std::string& text : addresses) {
+        const asio::ip::address address = asio::ip::make_address(text, error);
+        if (error) {
+            return error;
+        }
+        asio::ip::tcp::acceptor& acceptor = listeners.emplace_back(io);
+        error = Listen(acceptor, {address, port});
+        if (error && LacksIpv6(error) && address.is_v6()) {
+            acceptor.close();
+            if (address.is_unspecified()) {
+                error = Listen(acceptor, {asio::ip::address_v4::any(), port});
+            } else {
+                skipped = error;
+                listeners.pop_back();
+                continue;
+            }
+        }
+        if (error) {
+            return error;
+        }
+        bound.push_back(acceptor.local_endpoint(error));
+        port = bound.back().port();
+        any = true;
+    }
+    if (!any) {
+        return skipped ? skipped : std::make_error_code(std::errc::invalid_argument);
+    }
+    return {};
+}
+
 // Waits until connections are pending, then takes every one of them with
 // accept4, which also yields the peer's address and sets close-on-exec (CGI
 // children must not inherit client connections).
@@ -104,8 +156,9 @@ asio::awaitable<void> AcceptLoop(asio::ip::tcp::acceptor& acceptor, ConnectionSe
                 ::close(fd);
                 continue;
             }
-            Connection::Start(std::make_shared<Connection>(
-                std::move(socket), config::SocketAddressText(peer), services));
+            std::string address = config::SocketAddressText(peer);
+            Connection::Start(std::make_shared<Connection>(std::move(socket), address,
+                                                           IsThisComputer(fd, address), services));
         }
     }
 }
@@ -147,40 +200,22 @@ bool Engine::StartListener(const Listening& listening) {
 
     io_ = std::make_unique<asio::io_context>(1);
     uint16_t port = listening.port;
-    std::error_code error;
-    std::error_code skipped;
-    for (const std::string& text : listening.addresses) {
-        asio::ip::address address = asio::ip::make_address(text, error);
+    std::error_code error = BindAll(*io_, listening.addresses, port, acceptors_, endpoints_);
+    const std::size_t plainListeners = acceptors_.size();
+    uint16_t httpsPort = 0;
+    if (!error && listening.https) {
+        httpsPort = listening.https->port;
+        error = BindAll(*io_, listening.addresses, httpsPort, acceptors_, httpsEndpoints_);
         if (error) {
-            break;
+            port = httpsPort;
         }
-        asio::ip::tcp::acceptor& acceptor = acceptors_.emplace_back(*io_);
-        error = Listen(acceptor, {address, port});
-        if (error && LacksIpv6(error) && address.is_v6()) {
-            acceptor.close();
-            if (address.is_unspecified()) {
-                error = Listen(acceptor, {asio::ip::address_v4::any(), port});
-            } else {
-                skipped = error;
-                error.clear();
-                acceptors_.pop_back();
-                continue;
-            }
-        }
-        if (error) {
-            break;
-        }
-        endpoints_.push_back(acceptor.local_endpoint(error));
-        port = endpoints_.back().port();
-    }
-    if (!error && acceptors_.empty()) {
-        error = skipped ? skipped : std::make_error_code(std::errc::invalid_argument);
     }
     if (error) {
         failedPort_ = port;
         // The acceptors belong to the loop's services: they go first.
         acceptors_.clear();
         endpoints_.clear();
+        httpsEndpoints_.clear();
         io_.reset();
         observer_.OnLogAppended("Quorvane could not listen on port " + std::to_string(port) + ": " +
                                 error.message() + "\r\n");
@@ -188,19 +223,40 @@ bool Engine::StartListener(const Listening& listening) {
         return false;
     }
     port_ = port;
+    httpsPort_ = httpsPort;
+    tls_ = listening.https ? listening.https->context : nullptr;
     cgiSlots_.emplace(kMaxCgiChildren);
     bodies_.emplace(kBodyBudget);
     connections_.emplace();
+    notices_ = {};
 
     const std::string startedAt = responses::LocalDateTimeText(std::chrono::system_clock::now());
-    observer_.OnLogReplaced("Quorvane started at " + startedAt + "\r\nListening on port: " +
-                            std::to_string(port_) + "\r\nQuorvane Ready...\r\n\r\n");
+    std::string started = "Quorvane started at " + startedAt +
+                          "\r\nListening on port: " + std::to_string(port_) + "\r\n";
+    if (listening.https) {
+        started += "Listening for HTTPS on port: " + std::to_string(httpsPort_) +
+                   "\r\nHTTPS certificate SHA-256 fingerprint: " + listening.https->fingerprint +
+                   "\r\n";
+    }
+    observer_.OnLogReplaced(started + "Quorvane Ready...\r\n\r\n");
     observer_.OnStarted(startedAt);
 
+    std::size_t index = 0;
     for (asio::ip::tcp::acceptor& acceptor : acceptors_) {
+        const bool secure = index++ >= plainListeners;
         asio::co_spawn(*io_,
-                       AcceptLoop(acceptor, {handler_, accessLog_, observer_, load_, timeouts_,
-                                             port_, *cgiSlots_, *bodies_, *connections_}),
+                       AcceptLoop(acceptor, {.handler = handler_,
+                                             .accessLog = accessLog_,
+                                             .observer = observer_,
+                                             .load = load_,
+                                             .timeouts = timeouts_,
+                                             .port = secure ? httpsPort_ : port_,
+                                             .cgiSlots = *cgiSlots_,
+                                             .bodies = *bodies_,
+                                             .connections = *connections_,
+                                             .notices = notices_,
+                                             .tls = secure ? tls_.get() : nullptr,
+                                             .httpsPort = httpsPort_}),
                        asio::detached);
     }
     asio::co_spawn(*io_, FlushLoop(accessLog_), asio::detached);
@@ -228,7 +284,9 @@ void Engine::Close() {
     // closes their sockets; the listeners go after them.
     acceptors_.clear();
     endpoints_.clear();
+    httpsEndpoints_.clear();
     io_.reset();
+    httpsPort_ = 0;
     accessLog_.Flush();
 }
 

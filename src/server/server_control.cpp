@@ -8,6 +8,7 @@
 #include "config/text.h"
 #include "server/engine_observer.h"
 #include "server/host_identity.h"
+#include "server/https_setup.h"
 #include "server/listen_plan.h"
 
 namespace quorvane::server {
@@ -110,11 +111,48 @@ bool ServerControl::StartListener() {
             return StartFailed(problem);
         }
     }
+    HttpsSetup https;
+    if (!PlanHttps(settings, listening, https)) {
+        return StartFailed(https.problem);
+    }
     if (!engine_.StartListener(listening)) {
         lastPortTried_ = std::to_string(engine_.FailedPort());
         return false;
     }
     listeningAs_ = ListeningSettings(settings);
+    fingerprint_ = https.fingerprint;
+    if (https.created) {
+        observer_.OnLogAppended(
+            "Made a self-signed certificate for HTTPS: " + https.certificateFile.string() +
+            ". Browsers warn about it until it is accepted; before accepting, compare the "
+            "fingerprint above with the one the browser shows.\r\n");
+    }
+    return true;
+}
+
+bool ServerControl::PlanHttps(const config::Settings& settings, Listening& listening,
+                              HttpsSetup& https) {
+    const std::optional<uint16_t> port = ConfiguredHttpsPort(settings);
+    if (!port) {
+        lastPortTried_ = config::ServerValue(settings, config::setting::kHttpsPort);
+        https.problem = "not an HTTPS port number from 0 (off) to 65535";
+        return false;
+    }
+    if (*port == 0) {
+        return true;
+    }
+    lastPortTried_ = std::to_string(*port);
+    std::vector<std::string> names = {Host().hostName, "localhost"};
+    if (Host().hostName.find('.') == std::string::npos) {
+        names.push_back(Host().hostName + ".local");  // as phones find it on the local network
+    }
+    https = PrepareHttps(settings, folder_, names, ListHostAddresses(),
+                         std::chrono::system_clock::now());
+    if (!https.context) {
+        return false;
+    }
+    listening.https = HttpsListening{options_.httpsPortOverride.value_or(*port), https.context,
+                                     https.fingerprint};
     return true;
 }
 
@@ -129,9 +167,13 @@ std::string ServerControl::ListeningSettings(const config::Settings& settings) c
     using namespace config::setting;
     const std::optional<uint16_t> port =
         options_.portOverride ? options_.portOverride : ConfiguredPort(settings);
-    return (port ? std::to_string(*port) : "-") + "\n" +
-           (options_.listenAddress.empty() ? ListenValue(ReadListenChoice(settings))
-                                           : options_.listenAddress);
+    std::string text = (port ? std::to_string(*port) : "-") + "\n" +
+                       (options_.listenAddress.empty() ? ListenValue(ReadListenChoice(settings))
+                                                       : options_.listenAddress);
+    for (const config::SettingKey* key : {&kHttpsPort, &kCertificateFile, &kKeyFile}) {
+        text += "\n" + config::ServerValue(settings, *key);
+    }
+    return text;
 }
 
 std::optional<uint16_t> ServerControl::WantedPort() const {
@@ -165,7 +207,7 @@ bool ServerControl::ListensLocallyOnly() const {
 
 std::string ServerControl::ListenSummary() const {
     if (IsListening()) {
-        return DescribeListeners(engine_.Endpoints(), {});
+        return DescribeListeners(engine_.Endpoints(), engine_.HttpsEndpoints());
     }
     if (!options_.listenAddress.empty()) {
         return ListenChoiceText({ListenChoice::Reach::kAddress, options_.listenAddress});

@@ -8,6 +8,7 @@
 #include "responses/request_scope.h"
 #include "server/access_log.h"
 #include "server/engine.h"
+#include "server/https_setup.h"
 #include "server/request_handler.h"
 
 namespace quorvane::server {
@@ -43,6 +44,8 @@ class ServerControl {
         std::string listenAddress;
         // Tests listen on an ephemeral port; the programs use [Server] Port.
         std::optional<uint16_t> portOverride;
+        // Likewise for HTTPS, when [Server] HttpsPort turns it on.
+        std::optional<uint16_t> httpsPortOverride;
     };
 
     ServerControl(config::ProgramFolder folder, EngineObserver& observer, Options options);
@@ -80,6 +83,9 @@ class ServerControl {
 
     bool IsListening() const { return engine_.IsListening(); }
     uint16_t Port() const { return engine_.Port(); }
+    uint16_t HttpsPort() const { return engine_.HttpsPort(); }  // 0 without HTTPS
+    // The SHA-256 fingerprint of the certificate HTTPS presents now.
+    const std::string& Fingerprint() const { return fingerprint_; }
     const std::vector<asio::ip::tcp::endpoint>& Endpoints() const { return engine_.Endpoints(); }
     const responses::HostIdentity& Host() const { return handler_.Host(); }
     const config::ProgramFolder& Folder() const { return folder_; }
@@ -88,6 +94,9 @@ class ServerControl {
   private:
     // Reports a start that could not begin, as the engine reports its own.
     bool StartFailed(const std::string& reason);
+    // Adds HTTPS to the listening when the settings turn it on; false, with
+    // the problem in `https`, when it cannot be.
+    bool PlanHttps(const config::Settings& settings, Listening& listening, HttpsSetup& https);
     // What of the settings decides where the listener listens, as one text.
     std::string ListeningSettings(const config::Settings& settings) const;
 
@@ -101,6 +110,7 @@ class ServerControl {
     bool toggledOn_ = false;
     std::string lastPortTried_;
     std::string listeningAs_;  // the settings the running listener follows
+    std::string fingerprint_;
 };
 
 // The listening port of [Server] Port (80 when absent); nothing when the

@@ -2,10 +2,15 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
+
 #include <cerrno>
+#include <cstdio>
 
 namespace quorvane::testing {
 
@@ -44,9 +49,99 @@ RawClient::~RawClient() {
     Close();
 }
 
+namespace {
+
+struct TlsSession {
+    SSL_CTX* context = nullptr;
+    SSL* ssl = nullptr;
+    ~TlsSession() {
+        SSL_free(ssl);
+        SSL_CTX_free(context);
+    }
+};
+
+SSL* SessionOf(const std::shared_ptr<void>& tls) {
+    return tls ? static_cast<TlsSession*>(tls.get())->ssl : nullptr;
+}
+
+}  // namespace
+
+bool RawClient::StartTls(const std::string& caFile, const std::string& host) {
+    auto session = std::make_shared<TlsSession>();
+    session->context = SSL_CTX_new(TLS_client_method());
+    if (session->context == nullptr || fd_ < 0) {
+        return false;
+    }
+    if (!caFile.empty()) {
+        SSL_CTX_set_verify(session->context, SSL_VERIFY_PEER, nullptr);
+        if (SSL_CTX_load_verify_locations(session->context, caFile.c_str(), nullptr) != 1) {
+            return false;
+        }
+    }
+    session->ssl = SSL_new(session->context);
+    SSL_set_fd(session->ssl, fd_);
+    if (!host.empty()) {
+        SSL_set_tlsext_host_name(session->ssl, host.c_str());
+        SSL_set1_host(session->ssl, host.c_str());
+    }
+    const bool shaken = SSL_connect(session->ssl) == 1;
+    ERR_clear_error();
+    if (shaken) {
+        tls_ = std::move(session);
+    }
+    return shaken;
+}
+
+std::string RawClient::PeerFingerprint() const {
+    SSL* ssl = SessionOf(tls_);
+    X509* certificate = ssl != nullptr ? SSL_get1_peer_certificate(ssl) : nullptr;
+    if (certificate == nullptr) {
+        return {};
+    }
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    X509_digest(certificate, EVP_sha256(), digest, &length);
+    X509_free(certificate);
+    std::string text;
+    char pair[4];
+    for (unsigned int i = 0; i < length; ++i) {
+        std::snprintf(pair, sizeof pair, i == 0 ? "%02X" : ":%02X", digest[i]);
+        text += pair;
+    }
+    return text;
+}
+
+long RawClient::Receive(char* into, size_t size) {
+    if (SSL* ssl = SessionOf(tls_)) {
+        const int got = SSL_read(ssl, into, static_cast<int>(size));
+        if (got <= 0) {
+            // An interrupted read (a child of the server ended) is tried
+            // again by the callers, as on a plain socket; anything else ends it.
+            const bool interrupted = errno == EINTR;
+            const bool closed = SSL_get_error(ssl, got) == SSL_ERROR_ZERO_RETURN;
+            ERR_clear_error();
+            errno = interrupted ? EINTR : 0;
+            return closed ? 0 : -1;
+        }
+        return got;
+    }
+    return ::recv(fd_, into, size, 0);
+}
+
+long RawClient::Transmit(const char* from, size_t size) {
+    if (SSL* ssl = SessionOf(tls_)) {
+        const int sent = SSL_write(ssl, from, static_cast<int>(size));
+        const bool interrupted = sent <= 0 && errno == EINTR;
+        ERR_clear_error();
+        errno = interrupted ? EINTR : 0;
+        return sent > 0 ? sent : -1;
+    }
+    return ::send(fd_, from, size, MSG_NOSIGNAL);
+}
+
 bool RawClient::Send(std::string_view bytes) {
     while (!bytes.empty()) {
-        const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        const ssize_t sent = Transmit(bytes.data(), bytes.size());
         if (sent < 0 && errno == EINTR) {
             continue;
         }
@@ -67,7 +162,7 @@ std::string RawClient::ReadAll() {
     pending_.clear();
     char chunk[65536];
     for (;;) {
-        const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
+        const ssize_t got = Receive(chunk, sizeof chunk);
         if (got < 0 && errno == EINTR) {
             continue;  // a child of the server ended; keep reading
         }
@@ -81,7 +176,7 @@ std::string RawClient::ReadAll() {
 bool RawClient::Fill() {
     char chunk[65536];
     for (;;) {
-        const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
+        const ssize_t got = Receive(chunk, sizeof chunk);
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -128,7 +223,23 @@ bool RawClient::ClosedWithoutReply() {
     return got == 0 || (got < 0 && errno == ECONNRESET);  // a timeout is no close
 }
 
+std::optional<std::string> RawClient::ReadToClose() {
+    std::string got;
+    char chunk[4096];
+    for (;;) {
+        const ssize_t count = ::recv(fd_, chunk, sizeof chunk, 0);
+        if (count > 0) {
+            got.append(chunk, static_cast<size_t>(count));
+        } else if (count == 0 || errno == ECONNRESET) {
+            return got;
+        } else if (errno != EINTR) {
+            return std::nullopt;  // timed out
+        }
+    }
+}
+
 void RawClient::Close() {
+    tls_.reset();
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;

@@ -2,14 +2,17 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace quorvane::testing {
 
 // A blocking TCP client (on 127.0.0.1 unless told another address, such as
-// ::1) for driving the server with exact bytes. Every read gives up after its
-// timeout, so no test can hang on it.
+// ::1) for driving the server with exact bytes, in the clear or, after
+// StartTls, over TLS. Every read gives up after its timeout, so no test can
+// hang on it.
 class RawClient {
   public:
     explicit RawClient(uint16_t port,
@@ -20,6 +23,12 @@ class RawClient {
     RawClient& operator=(const RawClient&) = delete;
 
     bool Connected() const { return fd_ >= 0; }
+    // Makes the TLS handshake; with a CA file the server's certificate must
+    // be signed by it (and name `host`). False when the handshake failed.
+    bool StartTls(const std::string& caFile = "", const std::string& host = "");
+    // The SHA-256 fingerprint of the certificate the server presented, as
+    // `openssl x509 -fingerprint -sha256` shows it.
+    std::string PeerFingerprint() const;
     bool Send(std::string_view bytes);
     void ShutdownSending();
     // Everything until the server closes (or the timeout passes).
@@ -31,13 +40,20 @@ class RawClient {
     // True when the server closed (or reset) the connection without sending
     // anything; false when it sent something or the read timed out.
     bool ClosedWithoutReply();
+    // Everything (raw bytes, past any TLS) until the server closes or resets
+    // the connection; nothing when the read timed out first.
+    std::optional<std::string> ReadToClose();
     void Close();
     int Descriptor() const { return fd_; }
 
   private:
     bool Fill();  // reads more into pending_; false at the end
+    // One read or write on the socket or through TLS, as recv and send count.
+    long Receive(char* into, size_t size);
+    long Transmit(const char* from, size_t size);
     int fd_ = -1;
     std::string pending_;
+    std::shared_ptr<void> tls_;  // the connection's SSL (and its context) after StartTls
 };
 
 // Sends the request and returns the whole reply.

@@ -47,6 +47,35 @@ std::string RunningSite::Fetch(std::string_view path, std::string_view headers) 
     return Send("GET " + std::string(path) + " HTTP/1.0\r\n" + std::string(headers) + "\r\n");
 }
 
+TestCertificate::TestCertificate() {
+    std::string problem;
+    certificate_ =
+        tls::SiteCertificate::Create({"localhost"}, {"127.0.0.1", "::1"},
+                                     std::chrono::system_clock::now(), File(), KeyFile(), problem);
+    if (!certificate_) {
+        throw std::runtime_error("no test certificate: " + problem);
+    }
+}
+
+SecureSite::SecureSite(server::Timeouts timeouts)
+    : RunningSite(timeouts, {{"127.0.0.1"},
+                             0,
+                             server::HttpsListening{0, Certificate().ServerContext(),
+                                                    Certificate().Sha256Fingerprint()}}) {}
+
+std::unique_ptr<RawClient> SecureSite::SecureClient() const {
+    auto client = std::make_unique<RawClient>(HttpsPort());
+    if (!client->StartTls(File(), "127.0.0.1")) {
+        client->Close();
+    }
+    return client;
+}
+
+std::string SecureSite::SecureSend(std::string_view request) const {
+    const std::unique_ptr<RawClient> client = SecureClient();
+    return client->Send(request) ? client->ReadAll() : std::string();
+}
+
 std::string StatusOf(const std::string& reply) {
     return reply.substr(0, reply.find("\r\n"));
 }

@@ -159,9 +159,17 @@ TEST_F(OptionsDialogTest, UpdateWritesEverySettingAndTheRootRowCancelWritesNothi
     Find<QRadioButton>("RefreshOnStop")->setChecked(true);
     Type("ServerPort", "9090");
     Find<QComboBox>("ListenChoice")->setCurrentText("Only this computer");
+    Type("HttpsPort", "8443");
+    pickers_.answers = {QString("/etc/site/certificate.pem"), QString("/etc/site/key.pem")};
+    Click("BrowseCertificate");
+    Click("BrowseKey");
+    Find<QCheckBox>("RedirectToHttps")->setChecked(true);
     Click("cmdUpdate");
     EXPECT_EQ(dialog_->result(), QDialog::Accepted);
     EXPECT_EQ(Setting("Server", "Listen"), "Local");
+    EXPECT_EQ(Setting("Server", "HttpsPort") + " " + Setting("Server", "CertificateFile") + " " +
+                  Setting("Server", "KeyFile") + " " + Setting("Server", "RedirectToHttps"),
+              "8443 /etc/site/certificate.pem /etc/site/key.pem 1");
     EXPECT_EQ(Setting("HomePage", "RootDirectory"), "/srv/site");
     EXPECT_EQ(Setting("Documents", "FooterHTML"), "<i>bye</i>");
     EXPECT_EQ(Setting("Logging", "RefreshOnStop") + Setting("Logging", "UserControlled"),
@@ -184,6 +192,8 @@ TEST_F(OptionsDialogTest, UpdateRefusesWhatCannotWorkOnItsTab) {
     const std::string before = folder_.Read("quorvane.ini");
     const std::function<void()> mistakes[] = {
         [&] { Type("ServerPort", "80000"); }, [&] { Type("ScriptTimeout", "soon"); },
+        [&] { Type("HttpsPort", "70000"); }, [&] { Type("HttpsPort", "8080"); },  // the TCP port's
+        [&] { Type("CertificateFile", "/etc/site/certificate.pem"); },            // without its key
         // The sample's folder "www" would redirect to itself for ever.
         [&] { Find<QRadioButton>("Redirection")->click(); }};
     for (const auto& mistake : mistakes) {
@@ -194,8 +204,10 @@ TEST_F(OptionsDialogTest, UpdateRefusesWhatCannotWorkOnItsTab) {
         EXPECT_NE(dialog_->result(), QDialog::Accepted);
         EXPECT_NE(Find<QTabWidget>("TabStrip1")->currentIndex(), 0);
     }
-    ASSERT_EQ(messages_.warnings.size(), 3u);
-    EXPECT_TRUE(messages_.warnings[2].contains("The Redirect To URL must be a whole web address"));
+    ASSERT_EQ(messages_.warnings.size(), 6u);
+    EXPECT_TRUE(messages_.warnings[3].contains("HTTPS needs a port of its own"));
+    EXPECT_TRUE(messages_.warnings[4].contains("Give both a certificate file and its key file"));
+    EXPECT_TRUE(messages_.warnings[5].contains("The Redirect To URL must be a whole web address"));
     EXPECT_EQ(folder_.Read("quorvane.ini"), before);
 
     Type("HomePage", "https://example.com/");
