@@ -80,7 +80,7 @@ bool AddExtension(X509* certificate, int nid, const std::string& value) {
 
 }  // namespace
 
-struct SiteCertificate::Parts {
+struct SiteCertificate::Material {
     X509Ptr certificate;
     std::vector<X509Ptr> chain;
     KeyPtr key;
@@ -99,16 +99,17 @@ std::optional<SiteCertificate> SiteCertificate::Load(const std::filesystem::path
         problem = "the key file " + keyFile.string() + " cannot be read";
         return std::nullopt;
     }
-    auto parts = std::make_shared<Parts>();
+    auto material = std::make_shared<Material>();
     const BioPtr certificates = MemoryOf(*certificateText);
-    parts->certificate.reset(PEM_read_bio_X509(certificates.get(), nullptr, NoPassphrase, nullptr));
-    if (!parts->certificate) {
+    material->certificate.reset(
+        PEM_read_bio_X509(certificates.get(), nullptr, NoPassphrase, nullptr));
+    if (!material->certificate) {
         ERR_clear_error();
         problem = "the certificate file " + certificateFile.string() + " holds no PEM certificate";
         return std::nullopt;
     }
     while (X509* next = PEM_read_bio_X509(certificates.get(), nullptr, NoPassphrase, nullptr)) {
-        parts->chain.emplace_back(next);
+        material->chain.emplace_back(next);
     }
     ERR_clear_error();  // the end of the file reads as an error
 
@@ -119,19 +120,19 @@ std::optional<SiteCertificate> SiteCertificate::Load(const std::filesystem::path
         return std::nullopt;
     }
     const BioPtr key = MemoryOf(*keyText);
-    parts->key.reset(PEM_read_bio_PrivateKey(key.get(), nullptr, NoPassphrase, nullptr));
-    if (!parts->key) {
+    material->key.reset(PEM_read_bio_PrivateKey(key.get(), nullptr, NoPassphrase, nullptr));
+    if (!material->key) {
         ERR_clear_error();
         problem = "the key file " + keyFile.string() + " holds no PEM private key";
         return std::nullopt;
     }
-    if (X509_check_private_key(parts->certificate.get(), parts->key.get()) != 1) {
+    if (X509_check_private_key(material->certificate.get(), material->key.get()) != 1) {
         ERR_clear_error();
         problem = "the key in " + keyFile.string() + " does not belong to the certificate in " +
                   certificateFile.string();
         return std::nullopt;
     }
-    return SiteCertificate(std::move(parts));
+    return SiteCertificate(std::move(material));
 }
 
 std::optional<SiteCertificate> SiteCertificate::Create(const std::vector<std::string>& names,
@@ -140,16 +141,16 @@ std::optional<SiteCertificate> SiteCertificate::Create(const std::vector<std::st
                                                        const std::filesystem::path& certificateFile,
                                                        const std::filesystem::path& keyFile,
                                                        std::string& problem) {
-    auto parts = std::make_shared<Parts>();
-    parts->key.reset(EVP_EC_gen("P-256"));
-    parts->certificate.reset(X509_new());
-    X509* certificate = parts->certificate.get();
+    auto material = std::make_shared<Material>();
+    material->key.reset(EVP_EC_gen("P-256"));
+    material->certificate.reset(X509_new());
+    X509* certificate = material->certificate.get();
     const auto fail = [&](std::string what) {
         problem =
             "a self-signed certificate could not be made (" + what + ": " + OpenSslReason() + ")";
         return std::nullopt;
     };
-    if (!parts->key || !certificate) {
+    if (!material->key || !certificate) {
         return fail("no key");
     }
 
@@ -167,7 +168,7 @@ std::optional<SiteCertificate> SiteCertificate::Create(const std::vector<std::st
         X509_set_version(certificate, X509_VERSION_3) != 1 ||
         ASN1_TIME_set(X509_getm_notBefore(certificate), start) == nullptr ||
         ASN1_TIME_set(X509_getm_notAfter(certificate), end) == nullptr ||
-        X509_set_pubkey(certificate, parts->key.get()) != 1) {
+        X509_set_pubkey(certificate, material->key.get()) != 1) {
         return fail("the certificate's fields");
     }
 
@@ -215,14 +216,14 @@ std::optional<SiteCertificate> SiteCertificate::Create(const std::vector<std::st
         (!alternatives.empty() && !AddExtension(certificate, NID_subject_alt_name, alternatives))) {
         return fail("the certificate's extensions");
     }
-    if (X509_sign(certificate, parts->key.get(), EVP_sha256()) == 0) {
+    if (X509_sign(certificate, material->key.get(), EVP_sha256()) == 0) {
         return fail("signing");
     }
 
     const BioPtr keyPem(BIO_new(BIO_s_mem()));
     const BioPtr certificatePem(BIO_new(BIO_s_mem()));
     if (!keyPem || !certificatePem ||
-        PEM_write_bio_PrivateKey(keyPem.get(), parts->key.get(), nullptr, nullptr, 0, nullptr,
+        PEM_write_bio_PrivateKey(keyPem.get(), material->key.get(), nullptr, nullptr, 0, nullptr,
                                  nullptr) != 1 ||
         PEM_write_bio_X509(certificatePem.get(), certificate) != 1) {
         return fail("writing PEM");
@@ -236,13 +237,13 @@ std::optional<SiteCertificate> SiteCertificate::Create(const std::vector<std::st
         problem = "the certificate file " + certificateFile.string() + " cannot be written";
         return std::nullopt;
     }
-    return SiteCertificate(std::move(parts));
+    return SiteCertificate(std::move(material));
 }
 
 std::string SiteCertificate::Sha256Fingerprint() const {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    if (X509_digest(parts_->certificate.get(), EVP_sha256(), digest, &length) != 1) {
+    if (X509_digest(material_->certificate.get(), EVP_sha256(), digest, &length) != 1) {
         ERR_clear_error();
         return {};
     }
@@ -260,7 +261,7 @@ std::string SiteCertificate::Sha256Fingerprint() const {
 
 SiteCertificate::Clock::time_point SiteCertificate::NotAfter() const {
     std::tm end{};
-    if (ASN1_TIME_to_tm(X509_get0_notAfter(parts_->certificate.get()), &end) != 1) {
+    if (ASN1_TIME_to_tm(X509_get0_notAfter(material_->certificate.get()), &end) != 1) {
         return Clock::time_point::min();
     }
     return Clock::from_time_t(::timegm(&end));
@@ -277,11 +278,11 @@ std::shared_ptr<asio::ssl::context> SiteCertificate::ServerContext() const {
     SSL_CTX_set_cipher_list(native, "ECDHE+AESGCM:ECDHE+CHACHA20");
     // An idle kept connection holds no record buffers.
     SSL_CTX_set_mode(native, SSL_MODE_RELEASE_BUFFERS);
-    SSL_CTX_use_certificate(native, parts_->certificate.get());
-    for (const X509Ptr& link : parts_->chain) {
+    SSL_CTX_use_certificate(native, material_->certificate.get());
+    for (const X509Ptr& link : material_->chain) {
         SSL_CTX_add1_chain_cert(native, link.get());
     }
-    SSL_CTX_use_PrivateKey(native, parts_->key.get());
+    SSL_CTX_use_PrivateKey(native, material_->key.get());
     ERR_clear_error();
     return context;
 }

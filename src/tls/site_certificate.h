@@ -48,9 +48,10 @@ class SiteCertificate {
     std::shared_ptr<asio::ssl::context> ServerContext() const;
 
   private:
-    struct Parts;
-    explicit SiteCertificate(std::shared_ptr<const Parts> parts) : parts_(std::move(parts)) {}
-    std::shared_ptr<const Parts> parts_;
+    struct Material;
+    explicit SiteCertificate(std::shared_ptr<const Material> material)
+        : material_(std::move(material)) {}
+    std::shared_ptr<const Material> material_;
 };
 
 }  // namespace quorvane::tls

@@ -191,7 +191,7 @@ TEST_F(HostileTlsTest, TheBlockListAndScriptsHoldOverTls) {
     EXPECT_EQ(StatusOf(SecureSend("GET /index.htm HTTP/1.0\r\n\r\n")), "HTTP/1.1 403 Forbidden");
 }
 
-TEST_F(HostileTlsTest, AQueuedScriptWhoseTlsClientLeftNeverStarts) {
+TEST_F(HostileTlsTest, AQueuedScriptRunsOnlyForATlsClientThatStayed) {
     Executable("cgi-bin/busy.exe",
                "touch ../started.$$\nsleep 1\nprintf 'Content-Type: text/plain\\r\\n\\r\\nbusy'\n");
     Executable("cgi-bin/mark.exe",
@@ -211,6 +211,10 @@ TEST_F(HostileTlsTest, AQueuedScriptWhoseTlsClientLeftNeverStarts) {
         std::this_thread::sleep_for(20ms);
     }
     ASSERT_EQ(started(), server::kMaxCgiChildren);
+    // One that stays is served once a slot frees: its watch for a close is
+    // called off mid-read, and the TLS stream still carries the reply.
+    const std::unique_ptr<RawClient> patient = SecureClient();
+    ASSERT_TRUE(patient->Send("GET /cgi-bin/hello.exe HTTP/1.1\r\nHost: t\r\n\r\n"));
     for (int i = 0; i < 10; ++i) {
         const std::unique_ptr<RawClient> impatient = SecureClient();
         ASSERT_TRUE(impatient->Send("GET /cgi-bin/mark.exe HTTP/1.0\r\n\r\n"));
@@ -218,6 +222,9 @@ TEST_F(HostileTlsTest, AQueuedScriptWhoseTlsClientLeftNeverStarts) {
     for (std::thread& client : busy) {
         client.join();
     }
+    EXPECT_TRUE(patient->ReadReply().ends_with("\r\n\r\nhi"));
+    ASSERT_TRUE(patient->Send("GET /index.htm HTTP/1.1\r\nHost: t\r\n\r\n"));
+    EXPECT_TRUE(patient->ReadReply().ends_with("\r\n\r\nhome"));
     EXPECT_EQ(BodyOf(SecureSend("GET /cgi-bin/hello.exe HTTP/1.0\r\n\r\n")), "hi");
     for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
         EXPECT_FALSE(entry.path().filename().string().starts_with("ran."))
