@@ -2,7 +2,8 @@
 """Measures quorvane-server against peer web servers on this machine.
 
 Every server gets the same generated site, an access log, and the same wrk
-workloads, over new connections (Connection: close) or kept ones. For each workload and
+workloads, over new connections (Connection: close) or kept ones, in the
+clear or over HTTPS (quorvane and nginx, with the same certificate). For each workload and
 server it records, as the median of three runs: the server's CPU time per
 request (user + system of the whole process tree, CGI children included,
 from /proc), requests per second, p99 latency, failures, and resident
@@ -29,20 +30,22 @@ USER, PASSWORD = "bench", "bench-pass"
 AUTH = "Basic " + base64.b64encode(f"{USER}:{PASSWORD}".encode()).decode()
 
 # name, path per server kind, concurrency, headers, connections kept
-# (wrk's default) or a new connection per request
+# (wrk's default) or a new connection per request, over HTTPS or not
 WORKLOADS = [
-    ("page_1k", {"*": "/page.htm"}, 16, {}, False),
-    ("file_1m", {"*": "/big.bin"}, 16, {}, False),
-    ("listing_1000", {"*": "/list/"}, 16, {}, False),
-    ("secure_page", {"*": "/secure/page.htm"}, 16, {"Authorization": AUTH}, False),
-    ("not_found", {"*": "/missing.htm"}, 16, {}, False),
-    ("cgi_perl", {"quorvane": "/cgi-bin/hello.pl", "*": "/cgi-bin/hello.pl"}, 4, {}, False),
-    ("cgi_sh", {"quorvane": "/cgi-bin/hello-sh.exe", "*": "/cgi-bin/hello.sh"}, 4, {}, False),
-    ("page_1k_kept", {"*": "/page.htm"}, 16, {}, True),
-    ("file_1m_kept", {"*": "/big.bin"}, 16, {}, True),
-    ("listing_1000_kept", {"*": "/list/"}, 16, {}, True),
-    ("secure_page_kept", {"*": "/secure/page.htm"}, 16, {"Authorization": AUTH}, True),
-    ("not_found_kept", {"*": "/missing.htm"}, 16, {}, True),
+    ("page_1k", {"*": "/page.htm"}, 16, {}, False, False),
+    ("file_1m", {"*": "/big.bin"}, 16, {}, False, False),
+    ("listing_1000", {"*": "/list/"}, 16, {}, False, False),
+    ("secure_page", {"*": "/secure/page.htm"}, 16, {"Authorization": AUTH}, False, False),
+    ("not_found", {"*": "/missing.htm"}, 16, {}, False, False),
+    ("cgi_perl", {"quorvane": "/cgi-bin/hello.pl", "*": "/cgi-bin/hello.pl"}, 4, {}, False, False),
+    ("cgi_sh", {"quorvane": "/cgi-bin/hello-sh.exe", "*": "/cgi-bin/hello.sh"}, 4, {}, False,
+     False),
+    ("page_1k_kept", {"*": "/page.htm"}, 16, {}, True, False),
+    ("file_1m_kept", {"*": "/big.bin"}, 16, {}, True, False),
+    ("page_1k_tls_kept", {"*": "/page.htm"}, 16, {}, True, True),
+    ("listing_1000_kept", {"*": "/list/"}, 16, {}, True, False),
+    ("secure_page_kept", {"*": "/secure/page.htm"}, 16, {"Authorization": AUTH}, True, False),
+    ("not_found_kept", {"*": "/missing.htm"}, 16, {}, True, False),
 ]
 CGI_WORKLOADS = {"cgi_perl", "cgi_sh"}
 
@@ -145,9 +148,20 @@ def make_site(root):
     return site
 
 
+def make_certificate(root):
+    """One self-signed P-256 certificate for 127.0.0.1, for every server's HTTPS."""
+    certificate, key = os.path.join(root, "certificate.pem"), os.path.join(root, "key.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                    "ec_paramgen_curve:P-256", "-nodes", "-days", "2", "-subj", "/CN=localhost",
+                    "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", certificate],
+                   check=True, capture_output=True)
+    return certificate, key
+
+
 class Server:
-    def __init__(self, name, argv, port, cwd, env=None):
+    def __init__(self, name, argv, port, cwd, env=None, tls_port=None):
         self.name, self.argv, self.port, self.cwd, self.env = name, argv, port, cwd, env
+        self.tls_port = tls_port  # the HTTPS port, where it serves one
         self.process = None
 
     def start(self):
@@ -218,13 +232,15 @@ class Server:
         return total
 
 
-def quorvane_server(binary, root, site):
+def quorvane_server(binary, root, site, certificate):
     folder = os.path.join(root, "quorvane")
     os.makedirs(folder)
     shutil.copy(binary, folder)
-    port = free_port()
+    port, tls_port = free_port(), free_port()
     with open(os.path.join(folder, "quorvane.ini"), "w") as f:
-        f.write(f"[Server]\r\nPort={port}\r\n[HomePage]\r\nRootDirectory={site}\r\n"
+        f.write(f"[Server]\r\nPort={port}\r\nListen=127.0.0.1\r\nHttpsPort={tls_port}\r\n"
+                f"CertificateFile={certificate[0]}\r\nKeyFile={certificate[1]}\r\n"
+                f"[HomePage]\r\nRootDirectory={site}\r\n"
                 "[Documents]\r\nEnableFooter=0\r\nDirectoryBrowsing=1\r\n"
                 "[Logging]\r\nRefreshOnRun=True\r\n"
                 "[CGI]\r\nEnabled=1\r\nEnablePerl=1\r\nPerlLocation=/usr/bin/perl\r\n")
@@ -237,13 +253,14 @@ def quorvane_server(binary, root, site):
         f.write('"htm,text/html"\r\n"bin,application/octet-stream"\r\n"txt,text/plain"\r\n')
     with open(os.path.join(folder, "users.lst"), "w") as f:
         f.write(f'"{USER}","{PASSWORD}"\r\n')
-    return Server("quorvane", [os.path.join(folder, "quorvane-server")], port, folder)
+    return Server("quorvane", [os.path.join(folder, "quorvane-server")], port, folder,
+                  tls_port=tls_port)
 
 
-def nginx_server(root, site):
+def nginx_server(root, site, certificate):
     folder = os.path.join(root, "nginx")
     os.makedirs(folder)
-    port = free_port()
+    port, tls_port = free_port(), free_port()
     with open(os.path.join(folder, "htpasswd"), "w") as f:
         f.write(f"{USER}:{{PLAIN}}{PASSWORD}\n")  # plain, as quorvane and lighttpd compare
     with open(os.path.join(folder, "nginx.conf"), "w") as f:
@@ -260,6 +277,9 @@ http {{
   sendfile on;
   server {{
     listen 127.0.0.1:{port};
+    listen 127.0.0.1:{tls_port} ssl;
+    ssl_certificate {certificate[0]}; ssl_certificate_key {certificate[1]};
+    ssl_protocols TLSv1.2 TLSv1.3;
     root {site};
     location /list/ {{ autoindex on; }}
     location /secure/ {{ auth_basic "secure"; auth_basic_user_file {folder}/htpasswd; }}
@@ -267,7 +287,7 @@ http {{
 }}
 """)
     return Server("nginx", ["nginx", "-c", os.path.join(folder, "nginx.conf"), "-p", folder], port,
-                  folder)
+                  folder, tls_port=tls_port)
 
 
 def lighttpd_server(root, site):
@@ -307,13 +327,13 @@ def civetweb_server(root, site):
     return Server("civetweb", argv, port, folder)
 
 
-def run_wrk(port, path, connections, headers, seconds, kept, expect_success=True):
+def run_wrk(port, path, connections, headers, seconds, kept, expect_success=True, tls=False):
     argv = ["wrk", "-t1", f"-c{connections}", f"-d{seconds}s", "--latency", "--timeout", "5s"]
     if not kept:
         argv += ["-H", "Connection: close"]
     for key, value in headers.items():
         argv += ["-H", f"{key}: {value}"]
-    argv.append(f"http://127.0.0.1:{port}{path}")
+    argv.append(f"{'https' if tls else 'http'}://127.0.0.1:{port}{path}")
     out = subprocess.run(argv, capture_output=True, text=True, timeout=seconds + 30).stdout
     requests = int(re.search(r"(\d+) requests in", out).group(1))
     rate = float(re.search(r"Requests/sec:\s+([\d.]+)", out).group(1))
@@ -329,7 +349,9 @@ def run_wrk(port, path, connections, headers, seconds, kept, expect_success=True
     return requests, rate, p99_ms, failures
 
 
-def supports(server, workload):
+def supports(server, workload, tls):
+    if tls and server.tls_port is None:
+        return False  # only quorvane and nginx are given the certificate
     if server.name == "nginx" and workload.startswith("cgi"):
         return False  # nginx runs no CGI itself
     if server.name == "civetweb" and workload.startswith("secure_page"):
@@ -350,8 +372,9 @@ def main():
     root = tempfile.mkdtemp(prefix="quorvane-bench-")
     os.chmod(root, 0o755)  # nginx's worker runs as an unprivileged user
     site = make_site(root)
-    makers = [("quorvane", lambda: quorvane_server(args.server, root, site)),
-              ("nginx", lambda: nginx_server(root, site)),
+    certificate = make_certificate(root)
+    makers = [("quorvane", lambda: quorvane_server(args.server, root, site, certificate)),
+              ("nginx", lambda: nginx_server(root, site, certificate)),
               ("lighttpd", lambda: lighttpd_server(root, site)),
               ("civetweb", lambda: civetweb_server(root, site))]
     wanted = set(args.only.split(",")) if args.only else None
@@ -370,8 +393,8 @@ def main():
             time.sleep(2.5)
             idle = server.memory_kib("VmRSS")
             try:
-                for workload, paths, connections, headers, kept in WORKLOADS:
-                    if not supports(server, workload) or (
+                for workload, paths, connections, headers, kept, tls in WORKLOADS:
+                    if not supports(server, workload, tls) or (
                             args.workloads and workload not in args.workloads.split(",")):
                         continue
                     path = paths.get(server.name, paths["*"])
@@ -379,8 +402,8 @@ def main():
                     for _ in range(args.runs):
                         before = server.cpu_seconds()
                         requests, rate, p99, failures = run_wrk(
-                            server.port, path, connections, headers, args.seconds, kept,
-                            expect_success=workload != "not_found")
+                            server.tls_port if tls else server.port, path, connections, headers,
+                            args.seconds, kept, expect_success=not workload.startswith("not_found"), tls=tls)
                         used = server.cpu_seconds() - before
                         samples.append((used * 1e6 / max(requests, 1), rate, p99, failures))
                     rows.append({
@@ -392,7 +415,7 @@ def main():
                         "idle_rss_kib": idle,
                         "peak_rss_kib": server.memory_kib("VmHWM"),
                     })
-                    print(f"{server.name:9} {workload:13} {rows[-1]['cpu_us_per_request']:9.1f} us/req "
+                    print(f"{server.name:9} {workload:16} {rows[-1]['cpu_us_per_request']:9.1f} us/req "
                           f"{rows[-1]['requests_per_second']:9.0f} req/s  p99 {rows[-1]['p99_ms']:7.2f} ms "
                           f"failures {rows[-1]['failures']}", flush=True)
             finally:
@@ -404,7 +427,7 @@ def main():
 
     # Ratios to the best peer of each workload (lower is better for CPU and p99).
     print()
-    print(f"{'workload':13} {'server':9} {'cpu us/req':>10} {'ratio':>6} {'req/s':>8} {'ratio':>6} "
+    print(f"{'workload':16} {'server':9} {'cpu us/req':>10} {'ratio':>6} {'req/s':>8} {'ratio':>6} "
           f"{'p99 ms':>7} {'fail':>5} {'idle KiB':>8} {'peak KiB':>8}")
     for row in rows:
         # A peer that failed requests in a workload is no yardstick for it.
@@ -414,7 +437,7 @@ def main():
         best_rate = max((r["requests_per_second"] for r in peers), default=0)
         row["cpu_ratio_to_best_peer"] = round(row["cpu_us_per_request"] / best_cpu, 2) if best_cpu else ""
         row["rate_ratio_to_best_peer"] = round(row["requests_per_second"] / best_rate, 2) if best_rate else ""
-        print(f"{row['workload']:13} {row['server']:9} {row['cpu_us_per_request']:10.1f} "
+        print(f"{row['workload']:16} {row['server']:9} {row['cpu_us_per_request']:10.1f} "
               f"{row['cpu_ratio_to_best_peer']!s:>6} {row['requests_per_second']:8.0f} "
               f"{row['rate_ratio_to_best_peer']!s:>6} {row['p99_ms']:7.2f} {row['failures']:5d} "
               f"{row['idle_rss_kib']:8d} {row['peak_rss_kib']:8d}")

@@ -71,8 +71,9 @@ def main():
     root = tempfile.mkdtemp(prefix="quorvane-syscalls-")
     os.chmod(root, 0o755)
     site = bench.make_site(root)
-    makers = {"quorvane": lambda: bench.quorvane_server(args.server, root, site),
-              "nginx": lambda: bench.nginx_server(root, site),
+    certificate = bench.make_certificate(root)
+    makers = {"quorvane": lambda: bench.quorvane_server(args.server, root, site, certificate),
+              "nginx": lambda: bench.nginx_server(root, site, certificate),
               "lighttpd": lambda: bench.lighttpd_server(root, site)}
     try:
         for name in args.only.split(","):

@@ -1,7 +1,7 @@
 // quorvane-server: the server without a window. It starts the listener at
-// once, prints the log view's text as it grows, and stops on SIGINT or
-// SIGTERM. Exit status: 0 after a stop signal, 1 when the server cannot run,
-// 2 for a command line it does not understand.
+// once, says on its first line where it listens, prints the log view's text
+// as it grows, and stops on SIGINT or SIGTERM. Exit status: 0 after a stop signal, 1 when the
+// server cannot run, 2 for a command line it does not understand.
 #include <unistd.h>
 
 #include <csignal>
@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <iostream>
 #include <mutex>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -21,6 +22,8 @@
 
 namespace {
 
+// Holds the text back until the server has started (or failed to), so that
+// the line saying where it listens comes first.
 class ConsoleObserver : public quorvane::server::EngineObserver {
   public:
     void OnLogReplaced(std::string_view text) override { Print(text); }
@@ -36,9 +39,23 @@ class ConsoleObserver : public quorvane::server::EngineObserver {
         std::fflush(stdout);
     }
 
+    // Prints the first line, then whatever was held back, then the rest as it comes.
+    void Release(std::string_view firstLine) {
+        std::lock_guard lock(mutex_);
+        held_ = std::string(firstLine) + held_;
+        std::fwrite(held_.data(), 1, held_.size(), stdout);
+        std::fflush(stdout);
+        held_.clear();
+        holding_ = false;
+    }
+
   private:
     void Print(std::string_view text) {
         std::lock_guard lock(mutex_);
+        if (holding_) {
+            held_ += text;
+            return;
+        }
         std::fwrite(text.data(), 1, text.size(), stdout);
         // A person watching sees each line at once; a pipe or a file gets
         // them gathered, one write a second rather than one per request.
@@ -48,6 +65,8 @@ class ConsoleObserver : public quorvane::server::EngineObserver {
     }
     std::mutex mutex_;
     const bool interactive_ = ::isatty(STDOUT_FILENO) != 0;
+    bool holding_ = true;
+    std::string held_;
 };
 
 std::string Environment(const char* name) {
@@ -107,10 +126,11 @@ int main(int argc, char** argv) {
         std::cerr << quorvane::server::kSettingsMissingMessage << std::endl;
     }
     if (!control.ToggleServer()) {
+        observer.Release("");
         control.Unload();
         return 1;
     }
-    observer.Flush();  // whoever waits for the start sees it at once
+    observer.Release("Listening on " + control.ListenSummary() + "\r\n");
     const timespec second{.tv_sec = 1, .tv_nsec = 0};
     while (sigtimedwait(&stopSignals, nullptr, &second) < 0) {
         observer.Flush();  // a timeout (or an interruption): no stop yet

@@ -74,6 +74,9 @@ std::vector<std::string> BuildEnvironment(const EnvironmentInputs& in) {
         add("AUTH_TYPE", "Basic");
         add("REMOTE_USER", *in.remoteUser);
     }
+    if (in.secure) {
+        add("HTTPS", "on");
+    }
     return environment;
 }
 

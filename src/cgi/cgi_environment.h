@@ -24,10 +24,12 @@ struct EnvironmentInputs {
     std::string_view peerAddress;
     std::string_view scriptName;
     std::optional<std::string> remoteUser;  // set for an authenticated request
+    bool secure = false;                    // came over HTTPS
 };
 
 // The NAME=value entries in their fixed order, then PATH, the request's other
-// headers as HTTP_*, and AUTH_TYPE with REMOTE_USER when authenticated.
+// headers as HTTP_*, AUTH_TYPE with REMOTE_USER when authenticated, and
+// HTTPS=on over HTTPS.
 std::vector<std::string> BuildEnvironment(const EnvironmentInputs& inputs);
 
 }  // namespace quorvane::cgi

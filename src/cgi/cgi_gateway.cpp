@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "cgi/cgi_environment.h"
+#include "config/address_text.h"
 #include "config/list_file.h"
 #include "config/setting_keys.h"
 #include "config/text.h"
@@ -34,9 +35,7 @@ std::chrono::seconds TimeLimit(const config::Settings& settings) {
 ScriptDecision PrepareScript(const ScriptRequest& request, const responses::RequestScope& scope) {
     ScriptDecision decision{Reply{}, "\r\n"};
     const auto barred = scope.List(config::kNoCgiList, 1);
-    if (std::any_of(barred->begin(), barred->end(), [&](const config::Record& entry) {
-            return entry.front() == request.peerAddress;
-        })) {
+    if (config::ListsAddress(*barred, request.peerAddress)) {
         decision.action = responses::SendErrorPage(ErrorCode::k404_3, scope);
         decision.logView = " ** IP Blocked (CGI) **\r\n";
         return decision;
@@ -79,7 +78,8 @@ ScriptDecision PrepareScript(const ScriptRequest& request, const responses::Requ
                                            .requestDirectory = resolution.directory,
                                            .peerAddress = request.peerAddress,
                                            .scriptName = resolution.document,
-                                           .remoteUser = request.remoteUser});
+                                           .remoteUser = request.remoteUser,
+                                           .secure = request.secure});
     if (post) {
         launch.inputLength = request.contentLength;
         launch.input = "\r\n";  // the body goes before it once read

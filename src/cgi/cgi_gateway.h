@@ -25,6 +25,7 @@ struct ScriptRequest {
     std::string_view peerAddress;
     uint16_t serverPort = 80;
     std::optional<std::string> remoteUser;  // set when credentials were accepted
+    bool secure = false;                    // it came over HTTPS
 };
 
 // Either a reply that answers the request at once (a refusal, a challenge, a

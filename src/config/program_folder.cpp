@@ -29,14 +29,22 @@ fs::path ProgramFolder::Resolve(std::string_view configured) const {
 }
 
 OwnFiles::OwnFiles(const ProgramFolder& folder) {
-    static constexpr std::array kOwnFiles = {kSettingsFileName, kLogFileName, kDirsList,
-                                             kDefaultList,      kMimeList,    kBlockList,
-                                             kNoCgiList,        kUsersList,   kUsersScratch};
+    static constexpr std::array kOwnFiles = {kSettingsFileName,    kLogFileName, kDirsList,
+                                             kDefaultList,         kMimeList,    kBlockList,
+                                             kNoCgiList,           kUsersList,   kUsersScratch,
+                                             kCertificateFileName, kKeyFileName};
     for (std::string_view own : kOwnFiles) {
         struct stat info {};
         if (::stat((folder.Path() / own).c_str(), &info) == 0) {
             identities_.emplace_back(info.st_dev, info.st_ino);
         }
+    }
+}
+
+void OwnFiles::Add(const std::filesystem::path& file) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) == 0) {
+        identities_.emplace_back(info.st_dev, info.st_ino);
     }
 }
 

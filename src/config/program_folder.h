@@ -31,12 +31,14 @@ class ProgramFolder {
 };
 
 // The program's own files (settings, lists, the user scratch file, the
-// access log) as they are at one moment, recognised by identity (device and
-// inode), so no link, hard link or /proc path serves them whatever it is
-// called.
+// access log, the HTTPS certificate and key it made) as they are at one
+// moment, recognised by identity (device and inode), so no link, hard link
+// or /proc path serves them whatever it is called.
 class OwnFiles {
   public:
     explicit OwnFiles(const ProgramFolder& folder);
+    // Counts one more file (an HTTPS key configured elsewhere) as own.
+    void Add(const std::filesystem::path& file);
     bool Contains(const struct stat& candidate) const;
     bool operator==(const OwnFiles&) const = default;
 
@@ -53,5 +55,8 @@ inline constexpr std::string_view kBlockList = "iplist.lst";
 inline constexpr std::string_view kNoCgiList = "nocgi.lst";
 inline constexpr std::string_view kUsersList = "users.lst";
 inline constexpr std::string_view kUsersScratch = "users.pjc";
+// The self-signed certificate HTTPS makes for itself, and its key.
+inline constexpr std::string_view kCertificateFileName = "https-certificate.pem";
+inline constexpr std::string_view kKeyFileName = "https-key.pem";
 
 }  // namespace quorvane::config

@@ -7,17 +7,24 @@ namespace quorvane::config {
 std::span<const SettingKey> AllSettings() {
     using namespace setting;
     static const SettingKey kAll[] = {
-        kPort,           kRootDirectory,  kSiteLocation,
-        kSecure,         kScriptAllowed,  kExeAllowed,
-        kEnableFooter,   kFooterHtml,     kDirectoryBrowsing,
-        kRefreshOnRun,   kRefreshOnStop,  kUserControlled,
-        k401Error,       k404Error,       k404_1Error,
-        k404_2Error,     k404_3Error,     k404_4Error,
-        kContentExpires, kInterval,       kDuration,
-        kIntervalType,   kCgiEnabled,     kEnablePerl,
-        kPerlLocation,   kScriptTimeout,  kMinimise,
-        kAutoStart,      kRebuildDefault, kRebuildMime,
-        kRebuildDirs,
+        kPort,           kListen,
+        kHttpsPort,      kCertificateFile,
+        kKeyFile,        kRedirectToHttps,
+        kRootDirectory,  kSiteLocation,
+        kSecure,         kScriptAllowed,
+        kExeAllowed,     kEnableFooter,
+        kFooterHtml,     kDirectoryBrowsing,
+        kRefreshOnRun,   kRefreshOnStop,
+        kUserControlled, k401Error,
+        k404Error,       k404_1Error,
+        k404_2Error,     k404_3Error,
+        k404_4Error,     kContentExpires,
+        kInterval,       kDuration,
+        kIntervalType,   kCgiEnabled,
+        kEnablePerl,     kPerlLocation,
+        kScriptTimeout,  kMinimise,
+        kAutoStart,      kRebuildDefault,
+        kRebuildMime,    kRebuildDirs,
     };
     return kAll;
 }

@@ -49,6 +49,16 @@ constexpr SettingKey Differs(std::string_view section, std::string_view key, Set
 using enum SettingForm;
 
 inline constexpr SettingKey kPort = Same("Server", "Port", kNumber, "80");
+// "Network", "Local", or an address or host name to listen on.
+inline constexpr SettingKey kListen = Same("Server", "Listen", kChoice, "Network");
+// The HTTPS port; 0 leaves HTTPS off.
+inline constexpr SettingKey kHttpsPort = Same("Server", "HttpsPort", kNumber, "0");
+// PEM files; with neither given, a self-signed certificate is made.
+inline constexpr SettingKey kCertificateFile = Same("Server", "CertificateFile", kText, "");
+inline constexpr SettingKey kKeyFile = Same("Server", "KeyFile", kText, "");
+// Plain-HTTP requests are answered 301 to the same page over HTTPS.
+inline constexpr SettingKey kRedirectToHttps =
+    Same("Server", "RedirectToHttps", kFlagEqualsOne, "0");
 
 inline constexpr SettingKey kRootDirectory = Same("HomePage", "RootDirectory", kText, "www");
 inline constexpr SettingKey kSiteLocation = Same("HomePage", "SiteLocation", kChoice, "Local");

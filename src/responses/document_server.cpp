@@ -190,7 +190,9 @@ Reply ServeDocument(const Resolution& resolution, const DocumentRequest& request
                 config::IsOn(scope.settings, setting::kDirectoryBrowsing)) {
                 return SendDirectoryListing(
                     resolution.folder, resolution.directory, scope.host.hostName,
-                    *scope.snapshots.OwnFilesOf(scope.folder), scope.listings);
+                    OwnFilesWithKey(scope.folder, scope.settings,
+                                    scope.snapshots.OwnFilesOf(scope.folder).get()),
+                    scope.listings);
             }
             break;  // a document name that names a folder counts as missing
         case Found::kNothing:

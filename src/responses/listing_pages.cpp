@@ -251,11 +251,12 @@ Reply SendRedirectPage(std::string_view url, Clock::time_point now) {
     return reply;
 }
 
-Reply SendMovedPage(std::string_view location, Clock::time_point now) {
+namespace {
+
+Reply MovedPage(std::string_view sentence, std::string_view location, Clock::time_point now) {
     const std::string link = EscapeHtml(location);
-    std::string body =
-        "<html>\r\n<title>Moved Permanently</title>\r\n<p>This folder is at <a href=\"" + link +
-        "\">" + link + "</a>.</p>\r\n</html>\r\n";
+    std::string body = "<html>\r\n<title>Moved Permanently</title>\r\n<p>" + std::string(sentence) +
+                       " <a href=\"" + link + "\">" + link + "</a>.</p>\r\n</html>\r\n";
     Reply reply = StandardReply({.status = Status::kMovedPermanently,
                                  .contentType = kPageType,
                                  .contentLength = body.size(),
@@ -263,6 +264,16 @@ Reply SendMovedPage(std::string_view location, Clock::time_point now) {
                                  .location = location});
     reply.body = std::move(body);
     return reply;
+}
+
+}  // namespace
+
+Reply SendMovedPage(std::string_view location, Clock::time_point now) {
+    return MovedPage("This folder is at", location, now);
+}
+
+Reply SendSecureRedirectPage(std::string_view location, Clock::time_point now) {
+    return MovedPage("This site is served over HTTPS, at", location, now);
 }
 
 }  // namespace quorvane::responses

@@ -74,26 +74,37 @@ std::optional<std::pair<VirtualDirectory, size_t>> MatchRecord(
     return best;
 }
 
-// The own files are looked up once, and only when something was found.
+// The own files are looked up once, and only when something was found;
+// an HTTPS key configured outside the program folder counts too, wherever
+// it lies.
 class OwnFilesOnce {
   public:
-    explicit OwnFilesOnce(const ResolveContext& context)
-        : folder_(context.folder), given_(context.own) {}
+    explicit OwnFilesOnce(const ResolveContext& context) : context_(context) {}
     bool Contains(const struct stat& info) {
-        if (given_ != nullptr) {
-            return given_->Contains(info);
-        }
         if (!own_) {
-            own_.emplace(folder_);
+            own_.emplace(OwnFilesWithKey(context_.folder, context_.settings, context_.own));
         }
         return own_->Contains(info);
     }
 
   private:
-    const config::ProgramFolder& folder_;
-    const config::OwnFiles* given_;
+    const ResolveContext& context_;
     std::optional<config::OwnFiles> own_;
 };
+
+}  // namespace
+
+config::OwnFiles OwnFilesWithKey(const config::ProgramFolder& folder,
+                                 const config::Settings& settings, const config::OwnFiles* known) {
+    config::OwnFiles own = known != nullptr ? *known : config::OwnFiles(folder);
+    const std::string key = config::ServerValue(settings, config::setting::kKeyFile);
+    if (!key.empty()) {
+        own.Add(folder.Resolve(key));
+    }
+    return own;
+}
+
+namespace {
 
 Found KindOf(const PathFacts& facts, OwnFilesOnce& own) {
     if (!facts.exists || facts.systemArea || own.Contains(facts.info)) {

@@ -71,6 +71,11 @@ class ResolveCache {
     OrdinaryDevices devices_;
 };
 
+// The program's own files (`known`, or looked up now) with the HTTPS key
+// the settings name, which may lie anywhere, even inside the site.
+config::OwnFiles OwnFilesWithKey(const config::ProgramFolder& folder,
+                                 const config::Settings& settings, const config::OwnFiles* known);
+
 struct ResolveContext {
     const std::vector<config::Record>& dirs;
     const std::vector<config::Record>& defaults;

@@ -29,6 +29,11 @@ namespace {
 
 constexpr auto kNoError = asio::experimental::as_tuple(asio::use_awaitable);
 
+constexpr std::string_view kPasswordsInClearNotice =
+    "Passwords cross the network unencrypted: a secure folder was asked for over plain HTTP "
+    "from another computer. Turn on HTTPS (the HTTPS port, [Server] HttpsPort, on the Home "
+    "Directory tab of the options) and send visitors to it.\r\n";
+
 // What the Connection line says: nothing for a kept HTTP/1.1 connection,
 // which is kept by default.
 std::string_view ConnectionWord(bool keep, bool http10) {
@@ -49,12 +54,13 @@ bool ConnectionRegistry::CloseOldestIdle() {
     return true;
 }
 
-Connection::Connection(asio::ip::tcp::socket socket, std::string peerAddress,
+Connection::Connection(asio::ip::tcp::socket socket, std::string peerAddress, bool fromThisComputer,
                        const ConnectionServices& services)
-    : socket_(std::move(socket)),
-      deadline_(socket_.get_executor()),
+    : transport_(std::move(socket), services.tls),
+      deadline_(transport_.Socket().get_executor()),
       services_(services),
-      peerAddress_(std::move(peerAddress)) {
+      peerAddress_(std::move(peerAddress)),
+      fromThisComputer_(fromThisComputer) {
     services_.connections.Opened();
 }
 
@@ -64,7 +70,7 @@ Connection::~Connection() {
 }
 
 void Connection::Start(std::shared_ptr<Connection> connection) {
-    auto executor = connection->socket_.get_executor();
+    auto executor = connection->transport_.Socket().get_executor();
     // A failure inside one connection ends that connection only; it is
     // reported so it does not go unseen.
     EngineObserver& observer = connection->services_.observer;
@@ -84,8 +90,7 @@ void Connection::Start(std::shared_ptr<Connection> connection) {
 
 void Connection::Abandon() {
     SetIdle(false);
-    std::error_code ignored;
-    socket_.close(ignored);
+    transport_.Close();
 }
 
 void Connection::SetIdle(bool idle) {
@@ -108,14 +113,22 @@ void Connection::WatchDeadline() {
             return;  // the deadline moved or the connection ended
         }
         if (self->deadline_.expiry() <= std::chrono::steady_clock::now()) {
-            std::error_code ignored;
-            self->socket_.close(ignored);
+            self->transport_.Close();
         }
     });
 }
 
 asio::awaitable<void> Connection::Run() {
     uint64_t unread = 0;
+    // The handshake and the first head share the head's deadline.
+    SetDeadline(services_.timeouts.head);
+    if (!co_await transport_.Handshake()) {
+        // Plain HTTP, garbage, or a client that stalled: no reply, no record.
+        services_.observer.OnLogAppended("Connection By: " + peerAddress_ + "\r\n");
+        transport_.Close();
+        deadline_.cancel();
+        co_return;
+    }
     for (int served = 0; served < kMaxRequestsPerConnection; ++served) {
         const HeadRead head = co_await ReadHead(served == 0);
         if (head == HeadRead::kClosed) {
@@ -130,21 +143,31 @@ asio::awaitable<void> Connection::Run() {
             const LoadTicket inProgress(services_.load);
             // The request is decided from its head: a refused client never
             // gets to send its body.
-            Outcome outcome = services_.handler.Handle(
-                {std::string_view(received_.data(), headSize_), peerAddress_,
-                 std::chrono::system_clock::now(), services_.port, head == HeadRead::kTooLarge});
+            Outcome outcome =
+                services_.handler.Handle({.head = std::string_view(received_.data(), headSize_),
+                                          .peerAddress = peerAddress_,
+                                          .now = std::chrono::system_clock::now(),
+                                          .serverPort = services_.port,
+                                          .headTooLarge = head == HeadRead::kTooLarge,
+                                          .secure = transport_.Secure(),
+                                          .fromThisComputer = fromThisComputer_,
+                                          .httpsPort = services_.httpsPort});
             received_.erase(0, headSize_);
             if (outcome.accessLogLine) {
                 services_.accessLog.Write(*outcome.accessLogLine);
             }
             services_.observer.OnLogAppended("Connection By: " + peerAddress_ + outcome.logView);
+            if (outcome.passwordsInClear && !services_.notices.passwordsInClear) {
+                services_.notices.passwordsInClear = true;
+                services_.observer.OnLogAppended(kPasswordsInClearNotice);
+            }
             unread = outcome.bodyLength;
             if (outcome.script) {
                 if (outcome.script->inputLength > 0 || !outcome.script->input.empty()) {
                     unread = 0;  // the script takes the body
                 }
                 co_await RunScript(outcome);
-                if (!socket_.is_open()) {
+                if (!transport_.IsOpen()) {
                     deadline_.cancel();
                     co_return;  // the client went away: nothing is left to answer
                 }
@@ -156,7 +179,7 @@ asio::awaitable<void> Connection::Run() {
                    (unread == 0 || (unread <= kDiscardLimit && !outcome.expectContinue));
             co_await Send(outcome.reply, outcome.sendBody, ConnectionWord(keep, outcome.http10));
         }
-        if (!keep || !socket_.is_open()) {
+        if (!keep || !transport_.IsOpen()) {
             break;
         }
         if (unread > 0) {
@@ -171,7 +194,9 @@ asio::awaitable<void> Connection::Run() {
 }
 
 asio::awaitable<Connection::HeadRead> Connection::ReadHead(bool first) {
-    SetDeadline(first ? services_.timeouts.head : services_.timeouts.keepAlive);
+    if (!first) {
+        SetDeadline(services_.timeouts.keepAlive);
+    }
     bool started = !received_.empty();
     for (;;) {
         const std::string_view buffered(received_.data(), std::min(received_.size(), kHeadLimit));
@@ -193,8 +218,8 @@ asio::awaitable<Connection::HeadRead> Connection::ReadHead(bool first) {
         }
         const std::size_t used = received_.size();
         received_.resize(std::min(kHeadLimit, used + 4096));
-        auto [error, count] = co_await socket_.async_read_some(
-            asio::buffer(received_.data() + used, received_.size() - used), kNoError);
+        auto [error, count] = co_await transport_.ReadSome(
+            asio::buffer(received_.data() + used, received_.size() - used));
         received_.resize(used + (error ? 0 : count));
         if (error) {
             SetIdle(false);
@@ -227,7 +252,7 @@ asio::awaitable<bool> Connection::Take(uint64_t length, std::string* into,
     uint64_t left = length - early;
     std::array<char, 16 * 1024> chunk;
     while (left > 0) {
-        auto [error, count] = co_await socket_.async_read_some(asio::buffer(chunk), kNoError);
+        auto [error, count] = co_await transport_.ReadSome(asio::buffer(chunk));
         if (error) {
             co_return false;  // closed, or the body's deadline passed
         }
@@ -251,8 +276,7 @@ asio::awaitable<Connection::BodyRead> Connection::ReadBody(cgi::ScriptLaunch& la
     const uint64_t length = launch.inputLength;
     if (expectContinue && received_.size() < length) {
         static constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
-        auto [error, sent] = co_await asio::async_write(socket_, asio::buffer(kContinue), kNoError);
-        if (error) {
+        if (co_await transport_.Write(asio::buffer(kContinue))) {
             co_return BodyRead::kGone;
         }
     }
@@ -309,7 +333,7 @@ asio::awaitable<void> Connection::RunScript(Outcome& outcome) {
     // course. Whichever side ends first calls the other off; the watch only
     // ends when called off, so the child's own end is always awaited.
     cgi::ChildStop stop;
-    auto executor = socket_.get_executor();
+    auto executor = deadline_.get_executor();
     auto [order, childError, result, watchError] =
         co_await asio::experimental::make_parallel_group(
             asio::co_spawn(executor, cgi::RunChild(launch, cgi::Confinement::kBest, &stop),
@@ -336,9 +360,10 @@ asio::awaitable<void> Connection::RunScript(Outcome& outcome) {
 asio::awaitable<Connection::QueueWait> Connection::WaitForCgiSlot(
     std::optional<AsyncSlots::Lease>& lease) {
     using namespace asio::experimental::awaitable_operators;
-    asio::steady_timer limit(socket_.get_executor(), services_.timeouts.cgiQueue);
+    asio::steady_timer limit(transport_.Socket().get_executor(), services_.timeouts.cgiQueue);
     auto first =
-        co_await (services_.cgiSlots.Acquire() || WaitUntilGone() || limit.async_wait(kNoError));
+        co_await (services_.cgiSlots.Acquire() || transport_.WaitUntilGone(received_, kHeadLimit) ||
+                  limit.async_wait(kNoError));
     switch (first.index()) {
         case 0:
             if (auto& granted = std::get<0>(first)) {
@@ -353,34 +378,13 @@ asio::awaitable<Connection::QueueWait> Connection::WaitForCgiSlot(
     }
 }
 
-asio::awaitable<bool> Connection::WaitUntilGone() {
-    for (;;) {
-        auto [error] = co_await socket_.async_wait(asio::ip::tcp::socket::wait_read, kNoError);
-        if (error) {
-            co_return !socket_.is_open();  // closed under us, or the wait was called off
-        }
-        char byte = 0;
-        const ssize_t peeked = ::recv(socket_.native_handle(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-        if (peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EINTR)) {
-            co_return true;  // the client closed or reset its side
-        }
-        if (peeked > 0) {
-            // More bytes wait unread (a pipelined request), so a close would
-            // not show: the client counts as present until called off.
-            asio::steady_timer never(socket_.get_executor(), asio::steady_timer::time_point::max());
-            co_await never.async_wait(kNoError);
-            co_return false;
-        }
-    }
-}
-
 asio::awaitable<void> Connection::StopWhenGone(cgi::ChildStop& stop) {
-    if (co_await WaitUntilGone()) {
+    if (co_await transport_.WaitUntilGone(received_, kHeadLimit)) {
         stop.Request();
     }
     // Only the child's end settles the race, so a child is never cut off
     // half-way through its own bookkeeping; this side waits to be called off.
-    asio::steady_timer never(socket_.get_executor(), asio::steady_timer::time_point::max());
+    asio::steady_timer never(deadline_.get_executor(), asio::steady_timer::time_point::max());
     co_await never.async_wait(kNoError);
 }
 
@@ -389,10 +393,10 @@ asio::awaitable<void> Connection::Send(const responses::Reply& reply, bool sendB
     SetDeadline(services_.timeouts.sendIdle);
     if (reply.raw) {
         // A program's own whole message goes out as it wrote it.
-        co_await asio::async_write(socket_, asio::buffer(reply.BodyInMemory()), kNoError);
+        co_await transport_.Write(asio::buffer(reply.BodyInMemory()));
         co_return;
     }
-    const std::string head = responses::RenderHead(
+    std::string head = responses::RenderHead(
         reply,
         responses::HttpDateText(
             std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now())),
@@ -401,62 +405,96 @@ asio::awaitable<void> Connection::Send(const responses::Reply& reply, bool sendB
     if (!reply.file || !sendBody) {
         // Head and body leave in one gathered write.
         const std::string_view body = reply.BodyInMemory();
-        std::array buffers{asio::buffer(head),
-                           asio::buffer(body.data(), sendBody ? body.size() : 0)};
-        co_await asio::async_write(socket_, buffers, kNoError);
+        const std::array buffers{asio::const_buffer(asio::buffer(head)),
+                                 asio::const_buffer(body.data(), sendBody ? body.size() : 0)};
+        co_await transport_.Write(buffers);
         co_return;
     }
-    // The head goes out marked "more to come", so a small file joins it in
-    // one packet; the file then goes from the page cache with sendfile.
-    const int fd = socket_.native_handle();
-    const ssize_t sent = ::send(fd, head.data(), head.size(), MSG_MORE | MSG_NOSIGNAL);
-    const std::size_t headSent = sent > 0 ? static_cast<std::size_t>(sent) : 0;
-    if (headSent < head.size()) {
-        auto [error, count] = co_await asio::async_write(
-            socket_, asio::buffer(head.data() + headSent, head.size() - headSent), kNoError);
-        if (error) {
-            co_return;
-        }
+    std::string pending = std::move(head);  // what goes out before the file's next bytes
+    if (!transport_.Secure()) {
+        // The head goes out marked "more to come", so a small file joins it
+        // in one packet.
+        const ssize_t sent = ::send(transport_.Socket().native_handle(), pending.data(),
+                                    pending.size(), MSG_MORE | MSG_NOSIGNAL);
+        pending.erase(0, sent > 0 ? static_cast<std::size_t>(sent) : 0);
     }
     if (reply.parts.empty()) {
-        co_await SendFileSlice(reply.file.Get(), reply.fileOffset, reply.fileLength);
+        if (co_await SendFileSlice(reply.file.Get(), reply.fileOffset, reply.fileLength, pending) &&
+            !pending.empty()) {
+            co_await transport_.Write(asio::buffer(pending));
+        }
         co_return;
     }
     for (const responses::BodyPart& part : reply.parts) {
-        auto [error, count] =
-            co_await asio::async_write(socket_, asio::buffer(part.head), kNoError);
-        if (error ||
-            !co_await SendFileSlice(reply.file.Get(), part.slice.first, part.slice.Length())) {
+        pending += part.head;
+        if (!co_await SendFileSlice(reply.file.Get(), part.slice.first, part.slice.Length(),
+                                    pending)) {
             co_return;
         }
     }
-    co_await asio::async_write(socket_, asio::buffer(reply.closing), kNoError);
+    pending += reply.closing;
+    co_await transport_.Write(asio::buffer(pending));
 }
 
-asio::awaitable<bool> Connection::SendFileSlice(int file, uint64_t start, uint64_t length) {
-    // The descriptor is already non-blocking: accept4 made it so.
-    const int fd = socket_.native_handle();
-    off_t offset = static_cast<off_t>(start);
+asio::awaitable<bool> Connection::SendFileSlice(int file, uint64_t start, uint64_t length,
+                                                std::string& pending) {
+    uint64_t offset = start;
     const uint64_t end = start + length;
-    std::error_code error;
-    while (!error && static_cast<uint64_t>(offset) < end) {
-        const std::size_t want = static_cast<std::size_t>(
-            std::min<uint64_t>(end - static_cast<uint64_t>(offset), 1u << 30));
-        const ssize_t count = ::sendfile(fd, file, &offset, want);
-        if (count > 0 || (count < 0 && errno == EINTR)) {
-            continue;
-        }
-        if (count < 0 && errno == EAGAIN) {
+    if (transport_.Secure()) {
+        // No sendfile through TLS: the file is read and written in pieces,
+        // the first after what is pending.
+        std::vector<char> chunk(std::min<uint64_t>(length, 64 * 1024));
+        while (offset < end) {
+            const ssize_t count =
+                ::pread(file, chunk.data(), std::min<uint64_t>(chunk.size(), end - offset),
+                        static_cast<off_t>(offset));
+            if (count < 0 && errno == EINTR) {
+                continue;
+            }
+            if (count <= 0) {
+                break;  // the file shrank or failed under us
+            }
+            const std::array pieces{asio::const_buffer(asio::buffer(pending)),
+                                    asio::const_buffer(chunk.data(), static_cast<size_t>(count))};
             SetDeadline(services_.timeouts.sendIdle);
-            std::tie(error) =
-                co_await socket_.async_wait(asio::ip::tcp::socket::wait_write, kNoError);
-            continue;
+            if (co_await transport_.Write(pieces)) {
+                co_return false;
+            }
+            pending.clear();
+            offset += static_cast<uint64_t>(count);
         }
-        // The file shrank or failed under us: the promised length cannot be
-        // kept, so the connection is dropped rather than padded.
-        break;
+    } else {
+        if (!pending.empty()) {
+            if (co_await transport_.Write(asio::buffer(pending))) {
+                co_return false;
+            }
+            pending.clear();
+        }
+        // The file goes from the page cache; the descriptor is already
+        // non-blocking (accept4 made it so).
+        const int fd = transport_.Socket().native_handle();
+        off_t position = static_cast<off_t>(start);
+        std::error_code error;
+        while (!error && static_cast<uint64_t>(position) < end) {
+            const std::size_t want = static_cast<std::size_t>(
+                std::min<uint64_t>(end - static_cast<uint64_t>(position), 1u << 30));
+            const ssize_t count = ::sendfile(fd, file, &position, want);
+            if (count > 0 || (count < 0 && errno == EINTR)) {
+                continue;
+            }
+            if (count < 0 && errno == EAGAIN) {
+                SetDeadline(services_.timeouts.sendIdle);
+                std::tie(error) = co_await transport_.Socket().async_wait(
+                    asio::ip::tcp::socket::wait_write, kNoError);
+                continue;
+            }
+            break;  // the file shrank or failed under us
+        }
+        offset = static_cast<uint64_t>(position);
     }
-    if (static_cast<uint64_t>(offset) < end) {
+    if (offset < end) {
+        // The promised length cannot be kept, so the connection is dropped
+        // rather than padded.
         Abandon();
         co_return false;
     }
@@ -464,28 +502,18 @@ asio::awaitable<bool> Connection::SendFileSlice(int file, uint64_t start, uint64
 }
 
 asio::awaitable<void> Connection::LingeringClose(bool requestsDone) {
-    if (!socket_.is_open()) {
+    if (!transport_.IsOpen()) {
         co_return;
     }
-    std::error_code error;
-    if (requestsDone) {
+    if (requestsDone && transport_.NothingMoreSent()) {
         // Nothing unread and nothing more sent: a close now cannot reset the
         // reply still on its way, so the client need not be waited for.
-        char byte = 0;
-        const ssize_t peeked = ::recv(socket_.native_handle(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-        if (peeked == 0 || (peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))) {
-            socket_.close(error);
-            co_return;
-        }
+        transport_.Close();
+        co_return;
     }
-    socket_.shutdown(asio::ip::tcp::socket::shutdown_send, error);
     SetDeadline(services_.timeouts.linger);
-    std::array<char, 4096> discard;
-    while (!error) {
-        std::size_t count = 0;
-        std::tie(error, count) = co_await socket_.async_read_some(asio::buffer(discard), kNoError);
-    }
-    socket_.close(error);
+    co_await transport_.Linger();
+    transport_.Close();
 }
 
 }  // namespace quorvane::server

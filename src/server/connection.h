@@ -13,6 +13,7 @@
 #include "server/connection_registry.h"
 #include "server/limits.h"
 #include "server/load_counter.h"
+#include "server/transport.h"
 
 namespace quorvane::responses {
 struct Reply;
@@ -28,6 +29,11 @@ class EngineObserver;
 class RequestHandler;
 struct Outcome;
 
+// What the engine says once per start, whichever connection sees it first.
+struct EngineNotices {
+    bool passwordsInClear = false;
+};
+
 struct ConnectionServices {
     const RequestHandler& handler;
     AccessLog& accessLog;
@@ -38,15 +44,20 @@ struct ConnectionServices {
     AsyncSlots& cgiSlots;  // bounds the CGI children running at once
     BodyBudget& bodies;    // bounds the request bodies held at once
     ConnectionRegistry& connections;
+    EngineNotices& notices;
+    asio::ssl::context* tls = nullptr;  // set on the HTTPS port
+    uint16_t httpsPort = 0;             // where plain requests may be sent on to; 0 when off
 };
 
-// One client connection, as its own coroutine on the engine's thread: reads
-// a request head, has it answered, reads a body only for a script that was
-// accepted, sends the reply, and goes on with the next request while the
-// connection is kept (pipelined requests in order), else closes gracefully.
+// One client connection, as its own coroutine on the engine's thread: makes
+// the TLS handshake on the HTTPS port, reads a request head, has it
+// answered, reads a body only for a script that was accepted, sends the
+// reply, and goes on with the next request while the connection is kept
+// (pipelined requests in order), else closes gracefully. Plain and TLS
+// connections differ only in their Transport.
 class Connection : public std::enable_shared_from_this<Connection> {
   public:
-    Connection(asio::ip::tcp::socket socket, std::string peerAddress,
+    Connection(asio::ip::tcp::socket socket, std::string peerAddress, bool fromThisComputer,
                const ConnectionServices& services);
     ~Connection();
     Connection(const Connection&) = delete;
@@ -77,16 +88,16 @@ class Connection : public std::enable_shared_from_this<Connection> {
     enum class QueueWait { kGranted, kGone, kTimedOut };
     // Waits for a CGI slot while the client is still there.
     asio::awaitable<QueueWait> WaitForCgiSlot(std::optional<AsyncSlots::Lease>& lease);
-    // Completes when the client has closed its side (or the socket was closed).
-    // True once the client has closed or reset its side (or the socket was
-    // closed), false when the wait was called off.
-    asio::awaitable<bool> WaitUntilGone();
     // Ends the running child as soon as its client has gone.
     asio::awaitable<void> StopWhenGone(cgi::ChildStop& stop);
     asio::awaitable<void> RunScript(Outcome& outcome);
     asio::awaitable<void> Send(const responses::Reply& reply, bool sendBody,
                                std::string_view connection);
-    asio::awaitable<bool> SendFileSlice(int file, uint64_t offset, uint64_t length);
+    // A slice of the file: with sendfile from the page cache on a plain
+    // stream; read and written on a TLS one, after `pending` (what must go
+    // before it), which it empties.
+    asio::awaitable<bool> SendFileSlice(int file, uint64_t offset, uint64_t length,
+                                        std::string& pending);
     // Closes once the client has stopped sending, so unread bytes cannot
     // reset the last reply; at once when everything it sent was read.
     asio::awaitable<void> LingeringClose(bool requestsDone);
@@ -97,11 +108,12 @@ class Connection : public std::enable_shared_from_this<Connection> {
     void WatchDeadline();
     void SetIdle(bool idle);
 
-    asio::ip::tcp::socket socket_;
+    Transport transport_;
     asio::steady_timer deadline_;
     ConnectionServices services_;
     std::string peerAddress_;
-    std::string received_;  // bytes read and not yet consumed, the head first
+    bool fromThisComputer_;  // loopback, or an address of the machine itself
+    std::string received_;   // bytes read and not yet consumed, the head first
     std::size_t headSize_ = 0;
     std::optional<ConnectionRegistry::Place> idle_;
 };

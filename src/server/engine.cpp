@@ -1,6 +1,5 @@
 #include "server/engine.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -9,6 +8,7 @@
 #include <asio/co_spawn.hpp>
 #include <asio/detached.hpp>
 #include <asio/experimental/as_tuple.hpp>
+#include <asio/ip/v6_only.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/this_coro.hpp>
 #include <asio/use_awaitable.hpp>
@@ -17,6 +17,7 @@
 #include <chrono>
 #include <csignal>
 
+#include "config/address_text.h"
 #include "responses/date_text.h"
 #include "server/access_log.h"
 #include "server/connection.h"
@@ -26,9 +27,91 @@ namespace quorvane::server {
 
 namespace {
 
-std::string PeerAddress(const sockaddr_in& address) {
-    char text[INET_ADDRSTRLEN] = {};
-    return ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text) != nullptr ? text : "";
+// The host has no IPv6 (or not this address of it).
+bool LacksIpv6(const std::error_code& error) {
+    return error == asio::error::address_family_not_supported ||
+           error == std::errc::address_not_available || error == std::errc::protocol_not_supported;
+}
+
+// Opens, binds and listens, non-blocking: the accepts after each wake-up
+// must not block.
+std::error_code Listen(asio::ip::tcp::acceptor& acceptor, const asio::ip::tcp::endpoint& where) {
+    std::error_code error;
+    acceptor.open(where.protocol(), error);
+    if (error) {
+        return error;
+    }
+    // CGI children must not inherit a listener, or it would outlive a stop.
+    ::fcntl(acceptor.native_handle(), F_SETFD, FD_CLOEXEC);
+    acceptor.set_option(asio::socket_base::reuse_address(true), error);
+    if (!error && where.address().is_v6()) {
+        // The wildcard and IPv4-mapped addresses take IPv4 clients too; any
+        // other IPv6 address only its own.
+        const asio::ip::address_v6 v6 = where.address().to_v6();
+        acceptor.set_option(asio::ip::v6_only(!v6.is_unspecified() && !v6.is_v4_mapped()), error);
+    }
+    if (!error) {
+        acceptor.bind(where, error);
+    }
+    if (!error) {
+        acceptor.listen(asio::socket_base::max_listen_connections, error);
+    }
+    if (!error) {
+        acceptor.non_blocking(true, error);
+    }
+    return error;
+}
+
+// A client on loopback, or at the very address it connected to, is this
+// machine itself.
+bool IsThisComputer(int fd, const std::string& peer) {
+    std::error_code error;
+    const asio::ip::address address = asio::ip::make_address(peer, error);
+    if (!error && address.is_loopback()) {
+        return true;
+    }
+    sockaddr_storage local{};
+    socklen_t length = sizeof local;
+    return ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) == 0 &&
+           config::SocketAddressText(local) == peer;
+}
+
+// Binds every address on the port (on the first one's when the port is 0),
+// adding the listeners and what they are bound to.
+std::error_code BindAll(asio::io_context& io, const std::vector<std::string>& addresses,
+                        uint16_t& port, std::list<asio::ip::tcp::acceptor>& listeners,
+                        std::vector<asio::ip::tcp::endpoint>& bound) {
+    std::error_code error;
+    std::error_code skipped;
+    bool any = false;
+    for (const std::string& text : addresses) {
+        const asio::ip::address address = asio::ip::make_address(text, error);
+        if (error) {
+            return error;
+        }
+        asio::ip::tcp::acceptor& acceptor = listeners.emplace_back(io);
+        error = Listen(acceptor, {address, port});
+        if (error && LacksIpv6(error) && address.is_v6()) {
+            acceptor.close();
+            if (address.is_unspecified()) {
+                error = Listen(acceptor, {asio::ip::address_v4::any(), port});
+            } else {
+                skipped = error;
+                listeners.pop_back();
+                continue;
+            }
+        }
+        if (error) {
+            return error;
+        }
+        bound.push_back(acceptor.local_endpoint(error));
+        port = bound.back().port();
+        any = true;
+    }
+    if (!any) {
+        return skipped ? skipped : std::make_error_code(std::errc::invalid_argument);
+    }
+    return {};
 }
 
 // Waits until connections are pending, then takes every one of them with
@@ -37,6 +120,8 @@ std::string PeerAddress(const sockaddr_in& address) {
 asio::awaitable<void> AcceptLoop(asio::ip::tcp::acceptor& acceptor, ConnectionServices services) {
     constexpr auto kNoThrow = asio::experimental::as_tuple(asio::use_awaitable);
     asio::steady_timer pause(acceptor.get_executor());
+    std::error_code unknown;
+    const asio::ip::tcp protocol = acceptor.local_endpoint(unknown).protocol();
     for (;;) {
         // At the connection limit, an idle kept connection makes room;
         // without one, newcomers wait in the listen backlog.
@@ -51,7 +136,7 @@ asio::awaitable<void> AcceptLoop(asio::ip::tcp::acceptor& acceptor, ConnectionSe
             co_return;
         }
         while (services.connections.Count() < kMaxConnections) {
-            sockaddr_in peer{};
+            sockaddr_storage peer{};
             socklen_t length = sizeof peer;
             const int fd = ::accept4(acceptor.native_handle(), reinterpret_cast<sockaddr*>(&peer),
                                      &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -66,13 +151,18 @@ asio::awaitable<void> AcceptLoop(asio::ip::tcp::acceptor& acceptor, ConnectionSe
             }
             asio::ip::tcp::socket socket(acceptor.get_executor());
             std::error_code assigned;
-            socket.assign(asio::ip::tcp::v4(), fd, assigned);
+            socket.assign(protocol, fd, assigned);
             if (assigned) {
                 ::close(fd);
                 continue;
             }
-            Connection::Start(
-                std::make_shared<Connection>(std::move(socket), PeerAddress(peer), services));
+            // Replies already leave whole (gathered, joined for TLS, or the
+            // head corked before sendfile); Nagle would only hold back a
+            // reply's last piece behind the client's delayed ACK.
+            socket.set_option(asio::ip::tcp::no_delay(true), assigned);
+            std::string address = config::SocketAddressText(peer);
+            Connection::Start(std::make_shared<Connection>(std::move(socket), address,
+                                                           IsThisComputer(fd, address), services));
         }
     }
 }
@@ -108,56 +198,71 @@ Engine::~Engine() {
     Close();
 }
 
-bool Engine::StartListener(const ListenEndpoint& endpoint) {
+bool Engine::StartListener(const Listening& listening) {
     Close();
     load_.Reset();
 
     io_ = std::make_unique<asio::io_context>(1);
-    acceptor_.emplace(*io_);
-    asio::ip::tcp::acceptor& acceptor = *acceptor_;
-    std::error_code error;
-    const auto address = asio::ip::make_address(endpoint.address, error);
-    const asio::ip::tcp::endpoint where(address, endpoint.port);
-    if (!error) {
-        acceptor.open(where.protocol(), error);
-    }
-    if (!error) {
-        // CGI children must not inherit the listener, or it would outlive a stop.
-        ::fcntl(acceptor.native_handle(), F_SETFD, FD_CLOEXEC);
-        acceptor.set_option(asio::socket_base::reuse_address(true), error);
-    }
-    if (!error) {
-        acceptor.bind(where, error);
-    }
-    if (!error) {
-        acceptor.listen(asio::socket_base::max_listen_connections, error);
-    }
-    if (!error) {
-        port_ = acceptor.local_endpoint(error).port();
+    uint16_t port = listening.port;
+    std::error_code error = BindAll(*io_, listening.addresses, port, acceptors_, endpoints_);
+    const std::size_t plainListeners = acceptors_.size();
+    uint16_t httpsPort = 0;
+    if (!error && listening.https) {
+        httpsPort = listening.https->port;
+        error = BindAll(*io_, listening.addresses, httpsPort, acceptors_, httpsEndpoints_);
+        if (error) {
+            port = httpsPort;
+        }
     }
     if (error) {
-        // The acceptor belongs to the loop's services: it goes first.
-        acceptor_.reset();
+        failedPort_ = port;
+        // The acceptors belong to the loop's services: they go first.
+        acceptors_.clear();
+        endpoints_.clear();
+        httpsEndpoints_.clear();
         io_.reset();
-        observer_.OnLogAppended("Quorvane could not listen on port " +
-                                std::to_string(endpoint.port) + ": " + error.message() + "\r\n");
+        observer_.OnLogAppended("Quorvane could not listen on port " + std::to_string(port) + ": " +
+                                error.message() + "\r\n");
         observer_.OnStartFailed(error.message());
         return false;
     }
+    port_ = port;
+    httpsPort_ = httpsPort;
+    tls_ = listening.https ? listening.https->context : nullptr;
     cgiSlots_.emplace(kMaxCgiChildren);
     bodies_.emplace(kBodyBudget);
     connections_.emplace();
-    acceptor.non_blocking(true, error);  // the accepts after each wake-up must not block
+    notices_ = {};
 
     const std::string startedAt = responses::LocalDateTimeText(std::chrono::system_clock::now());
-    observer_.OnLogReplaced("Quorvane started at " + startedAt + "\r\nListening on port: " +
-                            std::to_string(port_) + "\r\nQuorvane Ready...\r\n\r\n");
+    std::string started = "Quorvane started at " + startedAt +
+                          "\r\nListening on port: " + std::to_string(port_) + "\r\n";
+    if (listening.https) {
+        started += "Listening for HTTPS on port: " + std::to_string(httpsPort_) +
+                   "\r\nHTTPS certificate SHA-256 fingerprint: " + listening.https->fingerprint +
+                   "\r\n";
+    }
+    observer_.OnLogReplaced(started + "Quorvane Ready...\r\n\r\n");
     observer_.OnStarted(startedAt);
 
-    asio::co_spawn(*io_,
-                   AcceptLoop(*acceptor_, {handler_, accessLog_, observer_, load_, timeouts_, port_,
-                                           *cgiSlots_, *bodies_, *connections_}),
-                   asio::detached);
+    std::size_t index = 0;
+    for (asio::ip::tcp::acceptor& acceptor : acceptors_) {
+        const bool secure = index++ >= plainListeners;
+        asio::co_spawn(*io_,
+                       AcceptLoop(acceptor, {.handler = handler_,
+                                             .accessLog = accessLog_,
+                                             .observer = observer_,
+                                             .load = load_,
+                                             .timeouts = timeouts_,
+                                             .port = secure ? httpsPort_ : port_,
+                                             .cgiSlots = *cgiSlots_,
+                                             .bodies = *bodies_,
+                                             .connections = *connections_,
+                                             .notices = notices_,
+                                             .tls = secure ? tls_.get() : nullptr,
+                                             .httpsPort = httpsPort_}),
+                       asio::detached);
+    }
     asio::co_spawn(*io_, FlushLoop(accessLog_), asio::detached);
     thread_.emplace([io = io_.get()] { io->run(); });
     return true;
@@ -180,9 +285,12 @@ void Engine::Close() {
         thread_.reset();
     }
     // Destroying the loop destroys every suspended connection with it, which
-    // closes their sockets; the listener goes after them.
-    acceptor_.reset();
+    // closes their sockets; the listeners go after them.
+    acceptors_.clear();
+    endpoints_.clear();
+    httpsEndpoints_.clear();
     io_.reset();
+    httpsPort_ = 0;
     accessLog_.Flush();
 }
 

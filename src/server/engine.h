@@ -3,13 +3,18 @@
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
 #include <cstdint>
+#include <list>
 #include <memory>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include <asio/ssl/context.hpp>
 
 #include "server/async_slots.h"
 #include "server/body_budget.h"
+#include "server/connection.h"
 #include "server/connection_registry.h"
 #include "server/limits.h"
 #include "server/load_counter.h"
@@ -20,9 +25,22 @@ class AccessLog;
 class EngineObserver;
 class RequestHandler;
 
-struct ListenEndpoint {
-    std::string address = "0.0.0.0";
+// HTTPS beside plain HTTP: its port and what it presents.
+struct HttpsListening {
+    uint16_t port = 443;
+    std::shared_ptr<asio::ssl::context> context;
+    std::string fingerprint;  // of the certificate, for the log view
+};
+
+// Where to listen. Every address is bound on the same port (the first
+// one's, when the port is 0), and on the HTTPS port too when it is on. "::"
+// listens dual-stack, so IPv4 clients come in on it too; where the host has
+// no IPv6 it becomes "0.0.0.0", and another IPv6 address the host lacks is
+// left out as long as some address is bound.
+struct Listening {
+    std::vector<std::string> addresses = {"0.0.0.0"};
     uint16_t port = 80;
+    std::optional<HttpsListening> https;
 };
 
 // The listener: an Asio event loop on its own thread, accepting connections
@@ -39,7 +57,7 @@ class Engine {
     // Starts listening (stopping an earlier listener first). A listener that
     // cannot be created or bound is reported to the observer and leaves the
     // engine stopped; the result says which happened.
-    bool StartListener(const ListenEndpoint& endpoint);
+    bool StartListener(const Listening& listening);
 
     // Closes the listener and every open connection.
     void StopListener();
@@ -50,6 +68,12 @@ class Engine {
 
     bool IsListening() const { return thread_.has_value(); }
     uint16_t Port() const { return port_; }
+    // The port that a failed start could not listen on.
+    uint16_t FailedPort() const { return failedPort_; }
+    uint16_t HttpsPort() const { return httpsPort_; }  // 0 without HTTPS
+    // What the running listener is bound to, in the order bound.
+    const std::vector<asio::ip::tcp::endpoint>& Endpoints() const { return endpoints_; }
+    const std::vector<asio::ip::tcp::endpoint>& HttpsEndpoints() const { return httpsEndpoints_; }
     int LoadCount() const { return load_.Count(); }  // requests in progress
     // Connections open now, kept ones between their requests included.
     int OpenConnections() const { return connections_ ? connections_->Count() : 0; }
@@ -64,9 +88,15 @@ class Engine {
     std::optional<BodyBudget> bodies_;
     std::optional<ConnectionRegistry> connections_;
     std::unique_ptr<asio::io_context> io_;
-    std::optional<asio::ip::tcp::acceptor> acceptor_;
+    std::list<asio::ip::tcp::acceptor> acceptors_;
     std::optional<std::thread> thread_;
+    std::vector<asio::ip::tcp::endpoint> endpoints_;
+    std::vector<asio::ip::tcp::endpoint> httpsEndpoints_;
+    std::shared_ptr<asio::ssl::context> tls_;
+    EngineNotices notices_;
     uint16_t port_ = 0;
+    uint16_t httpsPort_ = 0;
+    uint16_t failedPort_ = 0;
 };
 
 }  // namespace quorvane::server

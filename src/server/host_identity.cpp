@@ -37,4 +37,30 @@ responses::HostIdentity DiscoverHostIdentity() {
     return host;
 }
 
+std::vector<std::string> ListHostAddresses() {
+    std::vector<std::string> addresses;
+    ifaddrs* interfaces = nullptr;
+    if (::getifaddrs(&interfaces) != 0) {
+        return addresses;
+    }
+    for (const ifaddrs* entry = interfaces; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr) {
+            continue;
+        }
+        char text[INET6_ADDRSTRLEN] = {};
+        const void* raw = nullptr;
+        if (entry->ifa_addr->sa_family == AF_INET) {
+            raw = &reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr;
+        } else if (entry->ifa_addr->sa_family == AF_INET6) {
+            raw = &reinterpret_cast<const sockaddr_in6*>(entry->ifa_addr)->sin6_addr;
+        }
+        if (raw != nullptr &&
+            ::inet_ntop(entry->ifa_addr->sa_family, raw, text, sizeof text) != nullptr) {
+            addresses.emplace_back(text);
+        }
+    }
+    ::freeifaddrs(interfaces);
+    return addresses;
+}
+
 }  // namespace quorvane::server

@@ -4,6 +4,7 @@
 
 #include "cgi/cgi_gateway.h"
 #include "cgi/script_rule.h"
+#include "config/address_text.h"
 #include "config/list_file.h"
 #include "config/setting_keys.h"
 #include "config/text.h"
@@ -24,9 +25,40 @@ namespace setting = config::setting;
 
 namespace {
 
-bool IsListed(const std::vector<config::Record>& list, std::string_view address) {
-    return std::any_of(list.begin(), list.end(),
-                       [&](const config::Record& entry) { return entry.front() == address; });
+// The host a client named, when it is safe to repeat in a Location line: a
+// name or an IPv4 address, or an IPv6 address in brackets; its port is
+// dropped. Else this machine's name.
+std::string RequestedHost(std::string_view head, const std::string& fallback) {
+    std::string_view host =
+        config::TrimBlanks(responses::GetHeaderValue(head, "Host").value_or(""));
+    if (!host.empty() && host.front() == '[') {
+        const size_t close = host.find(']');
+        host = close == std::string_view::npos ? std::string_view() : host.substr(0, close + 1);
+        if (host.find_first_not_of("[]0123456789abcdefABCDEF:.") != std::string_view::npos) {
+            host = {};
+        }
+    } else {
+        host = host.substr(0, host.find(':'));
+        if (host.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                   "0123456789.-") != std::string_view::npos) {
+            host = {};
+        }
+    }
+    return host.empty() ? fallback : std::string(host);
+}
+
+// The same path and query on the HTTPS port.
+std::string HttpsLocation(const responses::RequestTarget& target, const IncomingRequest& incoming,
+                          const std::string& hostName) {
+    std::string location = "https://" + RequestedHost(incoming.head, hostName);
+    if (incoming.httpsPort != 443) {
+        location += ":" + std::to_string(incoming.httpsPort);
+    }
+    location += responses::PercentEncodePath(responses::PathText(target));
+    if (!target.query.empty()) {
+        location += "?" + target.query;
+    }
+    return location;
 }
 
 // A request the connection cannot go on from: answered, then closed.
@@ -54,7 +86,7 @@ Outcome RequestHandler::Handle(const IncomingRequest& incoming) const {
         AccessLogLine(incoming.peerAddress, incoming.now,
                       request.method == Method::kOther ? std::string_view() : request.requestLine);
 
-    if (IsListed(*scope.List(config::kBlockList, 1), incoming.peerAddress)) {
+    if (config::ListsAddress(*scope.List(config::kBlockList, 1), incoming.peerAddress)) {
         Outcome outcome = Refusal(responses::SendErrorPage(ErrorCode::k404_1, scope));
         outcome.logView = " ** IP Blocked **\r\n";
         outcome.accessLogLine = record;
@@ -101,7 +133,15 @@ Outcome RequestHandler::Handle(const IncomingRequest& incoming) const {
     if (request.method == Method::kPost && request.body.length > kBodyLimit) {
         return refuse(responses::SendTooLargePage(incoming.now));
     }
-    Outcome responded = Respond(request, incoming, scope);
+    Outcome responded;
+    if (!incoming.secure && incoming.httpsPort != 0 &&
+        config::IsOn(settings, setting::kRedirectToHttps)) {
+        responded.logView = "\r\n";
+        responded.reply = responses::SendSecureRedirectPage(
+            HttpsLocation(*request.target, incoming, host_.hostName), incoming.now);
+    } else {
+        responded = Respond(request, incoming, scope);
+    }
     responded.accessLogLine = record;
     responded.sendBody = request.method != Method::kHead;
     responded.keepAlive = request.keepAlive;
@@ -125,6 +165,7 @@ Outcome RequestHandler::Respond(const Request& request, const IncomingRequest& i
     // Access is decided on where the request landed, never on how it was spelled.
     std::optional<std::string> user;
     if (resolution.policy.secure) {
+        outcome.passwordsInClear = !incoming.secure && !incoming.fromThisComputer;
         const std::string_view authorization =
             responses::GetHeaderValue(incoming.head, "Authorization").value_or("");
         if (!responses::AuthenticateRequest(authorization, *scope.List(config::kUsersList, 2))) {
@@ -171,7 +212,8 @@ Outcome RequestHandler::Respond(const Request& request, const IncomingRequest& i
              .query = target.query,
              .peerAddress = incoming.peerAddress,
              .serverPort = incoming.serverPort,
-             .remoteUser = std::move(user)},
+             .remoteUser = std::move(user),
+             .secure = incoming.secure},
             scope);
         outcome.logView = std::move(decision.logView);
         if (auto* launch = std::get_if<cgi::ScriptLaunch>(&decision.action)) {

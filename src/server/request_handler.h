@@ -19,10 +19,13 @@ namespace quorvane::server {
 
 struct IncomingRequest {
     std::string_view head;         // up to and including the empty line
-    std::string_view peerAddress;  // dotted address, empty when unknown
+    std::string_view peerAddress;  // the client's address text, empty when unknown
     std::chrono::system_clock::time_point now;
-    uint16_t serverPort = 80;   // the port the request came in on
-    bool headTooLarge = false;  // `head` is the start of a head that never ended
+    uint16_t serverPort = 80;       // the port the request came in on
+    bool headTooLarge = false;      // `head` is the start of a head that never ended
+    bool secure = false;            // it came over TLS
+    bool fromThisComputer = false;  // the client is this machine itself
+    uint16_t httpsPort = 0;         // the HTTPS port while HTTPS is on, else 0
 };
 
 // What handling one request decided. Exactly one of `reply` and `script`
@@ -42,13 +45,16 @@ struct Outcome {
     bool http10 = false;
     uint64_t bodyLength = 0;      // the body the head announced, whether or not it is read
     bool expectContinue = false;  // the client waits for "100 Continue" before its body
+    // A secure folder was asked for over plain HTTP by another computer: its
+    // password crosses the network in clear.
+    bool passwordsInClear = false;
 };
 
 // Decides the answer to one request from its head alone, so nothing a client
 // sends after the head is read before it is accepted. The road: block list,
-// site redirect, parse, resolve, access (credentials, the CGI bar), then
-// exactly one responder. Settings and lists come from snapshots that are
-// re-read whenever their file changed, so an edit applies to the next request.
+// site redirect, parse, the move to HTTPS (when so set), resolve, access
+// (credentials, the CGI bar), then exactly one responder. Settings and lists come from snapshots
+// that are re-read whenever their file changed, so an edit applies to the next request.
 class RequestHandler {
   public:
     RequestHandler(const config::ProgramFolder& folder, responses::HostIdentity host);

@@ -8,6 +8,8 @@
 #include "config/text.h"
 #include "server/engine_observer.h"
 #include "server/host_identity.h"
+#include "server/https_setup.h"
+#include "server/listen_plan.h"
 
 namespace quorvane::server {
 
@@ -92,18 +94,86 @@ bool ServerControl::ToggleServer() {
 }
 
 bool ServerControl::StartListener() {
+    const config::Settings settings = config::Settings::Load(folder_.SettingsPath());
     const std::optional<uint16_t> port = WantedPort();
     if (!port) {
-        const config::Settings settings = config::Settings::Load(folder_.SettingsPath());
         lastPortTried_ = config::ServerValue(settings, config::setting::kPort);
-        const std::string reason = "not a port number from 1 to 65535";
-        observer_.OnLogAppended("Quorvane could not listen on port " + lastPortTried_ + ": " +
-                                reason + "\r\n");
-        observer_.OnStartFailed(reason);
-        return false;
+        return StartFailed("not a port number from 1 to 65535");
     }
     lastPortTried_ = std::to_string(*port);
-    return engine_.StartListener({options_.listenAddress, *port});
+    Listening listening{.port = *port};
+    if (!options_.listenAddress.empty()) {
+        listening.addresses = {options_.listenAddress};
+    } else {
+        std::string problem;
+        listening.addresses = BindAddresses(ReadListenChoice(settings), problem);
+        if (listening.addresses.empty()) {
+            return StartFailed(problem);
+        }
+    }
+    HttpsSetup https;
+    if (!PlanHttps(settings, listening, https)) {
+        return StartFailed(https.problem);
+    }
+    if (!engine_.StartListener(listening)) {
+        lastPortTried_ = std::to_string(engine_.FailedPort());
+        return false;
+    }
+    listeningAs_ = ListeningSettings(settings);
+    fingerprint_ = https.fingerprint;
+    if (https.created) {
+        observer_.OnLogAppended(
+            "Made a self-signed certificate for HTTPS: " + https.certificateFile.string() +
+            ". Browsers warn about it until it is accepted; before accepting, compare the "
+            "fingerprint above with the one the browser shows.\r\n");
+    }
+    return true;
+}
+
+bool ServerControl::PlanHttps(const config::Settings& settings, Listening& listening,
+                              HttpsSetup& https) {
+    const std::optional<uint16_t> port = ConfiguredHttpsPort(settings);
+    if (!port) {
+        lastPortTried_ = config::ServerValue(settings, config::setting::kHttpsPort);
+        https.problem = "not an HTTPS port number from 0 (off) to 65535";
+        return false;
+    }
+    if (*port == 0) {
+        return true;
+    }
+    lastPortTried_ = std::to_string(*port);
+    std::vector<std::string> names = {Host().hostName, "localhost"};
+    if (Host().hostName.find('.') == std::string::npos) {
+        names.push_back(Host().hostName + ".local");  // as phones find it on the local network
+    }
+    https = PrepareHttps(settings, folder_, names, ListHostAddresses(),
+                         std::chrono::system_clock::now());
+    if (!https.context) {
+        return false;
+    }
+    listening.https = HttpsListening{options_.httpsPortOverride.value_or(*port), https.context,
+                                     https.fingerprint};
+    return true;
+}
+
+bool ServerControl::StartFailed(const std::string& reason) {
+    observer_.OnLogAppended("Quorvane could not listen on port " + lastPortTried_ + ": " + reason +
+                            "\r\n");
+    observer_.OnStartFailed(reason);
+    return false;
+}
+
+std::string ServerControl::ListeningSettings(const config::Settings& settings) const {
+    using namespace config::setting;
+    const std::optional<uint16_t> port =
+        options_.portOverride ? options_.portOverride : ConfiguredPort(settings);
+    std::string text = (port ? std::to_string(*port) : "-") + "\n" +
+                       (options_.listenAddress.empty() ? ListenValue(ReadListenChoice(settings))
+                                                       : options_.listenAddress);
+    for (const config::SettingKey* key : {&kHttpsPort, &kCertificateFile, &kKeyFile}) {
+        text += "\n" + config::ServerValue(settings, *key);
+    }
+    return text;
 }
 
 std::optional<uint16_t> ServerControl::WantedPort() const {
@@ -114,26 +184,57 @@ std::optional<uint16_t> ServerControl::WantedPort() const {
 }
 
 bool ServerControl::ListensLocallyOnly() const {
+    std::vector<asio::ip::address> addresses;
+    if (IsListening()) {
+        for (const asio::ip::tcp::endpoint& endpoint : engine_.Endpoints()) {
+            addresses.push_back(endpoint.address());
+        }
+        return AllLoopback(addresses);
+    }
+    std::string wanted = options_.listenAddress;
+    if (wanted.empty()) {
+        const ListenChoice choice =
+            ReadListenChoice(config::Settings::Load(folder_.SettingsPath()));
+        if (choice.reach != ListenChoice::Reach::kAddress) {
+            return choice.reach == ListenChoice::Reach::kLocal;
+        }
+        wanted = choice.address;
+    }
     std::error_code error;
-    const asio::ip::address address = asio::ip::make_address(options_.listenAddress, error);
-    return !error && address.is_loopback();
+    addresses.push_back(asio::ip::make_address(wanted, error));
+    return !error && AllLoopback(addresses);
 }
 
-ServerControl::PortChange ServerControl::FollowPortSetting() {
-    // An overridden port is not the setting's; an unusable setting leaves
-    // the running listener alone (the options dialog never saves one).
-    const std::optional<uint16_t> wanted = WantedPort();
-    if (options_.portOverride || !IsListening() || !wanted || *wanted == Port()) {
-        return PortChange::kNone;
+std::string ServerControl::ListenSummary() const {
+    if (IsListening()) {
+        return DescribeListeners(engine_.Endpoints(), engine_.HttpsEndpoints());
+    }
+    if (!options_.listenAddress.empty()) {
+        return ListenChoiceText({ListenChoice::Reach::kAddress, options_.listenAddress});
+    }
+    return ListenChoiceText(ReadListenChoice(config::Settings::Load(folder_.SettingsPath())));
+}
+
+ServerControl::ListenChange ServerControl::FollowListenSettings() {
+    // An unusable setting leaves the running listener alone (the options
+    // dialog never saves one).
+    const config::Settings settings = config::Settings::Load(folder_.SettingsPath());
+    const std::string wanted = ListeningSettings(settings);
+    if (!IsListening() || !WantedPort() || wanted == listeningAs_) {
+        return ListenChange::kNone;
     }
     const uint16_t before = Port();
     if (!StartListener()) {
         toggledOn_ = false;
-        return PortChange::kFailed;
+        return ListenChange::kFailed;
     }
-    observer_.OnLogAppended("The port setting changed from " + std::to_string(before) + " to " +
-                            std::to_string(Port()) + ": the listener was restarted.\r\n");
-    return PortChange::kRestarted;
+    if (before != Port()) {
+        observer_.OnLogAppended("The port setting changed from " + std::to_string(before) + " to " +
+                                std::to_string(Port()) + ": the listener was restarted.\r\n");
+    } else {
+        observer_.OnLogAppended("The listening settings changed: the listener was restarted.\r\n");
+    }
+    return ListenChange::kRestarted;
 }
 
 void ServerControl::StopListener() {

@@ -8,6 +8,7 @@
 #include "responses/request_scope.h"
 #include "server/access_log.h"
 #include "server/engine.h"
+#include "server/https_setup.h"
 #include "server/request_handler.h"
 
 namespace quorvane::server {
@@ -39,9 +40,12 @@ inline constexpr std::string_view kSettingsMissingMessage =
 class ServerControl {
   public:
     struct Options {
-        std::string listenAddress = "0.0.0.0";
+        // Tests listen on this address alone; the programs follow [Server] Listen.
+        std::string listenAddress;
         // Tests listen on an ephemeral port; the programs use [Server] Port.
         std::optional<uint16_t> portOverride;
+        // Likewise for HTTPS, when [Server] HttpsPort turns it on.
+        std::optional<uint16_t> httpsPortOverride;
     };
 
     ServerControl(config::ProgramFolder folder, EngineObserver& observer, Options options);
@@ -57,29 +61,45 @@ class ServerControl {
     // Empties the access log file now.
     void RefreshLog();
 
-    // After the settings changed: a running listener on another port than
-    // the settings now name is moved there at once (and says so in the log
-    // view).
-    enum class PortChange { kNone, kRestarted, kFailed };
-    PortChange FollowPortSetting();
+    // After the settings changed: a running listener whose port or listening
+    // addresses the settings no longer name is moved at once (and says so in
+    // the log view).
+    enum class ListenChange { kNone, kRestarted, kFailed };
+    ListenChange FollowListenSettings();
 
     // The port a start would listen on; nothing when the setting is not a
     // port number.
     std::optional<uint16_t> WantedPort() const;
     // The port text of the latest start, also of a failed one, for its message.
     const std::string& LastPortTried() const { return lastPortTried_; }
-    // True while only this computer can reach the server.
+    // True while only this computer can reach the server (while stopped:
+    // when it is set to listen so).
     bool ListensLocallyOnly() const;
+    // Where the running server listens, for people: its URLs and who can
+    // reach them; while stopped, who could.
+    std::string ListenSummary() const;
     // Stops the server and closes the log; the program ends after it.
     void Unload();
 
     bool IsListening() const { return engine_.IsListening(); }
     uint16_t Port() const { return engine_.Port(); }
+    uint16_t HttpsPort() const { return engine_.HttpsPort(); }  // 0 without HTTPS
+    // The SHA-256 fingerprint of the certificate HTTPS presents now.
+    const std::string& Fingerprint() const { return fingerprint_; }
+    const std::vector<asio::ip::tcp::endpoint>& Endpoints() const { return engine_.Endpoints(); }
     const responses::HostIdentity& Host() const { return handler_.Host(); }
     const config::ProgramFolder& Folder() const { return folder_; }
     const AccessLog& Log() const { return accessLog_; }
 
   private:
+    // Reports a start that could not begin, as the engine reports its own.
+    bool StartFailed(const std::string& reason);
+    // Adds HTTPS to the listening when the settings turn it on; false, with
+    // the problem in `https`, when it cannot be.
+    bool PlanHttps(const config::Settings& settings, Listening& listening, HttpsSetup& https);
+    // What of the settings decides where the listener listens, as one text.
+    std::string ListeningSettings(const config::Settings& settings) const;
+
     config::ProgramFolder folder_;
     EngineObserver& observer_;
     Options options_;
@@ -89,6 +109,8 @@ class ServerControl {
     LogPolicy logPolicy_ = LogPolicy::kUserControlled;
     bool toggledOn_ = false;
     std::string lastPortTried_;
+    std::string listeningAs_;  // the settings the running listener follows
+    std::string fingerprint_;
 };
 
 // The listening port of [Server] Port (80 when absent); nothing when the

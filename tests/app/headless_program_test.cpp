@@ -23,10 +23,12 @@ class HeadlessProgramTest : public ::testing::Test {
 
     std::string Program() const { return (folder_.Path() / "quorvane-server").string(); }
 
+    // Tests listen on this computer only.
     void UsePort(uint16_t port) {
         std::string settings = folder_.Read("quorvane.ini");
         const size_t at = settings.find("Port=8080");
         settings.replace(at, 9, "Port=" + std::to_string(port));
+        settings.replace(settings.find("Listen=Network"), 14, "Listen=Local");
         folder_.Write("quorvane.ini", settings);
     }
 
@@ -41,6 +43,10 @@ TEST_F(HeadlessProgramTest, ServesUntilTerminatedAndPrintsTheLogView) {
     ASSERT_TRUE(server.WaitForOutput("Quorvane Ready...", 10s)) << server.Output();
     EXPECT_NE(server.Output().find("Listening on port: " + std::to_string(port) + "\r\n"),
               std::string::npos);
+    // The first line says where it listens.
+    const std::string first = server.Output().substr(0, server.Output().find("\r\n"));
+    EXPECT_EQ(first.rfind("Listening on http://127.0.0.1:" + std::to_string(port), 0), 0u) << first;
+    EXPECT_TRUE(first.ends_with(" (this computer only)")) << first;
 
     EXPECT_NE(testing::Exchange(port, "GET /style.css HTTP/1.0\r\n\r\n").find("200 OK"),
               std::string::npos);
@@ -106,10 +112,10 @@ TEST_F(HeadlessProgramTest, AnInstalledServerCreatesThePerUserFolderAndStopsOnIn
                                   (root / "usr/bin/quorvane-server").string()},
                                  folder_.Path());
     ASSERT_TRUE(server.WaitForOutput("Quorvane Ready...", 10s)) << server.Output();
-    EXPECT_EQ(server.Output().rfind("Created the program folder " + perUser.string() +
-                                        " from the samples in " + samples.string() + "\r\n",
-                                    0),
-              0u)
+    // Right after the line that says where it listens.
+    const std::string notice = "Created the program folder " + perUser.string() +
+                               " from the samples in " + samples.string() + "\r\n";
+    EXPECT_EQ(server.Output().compare(server.Output().find("\r\n") + 2, notice.size(), notice), 0)
         << server.Output();
     EXPECT_NE(testing::Exchange(port, "GET /style.css HTTP/1.0\r\n\r\n").find("200 OK"),
               std::string::npos);

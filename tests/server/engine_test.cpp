@@ -154,13 +154,13 @@ TEST_F(EngineTest, StartFailureIsReportedAndRestartsLeaveOneListener) {
     const uint16_t taken = Port();
     testing::RecordingObserver other;
     Engine second(handler, log, other);
-    EXPECT_FALSE(second.StartListener({"127.0.0.1", taken}));
+    EXPECT_FALSE(second.StartListener({{"127.0.0.1"}, taken}));
     EXPECT_FALSE(second.IsListening());
     EXPECT_EQ(other.Log(), "Quorvane could not listen on port " + std::to_string(taken) +
                                ": Address already in use\r\n");
     EXPECT_EQ(other.Failure(), "Address already in use");
 
-    ASSERT_TRUE(engine.StartListener({"127.0.0.1", taken}));  // a restart on the same port
+    ASSERT_TRUE(engine.StartListener({{"127.0.0.1"}, taken}));  // a restart on the same port
     EXPECT_TRUE(Exchange(taken, "GET /other.txt HTTP/1.0\r\n\r\n").ends_with("other"));
 
     // A stop ends kept connections too.

@@ -197,6 +197,18 @@ TEST_F(HostileInputTest, OwnFilesAndSystemAreasAreRefusedByWhatTheyAre) {
     const std::string listing = Fetch("/list/");
     EXPECT_NE(listing.find("open.txt"), std::string::npos);
     EXPECT_EQ(listing.find("hard.txt"), std::string::npos) << "an own file is not even listed";
+
+    // The HTTPS keys: the one made in the program folder, and one the
+    // settings name even where it lies inside the site.
+    folder.Write("https-key.pem", "MADE-KEY");
+    Link("../https-key.pem", "www/made-key.pem");
+    folder.Write("www/list/site-key.pem", "GIVEN-KEY");
+    folder.Write("quorvane.ini",
+                 folder.Read("quorvane.ini") + "[Server]\r\nKeyFile=www/list/site-key.pem\r\n");
+    for (std::string_view key : {"/made-key.pem", "/list/site-key.pem"}) {
+        EXPECT_EQ(StatusOf(Fetch(key)), kNotFound) << key;
+    }
+    EXPECT_EQ(Fetch("/list/").find("site-key"), std::string::npos);
 }
 
 TEST_F(HostileInputTest, RefusedClientsNeverGetToSendABody) {

@@ -1,6 +1,12 @@
 #include "server/server_control.h"
 
 #include <gtest/gtest.h>
+#include <ifaddrs.h>
+
+#include <cstring>
+
+#include "config/address_text.h"
+#include "server/listen_plan.h"
 
 #include "support/http_client.h"
 #include "support/recording_observer.h"
@@ -9,10 +15,33 @@
 namespace quorvane::server {
 namespace {
 
+// A non-loopback IPv4 address of this machine, if it has one.
+std::optional<std::string> OtherOwnAddress() {
+    ifaddrs* interfaces = nullptr;
+    if (::getifaddrs(&interfaces) != 0) {
+        return std::nullopt;
+    }
+    std::optional<std::string> found;
+    for (const ifaddrs* entry = interfaces; entry != nullptr && !found; entry = entry->ifa_next) {
+        if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET) {
+            sockaddr_storage address{};
+            std::memcpy(&address, entry->ifa_addr, sizeof(sockaddr_in));
+            const std::string text = config::SocketAddressText(address);
+            if (!text.starts_with("127.")) {
+                found = text;
+            }
+        }
+    }
+    ::freeifaddrs(interfaces);
+    return found;
+}
+
 class ServerControlTest : public ::testing::Test {
   protected:
-    ServerControl& Control(std::optional<uint16_t> port = 0) {
-        control_.emplace(folder_.Program(), observer_, ServerControl::Options{"127.0.0.1", port});
+    ServerControl& Control(std::optional<uint16_t> port = 0,
+                           std::string listenAddress = "127.0.0.1") {
+        control_.emplace(folder_.Program(), observer_,
+                         ServerControl::Options{std::move(listenAddress), port});
         return *control_;
     }
 
@@ -95,6 +124,83 @@ TEST_F(ServerControlTest, APortThatIsNoPortNumberIsAStartFailure) {
     }
     EXPECT_EQ(ConfiguredPort(config::Settings::Parse("[Server]\nPort= 8080 ")), 8080);
     EXPECT_EQ(ConfiguredPort(config::Settings::Parse("")), 80);
+}
+
+TEST_F(ServerControlTest, OnlyThisComputerListensOnLoopbackAlone) {
+    folder_.Write("quorvane.ini",
+                  "[Server]\r\nListen=Local\r\n[HomePage]\r\nRootDirectory=www\r\n");
+    folder_.Write("www/index.htm", "hi");
+    folder_.Write("default.lst", "\"index.htm\"\r\n");
+    Control(0, "").Startup();
+    EXPECT_TRUE(control_->ListensLocallyOnly());
+    EXPECT_EQ(control_->ListenSummary(), "Only this computer");
+    ASSERT_TRUE(control_->ToggleServer());
+    const uint16_t port = control_->Port();
+    std::vector<std::string> bound;
+    for (const asio::ip::tcp::endpoint& endpoint : control_->Endpoints()) {
+        EXPECT_EQ(endpoint.port(), port);
+        bound.push_back(endpoint.address().to_string());
+    }
+    const std::string p = std::to_string(port);
+    if (testing::HasIpv6Loopback()) {
+        EXPECT_EQ(bound, (std::vector<std::string>{"127.0.0.1", "::1"}));
+        EXPECT_EQ(control_->ListenSummary(),
+                  "http://127.0.0.1:" + p + " and http://[::1]:" + p + " (this computer only)");
+        EXPECT_TRUE(testing::Exchange(port, "GET / HTTP/1.0\r\n\r\n", "::1").ends_with("hi"));
+    } else {
+        EXPECT_EQ(bound, std::vector<std::string>{"127.0.0.1"});
+    }
+    // Nothing on loopback is refused; other addresses of this machine are not listened on.
+    EXPECT_TRUE(testing::Exchange(port, "GET / HTTP/1.0\r\n\r\n").ends_with("hi"));
+    EXPECT_TRUE(control_->ListensLocallyOnly());
+    if (const auto other = OtherOwnAddress()) {
+        EXPECT_FALSE(testing::RawClient(port, std::chrono::seconds(1), *other).Connected())
+            << *other;
+    }
+}
+
+TEST_F(ServerControlTest, ANamedAddressListensWhereTheNameResolves) {
+    folder_.Write("quorvane.ini", "[Server]\r\nListen=localhost\r\n");
+    Control(0, "").Startup();
+    ASSERT_TRUE(control_->ToggleServer()) << observer_.Log();
+    EXPECT_TRUE(control_->ListensLocallyOnly());
+    EXPECT_FALSE(testing::Exchange(control_->Port(), "GET / HTTP/1.0\r\n\r\n").empty());
+    control_->ToggleServer();
+
+    folder_.Write("quorvane.ini", "[Server]\r\nListen=no-such-host.invalid\r\nPort=8080\r\n");
+    Control(std::nullopt, "").Startup();
+    EXPECT_FALSE(control_->ToggleServer());
+    EXPECT_NE(observer_.Log().find("Quorvane could not listen on port 8080: the listening address "
+                                   "no-such-host.invalid is unknown"),
+              std::string::npos)
+        << observer_.Log();
+    EXPECT_FALSE(control_->ListensLocallyOnly());
+}
+
+TEST(ListenPlan, ChoicesBecomeAddressesAndDescriptions) {
+    using Reach = ListenChoice::Reach;
+    EXPECT_EQ(ListenChoiceOf(""), ListenChoice{});
+    EXPECT_EQ(ListenChoiceOf(" local "), (ListenChoice{Reach::kLocal, ""}));
+    EXPECT_EQ(ListenChoiceOf("192.0.2.5"), (ListenChoice{Reach::kAddress, "192.0.2.5"}));
+    std::string problem;
+    EXPECT_EQ(BindAddresses({}, problem), std::vector<std::string>{"::"});
+    EXPECT_EQ(BindAddresses({Reach::kLocal, ""}, problem),
+              (std::vector<std::string>{"127.0.0.1", "::1"}));
+    EXPECT_EQ(BindAddresses({Reach::kAddress, "2001:DB8::5"}, problem),
+              std::vector<std::string>{"2001:db8::5"});
+    EXPECT_TRUE(problem.empty());
+
+    using asio::ip::make_address;
+    using Endpoint = asio::ip::tcp::endpoint;
+    EXPECT_EQ(DescribeListeners({Endpoint(make_address("::"), 8080)}, {}),
+              "http://[::]:8080 (every network interface, IPv6 and IPv4)");
+    EXPECT_EQ(DescribeListeners({Endpoint(make_address("0.0.0.0"), 80)},
+                                {Endpoint(make_address("0.0.0.0"), 443)}),
+              "http://0.0.0.0:80 and https://0.0.0.0:443 (every network interface, IPv4 only)");
+    EXPECT_EQ(DescribeListeners({Endpoint(make_address("192.0.2.5"), 80)}, {}),
+              "http://192.0.2.5:80 (only at the addresses shown)");
+    EXPECT_TRUE(AllLoopback({make_address("::ffff:127.0.0.1"), make_address("::1")}));
+    EXPECT_FALSE(AllLoopback({make_address("127.0.0.1"), make_address("::")}));
 }
 
 }  // namespace

@@ -2,15 +2,36 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
+
 #include <cerrno>
+#include <cstdio>
 
 namespace quorvane::testing {
 
-RawClient::RawClient(uint16_t port, std::chrono::milliseconds timeout) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+RawClient::RawClient(uint16_t port, std::chrono::milliseconds timeout, std::string_view address) {
+    sockaddr_storage peer{};
+    socklen_t peerLength = 0;
+    const std::string text(address);
+    if (auto* v4 = reinterpret_cast<sockaddr_in*>(&peer);
+        ::inet_pton(AF_INET, text.c_str(), &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(port);
+        peerLength = sizeof *v4;
+    } else if (auto* v6 = reinterpret_cast<sockaddr_in6*>(&peer);
+               ::inet_pton(AF_INET6, text.c_str(), &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(port);
+        peerLength = sizeof *v6;
+    } else {
+        return;
+    }
+    fd_ = ::socket(peer.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0) {
         return;
     }
@@ -19,11 +40,7 @@ RawClient::RawClient(uint16_t port, std::chrono::milliseconds timeout) {
     limit.tv_usec = static_cast<suseconds_t>((timeout.count() % 1000) * 1000);
     ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (::connect(fd_, reinterpret_cast<sockaddr*>(&peer), peerLength) != 0) {
         Close();
     }
 }
@@ -32,9 +49,99 @@ RawClient::~RawClient() {
     Close();
 }
 
+namespace {
+
+struct TlsSession {
+    SSL_CTX* context = nullptr;
+    SSL* ssl = nullptr;
+    ~TlsSession() {
+        SSL_free(ssl);
+        SSL_CTX_free(context);
+    }
+};
+
+SSL* SessionOf(const std::shared_ptr<void>& tls) {
+    return tls ? static_cast<TlsSession*>(tls.get())->ssl : nullptr;
+}
+
+}  // namespace
+
+bool RawClient::StartTls(const std::string& caFile, const std::string& host) {
+    auto session = std::make_shared<TlsSession>();
+    session->context = SSL_CTX_new(TLS_client_method());
+    if (session->context == nullptr || fd_ < 0) {
+        return false;
+    }
+    if (!caFile.empty()) {
+        SSL_CTX_set_verify(session->context, SSL_VERIFY_PEER, nullptr);
+        if (SSL_CTX_load_verify_locations(session->context, caFile.c_str(), nullptr) != 1) {
+            return false;
+        }
+    }
+    session->ssl = SSL_new(session->context);
+    SSL_set_fd(session->ssl, fd_);
+    if (!host.empty()) {
+        SSL_set_tlsext_host_name(session->ssl, host.c_str());
+        SSL_set1_host(session->ssl, host.c_str());
+    }
+    const bool shaken = SSL_connect(session->ssl) == 1;
+    ERR_clear_error();
+    if (shaken) {
+        tls_ = std::move(session);
+    }
+    return shaken;
+}
+
+std::string RawClient::PeerFingerprint() const {
+    SSL* ssl = SessionOf(tls_);
+    X509* certificate = ssl != nullptr ? SSL_get1_peer_certificate(ssl) : nullptr;
+    if (certificate == nullptr) {
+        return {};
+    }
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    X509_digest(certificate, EVP_sha256(), digest, &length);
+    X509_free(certificate);
+    std::string text;
+    char pair[4];
+    for (unsigned int i = 0; i < length; ++i) {
+        std::snprintf(pair, sizeof pair, i == 0 ? "%02X" : ":%02X", digest[i]);
+        text += pair;
+    }
+    return text;
+}
+
+long RawClient::Receive(char* into, size_t size) {
+    if (SSL* ssl = SessionOf(tls_)) {
+        const int got = SSL_read(ssl, into, static_cast<int>(size));
+        if (got <= 0) {
+            // An interrupted read (a child of the server ended) is tried
+            // again by the callers, as on a plain socket; anything else ends it.
+            const bool interrupted = errno == EINTR;
+            const bool closed = SSL_get_error(ssl, got) == SSL_ERROR_ZERO_RETURN;
+            ERR_clear_error();
+            errno = interrupted ? EINTR : 0;
+            return closed ? 0 : -1;
+        }
+        return got;
+    }
+    return ::recv(fd_, into, size, 0);
+}
+
+long RawClient::Transmit(const char* from, size_t size) {
+    if (SSL* ssl = SessionOf(tls_)) {
+        const int sent = SSL_write(ssl, from, static_cast<int>(size));
+        const bool interrupted = sent <= 0 && errno == EINTR;
+        ERR_clear_error();
+        errno = interrupted ? EINTR : 0;
+        return sent > 0 ? sent : -1;
+    }
+    return ::send(fd_, from, size, MSG_NOSIGNAL);
+}
+
 bool RawClient::Send(std::string_view bytes) {
     while (!bytes.empty()) {
-        const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        const ssize_t sent = Transmit(bytes.data(), bytes.size());
         if (sent < 0 && errno == EINTR) {
             continue;
         }
@@ -55,7 +162,7 @@ std::string RawClient::ReadAll() {
     pending_.clear();
     char chunk[65536];
     for (;;) {
-        const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
+        const ssize_t got = Receive(chunk, sizeof chunk);
         if (got < 0 && errno == EINTR) {
             continue;  // a child of the server ended; keep reading
         }
@@ -69,7 +176,7 @@ std::string RawClient::ReadAll() {
 bool RawClient::Fill() {
     char chunk[65536];
     for (;;) {
-        const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
+        const ssize_t got = Receive(chunk, sizeof chunk);
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -116,19 +223,48 @@ bool RawClient::ClosedWithoutReply() {
     return got == 0 || (got < 0 && errno == ECONNRESET);  // a timeout is no close
 }
 
+std::optional<std::string> RawClient::ReadToClose() {
+    std::string got;
+    char chunk[4096];
+    for (;;) {
+        const ssize_t count = ::recv(fd_, chunk, sizeof chunk, 0);
+        if (count > 0) {
+            got.append(chunk, static_cast<size_t>(count));
+        } else if (count == 0 || errno == ECONNRESET) {
+            return got;
+        } else if (errno != EINTR) {
+            return std::nullopt;  // timed out
+        }
+    }
+}
+
 void RawClient::Close() {
+    tls_.reset();
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
     }
 }
 
-std::string Exchange(uint16_t port, std::string_view request) {
-    RawClient client(port);
+std::string Exchange(uint16_t port, std::string_view request, std::string_view address) {
+    RawClient client(port, std::chrono::milliseconds(5000), address);
     if (!client.Connected() || !client.Send(request)) {
         return {};
     }
     return client.ReadAll();
+}
+
+bool HasIpv6Loopback() {
+    const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return bound;
 }
 
 }  // namespace quorvane::testing

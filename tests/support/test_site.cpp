@@ -23,9 +23,10 @@ responses::Reply TestSite::Get(std::string_view path, std::string_view headers) 
         .reply;
 }
 
-RunningSite::RunningSite(server::Timeouts timeouts) : engine(handler, log, observer, timeouts) {
+RunningSite::RunningSite(server::Timeouts timeouts, server::Listening where)
+    : engine(handler, log, observer, timeouts) {
     log.OpenEmpty();
-    if (!engine.StartListener({"127.0.0.1", 0})) {
+    if (!engine.StartListener(where)) {
         throw std::runtime_error("the test server cannot listen: " + observer.Failure());
     }
 }
@@ -44,6 +45,35 @@ std::string RunningSite::Send(std::string_view request) const {
 
 std::string RunningSite::Fetch(std::string_view path, std::string_view headers) const {
     return Send("GET " + std::string(path) + " HTTP/1.0\r\n" + std::string(headers) + "\r\n");
+}
+
+TestCertificate::TestCertificate() {
+    std::string problem;
+    certificate_ =
+        tls::SiteCertificate::Create({"localhost"}, {"127.0.0.1", "::1"},
+                                     std::chrono::system_clock::now(), File(), KeyFile(), problem);
+    if (!certificate_) {
+        throw std::runtime_error("no test certificate: " + problem);
+    }
+}
+
+SecureSite::SecureSite(server::Timeouts timeouts)
+    : RunningSite(timeouts, {{"127.0.0.1"},
+                             0,
+                             server::HttpsListening{0, Certificate().ServerContext(),
+                                                    Certificate().Sha256Fingerprint()}}) {}
+
+std::unique_ptr<RawClient> SecureSite::SecureClient() const {
+    auto client = std::make_unique<RawClient>(HttpsPort());
+    if (!client->StartTls(File(), "127.0.0.1")) {
+        client->Close();
+    }
+    return client;
+}
+
+std::string SecureSite::SecureSend(std::string_view request) const {
+    const std::unique_ptr<RawClient> client = SecureClient();
+    return client->Send(request) ? client->ReadAll() : std::string();
 }
 
 std::string StatusOf(const std::string& reply) {

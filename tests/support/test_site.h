@@ -1,14 +1,18 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "server/access_log.h"
 #include "server/engine.h"
 #include "server/request_handler.h"
+#include "support/http_client.h"
 #include "support/recording_observer.h"
 #include "support/temp_folder.h"
+#include "tls/site_certificate.h"
 
 namespace quorvane::testing {
 
@@ -28,11 +32,13 @@ class TestSite {
     std::chrono::system_clock::time_point now = std::chrono::system_clock::now();  // of Handle
 };
 
-// The same site behind a running engine on 127.0.0.1 at a free port, with the
-// access log open and everything the engine reports recorded.
+// The same site behind a running engine (on 127.0.0.1 at a free port unless
+// told otherwise), with the access log open and everything the engine
+// reports recorded.
 class RunningSite : public TestSite {
   public:
-    explicit RunningSite(server::Timeouts timeouts = QuickTimeouts());
+    explicit RunningSite(server::Timeouts timeouts = QuickTimeouts(),
+                         server::Listening where = {{"127.0.0.1"}, 0});
     ~RunningSite();
 
     static server::Timeouts QuickTimeouts();
@@ -45,6 +51,33 @@ class RunningSite : public TestSite {
     server::AccessLog log{folder.Path() / "quorvane.log",
                           [this](std::string_view problem) { observer.OnLogAppended(problem); }};
     server::Engine engine;
+};
+
+// A self-signed certificate for localhost, 127.0.0.1 and ::1, made in a
+// folder of its own.
+class TestCertificate {
+  public:
+    TestCertificate();
+    std::string File() const { return (folder_.Path() / "certificate.pem").string(); }
+    std::string KeyFile() const { return (folder_.Path() / "key.pem").string(); }
+    const tls::SiteCertificate& Certificate() const { return *certificate_; }
+
+  private:
+    TempFolder folder_;
+    std::optional<tls::SiteCertificate> certificate_;
+};
+
+// The running site that also listens for HTTPS, with that certificate.
+class SecureSite : public TestCertificate, public RunningSite {
+  public:
+    explicit SecureSite(server::Timeouts timeouts = QuickTimeouts());
+
+    uint16_t HttpsPort() const { return engine.HttpsPort(); }
+    // A client that has made its handshake (checking the certificate), or
+    // one that could not (Connected, yet every request fails).
+    std::unique_ptr<RawClient> SecureClient() const;
+    // One request over its own TLS connection; the whole reply.
+    std::string SecureSend(std::string_view request) const;
 };
 
 // The parts of a reply as received.

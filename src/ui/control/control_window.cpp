@@ -136,6 +136,7 @@ QWidget* ControlWindow::BuildInformationTab() {
     auto* information = new QWidget;
     auto* columns = new QHBoxLayout(information);
     auto* form = new QFormLayout;
+    information_ = form;
     siteUrl_ = new ClickableLabel;
     siteUrl_->setObjectName(QStringLiteral("SiteURL"));
     siteUrl_->setToolTip(QStringLiteral("Go to the locally serverd site."));
@@ -145,6 +146,9 @@ QWidget* ControlWindow::BuildInformationTab() {
     serverLoc_->setWordWrap(true);
     serverIp_ = new QLabel;
     serverIp_->setObjectName(QStringLiteral("ServerIP"));
+    listening_ = new QLabel;
+    listening_->setObjectName(QStringLiteral("ListenInfo"));
+    listening_->setWordWrap(true);
     timeStarted_ = new QLabel(kNotStarted);
     timeStarted_->setObjectName(QStringLiteral("TimeStarted"));
     loggingStatus_ = new QLabel;
@@ -155,8 +159,19 @@ QWidget* ControlWindow::BuildInformationTab() {
     copyLanUrl_ = new QPushButton(QStringLiteral("Cop&y"));
     copyLanUrl_->setObjectName(QStringLiteral("CopyLanURL"));
     copyLanUrl_->setToolTip(QStringLiteral("Copy the network address of the site."));
+    secureUrl_ = new ClickableLabel;
+    secureUrl_->setObjectName(QStringLiteral("SecureURL"));
+    secureUrl_->setToolTip(QStringLiteral("Go to the site over HTTPS."));
+    // The fingerprint a user compares with the browser's, so it can be copied.
+    fingerprint_ = new QLabel;
+    fingerprint_->setObjectName(QStringLiteral("CertificateFingerprint"));
+    fingerprint_->setWordWrap(true);
+    fingerprint_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    fingerprint_->setToolTip(
+        QStringLiteral("The SHA-256 fingerprint of the HTTPS certificate: the browser shows the "
+                       "same one for this site."));
     for (QLabel* link : {static_cast<QLabel*>(siteUrl_), static_cast<QLabel*>(serverLoc_),
-                         static_cast<QLabel*>(lanUrl_)}) {
+                         static_cast<QLabel*>(lanUrl_), static_cast<QLabel*>(secureUrl_)}) {
         StyleAsLink(link);
     }
     auto* lanRow = new QHBoxLayout;
@@ -164,8 +179,11 @@ QWidget* ControlWindow::BuildInformationTab() {
     lanRow->addWidget(copyLanUrl_);
     lanRow->addStretch();
     form->addRow(QStringLiteral("Local URL:"), siteUrl_);
+    form->addRow(QStringLiteral("Secure URL:"), secureUrl_);
+    form->addRow(QStringLiteral("Certificate:"), fingerprint_);
     form->addRow(QStringLiteral("Location:"), serverLoc_);
     form->addRow(QStringLiteral("Server IP:"), serverIp_);
+    form->addRow(QStringLiteral("Listening:"), listening_);
     form->addRow(QStringLiteral("Started:"), timeStarted_);
     form->addRow(QStringLiteral("Logging:"), loggingStatus_);
     form->addRow(QStringLiteral("Network URL:"), lanRow);
@@ -205,6 +223,8 @@ QWidget* ControlWindow::BuildInformationTab() {
             [this] { OpenInBrowser(siteUrl_->text().trimmed()); });
     connect(lanUrl_, &ClickableLabel::clicked, this,
             [this] { OpenInBrowser(lanUrl_->text().trimmed()); });
+    connect(secureUrl_, &ClickableLabel::clicked, this,
+            [this] { OpenInBrowser(secureUrl_->text().trimmed()); });
     connect(serverLoc_, &ClickableLabel::clicked, this, [this] {
         if (location_.isUrl) {
             OpenInBrowser(serverLoc_->text().trimmed());
@@ -378,7 +398,19 @@ void ControlWindow::ShowStopped() {
     start_->setEnabled(true);
     kill_->setEnabled(false);
     timeStarted_->setText(kNotStarted);
+    listening_->setText(FromStd(control_.ListenSummary()));
+    ShowHttps();
     ShowServing();
+}
+
+void ControlWindow::ShowHttps() {
+    const bool https = control_.IsListening() && control_.HttpsPort() != 0;
+    secureUrl_->setText(
+        https ? FromStd(SiteUrl(control_.Host().hostName, control_.HttpsPort(), true)) : QString());
+    fingerprint_->setText(https ? QStringLiteral("SHA-256 ") + FromStd(control_.Fingerprint())
+                                : QString());
+    information_->setRowVisible(secureUrl_, https);
+    information_->setRowVisible(fingerprint_, https);
 }
 
 void ControlWindow::ShowStartFailure(const QString& reason) {
@@ -461,6 +493,8 @@ void ControlWindow::ShowSettings() {
     serverLoc_->setToolTip(location_.isUrl
                                ? QStringLiteral("Every request is sent on to this address.")
                                : QStringLiteral("Open Windows Explorer at this location."));
+    listening_->setText(FromStd(control_.ListenSummary()));
+    ShowHttps();
     ShowLanAccess();
     ShowServing();
 }
@@ -505,7 +539,7 @@ void ControlWindow::ShowServing() {
 void ControlWindow::SettingsSaved() {
     ShowSettings();
     // A failed restart reports itself through the engine, like any start.
-    control_.FollowPortSetting();
+    control_.FollowListenSettings();
 }
 
 void ControlWindow::SetOptionsDialog(std::function<bool(QWidget*)> open) {

@@ -11,6 +11,7 @@
 #include "ui/control/preferences.h"
 
 class QAction;
+class QFormLayout;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
@@ -92,6 +93,7 @@ class ControlWindow : public QMainWindow {
     void ShowServing();
     void ShowSettings();
     void ShowLanAccess();
+    void ShowHttps();  // the secure URL and the certificate's fingerprint, while HTTPS runs
     void OpenInBrowser(const QString& url);
     void AppendLog(const QString& text);
 
@@ -109,6 +111,10 @@ class ControlWindow : public QMainWindow {
     ClickableLabel* siteUrl_ = nullptr;
     ClickableLabel* serverLoc_ = nullptr;
     QLabel* serverIp_ = nullptr;
+    QLabel* listening_ = nullptr;
+    QFormLayout* information_ = nullptr;
+    ClickableLabel* secureUrl_ = nullptr;
+    QLabel* fingerprint_ = nullptr;
     QLabel* timeStarted_ = nullptr;
     QLabel* loggingStatus_ = nullptr;
     QLabel* startProblem_ = nullptr;

@@ -7,6 +7,7 @@
 #include <QSystemTrayIcon>
 #include <QUrl>
 
+#include "server/host_identity.h"
 #include "ui/control/host_addresses.h"
 
 namespace quorvane::ui {
@@ -44,7 +45,7 @@ void QtDesktopServices::ShowTrayMessage(QSystemTrayIcon& icon, const QString& ti
 }
 
 std::vector<std::string> QtDesktopServices::HostAddresses() const {
-    return ListHostAddresses();
+    return server::ListHostAddresses();
 }
 
 }  // namespace quorvane::ui

@@ -28,32 +28,6 @@ std::optional<in6_addr> ParseV6(std::string_view text) {
 
 }  // namespace
 
-std::vector<std::string> ListHostAddresses() {
-    std::vector<std::string> addresses;
-    ifaddrs* interfaces = nullptr;
-    if (::getifaddrs(&interfaces) != 0) {
-        return addresses;
-    }
-    for (const ifaddrs* entry = interfaces; entry != nullptr; entry = entry->ifa_next) {
-        if (entry->ifa_addr == nullptr) {
-            continue;
-        }
-        char text[INET6_ADDRSTRLEN] = {};
-        const void* raw = nullptr;
-        if (entry->ifa_addr->sa_family == AF_INET) {
-            raw = &reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr;
-        } else if (entry->ifa_addr->sa_family == AF_INET6) {
-            raw = &reinterpret_cast<const sockaddr_in6*>(entry->ifa_addr)->sin6_addr;
-        }
-        if (raw != nullptr &&
-            ::inet_ntop(entry->ifa_addr->sa_family, raw, text, sizeof text) != nullptr) {
-            addresses.emplace_back(text);
-        }
-    }
-    ::freeifaddrs(interfaces);
-    return addresses;
-}
-
 std::optional<std::string> ChooseLanAddress(const std::vector<std::string>& addresses) {
     for (const std::string& text : addresses) {
         if (const auto v4 = ParseV4(text); v4 && (ntohl(v4->s_addr) >> 24) != 127) {
@@ -92,14 +66,14 @@ bool IsOwnAddress(std::string_view address, const std::vector<std::string>& host
     return false;
 }
 
-std::string SiteUrl(std::string_view host, uint16_t port) {
-    std::string url = "http://";
+std::string SiteUrl(std::string_view host, uint16_t port, bool secure) {
+    std::string url = secure ? "https://" : "http://";
     if (host.find(':') != std::string_view::npos) {
         url += "[" + std::string(host) + "]";
     } else {
         url += host;
     }
-    if (port != 80) {
+    if (port != (secure ? 443 : 80)) {
         url += ":" + std::to_string(port);
     }
     return url;

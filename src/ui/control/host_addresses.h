@@ -8,10 +8,6 @@
 
 namespace quorvane::ui {
 
-// Every address of this machine's network interfaces as text, loopback
-// included, in the order the system lists them.
-std::vector<std::string> ListHostAddresses();
-
 // The address a phone or another computer on the same network can use: the
 // first IPv4 address that is not loopback, else the first IPv6 address that
 // is neither loopback nor link-local (those need an interface name that a
@@ -21,7 +17,8 @@ std::optional<std::string> ChooseLanAddress(const std::vector<std::string>& addr
 // True for 127.0.0.0/8, ::1 and each of the given addresses of this machine.
 bool IsOwnAddress(std::string_view address, const std::vector<std::string>& hostAddresses);
 
-// "http://host" with ":port" unless it is 80; an IPv6 host goes in brackets.
-std::string SiteUrl(std::string_view host, uint16_t port);
+// "http://host" with ":port" unless it is 80 (secure: "https://host" unless
+// it is 443); an IPv6 host goes in brackets.
+std::string SiteUrl(std::string_view host, uint16_t port, bool secure = false);
 
 }  // namespace quorvane::ui

@@ -21,6 +21,7 @@
 
 #include "config/settings_file.h"
 #include "config/text.h"
+#include "server/listen_plan.h"
 #include "ui/options/entry_dialogs.h"
 #include "ui/options/list_page.h"
 
@@ -401,7 +402,14 @@ QWidget* OptionsDialog::HomePage() {
     layout->addWidget(exeAllowed_);
     port_ = Named<QLineEdit>("ServerPort");
     port_->setMaximumWidth(80);
-    layout->addLayout(Row({Text("Label22", QStringLiteral("TCP Port")), port_}));
+    // Who can connect; an address typed into the settings by hand stays a
+    // third choice of its own.
+    listen_ = Named<QComboBox>("ListenChoice");
+    listen_->setToolTip(
+        QStringLiteral("Who can open the site: any computer or phone on the "
+                       "network, or only programs on this computer."));
+    layout->addLayout(Row({Text("Label22", QStringLiteral("TCP Port")), port_, listen_}));
+    layout->addWidget(HttpsFrame());
     layout->addWidget(
         Text("Label5", QStringLiteral("Here you set the location of the website where "
                                       "Quorvane2000 will search. Once you have made the "
@@ -425,6 +433,43 @@ QWidget* OptionsDialog::HomePage() {
         }
     });
     return Page(QStringLiteral("Home Directory"), layout);
+}
+
+QWidget* OptionsDialog::HttpsFrame() {
+    auto* frame = Named<QGroupBox>("HttpsFrame",
+                                   QStringLiteral("HTTPS (passwords and pages travel encrypted)"));
+    auto* form = new QFormLayout(frame);
+    httpsPort_ = Named<QLineEdit>("HttpsPort");
+    httpsPort_->setMaximumWidth(80);
+    httpsPort_->setToolTip(QStringLiteral("0 turns HTTPS off; 443 is the usual port."));
+    form->addRow(Text("Label23", QStringLiteral("HTTPS port (0 is off)")), httpsPort_);
+    const QString pemFilter = QStringLiteral("PEM Files (*.pem *.crt *.key);;All Files (*)");
+    // A file row: the box and its picker.
+    auto fileRow = [&](const char* name, const char* button, const QString& caption) {
+        auto* box = Named<QLineEdit>(name);
+        box->setPlaceholderText(QStringLiteral("empty: a self-signed certificate is made"));
+        auto* browse = Button(button, QStringLiteral("Browse..."));
+        connect(browse, &QPushButton::clicked, this, [this, box, pemFilter] {
+            const QString start = QString::fromStdString(
+                setup_.folder.Resolve(S(box->text().isEmpty() ? QStringLiteral(".") : box->text()))
+                    .string());
+            if (const auto file = setup_.pickers.ChooseFile(this, start, pemFilter, pemFilter)) {
+                box->setText(*file);
+            }
+        });
+        auto* row = new QHBoxLayout;
+        row->addWidget(box);
+        row->addWidget(browse);
+        form->addRow(Text("", caption), row);
+        return box;
+    };
+    certificateFile_ =
+        fileRow("CertificateFile", "BrowseCertificate", QStringLiteral("Certificate file"));
+    keyFile_ = fileRow("KeyFile", "BrowseKey", QStringLiteral("Key file"));
+    redirectToHttps_ =
+        Named<QCheckBox>("RedirectToHttps", QStringLiteral("Send visitors to HTTPS"));
+    form->addRow(redirectToHttps_);
+    return frame;
 }
 
 QWidget* OptionsDialog::ExpiryPage() {
@@ -581,6 +626,20 @@ void OptionsDialog::Load() {
     exeAllowed_->setChecked(values.exeAllowed);
     homePage_->setText(Q(values.homePage));
     port_->setText(Q(values.port));
+    const server::ListenChoice listen = server::ListenChoiceOf(values.listen);
+    for (auto reach :
+         {server::ListenChoice::Reach::kNetwork, server::ListenChoice::Reach::kLocal}) {
+        listen_->addItem(Q(server::ListenChoiceText({reach, ""})),
+                         Q(server::ListenValue({reach, ""})));
+    }
+    if (listen.reach == server::ListenChoice::Reach::kAddress) {
+        listen_->addItem(Q(server::ListenChoiceText(listen)), Q(listen.address));
+    }
+    listen_->setCurrentIndex(static_cast<int>(listen.reach));
+    httpsPort_->setText(Q(values.httpsPort));
+    certificateFile_->setText(Q(values.certificateFile));
+    keyFile_->setText(Q(values.keyFile));
+    redirectToHttps_->setChecked(values.redirectToHttps);
     thisComputer_->setChecked(values.thisComputer);
     redirection_->setChecked(!values.thisComputer);
     ShowSiteChoice(values.thisComputer);
@@ -763,6 +822,22 @@ void OptionsDialog::Update() {
         refuse(7, port_, QStringLiteral("The TCP port must be a number from 1 to 65535."));
         return;
     }
+    const std::string httpsPort = S(httpsPort_->text().trimmed());
+    if (!IsHttpsPortNumber(httpsPort)) {
+        refuse(7, httpsPort_,
+               QStringLiteral("The HTTPS port must be 0 (off) or a number from 1 to 65535."));
+        return;
+    }
+    if (std::stol(httpsPort) != 0 && std::stol(httpsPort) == std::stol(S(port_->text()))) {
+        refuse(7, httpsPort_, QStringLiteral("HTTPS needs a port of its own, not the TCP port."));
+        return;
+    }
+    if (certificateFile_->text().trimmed().isEmpty() != keyFile_->text().trimmed().isEmpty()) {
+        refuse(7, certificateFile_->text().trimmed().isEmpty() ? certificateFile_ : keyFile_,
+               QStringLiteral("Give both a certificate file and its key file, or neither for a "
+                              "self-signed certificate."));
+        return;
+    }
     if (redirection_->isChecked() && !IsRedirectTarget(S(homePage_->text()))) {
         refuse(7, homePage_,
                QStringLiteral("The Redirect To URL must be a whole web address that begins with "
@@ -788,6 +863,11 @@ void OptionsDialog::Update() {
     values.homePage = S(homePage_->text());
     values.thisComputer = thisComputer_->isChecked();
     values.port = S(port_->text().trimmed());
+    values.listen = S(listen_->currentData().toString());
+    values.httpsPort = httpsPort;
+    values.certificateFile = S(certificateFile_->text().trimmed());
+    values.keyFile = S(keyFile_->text().trimmed());
+    values.redirectToHttps = redirectToHttps_->isChecked();
     for (int i = 0; i < errorList_->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* row = errorList_->topLevelItem(i);
         values.errorPages.push_back({S(row->text(0)), S(row->text(1))});

@@ -62,6 +62,7 @@ class OptionsDialog : public QDialog {
     QWidget* CgiPage();
     QWidget* LoggingPage();
     QWidget* HomePage();
+    QWidget* HttpsFrame();  // on the page that holds the port
     QWidget* ExpiryPage();
     QWidget* FaultPage();
     QWidget* UsersPage();
@@ -117,6 +118,11 @@ class OptionsDialog : public QDialog {
     QCheckBox* scriptAllowed_ = nullptr;
     QCheckBox* exeAllowed_ = nullptr;
     QLineEdit* port_ = nullptr;
+    QComboBox* listen_ = nullptr;
+    QLineEdit* httpsPort_ = nullptr;
+    QLineEdit* certificateFile_ = nullptr;
+    QLineEdit* keyFile_ = nullptr;
+    QCheckBox* redirectToHttps_ = nullptr;
     QCheckBox* contentExpires_ = nullptr;
     QGroupBox* expireInfo_ = nullptr;
     QRadioButton* expImmediate_ = nullptr;

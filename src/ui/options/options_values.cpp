@@ -60,6 +60,11 @@ bool IsPortNumber(const std::string& text) {
     return port && *port >= 1 && *port <= 65535;
 }
 
+bool IsHttpsPortNumber(const std::string& text) {
+    const std::optional<long> port = WholeNumber(text);
+    return port && *port >= 0 && *port <= 65535;
+}
+
 bool IsWholeSeconds(const std::string& text) {
     const std::optional<long> seconds = WholeNumber(text);
     return seconds && *seconds >= 1 && *seconds <= 86400;
@@ -96,6 +101,11 @@ OptionsValues LoadOptions(const config::Settings& settings) {
     values.homePage = read(kRootDirectory);
     values.thisComputer = StartsWith(read(kSiteLocation), "Local");
     values.port = read(kPort);
+    values.listen = read(kListen);
+    values.httpsPort = read(kHttpsPort);
+    values.certificateFile = read(kCertificateFile);
+    values.keyFile = read(kKeyFile);
+    values.redirectToHttps = CheckBoxState(read(kRedirectToHttps));
 
     for (const config::ErrorPageSetting& page : config::ErrorPageSettings()) {
         values.errorPages.push_back({std::string(page.code), read(*page.key)});
@@ -133,6 +143,11 @@ std::vector<config::SettingWrite> UpdateWrites(const OptionsValues& values) {
         Write(kRootDirectory, values.homePage),
         Write(kSiteLocation, values.thisComputer ? "Local" : "Redir"),
         Write(kPort, values.port),
+        Write(kListen, values.listen),
+        Write(kHttpsPort, values.httpsPort),
+        Write(kCertificateFile, values.certificateFile),
+        Write(kKeyFile, values.keyFile),
+        Write(kRedirectToHttps, Flag(values.redirectToHttps)),
     };
     for (const auto& [code, file] : values.errorPages) {
         for (const config::ErrorPageSetting& page : config::ErrorPageSettings()) {

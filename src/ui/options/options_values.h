@@ -26,6 +26,11 @@ struct OptionsValues {
     bool scriptAllowed = false;
     bool exeAllowed = false;
     std::string port;
+    std::string listen;     // [Server] Listen as stored: "Network", "Local" or an address
+    std::string httpsPort;  // "0": off
+    std::string certificateFile;
+    std::string keyFile;
+    bool redirectToHttps = false;
     // Custom Errors: code and page file, in the list's order
     std::vector<std::array<std::string, 2>> errorPages;
     // Content Expiry
@@ -62,8 +67,9 @@ std::optional<bool> LoggingTruth(const std::string& value);
 // URL with a host. Anything else would send every visitor round in circles.
 bool IsRedirectTarget(const std::string& text);
 
-// Plain checks of the two number boxes; the messages are the dialog's.
+// Plain checks of the number boxes; the messages are the dialog's.
 bool IsPortNumber(const std::string& text);
+bool IsHttpsPortNumber(const std::string& text);  // 0 (off) or a port number
 bool IsWholeSeconds(const std::string& text);
 
 }  // namespace quorvane::ui

@@ -44,7 +44,7 @@ class ControlWindowTest : public ::testing::Test {
                           std::string listenAddress = "127.0.0.1") {
         window_ = std::make_unique<ControlWindow>(ControlWindow::Setup{
             folder_.Program(), "/opt/quorvane/quorvane", folder_.Path() / "autostart", messages_,
-            desktop_, server::ServerControl::Options{std::move(listenAddress), port}});
+            desktop_, server::ServerControl::Options{std::move(listenAddress), port, 0}});
         return *window_;
     }
 
@@ -82,6 +82,7 @@ TEST_F(ControlWindowTest, StartupFillsTheInformationTabAndFollowsTheLogPolicy) {
     EXPECT_TRUE(Text("SiteURL").endsWith(":8080"));
     EXPECT_EQ(Text("ServerLoc"), QString::fromStdString((folder_.Path() / "www").string()));
     EXPECT_EQ(Text("TimeStarted"), "Quorvane Not Started");
+    EXPECT_EQ(Text("ListenInfo"), "Only at 127.0.0.1");
     EXPECT_EQ(Text("LoggingStatus"), "Log Refreshed By User");
     EXPECT_TRUE(Find<QPushButton>("Command3")->isEnabled());
     EXPECT_FALSE(Find<QPushButton>("KillBtn")->isEnabled());
@@ -119,8 +120,11 @@ TEST_F(ControlWindowTest, ToggleServesAndTheLogViewButtonsAndTrayFollow) {
     const QString port = QString::number(window.Control().Port());
     EXPECT_TRUE(Log().contains("Listening on port: " + port + "\n"));
     EXPECT_TRUE(Text("SiteURL").endsWith(":" + port));
+    EXPECT_EQ(Text("ListenInfo"), "http://127.0.0.1:" + port + " (this computer only)");
     EXPECT_EQ(window.Tray()->toolTip(), "Quorvane2000 - 2.1.0\n" + Text("SiteURL"));
     EXPECT_NE(TrayIcon(), stoppedIcon);
+    EXPECT_FALSE(Find<QLabel>("SecureURL")->isVisibleTo(&window));  // HTTPS is off
+    EXPECT_FALSE(Find<QLabel>("CertificateFingerprint")->isVisibleTo(&window));
     testing::Exchange(window.Control().Port(), "GET / HTTP/1.0\r\n\r\n");
     EXPECT_TRUE(WaitUntil(
         [&] { return Log().contains("Connection By: 127.0.0.1 For Document: Default\n"); }));
@@ -141,6 +145,39 @@ TEST_F(ControlWindowTest, ToggleServesAndTheLogViewButtonsAndTrayFollow) {
     Find<QPushButton>("KillBtn")->click();
     ASSERT_TRUE(WaitUntil([&] { return Find<QPushButton>("StartBtn")->isEnabled(); }));
     EXPECT_FALSE(window.Control().IsListening());
+}
+
+TEST_F(ControlWindowTest, HttpsShowsItsAddressAndTheFingerprintToCompare) {
+    SetSetting("Server", "HttpsPort", "1");  // on, at a free port
+    ControlWindow& window = Window();
+    window.Startup();
+    Find<QPushButton>("Command2")->click();
+    ASSERT_TRUE(WaitUntil([&] { return Log().contains("Quorvane Ready..."); }))
+        << Log().toStdString();
+    const std::string shown =
+        testing::RunCommand("openssl x509 -noout -fingerprint -sha256 -in " +
+                            (folder_.Path() / "https-certificate.pem").string())
+            .output;
+    const QString fingerprint = QString::fromStdString(shown.substr(shown.find('=') + 1)).trimmed();
+    ASSERT_EQ(fingerprint.size(), 95);
+    EXPECT_EQ(Text("CertificateFingerprint"), "SHA-256 " + fingerprint);
+    EXPECT_TRUE(Log().contains("HTTPS certificate SHA-256 fingerprint: " + fingerprint + "\n"));
+    const QString secure = QStringLiteral("https://%1:%2")
+                               .arg(QString::fromStdString(window.Control().Host().hostName))
+                               .arg(window.Control().HttpsPort());
+    EXPECT_EQ(Text("SecureURL"), secure);
+    EXPECT_TRUE(Find<QLabel>("SecureURL")->isVisibleTo(&window));
+    Click("SecureURL");
+    EXPECT_EQ(desktop_.urls, std::vector<QString>{secure});
+    EXPECT_TRUE(
+        Text("ListenInfo")
+            .contains(
+                QStringLiteral(" and https://127.0.0.1:%1 ").arg(window.Control().HttpsPort())));
+
+    Find<QPushButton>("Command2")->click();
+    ASSERT_TRUE(WaitUntil([&] { return Log().endsWith("Quorvane Halted\n"); }));
+    EXPECT_FALSE(Find<QLabel>("SecureURL")->isVisibleTo(&window));
+    EXPECT_FALSE(Find<QLabel>("CertificateFingerprint")->isVisibleTo(&window));
 }
 
 TEST_F(ControlWindowTest, AFailedStartIsShownWhereTheUserLooks) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "config/settings_file.h"
+#include "server/host_identity.h"
 #include "support/temp_folder.h"
 #include "ui/control/host_addresses.h"
 #include "ui/control/information_view.h"
@@ -17,7 +18,7 @@ TEST(HostAddresses, TheLanAddressIsTheFirstReachableOneIpv4First) {
               "2001:db8::5");
     EXPECT_EQ(ChooseLanAddress({"127.0.0.1", "::1", "fe80::1", "::ffff:127.0.0.1"}), std::nullopt);
     EXPECT_EQ(ChooseLanAddress({}), std::nullopt);
-    EXPECT_FALSE(ListHostAddresses().empty());  // the loopback interface at least
+    EXPECT_FALSE(server::ListHostAddresses().empty());  // the loopback interface at least
 }
 
 TEST(HostAddresses, OwnAddressesAreLoopbackAndTheHostsOwn) {

@@ -93,6 +93,8 @@ TEST_F(OptionsDialogTest, LoadsEveryTabFromTheFiles) {
     EXPECT_EQ(Find<QTreeWidget>("ErrorList")->topLevelItem(2)->text(1), "4041.htm");
     EXPECT_TRUE(Find<QCheckBox>("CGIEnabled")->isChecked());
     EXPECT_EQ(Find<QLineEdit>("ServerPort")->text(), "8080");
+    EXPECT_EQ(Find<QComboBox>("ListenChoice")->currentText(), "Anyone on the network");
+    EXPECT_EQ(Find<QComboBox>("ListenChoice")->count(), 2);
     EXPECT_TRUE(Find<QRadioButton>("UserControlled")->isChecked());
     EXPECT_EQ(Find<QComboBox>("ExpireInterval")->currentText(), "Days");
     EXPECT_EQ(Find<QListWidget>("UserList")->item(0)->text(), "guest");
@@ -156,8 +158,18 @@ TEST_F(OptionsDialogTest, UpdateWritesEverySettingAndTheRootRowCancelWritesNothi
     Type("FooterHTML", "<i>bye</i>");
     Find<QRadioButton>("RefreshOnStop")->setChecked(true);
     Type("ServerPort", "9090");
+    Find<QComboBox>("ListenChoice")->setCurrentText("Only this computer");
+    Type("HttpsPort", "8443");
+    pickers_.answers = {QString("/etc/site/certificate.pem"), QString("/etc/site/key.pem")};
+    Click("BrowseCertificate");
+    Click("BrowseKey");
+    Find<QCheckBox>("RedirectToHttps")->setChecked(true);
     Click("cmdUpdate");
     EXPECT_EQ(dialog_->result(), QDialog::Accepted);
+    EXPECT_EQ(Setting("Server", "Listen"), "Local");
+    EXPECT_EQ(Setting("Server", "HttpsPort") + " " + Setting("Server", "CertificateFile") + " " +
+                  Setting("Server", "KeyFile") + " " + Setting("Server", "RedirectToHttps"),
+              "8443 /etc/site/certificate.pem /etc/site/key.pem 1");
     EXPECT_EQ(Setting("HomePage", "RootDirectory"), "/srv/site");
     EXPECT_EQ(Setting("Documents", "FooterHTML"), "<i>bye</i>");
     EXPECT_EQ(Setting("Logging", "RefreshOnStop") + Setting("Logging", "UserControlled"),
@@ -167,12 +179,21 @@ TEST_F(OptionsDialogTest, UpdateWritesEverySettingAndTheRootRowCancelWritesNothi
         folder_.Read("dirs.lst").starts_with("\"/\",\"/srv/site\",\"Yes\",\"No\",\"No\"\r\n"));
     // Comments and keys the dialog does not know stay.
     EXPECT_NE(folder_.Read("quorvane.ini").find("; Quorvane2000 settings."), std::string::npos);
+
+    // An address typed into the file by hand is a choice of its own, and stays.
+    config::WriteSetting(program_.SettingsPath(), "Server", "Listen", "192.0.2.5");
+    Open();
+    EXPECT_EQ(Find<QComboBox>("ListenChoice")->currentText(), "Only at 192.0.2.5");
+    Click("cmdUpdate");
+    EXPECT_EQ(Setting("Server", "Listen"), "192.0.2.5");
 }
 
 TEST_F(OptionsDialogTest, UpdateRefusesWhatCannotWorkOnItsTab) {
     const std::string before = folder_.Read("quorvane.ini");
     const std::function<void()> mistakes[] = {
         [&] { Type("ServerPort", "80000"); }, [&] { Type("ScriptTimeout", "soon"); },
+        [&] { Type("HttpsPort", "70000"); }, [&] { Type("HttpsPort", "8080"); },  // the TCP port's
+        [&] { Type("CertificateFile", "/etc/site/certificate.pem"); },            // without its key
         // The sample's folder "www" would redirect to itself for ever.
         [&] { Find<QRadioButton>("Redirection")->click(); }};
     for (const auto& mistake : mistakes) {
@@ -183,8 +204,10 @@ TEST_F(OptionsDialogTest, UpdateRefusesWhatCannotWorkOnItsTab) {
         EXPECT_NE(dialog_->result(), QDialog::Accepted);
         EXPECT_NE(Find<QTabWidget>("TabStrip1")->currentIndex(), 0);
     }
-    ASSERT_EQ(messages_.warnings.size(), 3u);
-    EXPECT_TRUE(messages_.warnings[2].contains("The Redirect To URL must be a whole web address"));
+    ASSERT_EQ(messages_.warnings.size(), 6u);
+    EXPECT_TRUE(messages_.warnings[3].contains("HTTPS needs a port of its own"));
+    EXPECT_TRUE(messages_.warnings[4].contains("Give both a certificate file and its key file"));
+    EXPECT_TRUE(messages_.warnings[5].contains("The Redirect To URL must be a whole web address"));
     EXPECT_EQ(folder_.Read("quorvane.ini"), before);
 
     Type("HomePage", "https://example.com/");
@@ -249,7 +272,14 @@ TEST_F(OptionsDialogTest, VirtualDirectoriesAreAddedAndRemovedAtOnce) {
 }
 
 TEST_F(OptionsDialogTest, AddressListsTakeFourNumbers) {
+    // IPv6 entries typed into the files show as they stand.
+    folder_.Write("iplist.lst", "\"2001:DB8::7\"\r\n");
+    folder_.Write("nocgi.lst", "\"::1\"\r\n");
+    Open();
+    EXPECT_EQ(Find<QTreeWidget>("IPList")->topLevelItem(0)->text(0), "2001:DB8::7");
+    EXPECT_EQ(Find<QListWidget>("CGINoList")->item(0)->text(), "::1");
     std::filesystem::remove(folder_.Path() / "iplist.lst");
+    std::filesystem::remove(folder_.Path() / "nocgi.lst");
     Open();
     answer_ = [this](QDialog& add) { Click("Command2", &add); };
     Click("Command4");  // Cancel still writes the (empty) list

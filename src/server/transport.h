@@ -1,0 +1,60 @@
+#pragma once
+
+#include <asio/awaitable.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/ssl/context.hpp>
+#include <asio/ssl/stream.hpp>
+#include <optional>
+#include <span>
+#include <string>
+#include <system_error>
+#include <utility>
+
+namespace quorvane::server {
+
+// The byte stream under one connection: the plain socket, or TLS over it.
+// Only what differs between the two lives here (the handshake, reading,
+// writing, how a client that left is seen, how the end is said), so a
+// connection runs the same road over either.
+class Transport {
+  public:
+    // Plain without a context; TLS (as the server side) with one.
+    Transport(asio::ip::tcp::socket socket, asio::ssl::context* tls);
+
+    bool Secure() const { return tls_.has_value(); }
+    bool IsOpen() const { return socket_.is_open(); }
+    // Ends whatever read or write waits, on either stream.
+    void Close();
+    // The socket itself, for what only a plain stream can do (sendfile).
+    asio::ip::tcp::socket& Socket() { return socket_; }
+
+    // The TLS handshake; nothing to do on a plain stream. False when it failed.
+    asio::awaitable<bool> Handshake();
+    asio::awaitable<std::pair<std::error_code, std::size_t>> ReadSome(asio::mutable_buffer into);
+    // Writes every buffer whole. Over TLS the pieces go out joined, so a
+    // short reply leaves in one record.
+    asio::awaitable<std::error_code> Write(std::span<const asio::const_buffer> buffers);
+    asio::awaitable<std::error_code> Write(asio::const_buffer buffer);
+    // True once the client has closed its side (or the socket was closed),
+    // false when the wait was called off. Plain, pending bytes are only
+    // peeked at, so a close behind a pipelined request does not show; TLS
+    // bytes must be read to tell a close from data, and the data read is
+    // added to `early` (at most `limit` bytes), for the next request.
+    asio::awaitable<bool> WaitUntilGone(std::string& early, std::size_t limit);
+    // On a plain stream, whether the client has sent nothing that waits
+    // unread (or has closed); a TLS stream is never taken for quiet, as its
+    // close has its own exchange.
+    bool NothingMoreSent();
+    // Ends the connection so the client still reads everything sent: TLS
+    // says close_notify, the sending side shuts, and whatever the client
+    // still sends is read and dropped until it closes (or the socket is
+    // closed by the caller's deadline).
+    asio::awaitable<void> Linger();
+
+  private:
+    asio::ip::tcp::socket socket_;
+    std::optional<asio::ssl::stream<asio::ip::tcp::socket&>> tls_;
+    std::string joined_;  // the pieces of one TLS write
+};
+
+}  // namespace quorvane::server

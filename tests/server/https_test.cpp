@@ -1,0 +1,213 @@
+// HTTPS as a user turns it on: the settings, the certificate made for this
+// machine or given, real clients checking it, and the move of plain
+// requests to HTTPS.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "server/server_control.h"
+#include "support/child_process.h"
+#include "support/http_client.h"
+#include "support/recording_observer.h"
+#include "support/temp_folder.h"
+#include "support/test_site.h"
+
+namespace quorvane::server {
+namespace {
+
+using testing::RawClient;
+using testing::RunCommand;
+
+class HttpsTest : public ::testing::Test {
+  protected:
+    HttpsTest() {
+        folder_.Write("www/index.htm", "home");
+        folder_.Write("www/private/index.htm", "PRIVATE");
+        folder_.Write("default.lst", "\"index.htm\"\r\n");
+        folder_.Write("users.lst", "\"guest\",\"pw\"\r\n");
+        folder_.Write("dirs.lst",
+                      "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n"
+                      "\"/private/\",\"www/private\",\"Yes\",\"No\",\"No\"\r\n"
+                      "\"/cgi-bin/\",\"cgi-bin\",\"No\",\"No\",\"Yes\"\r\n");
+        ::chmod(folder_
+                    .Write("cgi-bin/env.exe",
+                           "#!/bin/sh\nprintf 'Content-Type: text/plain\\r\\n\\r\\n%s %s' "
+                           "\"$HTTPS\" \"$SERVER_PORT\"\n")
+                    .c_str(),
+                0755);
+    }
+
+    // HTTPS on (its port chosen freely), with these further settings.
+    ServerControl& Start(const std::string& settings = "") {
+        folder_.Write("quorvane.ini",
+                      "[Server]\r\nHttpsPort=1\r\n" + settings +
+                          "[HomePage]\r\nRootDirectory=www\r\n[CGI]\r\nEnabled=1\r\n");
+        control_.emplace(folder_.Program(), observer_, ServerControl::Options{"127.0.0.1", 0, 0});
+        control_->Startup();
+        control_->ToggleServer();
+        return *control_;
+    }
+    std::string Path(const char* name) const { return (folder_.Path() / name).string(); }
+    std::string Url(std::string_view host, std::string_view path) const {
+        return "https://" + std::string(host) + ":" + std::to_string(control_->HttpsPort()) +
+               std::string(path);
+    }
+    std::string Curl(const std::string& options) {
+        return RunCommand("curl -sS " + options + " 2>&1", 20).output;
+    }
+    std::string OpenSslFingerprint(const char* file) {
+        const std::string out =
+            RunCommand("openssl x509 -noout -fingerprint -sha256 -in " + Path(file)).output;
+        return out.substr(out.find('=') + 1, out.find('\n') - out.find('=') - 1);
+    }
+
+    testing::TempFolder folder_;
+    testing::RecordingObserver observer_;
+    std::optional<ServerControl> control_;
+};
+
+TEST_F(HttpsTest, TheMadeCertificateServesRealClientsAndItsFingerprintIsShown) {
+    ServerControl& control = Start();
+    ASSERT_TRUE(control.IsListening()) << observer_.Log();
+    ASSERT_NE(control.HttpsPort(), 0);
+    const std::string fingerprint = OpenSslFingerprint("https-certificate.pem");
+    EXPECT_EQ(control.Fingerprint(), fingerprint);
+    EXPECT_NE(
+        observer_.Log().find("Listening for HTTPS on port: " + std::to_string(control.HttpsPort()) +
+                             "\r\nHTTPS certificate SHA-256 fingerprint: " + fingerprint +
+                             "\r\nQuorvane Ready...\r\n"),
+        std::string::npos)
+        << observer_.Log();
+    EXPECT_NE(observer_.Log().find("Made a self-signed certificate for HTTPS: " +
+                                   Path("https-certificate.pem")),
+              std::string::npos);
+    struct stat key {};
+    ASSERT_EQ(::stat(Path("https-key.pem").c_str(), &key), 0);
+    EXPECT_EQ(key.st_mode & 0777, 0600u);
+    EXPECT_EQ(control.ListenSummary(),
+              "http://127.0.0.1:" + std::to_string(control.Port()) + " and https://127.0.0.1:" +
+                  std::to_string(control.HttpsPort()) + " (this computer only)");
+
+    // curl and Python check the certificate against the file, by address and by name.
+    const std::string ca = "--cacert " + Path("https-certificate.pem") + " ";
+    EXPECT_EQ(Curl(ca + Url("127.0.0.1", "/")), "home");
+    EXPECT_EQ(Curl(ca + "--tlsv1.2 --tls-max 1.2 " + Url("localhost", "/")), "home");
+    EXPECT_EQ(Curl(ca + Url("127.0.0.1", "/cgi-bin/env.exe")),
+              "on " + std::to_string(control.HttpsPort()));
+    EXPECT_EQ(Curl("--tlsv1.0 --tls-max 1.1 -k " + Url("127.0.0.1", "/")).find("home"),
+              std::string::npos)
+        << "TLS 1.0 and 1.1 are refused";
+    EXPECT_EQ(RunCommand("python3 -c \"import ssl, urllib.request; "
+                         "context = ssl.create_default_context(cafile='" +
+                             Path("https-certificate.pem") + "'); print(urllib.request.urlopen('" +
+                             Url("localhost", "/") + "', context=context).read().decode())\"",
+                         20)
+                  .output,
+              "home\n");
+    // Plain HTTP goes on beside it.
+    EXPECT_TRUE(testing::Exchange(control.Port(), "GET / HTTP/1.0\r\n\r\n").ends_with("home"));
+    EXPECT_EQ(Curl("http://127.0.0.1:" + std::to_string(control.Port()) + "/"), "home");
+
+    // The next start presents the same certificate; nothing is made again.
+    control.ToggleServer();
+    control.ToggleServer();
+    ASSERT_TRUE(control.IsListening());
+    EXPECT_EQ(control.Fingerprint(), fingerprint);
+    EXPECT_EQ(observer_.Log().find("Made a self-signed"), std::string::npos);
+}
+
+TEST_F(HttpsTest, AGivenCertificateAndKeyAreServedAndAWrongKeyStopsTheStart) {
+    ASSERT_EQ(RunCommand("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=localhost "
+                         "-addext subjectAltName=IP:127.0.0.1 -keyout " +
+                         Path("given-key.pem") + " -out " + Path("given.pem") + " 2>&1")
+                  .status,
+              0);
+    ServerControl& control =
+        Start("CertificateFile=given.pem\r\nKeyFile=" + Path("given-key.pem") + "\r\n");
+    ASSERT_TRUE(control.IsListening()) << observer_.Log();
+    EXPECT_FALSE(std::filesystem::exists(folder_.Path() / "https-certificate.pem"));
+    RawClient client(control.HttpsPort());
+    ASSERT_TRUE(client.StartTls(Path("given.pem"), "127.0.0.1"));
+    EXPECT_EQ(client.PeerFingerprint(), OpenSslFingerprint("given.pem"));
+    EXPECT_EQ(control.Fingerprint(), client.PeerFingerprint());
+    ASSERT_TRUE(client.Send("GET / HTTP/1.1\r\nHost: x\r\n\r\n"));
+    EXPECT_TRUE(client.ReadReply().ends_with("home"));
+    control.ToggleServer();
+
+    // Another certificate's key: the start fails, saying which files, and
+    // nothing listens, not even plain HTTP.
+    ASSERT_EQ(RunCommand("openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out " +
+                         Path("other-key.pem"))
+                  .status,
+              0);
+    Start("CertificateFile=given.pem\r\nKeyFile=other-key.pem\r\nPort=8080\r\n");
+    EXPECT_FALSE(control_->IsListening());
+    EXPECT_NE(observer_.Log().find(
+                  "Quorvane could not listen on port 1: the key in " + Path("other-key.pem") +
+                  " does not belong to the certificate in " + Path("given.pem") + "\r\n"),
+              std::string::npos)
+        << observer_.Log();
+    EXPECT_NE(observer_.Failure().find("does not belong"), std::string::npos);
+
+    Start("CertificateFile=given.pem\r\n");
+    EXPECT_FALSE(control_->IsListening());
+    EXPECT_NE(observer_.Failure().find("give both a certificate file and a key file"),
+              std::string::npos);
+    folder_.Write("quorvane.ini", "[Server]\r\nHttpsPort=65536\r\n");
+    EXPECT_FALSE(control_->ToggleServer());
+    EXPECT_TRUE(observer_.Log().ends_with(
+        "Quorvane could not listen on port 65536: not an HTTPS port number from 0 (off) to "
+        "65535\r\n"));
+}
+
+TEST_F(HttpsTest, PlainRequestsAreSentToHttpsWhenSoSet) {
+    ServerControl& control = Start("RedirectToHttps=1\r\n");
+    ASSERT_TRUE(control.IsListening()) << observer_.Log();
+    const std::string https = std::to_string(control.HttpsPort());
+    const std::string kClose = "Connection: close\r\n\r\n";
+    const auto locationOf = [&](const std::string& request) {
+        const std::string reply = testing::Exchange(control.Port(), request);
+        EXPECT_EQ(testing::StatusOf(reply), "HTTP/1.1 301 Moved Permanently") << request;
+        const size_t at = reply.find("\r\nLocation: ");
+        return at == std::string::npos
+                   ? std::string()
+                   : reply.substr(at + 12, reply.find("\r\n", at + 2) - at - 12);
+    };
+    EXPECT_EQ(locationOf("GET /a%20b/c.htm?x=1&y HTTP/1.1\r\nHost: desk.example:8080\r\n" + kClose),
+              "https://desk.example:" + https + "/a%20b/c.htm?x=1&y");
+    EXPECT_EQ(locationOf("HEAD // HTTP/1.1\r\nHost: [2001:db8::5]:8080\r\n" + kClose),
+              "https://[2001:db8::5]:" + https + "/");
+    // A Host that cannot be repeated safely gives way to this machine's name.
+    EXPECT_EQ(locationOf("GET / HTTP/1.1\r\nHost: x\"><script>\r\n" + kClose),
+              "https://" + control.Host().hostName + ":" + https + "/");
+    EXPECT_EQ(locationOf("POST /private/ HTTP/1.0\r\nContent-Length: 0\r\n\r\n"),
+              "https://" + control.Host().hostName + ":" + https + "/private/");
+    // Over HTTPS the request is answered, with its credentials.
+    const std::string ca = "--cacert " + Path("https-certificate.pem") + " ";
+    EXPECT_EQ(Curl(ca + "-u guest:pw " + Url("127.0.0.1", "/private/")), "PRIVATE");
+    // Following the move, a plain address ends up served over HTTPS.
+    EXPECT_EQ(Curl(ca + "-L http://127.0.0.1:" + std::to_string(control.Port()) + "/"), "home");
+}
+
+TEST(PasswordsInClear, OnlyAnotherComputerAskingOverPlainHttpCounts) {
+    testing::TestSite site;
+    site.folder.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=www\r\nSecure=1\r\n");
+    site.folder.Write("www/index.htm", "home");
+    const std::string_view head = "GET /index.htm HTTP/1.0\r\n\r\n";
+    const auto clear = [&](bool secure, bool fromThisComputer) {
+        return site.handler
+            .Handle({.head = head,
+                     .peerAddress = "192.0.2.9",
+                     .now = site.now,
+                     .secure = secure,
+                     .fromThisComputer = fromThisComputer})
+            .passwordsInClear;
+    };
+    EXPECT_TRUE(clear(false, false));
+    EXPECT_FALSE(clear(true, false));
+    EXPECT_FALSE(clear(false, true));
+    site.folder.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=www\r\n");
+    EXPECT_FALSE(clear(false, false));
+}
+
+}  // namespace
+}  // namespace quorvane::server
