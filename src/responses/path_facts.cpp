@@ -67,16 +67,43 @@ fs::path RealPathOf(int fd, const fs::path& path) {
 }
 
 // Opens the path itself (O_PATH) following ordinary links but never the
-// /proc kind that jump to another process's files, folder or root.
-int OpenPath(const fs::path& path) {
+// /proc kind that jump to another process's files, folder or root. With
+// `linkFree`, only a path without any link opens (ELOOP otherwise).
+int OpenPath(const fs::path& path, bool linkFree = false) {
     open_how how{};
     how.flags = O_PATH | O_CLOEXEC;
-    how.resolve = RESOLVE_NO_MAGICLINKS;
+    how.resolve = RESOLVE_NO_MAGICLINKS | (linkFree ? RESOLVE_NO_SYMLINKS : 0);
     const long fd = ::syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
     if (fd >= 0 || errno != ENOSYS) {
         return static_cast<int>(fd);
     }
-    return ::open(path.c_str(), O_PATH | O_CLOEXEC);  // a kernel before 5.6
+    if (linkFree) {
+        errno = ELOOP;  // a kernel before 5.6 cannot tell: the general way
+        return -1;
+    }
+    return ::open(path.c_str(), O_PATH | O_CLOEXEC);
+}
+
+// Opens the path as OpenPath does, and gives its real path. Most paths hold
+// no link at all: opened so, the path as built is its own real path, and the
+// kernel need not be asked for it.
+config::FileHandle OpenReal(const fs::path& path, fs::path& real) {
+    config::FileHandle handle{OpenPath(path, true)};
+    if (handle) {
+        real = path.lexically_normal();
+        if (!real.has_filename() && real.has_relative_path()) {
+            real = real.parent_path();  // "dir/" is "dir"
+        }
+        return handle;
+    }
+    if (errno != ELOOP) {
+        return handle;
+    }
+    handle = config::FileHandle{OpenPath(path)};
+    if (handle) {
+        real = RealPathOf(handle.Get(), path);
+    }
+    return handle;
 }
 
 }  // namespace
@@ -94,10 +121,9 @@ void OrdinaryDevices::Add(dev_t device) {
 PathFacts Examine(const fs::path& path, OrdinaryDevices* known) {
     PathFacts facts;
     const fs::path absolute = path.is_absolute() ? path : fs::absolute(path);
-    config::FileHandle handle{OpenPath(absolute)};
+    config::FileHandle handle = OpenReal(absolute, facts.canonical);
     if (handle) {
         facts.exists = ::fstat(handle.Get(), &facts.info) == 0;
-        facts.canonical = RealPathOf(handle.Get(), absolute);
         const bool ordinary =
             known != nullptr && facts.exists && known->Contains(facts.info.st_dev);
         facts.systemArea =
@@ -120,9 +146,9 @@ PathFacts Examine(const fs::path& path, OrdinaryDevices* known) {
     while (ancestor.has_relative_path()) {
         missing = missing.empty() ? ancestor.filename() : ancestor.filename() / missing;
         ancestor = ancestor.parent_path();
-        config::FileHandle parent{OpenPath(ancestor)};
-        if (parent) {
-            facts.canonical = RealPathOf(parent.Get(), ancestor) / missing;
+        fs::path real;
+        if (OpenReal(ancestor, real)) {
+            facts.canonical = real / missing;
             break;
         }
     }

@@ -120,6 +120,7 @@ void Connection::WatchDeadline() {
 
 asio::awaitable<void> Connection::Run() {
     uint64_t unread = 0;
+    bool noDelay = false;
     // The handshake and the first head share the head's deadline.
     SetDeadline(services_.timeouts.head);
     if (!co_await transport_.Handshake()) {
@@ -177,6 +178,16 @@ asio::awaitable<void> Connection::Run() {
             keep = outcome.keepAlive && !outcome.reply.raw &&
                    served + 1 < kMaxRequestsPerConnection &&
                    (unread == 0 || (unread <= kDiscardLimit && !outcome.expectContinue));
+            if (keep && !noDelay) {
+                // Replies already leave whole (gathered, joined for TLS, or
+                // the head corked before sendfile); on a kept connection
+                // Nagle would only hold a reply's last piece back behind the
+                // client's delayed ACK. A connection that closes is flushed
+                // by its close, so it is spared the call.
+                std::error_code ignored;
+                transport_.Socket().set_option(asio::ip::tcp::no_delay(true), ignored);
+                noDelay = true;
+            }
             co_await Send(outcome.reply, outcome.sendBody, ConnectionWord(keep, outcome.http10));
         }
         if (!keep || !transport_.IsOpen()) {

@@ -156,10 +156,6 @@ asio::awaitable<void> AcceptLoop(asio::ip::tcp::acceptor& acceptor, ConnectionSe
                 ::close(fd);
                 continue;
             }
-            // Replies already leave whole (gathered, joined for TLS, or the
-            // head corked before sendfile); Nagle would only hold back a
-            // reply's last piece behind the client's delayed ACK.
-            socket.set_option(asio::ip::tcp::no_delay(true), assigned);
             std::string address = config::SocketAddressText(peer);
             Connection::Start(std::make_shared<Connection>(std::move(socket), address,
                                                            IsThisComputer(fd, address), services));
