@@ -73,7 +73,8 @@ Conditions ConditionsOf(std::string_view head) {
 // file is answered 404, and the length sent is the open file's own.
 Reply SendDocument(const Resolution& resolution, const DocumentRequest& request,
                    const RequestScope& scope) {
-    std::optional<FileBody> file = OpenFileBody(resolution.path);
+    std::optional<FileBody> file = OpenExaminedFile(
+        resolution.path, resolution.examined ? resolution.examined->Get() : -1, resolution.info);
     if (!file) {
         return SendErrorPage(ErrorCode::k404, scope);
     }

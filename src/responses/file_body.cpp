@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cstdio>
+
 namespace quorvane::responses {
 
 std::optional<FileBody> OpenFileBody(const std::filesystem::path& path) {
@@ -15,6 +17,19 @@ std::optional<FileBody> OpenFileBody(const std::filesystem::path& path) {
         return std::nullopt;
     }
     return FileBody{std::move(file), static_cast<uint64_t>(info.st_size), info};
+}
+
+std::optional<FileBody> OpenExaminedFile(const std::filesystem::path& path, int examined,
+                                         const struct stat& info) {
+    if (examined >= 0 && S_ISREG(info.st_mode)) {
+        char link[64];
+        std::snprintf(link, sizeof link, "/proc/self/fd/%d", examined);
+        config::FileHandle file{::open(link, O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+        if (file) {
+            return FileBody{std::move(file), static_cast<uint64_t>(info.st_size), info};
+        }
+    }
+    return OpenFileBody(path);
 }
 
 }  // namespace quorvane::responses

@@ -21,4 +21,9 @@ struct FileBody {
 // Nothing when the path is missing, is not a regular file or cannot be opened.
 std::optional<FileBody> OpenFileBody(const std::filesystem::path& path);
 
+// The file examined earlier (an O_PATH descriptor and what it was then),
+// opened for reading as that very file; by its path where /proc is missing.
+std::optional<FileBody> OpenExaminedFile(const std::filesystem::path& path, int examined,
+                                         const struct stat& info);
+
 }  // namespace quorvane::responses

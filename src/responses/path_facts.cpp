@@ -131,6 +131,7 @@ PathFacts Examine(const fs::path& path, OrdinaryDevices* known) {
         if (!facts.systemArea && facts.exists && known != nullptr) {
             known->Add(facts.info.st_dev);
         }
+        facts.handle = std::make_shared<const config::FileHandle>(std::move(handle));
         return facts;
     }
     if (errno == ELOOP) {

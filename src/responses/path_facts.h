@@ -3,8 +3,11 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "config/file_handle.h"
 
 namespace quorvane::responses {
 
@@ -18,6 +21,9 @@ struct PathFacts {
     // /proc, /sys, /dev and file systems like them: never served, whatever
     // link leads there.
     bool systemArea = false;
+    // The path itself as examined (O_PATH), so what is served later is this
+    // very file, not whatever the path leads to by then.
+    std::shared_ptr<const config::FileHandle> handle;
 
     bool IsFile() const { return exists && S_ISREG(info.st_mode); }
     bool IsFolder() const { return exists && S_ISDIR(info.st_mode); }

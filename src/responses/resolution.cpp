@@ -216,6 +216,10 @@ Resolution Resolve(const RequestTarget& target, const ResolveContext& context) {
         }
     }
     fs::path served = facts.canonical;
+    if (resolution.found == Found::kFile) {
+        resolution.examined = facts.handle;
+        resolution.info = facts.info;
+    }
     if (resolution.found == Found::kFolder && resolution.document.empty()) {
         for (const config::Record& entry : context.defaults) {
             const std::string& name = entry.front();
@@ -229,6 +233,8 @@ Resolution Resolve(const RequestTarget& target, const ResolveContext& context) {
                 resolution.path = resolution.folder / name;
                 resolution.found = Found::kFile;
                 served = candidate.canonical;
+                resolution.examined = candidate.handle;
+                resolution.info = candidate.info;
                 break;
             }
         }

@@ -45,6 +45,9 @@ struct Resolution {
     std::filesystem::path path;     // folder/document, or the folder itself
     Found found = Found::kNothing;  // hidden names, own files and system areas count as nothing
     Policy policy;
+    // For a file found: the file as examined, and what it was then.
+    std::shared_ptr<const config::FileHandle> examined;
+    struct stat info {};
 };
 
 // What resolution keeps between requests on the engine's thread: the secure

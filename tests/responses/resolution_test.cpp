@@ -1,8 +1,10 @@
 #include "responses/resolution.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "config/list_file.h"
+#include "responses/file_body.h"
 #include "support/temp_folder.h"
 
 namespace quorvane::responses {
@@ -86,6 +88,24 @@ TEST_F(ResolutionTest, AnythingInsideASecureFolderIsSecureWhateverLeadsThere) {
     UseSettings("[HomePage]\nRootDirectory=www\nSecure=1\n");
     EXPECT_EQ(Resolve("/open/index.htm").policy.realm, "/open/");
     EXPECT_EQ(Resolve("/way-in/index.htm").policy.realm, "/private/");
+}
+
+TEST_F(ResolutionTest, TheFileServedIsTheOneExaminedWhereverItsNameLeadsByThen) {
+    folder_.Write("www/open/a.htm", "open page");
+    fs::create_symlink("a.htm", folder_.Path() / "www/open/link.htm");
+    const Resolution resolution = Resolve("/open/link.htm");
+    ASSERT_EQ(resolution.found, Found::kFile);
+    EXPECT_FALSE(resolution.policy.secure);
+    // Re-pointed into the secure folder between the look and the read.
+    fs::remove(folder_.Path() / "www/open/link.htm");
+    fs::create_symlink("../private/index.htm", folder_.Path() / "www/open/link.htm");
+    ASSERT_TRUE(resolution.examined);
+    std::optional<FileBody> file =
+        OpenExaminedFile(resolution.path, resolution.examined->Get(), resolution.info);
+    ASSERT_TRUE(file);
+    char text[32] = {};
+    EXPECT_EQ(std::string(text, static_cast<size_t>(::read(file->file.Get(), text, sizeof text))),
+              "open page");
 }
 
 TEST_F(ResolutionTest, HiddenNamesOwnFilesAndFilesWithoutADot) {
