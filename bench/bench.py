@@ -92,6 +92,10 @@ def report_targets(rows):
     peaks = {}
     idles = {}
     for row in rows:
+        if row["https_instance"]:
+            print(f"(quorvane with HTTPS on: idle {row['idle_rss_kib']} KiB, "
+                  f"peak {row['peak_rss_kib']} KiB)")
+            continue
         peaks[row["server"]] = max(peaks.get(row["server"], 0), row["peak_rss_kib"])
         idles[row["server"]] = row["idle_rss_kib"]
     if "quorvane" in peaks and "lighttpd" in peaks:
@@ -232,14 +236,18 @@ class Server:
         return total
 
 
-def quorvane_server(binary, root, site, certificate):
-    folder = os.path.join(root, "quorvane")
+def quorvane_server(binary, root, site, certificate=None):
+    """With a certificate, a second instance that serves HTTPS (and only the
+    HTTPS workloads): the plain one is measured, memory included, as users
+    run it without HTTPS, like the peers here."""
+    folder = os.path.join(root, "quorvane-tls" if certificate else "quorvane")
     os.makedirs(folder)
     shutil.copy(binary, folder)
-    port, tls_port = free_port(), free_port()
+    port, tls_port = free_port(), (free_port() if certificate else None)
+    https = (f"HttpsPort={tls_port}\r\nCertificateFile={certificate[0]}\r\n"
+             f"KeyFile={certificate[1]}\r\n") if certificate else ""
     with open(os.path.join(folder, "quorvane.ini"), "w") as f:
-        f.write(f"[Server]\r\nPort={port}\r\nListen=127.0.0.1\r\nHttpsPort={tls_port}\r\n"
-                f"CertificateFile={certificate[0]}\r\nKeyFile={certificate[1]}\r\n"
+        f.write(f"[Server]\r\nPort={port}\r\nListen=127.0.0.1\r\n{https}"
                 f"[HomePage]\r\nRootDirectory={site}\r\n"
                 "[Documents]\r\nEnableFooter=0\r\nDirectoryBrowsing=1\r\n"
                 "[Logging]\r\nRefreshOnRun=True\r\n"
@@ -253,8 +261,10 @@ def quorvane_server(binary, root, site, certificate):
         f.write('"htm,text/html"\r\n"bin,application/octet-stream"\r\n"txt,text/plain"\r\n')
     with open(os.path.join(folder, "users.lst"), "w") as f:
         f.write(f'"{USER}","{PASSWORD}"\r\n')
-    return Server("quorvane", [os.path.join(folder, "quorvane-server")], port, folder,
-                  tls_port=tls_port)
+    server = Server("quorvane", [os.path.join(folder, "quorvane-server")], port, folder,
+                    tls_port=tls_port)
+    server.tls_only = certificate is not None
+    return server
 
 
 def nginx_server(root, site, certificate):
@@ -352,6 +362,8 @@ def run_wrk(port, path, connections, headers, seconds, kept, expect_success=True
 def supports(server, workload, tls):
     if tls and server.tls_port is None:
         return False  # only quorvane and nginx are given the certificate
+    if getattr(server, "tls_only", False) and not tls:
+        return False
     if server.name == "nginx" and workload.startswith("cgi"):
         return False  # nginx runs no CGI itself
     if server.name == "civetweb" and workload.startswith("secure_page"):
@@ -373,7 +385,8 @@ def main():
     os.chmod(root, 0o755)  # nginx's worker runs as an unprivileged user
     site = make_site(root)
     certificate = make_certificate(root)
-    makers = [("quorvane", lambda: quorvane_server(args.server, root, site, certificate)),
+    makers = [("quorvane", lambda: quorvane_server(args.server, root, site)),
+              ("quorvane", lambda: quorvane_server(args.server, root, site, certificate)),
               ("nginx", lambda: nginx_server(root, site, certificate)),
               ("lighttpd", lambda: lighttpd_server(root, site)),
               ("civetweb", lambda: civetweb_server(root, site))]
@@ -413,6 +426,7 @@ def main():
                         "p99_ms": statistics.median(s[2] for s in samples),
                         "failures": sum(s[3] for s in samples),
                         "idle_rss_kib": idle,
+                        "https_instance": getattr(server, "tls_only", False),
                         "peak_rss_kib": server.memory_kib("VmHWM"),
                     })
                     print(f"{server.name:9} {workload:16} {rows[-1]['cpu_us_per_request']:9.1f} us/req "

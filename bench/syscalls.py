@@ -72,7 +72,7 @@ def main():
     os.chmod(root, 0o755)
     site = bench.make_site(root)
     certificate = bench.make_certificate(root)
-    makers = {"quorvane": lambda: bench.quorvane_server(args.server, root, site, certificate),
+    makers = {"quorvane": lambda: bench.quorvane_server(args.server, root, site),
               "nginx": lambda: bench.nginx_server(root, site, certificate),
               "lighttpd": lambda: bench.lighttpd_server(root, site)}
     try:
