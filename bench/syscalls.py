@@ -57,7 +57,7 @@ def counted(server, load, out):
             if len(fields) >= 5 and fields[-1] != "total" and fields[0][0].isdigit():
                 calls[fields[-1]] = int(fields[3])
     total = sum(calls.values())
-    busiest = sorted(calls.items(), key=lambda item: -item[1])[:14]
+    busiest = sorted(calls.items(), key=lambda item: -item[1])[:12]
     return total / REQUESTS, ", ".join(f"{name} {count / REQUESTS:.2f}" for name, count in busiest)
 
 
