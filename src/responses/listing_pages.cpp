@@ -108,14 +108,17 @@ std::string EscapeHtml(std::string_view text) {
     return escaped;
 }
 
-std::string PercentEncodePath(std::string_view path) {
+namespace {
+
+// Letters, digits and the characters in `kept` stay; every other byte is
+// written as %XX.
+std::string PercentEncode(std::string_view text, std::string_view kept) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string encoded;
-    for (char c : path) {
+    for (char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         const bool plain = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
-                           (byte >= '0' && byte <= '9') ||
-                           std::string_view("-._~/!$()*,;=:@").find(c) != std::string_view::npos;
+                           (byte >= '0' && byte <= '9') || kept.find(c) != std::string_view::npos;
         if (plain) {
             encoded += c;
         } else {
@@ -125,6 +128,18 @@ std::string PercentEncodePath(std::string_view path) {
         }
     }
     return encoded;
+}
+
+}  // namespace
+
+std::string PercentEncodePath(std::string_view path) {
+    return PercentEncode(path, "-._~/!$()*,;=:@");
+}
+
+std::string PercentEncodeQuery(std::string_view query) {
+    // A query keeps its own escapes ("%") and delimiters; control characters,
+    // spaces and bytes beyond ASCII never reach a Location line raw.
+    return PercentEncode(query, "-._~/?!$&'()*+,;=:@%");
 }
 
 namespace {

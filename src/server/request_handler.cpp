@@ -56,7 +56,7 @@ std::string HttpsLocation(const responses::RequestTarget& target, const Incoming
     }
     location += responses::PercentEncodePath(responses::PathText(target));
     if (!target.query.empty()) {
-        location += "?" + target.query;
+        location += "?" + responses::PercentEncodeQuery(target.query);
     }
     return location;
 }
@@ -183,7 +183,7 @@ Outcome RequestHandler::Respond(const Request& request, const IncomingRequest& i
     if (namesFolder && !target.endsWithSlash) {
         std::string location = responses::PercentEncodePath(responses::PathText(target) + "/");
         if (!target.query.empty()) {
-            location += "?" + target.query;
+            location += "?" + responses::PercentEncodeQuery(target.query);
         }
         outcome.reply = responses::SendMovedPage(location, incoming.now);
         return outcome;

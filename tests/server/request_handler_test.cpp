@@ -90,6 +90,12 @@ TEST_F(RequestHandlerTest, AFolderIsNamedWithItsFinalSlash) {
     const Outcome moved = Handle("GET /my%20docs?sort=name HTTP/1.0\r\n\r\n");
     EXPECT_EQ(Status(moved), "HTTP/1.1 301 Moved Permanently");
     EXPECT_NE(moved.reply.fields.find("Location: /my%20docs/?sort=name\r\n"), std::string::npos);
+    // The query keeps its own escapes; raw control and non-ASCII bytes are encoded.
+    const Outcome raw =
+        Handle(std::string("GET /my%20docs?a=%41&b=\x01\xA2\t<x> HTTP/1.0\r\n\r\n"));
+    EXPECT_NE(raw.reply.fields.find("Location: /my%20docs/?a=%41&b=%01%A2%09%3Cx%3E\r\n"),
+              std::string::npos)
+        << raw.reply.fields;
     EXPECT_EQ(testing::BodyText(Handle("GET /my%20docs/?sort=name HTTP/1.0\r\n\r\n").reply),
               "docs");
     // A stranger learns nothing of what a secure folder holds.
