@@ -1,6 +1,6 @@
 # The Debian package: scripts/package configures a Release tree with the
 # prefix /usr and runs `cpack -G DEB` in it.
-set(QUORVANE_MAINTAINER "Quorvane2000 maintainers <maintainers@users.noreply.c-seed-25ba0540.example>")
+set(QUORVANE_MAINTAINER "Quorvane2000 maintainers <maintainers@quorvane.example>")
 
 # Debian wants the package's copyright and a compressed changelog in its
 # documentation folder.

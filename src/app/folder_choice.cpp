@@ -50,12 +50,12 @@ FolderChoice::Result FolderChoice::Choose() const {
         // Without samples the start-up's missing-settings warning says the rest.
         return result;
     }
-    result.problem = Seed(result.folder, result.created);
-    result.seeded = result.problem.empty();
+    result.problem = FillFromSamples(result.folder, result.created);
+    result.filled = result.problem.empty();
     return result;
 }
 
-std::string FolderChoice::Seed(const fs::path& folder, bool& created) const {
+std::string FolderChoice::FillFromSamples(const fs::path& folder, bool& created) const {
     std::error_code error;
     if (!fs::exists(folder, error)) {
         fs::create_directories(folder, error);
@@ -100,7 +100,7 @@ std::string FolderChoice::Seed(const fs::path& folder, bool& created) const {
 }
 
 std::string FolderChoice::Notice(const Result& result) const {
-    if (!result.seeded) {
+    if (!result.filled) {
         return {};
     }
     return std::string(result.created ? "Created" : "Completed") + " the program folder " +

@@ -30,16 +30,16 @@ class FolderChoice {
         Kind kind = Kind::kPerUser;
         std::filesystem::path folder;
         bool created = false;  // the folder did not exist before
-        bool seeded = false;   // the samples were copied in just now
+        bool filled = false;   // the samples were copied in just now
         std::string problem;   // why no folder can be used; empty when it can
     };
 
     explicit FolderChoice(Places places);
 
-    // Picks the folder and seeds it when it has no settings file yet.
+    // Picks the folder and fills it from the samples when it has no settings file yet.
     Result Choose() const;
 
-    // A line for the log view about the seeding, or empty when none was done.
+    // A line for the log view about the filling, or empty when none was done.
     std::string Notice(const Result& result) const;
 
     // $XDG_CONFIG_HOME/quorvane when that is an absolute path, else
@@ -48,7 +48,7 @@ class FolderChoice {
                                                               const std::string& home);
 
   private:
-    std::string Seed(const std::filesystem::path& folder, bool& created) const;
+    std::string FillFromSamples(const std::filesystem::path& folder, bool& created) const;
 
     Places places_;
 };

@@ -4,9 +4,9 @@
 
 namespace quorvane::responses {
 
-std::string ByterangesBoundary(uint64_t seed) {
+std::string ByterangesBoundary(uint64_t number) {
     char text[40];
-    std::snprintf(text, sizeof text, "QUORVANE_%016llx", static_cast<unsigned long long>(seed));
+    std::snprintf(text, sizeof text, "QUORVANE_%016llx", static_cast<unsigned long long>(number));
     return text;
 }
 

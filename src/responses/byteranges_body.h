@@ -26,9 +26,9 @@ struct ByterangesBody {
     uint64_t length = 0;  // of everything above, for Content-Length
 };
 
-// A boundary made from a seed (such as a random number); 16 hex digits make
+// A boundary made from a number (a random one in replies); 16 hex digits make
 // its appearance inside a file practically impossible.
-std::string ByterangesBoundary(uint64_t seed);
+std::string ByterangesBoundary(uint64_t number);
 
 // Each part names `partType` (left out when empty) and its Content-Range
 // against `length`.

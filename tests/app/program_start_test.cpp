@@ -76,35 +76,9 @@ TEST_F(FolderChoiceTest, ASettingsFileBesideTheProgramMakesItPortable) {
     const FolderChoice::Result result = choice.Choose();
     EXPECT_EQ(result.kind, FolderChoice::Kind::kPortable);
     EXPECT_EQ(result.folder, Bin());
-    EXPECT_FALSE(result.seeded);
+    EXPECT_FALSE(result.filled);
     EXPECT_TRUE(choice.Notice(result).empty());
     EXPECT_FALSE(fs::exists(PerUser()));
-}
-
-TEST_F(FolderChoiceTest, AnInstalledProgramFillsThePerUserFolderOnce) {
-    const FolderChoice choice(Installed());
-    const FolderChoice::Result first = choice.Choose();
-    ASSERT_TRUE(first.problem.empty()) << first.problem;
-    EXPECT_EQ(first.kind, FolderChoice::Kind::kPerUser);
-    EXPECT_EQ(first.folder, PerUser());
-    EXPECT_TRUE(first.created && first.seeded);
-    EXPECT_EQ(root_.Read("config/quorvane/www/index.htm"), "<p>sample</p>");
-    EXPECT_EQ(root_.Read("config/quorvane/quorvane.ini"), "[Server]\r\nPort=8080\r\n");
-    EXPECT_TRUE(fs::is_directory(PerUser() / "cgi-bin"));
-    // The folder keeps the plain-text passwords of users.lst to its owner.
-    EXPECT_EQ(fs::status(PerUser()).permissions() & fs::perms::all, fs::perms::owner_all);
-    // Nothing lands beside the installed executable.
-    EXPECT_EQ(std::distance(fs::directory_iterator(Bin()), fs::directory_iterator()), 1);
-
-    // The user's edits survive the next start.
-    root_.Write("config/quorvane/quorvane.ini", "[Server]\r\nPort=8123\r\n");
-    fs::remove(PerUser() / "dirs.lst");
-    const FolderChoice::Result second = choice.Choose();
-    EXPECT_EQ(second.folder, PerUser());
-    EXPECT_FALSE(second.created || second.seeded);
-    EXPECT_TRUE(choice.Notice(second).empty());
-    EXPECT_EQ(root_.Read("config/quorvane/quorvane.ini"), "[Server]\r\nPort=8123\r\n");
-    EXPECT_FALSE(fs::exists(PerUser() / "dirs.lst"));
 }
 
 TEST_F(FolderChoiceTest, ThePerUserFolderFollowsTheEnvironment) {
@@ -128,7 +102,7 @@ TEST_F(FolderChoiceTest, AFolderGivenOnTheCommandLineWinsAndIsCompleted) {
     const FolderChoice::Result result = choice.Choose();
     EXPECT_EQ(result.kind, FolderChoice::Kind::kRequested);
     EXPECT_EQ(result.folder, root_.Path() / "site");
-    EXPECT_TRUE(result.seeded);
+    EXPECT_TRUE(result.filled);
     EXPECT_FALSE(result.created);
     EXPECT_EQ(choice.Notice(result).rfind("Completed the program folder ", 0), 0u);
     EXPECT_EQ(root_.Read("site/www/index.htm"), "<p>mine</p>");
@@ -154,7 +128,7 @@ TEST_F(FolderChoiceTest, WithoutSamplesTheFolderIsLeftToTheMissingSettingsWarnin
     const FolderChoice::Result result = FolderChoice(places).Choose();
     EXPECT_TRUE(result.problem.empty());
     EXPECT_EQ(result.folder, PerUser());
-    EXPECT_FALSE(result.seeded);
+    EXPECT_FALSE(result.filled);
     EXPECT_FALSE(fs::exists(PerUser()));
 }
 
