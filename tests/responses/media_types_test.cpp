@@ -69,37 +69,5 @@ TEST(SystemMediaTypes, RereadsAChangedTableAtMostOnceASecond) {
     EXPECT_EQ(table.TypeOf("a.wasm", start + 3s), std::nullopt);
 }
 
-std::string KibibyteEndingWith(std::string_view tail) {
-    return std::string(kSniffedBytes - tail.size(), 'a') + std::string(tail);
-}
-
-TEST(FallbackContentType, Utf8WithoutNulIsText) {
-    const std::string_view text = "text/plain";
-    const std::string_view binary = "application/octet-stream";
-    const std::vector<std::tuple<std::string, uint64_t, std::string_view>> cases = {
-        {"", 0, text},
-        {"plain words\r\n", 13, text},
-        {"caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x98\x80", 16, text},
-        {std::string("a\0b", 3), 3, binary},
-        {"\x89PNG\r\n\x1a\n", 8, binary},
-        {"\xff\xfe", 2, binary},
-        {"\xc0\xaf", 2, binary},          // overlong
-        {"\xe0\x80\xaf", 3, binary},      // overlong
-        {"\xed\xa0\x80", 3, binary},      // surrogate
-        {"\xf4\x90\x80\x80", 4, binary},  // past U+10FFFF
-        {"\x80", 1, binary},              // continuation without lead
-        {"\xc3\x28", 2, binary},          // lead without continuation
-        {"caf\xc3", 4, binary},           // cut by the file's own end
-        {KibibyteEndingWith("\xe2\x82"), 4096, text},
-        {KibibyteEndingWith("\xf0\x9f\x98"), 4096, text},
-        {KibibyteEndingWith("\xe2\x82"), kSniffedBytes, binary},
-        {KibibyteEndingWith("\xe0\x80"), 4096, binary},
-        {KibibyteEndingWith(std::string_view("\0", 1)), 4096, binary},
-    };
-    for (const auto& [head, size, type] : cases) {
-        EXPECT_EQ(FallbackContentType(head, size), type) << ::testing::PrintToString(head);
-    }
-}
-
 }  // namespace
 }  // namespace quorvane::responses

@@ -20,34 +20,6 @@ struct stat FileStatus(off_t size, time_t seconds, long nanoseconds, ino_t inode
     return info;
 }
 
-TEST(DocumentEtag, IsStrongAndChangesWithWhatIsSent) {
-    const struct stat file = FileStatus(1234, 1'700'000'000, 5);
-    const std::string etag = DocumentEtag(file, std::nullopt);
-    EXPECT_TRUE(IsEntityTag(etag)) << etag;
-    EXPECT_EQ(etag.front(), '"');
-    EXPECT_EQ(DocumentEtag(file, std::nullopt), etag);
-    EXPECT_EQ(DocumentEtag(file, "<p>footer"), DocumentEtag(file, "<p>footer"));
-
-    struct stat device = file;
-    device.st_dev = 4;
-    const std::vector<std::string> others = {
-        DocumentEtag(FileStatus(1235, 1'700'000'000, 5), std::nullopt),
-        DocumentEtag(FileStatus(1234, 1'700'000'000, 6), std::nullopt),
-        DocumentEtag(FileStatus(1234, 1'700'000'001, 5), std::nullopt),
-        DocumentEtag(FileStatus(1234, 1'700'000'000, 5, 8), std::nullopt),
-        DocumentEtag(device, std::nullopt),
-        DocumentEtag(file, ""),
-        DocumentEtag(file, "<p>footer"),
-        DocumentEtag(file, "<p>Footer"),
-    };
-    for (size_t i = 0; i < others.size(); ++i) {
-        EXPECT_NE(others[i], etag) << i;
-        for (size_t j = 0; j < i; ++j) {
-            EXPECT_NE(others[i], others[j]) << i << " " << j;
-        }
-    }
-}
-
 TEST(LastModified, IsTheWholeSecondAndNeverAfterNow) {
     const sys_seconds now{seconds{1'700'000'100}};
     EXPECT_EQ(LastModified(FileStatus(1, 1'700'000'000, 999'999'999), now),

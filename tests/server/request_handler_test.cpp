@@ -56,31 +56,6 @@ TEST_F(RequestHandlerTest, RefusalsAreRecordedToo) {
         "HTTP/1.1 413 Content Too Large");
 }
 
-TEST_F(RequestHandlerTest, WhatIsNotAnHttp1RequestIsRefusedAndEndsTheConnection) {
-    const std::pair<std::string_view, std::string_view> cases[] = {
-        {"GET / HTTP/2.0\r\n\r\n", "HTTP/1.1 505 HTTP Version Not Supported"},
-        {"GET /\r\n\r\n", "HTTP/1.1 400 Bad Request"},
-        {"GET / HTTP/1.1\r\n\r\n", "HTTP/1.1 400 Bad Request"},
-        {"GET / HTTP/1.1\r\nHost: a\r\nHost: b\r\n\r\n", "HTTP/1.1 400 Bad Request"},
-        {"GETX / HTTP/1.1\r\nHost: a\r\n\r\n", "HTTP/1.1 501 Not Implemented"},
-        {"POST / HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n",
-         "HTTP/1.1 411 Length Required"},
-        {"POST / HTTP/1.1\r\nHost: a\r\nContent-Length: 1, 2\r\n\r\n", "HTTP/1.1 400 Bad Request"},
-    };
-    for (const auto& [head, status] : cases) {
-        const Outcome outcome = Handle(head);
-        EXPECT_EQ(Status(outcome), status) << head;
-        EXPECT_FALSE(outcome.keepAlive) << head;
-        EXPECT_TRUE(outcome.accessLogLine.has_value()) << head;
-    }
-    const std::string cut = "GET / HTTP/1.1\r\nHost: a\r\nX: " + std::string(20000, 'x');
-    EXPECT_EQ(Status(handler.Handle({cut, "10.0.0.7", now, 80, true})),
-              "HTTP/1.1 431 Request Header Fields Too Large");
-    const Outcome kept = Handle("GET / HTTP/1.1\r\nHost: a\r\n\r\n");
-    EXPECT_EQ(Status(kept), "HTTP/1.1 200 OK");
-    EXPECT_TRUE(kept.keepAlive);
-}
-
 TEST_F(RequestHandlerTest, AFolderIsNamedWithItsFinalSlash) {
     folder.Write("www/my docs/index.htm", "docs");
     folder.Write("www/private/index.htm", "private");
@@ -123,50 +98,6 @@ TEST_F(RequestHandlerTest, HeadSendsTheSameHeadWithoutBody) {
     EXPECT_EQ(testing::HeadText(get.reply), testing::HeadText(head.reply));
     EXPECT_FALSE(head.sendBody);
     EXPECT_NE(head.accessLogLine->find("],HEAD /index.htm HTTP/1.0\r"), std::string::npos);
-}
-
-TEST_F(RequestHandlerTest, WhatRunsFollowsTheNameAndTheFoldersPermissions) {
-    folder.Write("www/my.planet.htm", "not a script");
-    folder.Write("www/prog.exe", "binary");
-    // Nothing may run at the root: every name is a document.
-    EXPECT_EQ(testing::BodyText(Handle("GET /my.planet.htm HTTP/1.0\r\n\r\n").reply),
-              "not a script");
-    EXPECT_EQ(testing::BodyText(Handle("GET /prog.exe HTTP/1.0\r\n\r\n").reply), "binary");
-
-    // Scripts allowed but CGI off: 404.2 for what would run; look-alikes are refused.
-    folder.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=www\r\nScriptAllowed=2\r\n");
-    EXPECT_EQ(Status(Handle("GET /cgi-bin/test.pl?x=1 HTTP/1.0\r\n\r\n")),
-              "HTTP/1.1 403 Forbidden");
-    folder.Write("www/sub/tool.exe", "binary");
-    EXPECT_EQ(Status(Handle("GET /sub/tool.exe HTTP/1.0\r\n\r\n")), "HTTP/1.1 404 Not Found");
-
-    // CGI on: handed to the gateway with the folder it resolves to.
-    const auto script = folder.Write("www/cgi-bin/test.pl", "print 1;");
-    folder.Write("quorvane.ini",
-                 "[HomePage]\r\nRootDirectory=www\r\nScriptAllowed=1\r\n"
-                 "[CGI]\r\nEnabled=1\r\nEnablePerl=1\r\nPerlLocation=/usr/bin/perl\r\n");
-    const Outcome run = Handle("GET /cgi-bin/test.pl?x=1 HTTP/1.0\r\nProxy: evil:1\r\n\r\n");
-    ASSERT_TRUE(run.script.has_value());
-    EXPECT_EQ(run.script->argv, (std::vector<std::string>{"/usr/bin/perl", script.string()}));
-    EXPECT_EQ(run.script->workFolder, script.parent_path().string());
-    const auto& environment = run.script->environment;
-    for (const char* entry : {"QUERY_STRING=x=1", "SCRIPT_NAME=test.pl", "PATH_INFO=/cgi-bin/"}) {
-        EXPECT_NE(std::find(environment.begin(), environment.end(), entry), environment.end())
-            << entry;
-    }
-    EXPECT_TRUE(std::none_of(environment.begin(), environment.end(),
-                             [](const std::string& e) { return e.starts_with("HTTP_PROXY="); }));
-
-    // A virtual directory's own flags decide there, for its whole tree.
-    folder.Write("scripts/run.exe", "");
-    folder.Write("scripts/deep/run.exe", "");
-    folder.Write("scripts/run.cgi", "");
-    folder.Write("dirs.lst",
-                 "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n"
-                 "\"/bin/\",\"scripts\",\"No\",\"No\",\"Yes\"\r\n");
-    EXPECT_TRUE(Handle("GET /bin/run.exe HTTP/1.0\r\n\r\n").script.has_value());
-    EXPECT_TRUE(Handle("GET /bin/deep/run.exe HTTP/1.0\r\n\r\n").script.has_value());
-    EXPECT_EQ(Status(Handle("GET /bin/run.cgi HTTP/1.0\r\n\r\n")), "HTTP/1.1 404 Not Found");
 }
 
 TEST_F(RequestHandlerTest, EditsApplyToTheNextRequest) {

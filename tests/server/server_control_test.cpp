@@ -177,31 +177,5 @@ TEST_F(ServerControlTest, ANamedAddressListensWhereTheNameResolves) {
     EXPECT_FALSE(control_->ListensLocallyOnly());
 }
 
-TEST(ListenPlan, ChoicesBecomeAddressesAndDescriptions) {
-    using Reach = ListenChoice::Reach;
-    EXPECT_EQ(ListenChoiceOf(""), ListenChoice{});
-    EXPECT_EQ(ListenChoiceOf(" local "), (ListenChoice{Reach::kLocal, ""}));
-    EXPECT_EQ(ListenChoiceOf("192.0.2.5"), (ListenChoice{Reach::kAddress, "192.0.2.5"}));
-    std::string problem;
-    EXPECT_EQ(BindAddresses({}, problem), std::vector<std::string>{"::"});
-    EXPECT_EQ(BindAddresses({Reach::kLocal, ""}, problem),
-              (std::vector<std::string>{"127.0.0.1", "::1"}));
-    EXPECT_EQ(BindAddresses({Reach::kAddress, "2001:DB8::5"}, problem),
-              std::vector<std::string>{"2001:db8::5"});
-    EXPECT_TRUE(problem.empty());
-
-    using asio::ip::make_address;
-    using Endpoint = asio::ip::tcp::endpoint;
-    EXPECT_EQ(DescribeListeners({Endpoint(make_address("::"), 8080)}, {}),
-              "http://[::]:8080 (every network interface, IPv6 and IPv4)");
-    EXPECT_EQ(DescribeListeners({Endpoint(make_address("0.0.0.0"), 80)},
-                                {Endpoint(make_address("0.0.0.0"), 443)}),
-              "http://0.0.0.0:80 and https://0.0.0.0:443 (every network interface, IPv4 only)");
-    EXPECT_EQ(DescribeListeners({Endpoint(make_address("192.0.2.5"), 80)}, {}),
-              "http://192.0.2.5:80 (only at the addresses shown)");
-    EXPECT_TRUE(AllLoopback({make_address("::ffff:127.0.0.1"), make_address("::1")}));
-    EXPECT_FALSE(AllLoopback({make_address("127.0.0.1"), make_address("::")}));
-}
-
 }  // namespace
 }  // namespace quorvane::server

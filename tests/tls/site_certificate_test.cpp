@@ -72,45 +72,5 @@ TEST_F(SiteCertificateTest, AMadeCertificateNamesThisMachineAndItsKeyStaysPrivat
               made->Sha256Fingerprint());
 }
 
-TEST_F(SiteCertificateTest, WhatCannotServeIsRefusedInPlainWords) {
-    ASSERT_TRUE(Create("one.pem", "one-key.pem"));
-    ASSERT_TRUE(Create("two.pem", "two-key.pem"));
-    const auto problem = [&](const std::string& certificate, const std::string& key) {
-        std::string why;
-        EXPECT_FALSE(SiteCertificate::Load(Path(certificate.c_str()), Path(key.c_str()), why));
-        return why;
-    };
-    EXPECT_EQ(problem("one.pem", "two-key.pem"), "the key in " + Path("two-key.pem") +
-                                                     " does not belong to the certificate in " +
-                                                     Path("one.pem"));
-    EXPECT_EQ(problem("missing.pem", "one-key.pem"),
-              "the certificate file " + Path("missing.pem") + " cannot be read");
-    EXPECT_EQ(problem("one.pem", "missing.pem"),
-              "the key file " + Path("missing.pem") + " cannot be read");
-    folder_.Write("garbage.pem", "-----BEGIN CERTIFICATE-----\nnot base64\n");
-    EXPECT_EQ(problem("garbage.pem", "one-key.pem"),
-              "the certificate file " + Path("garbage.pem") + " holds no PEM certificate");
-    EXPECT_EQ(problem("one.pem", "one.pem"),
-              "the key file " + Path("one.pem") + " holds no PEM private key");
-    // A key behind a passphrase would wait for someone to type it; it is
-    // refused at once instead.
-    ASSERT_EQ(RunCommand("openssl pkey -in " + Path("one-key.pem") +
-                         " -aes256 -passout pass:x -out " + Path("locked.pem"))
-                  .status,
-              0);
-    EXPECT_NE(problem("one.pem", "locked.pem").find("is protected by a passphrase"),
-              std::string::npos);
-
-    // A certificate given with its chain loads, the site's own one first.
-    folder_.Write("chain.pem", folder_.Read("one.pem") + folder_.Read("two.pem"));
-    std::string why;
-    const auto chained = SiteCertificate::Load(Path("chain.pem"), Path("one-key.pem"), why);
-    ASSERT_TRUE(chained) << why;
-    EXPECT_EQ(
-        chained->Sha256Fingerprint(),
-        SiteCertificate::Load(Path("one.pem"), Path("one-key.pem"), why)->Sha256Fingerprint());
-    EXPECT_NE(chained->ServerContext(), nullptr);
-}
-
 }  // namespace
 }  // namespace quorvane::tls

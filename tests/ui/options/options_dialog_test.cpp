@@ -433,36 +433,5 @@ TEST_F(OptionsDialogTest, PickersFillTheirFields) {
     EXPECT_EQ(Setting("ErrorPages", "404Error"), "404.htm");
 }
 
-TEST_F(OptionsDialogTest, RequestsDuringUpdateSeeTheOldOrTheNewSiteWhole) {
-    testing::RecordingObserver observer;
-    server::ServerControl control(program_, observer, {"127.0.0.1", 0});
-    control.Startup();
-    ASSERT_TRUE(control.ToggleServer());
-    const auto get = [port = control.Port()] {
-        return testing::Exchange(port, "GET / HTTP/1.0\r\n\r\n");
-    };
-    folder_.Write("other/index.htm", "<html>elsewhere</html>");
-    std::atomic<bool> updating{true};
-    std::atomic<int> served{0};
-    std::atomic<int> failed{0};
-    std::thread traffic([&] {
-        while (updating) {
-            (get().rfind("HTTP/1.1 200 OK", 0) == 0 ? served : failed)++;
-        }
-    });
-    Open();
-    Type("HomePage", QString::fromStdString((folder_.Path() / "other").string()));
-    Type("FooterHTML", "<i>new footer</i>");
-    for (int i = 0; i < 20; ++i) {
-        Click("cmdUpdate");
-    }
-    updating = false;
-    traffic.join();
-    EXPECT_GT(served.load(), 0);
-    EXPECT_EQ(failed.load(), 0);
-    EXPECT_TRUE(get().ends_with("<html>elsewhere<i>new footer</i></html>"));
-    control.Unload();
-}
-
 }  // namespace
 }  // namespace quorvane::ui
