@@ -34,8 +34,7 @@ std::chrono::seconds TimeLimit(const config::Settings& settings) {
 
 ScriptDecision PrepareScript(const ScriptRequest& request, const responses::RequestScope& scope) {
     ScriptDecision decision{Reply{}, "\r\n"};
-    const auto barred = scope.List(config::kNoCgiList, 1);
-    if (config::ListsAddress(*barred, request.peerAddress)) {
+    if (config::ListsAddress(*scope.config.noCgi, request.peerAddress)) {
         decision.action = responses::SendErrorPage(ErrorCode::k404_3, scope);
         decision.logView = " ** IP Blocked (CGI) **\r\n";
         return decision;
@@ -140,14 +139,20 @@ std::optional<Reply> ComposeCgiReply(std::string output) {
     if (status.empty()) {
         status = hasLocation ? "302 Found" : "200 OK";
     }
-    if (status.size() < 3 || !std::all_of(status.begin(), status.begin() + 3,
-                                          [](char c) { return c >= '0' && c <= '9'; })) {
-        return std::nullopt;
+    if (status.size() < 3 || status.front() < '2' || status.front() > '5' ||
+        !std::all_of(status.begin(), status.begin() + 3,
+                     [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;  // an interim 1xx is no answer from a script
     }
     Reply reply;
-    reply.body = output.substr(position);
     reply.statusLine = "HTTP/1.1 " + status;
-    reply.fields = headers + "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+    reply.fields = std::move(headers);
+    if (reply.StatusAllowsBody()) {
+        reply.body = output.substr(position);
+        reply.fields += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+    }
+    // A 204 or 304 ends with its head: a body the script wrote anyway would
+    // be read as the next reply on a kept connection.
     return reply;
 }
 

@@ -5,15 +5,27 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <system_error>
+#include <utility>
 
 #include "config/file_handle.h"
 
 namespace quorvane::config {
 
+namespace fs = std::filesystem;
+
 namespace {
 
 constexpr int64_t kRacyWindowNs = 2'000'000'000;
+// As many links as the kernel itself follows.
+constexpr int kMaxLinks = 40;
+// Tells an error page's text from the records of a list in an entry.
+constexpr size_t kWholeText = SIZE_MAX;
+constexpr size_t kSettingsText = 0;
 
 int64_t RealTimeNs() {
     timespec now{};
@@ -33,7 +45,62 @@ Identity IdentityOf(const struct stat& info) {
     return identity;
 }
 
+// Every file a chain of links passes through after the path itself, so an
+// edit of the file a link names is seen as an edit of the path.
+std::vector<std::string> LinkChain(const fs::path& path) {
+    std::vector<std::string> chain;
+    fs::path at = path;
+    for (int hop = 0; hop < kMaxLinks; ++hop) {
+        struct stat info {};
+        std::error_code error;
+        if (::lstat(at.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            break;
+        }
+        const fs::path target = fs::read_symlink(at, error);
+        if (error) {
+            break;
+        }
+        at = (target.is_absolute() ? target : at.parent_path() / target).lexically_normal();
+        chain.push_back(at.string());
+    }
+    return chain;
+}
+
+// Where the kernel says an open file lies.
+std::optional<std::string> RealPathOf(int fd) {
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(link, target, sizeof target);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof target || target[0] != '/') {
+        return std::nullopt;
+    }
+    return std::string(target, static_cast<size_t>(length));
+}
+
+bool IsFolder(const fs::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string ErrorText(int error) {
+    return std::system_category().message(error);
+}
+
 }  // namespace
+
+struct ConfigSnapshots::Reading {
+    enum class Outcome {
+        kText,
+        kMissing,     // no such file in a folder that is there
+        kIncomplete,  // written moments ago and its last line not ended: perhaps half-written
+        kFailed,
+    } outcome = Outcome::kFailed;
+    std::string text;
+    std::string reason;  // why it failed
+    Identity identity;
+    std::vector<std::string> links;
+};
 
 ConfigSnapshots::ConfigSnapshots(bool notified) {
     if (notified) {
@@ -49,23 +116,20 @@ void ConfigSnapshots::TakeChangesLocked() {
     if (changes.namesChanged) {
         own_.reset();  // which file a name is changed; mere writes (the access log) leave it
     }
-    if (changes.everything) {
-        for (auto& [key, entry] : entries_) {
+    for (auto& [key, entry] : entries_) {
+        if (changes.everything) {
             entry.stale = true;
+            continue;
         }
-        return;
-    }
-    for (const std::string& path : changes.paths) {
-        if (const auto found = entries_.find(path); found != entries_.end()) {
-            found->second.stale = true;
-        }
-    }
-    for (const std::string& folder : changes.folders) {
-        for (auto& [key, entry] : entries_) {
-            if (std::filesystem::path(key).parent_path() == folder) {
-                entry.stale = true;
-            }
-        }
+        const auto touched = [&](const std::string& file) {
+            const std::string folder = fs::path(file).parent_path().string();
+            return std::find(changes.paths.begin(), changes.paths.end(), file) !=
+                       changes.paths.end() ||
+                   std::find(changes.folders.begin(), changes.folders.end(), folder) !=
+                       changes.folders.end();
+        };
+        entry.stale = entry.stale || touched(key) ||
+                      std::any_of(entry.links.begin(), entry.links.end(), touched);
     }
 }
 
@@ -75,14 +139,14 @@ void ConfigSnapshots::Refresh() {
     TakeChangesLocked();
 }
 
-std::shared_ptr<const void> ConfigSnapshots::Trusted(const std::filesystem::path& path,
-                                                     size_t fields) {
+std::shared_ptr<const void> ConfigSnapshots::Trusted(const fs::path& path, size_t kind) {
     std::unique_lock lock(mutex_);
     if (!refreshedByCaller_) {
         TakeChangesLocked();
     }
     const auto found = entries_.find(path.string());
-    if (found == entries_.end() || found->second.fields != fields || found->second.stale) {
+    if (found == entries_.end() || found->second.kind != kind || found->second.stale ||
+        found->second.failing) {
         return nullptr;
     }
     const Entry entry = found->second;
@@ -100,19 +164,37 @@ std::shared_ptr<const void> ConfigSnapshots::Trusted(const std::filesystem::path
     return entry.value;
 }
 
-std::optional<std::string> ConfigSnapshots::Read(const std::filesystem::path& path,
-                                                 Identity& identity) {
+ConfigSnapshots::Reading ConfigSnapshots::Read(const fs::path& path, int64_t readAtNs) {
     {
         std::lock_guard lock(mutex_);
         ++reads_;
     }
-    identity = Identity{};
+    Reading reading;
+    reading.links = LinkChain(path);
     FileHandle file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    struct stat info {};
-    if (!file || ::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return std::nullopt;  // missing or unreadable counts as missing
+    if (!file) {
+        const int error = errno;
+        // Only a name missing from a folder that is there is a missing file;
+        // a folder moved or removed with the file in it is not.
+        const fs::path named = reading.links.empty() ? path : fs::path(reading.links.back());
+        if (error == ENOENT && IsFolder(named.parent_path())) {
+            reading.outcome = Reading::Outcome::kMissing;
+        } else {
+            reading.reason = error == ENOENT ? "its folder is not there" : ErrorText(error);
+        }
+        return reading;
     }
-    std::string text(static_cast<size_t>(info.st_size), '\0');
+    struct stat before {};
+    if (::fstat(file.Get(), &before) != 0) {
+        reading.reason = ErrorText(errno);
+        return reading;
+    }
+    if (!S_ISREG(before.st_mode)) {
+        reading.reason = "it is not a plain file";
+        return reading;
+    }
+    std::string& text = reading.text;
+    text.resize(static_cast<size_t>(before.st_size));
     size_t have = 0;
     for (;;) {
         if (have == text.size()) {
@@ -123,7 +205,8 @@ std::optional<std::string> ConfigSnapshots::Read(const std::filesystem::path& pa
             continue;
         }
         if (got < 0) {
-            return std::nullopt;
+            reading.reason = ErrorText(errno);
+            return reading;
         }
         if (got == 0) {
             break;
@@ -131,17 +214,75 @@ std::optional<std::string> ConfigSnapshots::Read(const std::filesystem::path& pa
         have += static_cast<size_t>(got);
     }
     text.resize(have);
-    identity = IdentityOf<Identity>(info);
-    return text;
+    struct stat after {};
+    if (::fstat(file.Get(), &after) != 0 ||
+        !(IdentityOf<Identity>(before) == IdentityOf<Identity>(after)) ||
+        have != static_cast<size_t>(after.st_size)) {
+        reading.reason = "it changed while it was read";
+        return reading;
+    }
+    if (const auto real = RealPathOf(file.Get()); real && *real != path.string()) {
+        reading.links.push_back(*real);
+    }
+    reading.identity = IdentityOf<Identity>(after);
+    const bool recent = reading.identity.modifiedNs > readAtNs - kRacyWindowNs;
+    reading.outcome = recent && !text.empty() && text.back() != '\n' ? Reading::Outcome::kIncomplete
+                                                                     : Reading::Outcome::kText;
+    return reading;
 }
 
-void ConfigSnapshots::Store(const std::string& key, const Identity& identity, int64_t readAtNs,
-                            size_t fields, std::shared_ptr<const void> value, bool notified) {
+std::shared_ptr<const void> ConfigSnapshots::KeepAfterFailure(const std::string& key, size_t kind,
+                                                              const std::string& reason) {
+    Entry& entry = entries_[key];  // an empty one when the file was never read
+    const bool kept = entry.value != nullptr && entry.kind == kind;
+    if (!kept) {
+        entry = Entry{};
+        entry.kind = kind;
+    }
+    if (!entry.reported) {
+        problems_.push_back({key, reason, kept});
+        entry.reported = true;
+    }
+    entry.failing = true;
+    return kept ? entry.value : nullptr;
+}
+
+std::shared_ptr<const void> ConfigSnapshots::Load(const fs::path& path, size_t kind,
+                                                  const Parse& parse) {
+    if (auto value = Trusted(path, kind)) {
+        return value;
+    }
+    // The folders are watched before the file is read, so no change is missed.
+    bool notified = WatchFolderOf(path);
+    const int64_t readAt = RealTimeNs();
+    Reading reading = Read(path, readAt);
+    for (const std::string& link : reading.links) {
+        notified = WatchFolderOf(link) && notified;
+    }
+    const std::string key = path.string();
     std::lock_guard lock(mutex_);
-    entries_[key] = Entry{identity, readAtNs, fields, std::move(value), notified, false};
+    if (reading.outcome == Reading::Outcome::kFailed) {
+        return KeepAfterFailure(key, kind, reading.reason);
+    }
+    // Settings and lists are lines, each ended; a page need not be.
+    if (reading.outcome == Reading::Outcome::kIncomplete && kind != kWholeText) {
+        const auto earlier = entries_.find(key);
+        if (earlier != entries_.end() && earlier->second.value && earlier->second.kind == kind) {
+            earlier->second.failing = true;  // read again next time, when it may be whole
+            return earlier->second.value;
+        }
+    }
+    auto value = parse(reading.outcome == Reading::Outcome::kMissing ? nullptr : &reading.text);
+    entries_[key] = Entry{.identity = reading.identity,
+                          .readAtNs = readAt,
+                          .kind = kind,
+                          .value = value,
+                          .links = std::move(reading.links),
+                          .notified = notified};
+    return value;
 }
 
-bool ConfigSnapshots::WatchFolderOf(const std::filesystem::path& path) {
+bool ConfigSnapshots::WatchFolderOf(const fs::path& path) {
     std::lock_guard lock(mutex_);
     return watch_ && watch_->Watch(path.parent_path());
 }
@@ -166,52 +307,58 @@ std::shared_ptr<const OwnFiles> ConfigSnapshots::OwnFilesOf(const ProgramFolder&
     return own;
 }
 
-std::shared_ptr<const Settings> ConfigSnapshots::SettingsFile(const std::filesystem::path& path) {
-    if (auto value = Trusted(path, 0)) {
-        return std::static_pointer_cast<const Settings>(value);
-    }
-    // The folder is watched before the file is read, so no change is missed.
-    const bool notified = WatchFolderOf(path);
-    const int64_t readAt = RealTimeNs();
-    Identity identity;
-    const std::optional<std::string> text = Read(path, identity);
-    auto settings = std::make_shared<const Settings>(text ? Settings::Parse(*text) : Settings{});
-    Store(path.string(), identity, readAt, 0, settings, notified);
-    return settings;
+std::shared_ptr<const Settings> ConfigSnapshots::SettingsFile(const fs::path& path) {
+    return std::static_pointer_cast<const Settings>(
+        Load(path, kSettingsText, [](const std::string* text) {
+            return std::make_shared<const Settings>(text ? Settings::Parse(*text) : Settings{});
+        }));
 }
 
-std::shared_ptr<const std::vector<Record>> ConfigSnapshots::Records(
-    const std::filesystem::path& path, size_t fields) {
-    if (auto value = Trusted(path, fields)) {
-        return std::static_pointer_cast<const std::vector<Record>>(value);
-    }
-    const bool notified = WatchFolderOf(path);
-    const int64_t readAt = RealTimeNs();
-    Identity identity;
-    const std::optional<std::string> text = Read(path, identity);
-    auto records = std::make_shared<std::vector<Record>>();
-    if (text) {
-        ListFileReader reader(*text);
-        while (!reader.AtEnd()) {
-            records->push_back(reader.NextRecord(fields));
+std::shared_ptr<const std::vector<Record>> ConfigSnapshots::Records(const fs::path& path,
+                                                                    size_t fields) {
+    return std::static_pointer_cast<const std::vector<Record>>(
+        Load(path, fields, [fields](const std::string* text) {
+            auto records = std::make_shared<std::vector<Record>>();
+            if (text) {
+                ListFileReader reader(*text);
+                while (!reader.AtEnd()) {
+                    records->push_back(reader.NextRecord(fields));
+                }
+            }
+            return records;
+        }));
+}
+
+std::shared_ptr<const std::optional<std::string>> ConfigSnapshots::Text(const fs::path& path) {
+    auto text = std::static_pointer_cast<const std::optional<std::string>>(
+        Load(path, kWholeText, [](const std::string* text) {
+            return std::make_shared<const std::optional<std::string>>(
+                text ? std::optional<std::string>(*text) : std::nullopt);
+        }));
+    return text ? text : std::make_shared<const std::optional<std::string>>();
+}
+
+Configuration ConfigSnapshots::Take(const ProgramFolder& folder) {
+    Configuration taken;
+    taken.settings = SettingsFile(folder.SettingsPath());
+    taken.dirs = Records(folder.ListFilePath(kDirsList), 5);
+    taken.blocked = Records(folder.ListFilePath(kBlockList), 1);
+    taken.noCgi = Records(folder.ListFilePath(kNoCgiList), 1);
+    taken.users = Records(folder.ListFilePath(kUsersList), 2);
+    // Without default documents or types, less is found; nothing is opened.
+    taken.defaults = Records(folder.ListFilePath(kDefaultList), 1);
+    taken.mime = Records(folder.ListFilePath(kMimeList), 1);
+    for (auto* list : {&taken.defaults, &taken.mime}) {
+        if (!*list) {
+            *list = std::make_shared<const std::vector<Record>>();
         }
     }
-    Store(path.string(), identity, readAt, fields, records, notified);
-    return records;
+    return taken;
 }
 
-std::shared_ptr<const std::optional<std::string>> ConfigSnapshots::Text(
-    const std::filesystem::path& path) {
-    constexpr size_t kWholeText = SIZE_MAX;  // tells a text from a list of records
-    if (auto value = Trusted(path, kWholeText)) {
-        return std::static_pointer_cast<const std::optional<std::string>>(value);
-    }
-    const bool notified = WatchFolderOf(path);
-    const int64_t readAt = RealTimeNs();
-    Identity identity;
-    auto text = std::make_shared<const std::optional<std::string>>(Read(path, identity));
-    Store(path.string(), identity, readAt, kWholeText, text, notified);
-    return text;
+std::vector<ReadProblem> ConfigSnapshots::TakeProblems() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(problems_, {});
 }
 
 uint64_t ConfigSnapshots::Reads() const {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -18,14 +19,43 @@
 
 namespace quorvane::config {
 
+// A file that exists but could not be read (descriptors ran out, an I/O
+// error, a folder where the file should be, a file changing while read), and
+// whether an earlier reading of it stays in use meanwhile.
+struct ReadProblem {
+    std::filesystem::path file;
+    std::string reason;
+    bool earlierCopyKept = false;
+};
+
+// The settings and every list as one request sees them.
+struct Configuration {
+    std::shared_ptr<const Settings> settings;
+    std::shared_ptr<const std::vector<Record>> dirs;
+    std::shared_ptr<const std::vector<Record>> defaults;
+    std::shared_ptr<const std::vector<Record>> mime;
+    std::shared_ptr<const std::vector<Record>> blocked;
+    std::shared_ptr<const std::vector<Record>> noCgi;
+    std::shared_ptr<const std::vector<Record>> users;
+
+    // False when a file that decides who may see what could not be read and
+    // no earlier reading of it is at hand: nothing may be answered from it.
+    bool Complete() const { return settings && dirs && blocked && noCgi && users; }
+};
+
 // The settings file and the list files as last read, so a request does not
-// read and parse them again. Change notification on their folders tells when
-// one must be looked at again; where there is none, its identity (device,
-// inode, size, modification time in nanoseconds) is compared on every use. A
-// file whose modification time lies within two seconds of the moment it was
-// read could change again without its time moving, so it is read afresh
-// until it is older. An edit on disk thus applies to the very next request,
-// as it would without any snapshot.
+// read and parse them again. Change notification on their folders (and on
+// the folders of every link they are reached through) tells when one must be
+// looked at again; where there is none, its identity (device, inode, size,
+// modification time in nanoseconds) is compared on every use. A file whose
+// modification time lies within two seconds of the moment it was read could
+// change again without its time moving, so it is read afresh until it is
+// older. An edit on disk thus applies to the very next request, as it would
+// without any snapshot.
+//
+// A file that is not there (in a folder that is) counts as missing. A file
+// that cannot be read never counts as missing: its last good reading stays in
+// use, it is tried again on the next use, and the problem is reported once.
 class ConfigSnapshots {
   public:
     // `notified` false looks at every file on every use, as where change
@@ -37,17 +67,24 @@ class ConfigSnapshots {
     // further look at the notifications; until then, every lookup takes them.
     void Refresh();
 
+    // Everything a request reads, taken at once.
+    Configuration Take(const ProgramFolder& folder);
+
+    // Nothing when the file could not be read and was never read before.
     std::shared_ptr<const Settings> SettingsFile(const std::filesystem::path& path);
     std::shared_ptr<const std::vector<Record>> Records(const std::filesystem::path& path,
                                                        size_t fields);
 
     // A small file's whole text (an error page); nothing when it is missing
-    // or unreadable.
+    // or cannot be read.
     std::shared_ptr<const std::optional<std::string>> Text(const std::filesystem::path& path);
 
     // The program's own files as they are now; looked up again only after
     // their folder changed.
     std::shared_ptr<const OwnFiles> OwnFilesOf(const ProgramFolder& folder);
+
+    // The problems met since the last call, each once until its file reads again.
+    std::vector<ReadProblem> TakeProblems();
 
     // How many times a file was actually read; for tests and benchmarks.
     uint64_t Reads() const;
@@ -61,25 +98,33 @@ class ConfigSnapshots {
         int64_t modifiedNs = 0;
         bool operator==(const Identity&) const = default;
     };
+    struct Reading;
     struct Entry {
         Identity identity;
         int64_t readAtNs = 0;
-        size_t fields = 0;
+        size_t kind = 0;  // the number of fields of a list; tells kinds of value apart
         std::shared_ptr<const void> value;
-        bool notified = false;  // its folder was watched when it was read
-        bool stale = false;     // a change was reported since
+        std::vector<std::string> links;  // every file a link on the way names
+        bool notified = false;           // its folder was watched when it was read
+        bool stale = false;              // a change was reported since
+        bool failing = false;            // the last reading failed; tried again on the next use
+        bool reported = false;           // its failure was told
     };
+    using Parse = std::function<std::shared_ptr<const void>(const std::string* text)>;
 
+    // The value of the file, read again when it may have changed.
+    std::shared_ptr<const void> Load(const std::filesystem::path& path, size_t kind,
+                                     const Parse& parse);
     // The entry's value when it can be trusted, else nothing.
-    std::shared_ptr<const void> Trusted(const std::filesystem::path& path, size_t fields);
+    std::shared_ptr<const void> Trusted(const std::filesystem::path& path, size_t kind);
     // With the lock held: marks what the watch reported as changed.
     void TakeChangesLocked();
     // Watches the folder that holds the path; false without notification.
     bool WatchFolderOf(const std::filesystem::path& path);
-    // Reads the file: its text (nothing when missing) and its identity.
-    std::optional<std::string> Read(const std::filesystem::path& path, Identity& identity);
-    void Store(const std::string& key, const Identity& identity, int64_t readAtNs, size_t fields,
-               std::shared_ptr<const void> value, bool notified);
+    Reading Read(const std::filesystem::path& path, int64_t readAtNs);
+    // With the lock held: what a failed reading leaves in use.
+    std::shared_ptr<const void> KeepAfterFailure(const std::string& key, size_t kind,
+                                                 const std::string& reason);
 
     mutable std::mutex mutex_;
     std::unordered_map<std::string, Entry> entries_;
@@ -88,6 +133,7 @@ class ConfigSnapshots {
     std::shared_ptr<const OwnFiles> own_;
     std::string ownFolder_;  // where `own_` was looked up, and it was watched
     bool refreshedByCaller_ = false;
+    std::vector<ReadProblem> problems_;
 };
 
 }  // namespace quorvane::config

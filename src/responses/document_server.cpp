@@ -46,8 +46,7 @@ std::string ReadAll(int fd, uint64_t size) {
 // mime.lst first; then the system's table; then what the file's start looks
 // like.
 std::string ContentTypeOf(std::string_view name, const FileBody& file, const RequestScope& scope) {
-    if (std::optional<std::string> listed =
-            LookUpContentType(name, *scope.List(config::kMimeList, 1))) {
+    if (std::optional<std::string> listed = LookUpContentType(name, *scope.config.mime)) {
         return *listed;
     }
     if (scope.mediaTypes != nullptr) {

@@ -146,6 +146,17 @@ Reply SendBusyPage(Clock::time_point now) {
                      now);
 }
 
+Reply SendUnavailablePage(Clock::time_point now) {
+    Reply reply = PageReply(
+        Status::kServiceUnavailable,
+        NoticePageBody(kRequestErrorTitle, "Server Unavailable",
+                       "<p>The server cannot read its settings just now. Please try again in a "
+                       "moment.</p>"),
+        now);
+    reply.fields += "Retry-After: 5\r\n";
+    return reply;
+}
+
 Reply SendRequestErrorPage(Status status, Clock::time_point now) {
     return PageReply(status,
                      NoticePageBody(kRequestErrorTitle, ReasonPhrase(status),

@@ -62,6 +62,13 @@ uint64_t Reply::BodySize() const {
     return file ? fileLength : BodyInMemory().size();
 }
 
+bool Reply::StatusAllowsBody() const {
+    // "HTTP/1.1 NNN ...": the code's three digits follow the version.
+    const std::string_view line = statusLine;
+    const std::string_view code = line.size() >= 12 ? line.substr(9, 3) : std::string_view();
+    return !noBody && !code.starts_with('1') && code != "204" && code != "304";
+}
+
 Reply StandardReply(const HeadLines& lines) {
     Reply reply;
     reply.statusLine = StatusLine(lines.status);

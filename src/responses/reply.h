@@ -60,6 +60,8 @@ struct Reply {
     bool noBody = false;  // a 304: nothing follows the head, whatever the method
 
     uint64_t BodySize() const;
+    // 1xx, 204 and 304 end with their head, whatever the request was.
+    bool StatusAllowsBody() const;
     std::string_view BodyInMemory() const { return sharedBody ? *sharedBody : body; }
 };
 

@@ -21,22 +21,17 @@ struct HostIdentity {
 };
 
 // What every responder of one request shares: where the program's files are,
-// the settings as read once for this request, the host, and the request's
-// moment.
+// the settings and lists as taken once for this request, the host, and the
+// request's moment.
 struct RequestScope {
     const config::ProgramFolder& folder;
-    const config::Settings& settings;
+    const config::Configuration& config;
     const HostIdentity& host;
     std::chrono::system_clock::time_point now;
     config::ConfigSnapshots& snapshots;
     SystemMediaTypes* mediaTypes = nullptr;  // the system's table, when one is kept
     ListingCache* listings = nullptr;        // listing pages kept between requests
-
-    // The records of a list file of the program folder, as they are now.
-    std::shared_ptr<const std::vector<config::Record>> List(std::string_view name,
-                                                            size_t fields) const {
-        return snapshots.Records(folder.ListFilePath(name), fields);
-    }
+    const config::Settings& settings = *config.settings;
 };
 
 }  // namespace quorvane::responses

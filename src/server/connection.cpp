@@ -34,6 +34,13 @@ constexpr std::string_view kPasswordsInClearNotice =
     "from another computer. Turn on HTTPS (the HTTPS port, [Server] HttpsPort, on the Home "
     "Directory tab of the options) and send visitors to it.\r\n";
 
+std::string ReadProblemNotice(const config::ReadProblem& problem) {
+    return problem.file.filename().string() + " cannot be read (" + problem.reason +
+           (problem.earlierCopyKept
+                ? "); the copy read before stays in use until it can be read again.\r\n"
+                : "); requests are refused until it can be read.\r\n");
+}
+
 // What the Connection line says: nothing for a kept HTTP/1.1 connection,
 // which is kept by default.
 std::string_view ConnectionWord(bool keep, bool http10) {
@@ -158,6 +165,9 @@ asio::awaitable<void> Connection::Run() {
                 services_.accessLog.Write(*outcome.accessLogLine);
             }
             services_.observer.OnLogAppended("Connection By: " + peerAddress_ + outcome.logView);
+            for (const config::ReadProblem& problem : outcome.readProblems) {
+                services_.observer.OnLogAppended(ReadProblemNotice(problem));
+            }
             if (outcome.passwordsInClear && !services_.notices.passwordsInClear) {
                 services_.notices.passwordsInClear = true;
                 services_.observer.OnLogAppended(kPasswordsInClearNotice);
@@ -403,8 +413,14 @@ asio::awaitable<void> Connection::Send(const responses::Reply& reply, bool sendB
                                        std::string_view connection) {
     SetDeadline(services_.timeouts.sendIdle);
     if (reply.raw) {
-        // A program's own whole message goes out as it wrote it.
-        co_await transport_.Write(asio::buffer(reply.BodyInMemory()));
+        // A program's own whole message goes out as it wrote it; to HEAD,
+        // only its head.
+        std::string_view message = reply.BodyInMemory();
+        if (!sendBody) {
+            const std::optional<size_t> end = FindHeadEnd(message);
+            message = message.substr(0, end.value_or(message.size()));
+        }
+        co_await transport_.Write(asio::buffer(message));
         co_return;
     }
     std::string head = responses::RenderHead(
@@ -412,7 +428,7 @@ asio::awaitable<void> Connection::Send(const responses::Reply& reply, bool sendB
         responses::HttpDateText(
             std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now())),
         connection);
-    sendBody = sendBody && !reply.noBody;
+    sendBody = sendBody && reply.StatusAllowsBody();
     if (!reply.file || !sendBody) {
         // Head and body leave in one gathered write.
         const std::string_view body = reply.BodyInMemory();

@@ -82,6 +82,43 @@ std::optional<uint64_t> ParseLength(std::string_view value) {
     return length;
 }
 
+bool IsControl(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte < 0x20 && c != '\t') || byte == 0x7F;
+}
+
+// Every header line is "name: value" with a token for its name, nothing
+// between the name and the colon, and no control byte in the value; a folded
+// line, and a CR that does not end a line, make the head unreadable. Two
+// readers of such a head could see different messages, so it is refused
+// whole rather than read leniently.
+bool HeaderLinesAreStrict(std::string_view head) {
+    for (size_t cr = head.find('\r'); cr != std::string_view::npos; cr = head.find('\r', cr + 1)) {
+        if (cr + 1 >= head.size() || head[cr + 1] != '\n') {
+            return false;
+        }
+    }
+    size_t start = head.find('\n');
+    while (start != std::string_view::npos && ++start < head.size()) {
+        const size_t end = head.find('\n', start);
+        std::string_view line = head.substr(start, end == head.npos ? head.npos : end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (line.empty()) {
+            break;  // the head's end
+        }
+        const size_t colon = line.find(':');
+        if (colon == 0 || colon == std::string_view::npos ||
+            !std::all_of(line.begin(), line.begin() + colon, IsTokenCharacter) ||
+            std::any_of(line.begin() + colon + 1, line.end(), IsControl)) {
+            return false;
+        }
+        start = end;
+    }
+    return true;
+}
+
 }  // namespace
 
 Request ParseRequest(std::string_view head) {
@@ -117,6 +154,10 @@ Request ParseRequest(std::string_view head) {
         return request;
     }
     request.http10 = minor == 0;
+    if (!HeaderLinesAreStrict(head)) {
+        request.problem = LineProblem::kMalformed;
+        return request;
+    }
     request.target =
         responses::ParseTarget(line.substr(firstSpace + 1, secondSpace - firstSpace - 1));
 

@@ -15,7 +15,7 @@ enum class Method { kGet, kHead, kPost, kOther };
 
 enum class LineProblem {
     kNone,
-    kMalformed,            // not "method target HTTP/x.y": 400
+    kMalformed,            // not "method target HTTP/x.y", or a header line out of form: 400
     kVersionNotSupported,  // a version other than HTTP/1.x: 505
 };
 

@@ -75,18 +75,36 @@ RequestHandler::RequestHandler(const config::ProgramFolder& folder, responses::H
     : folder_(folder), host_(std::move(host)) {}
 
 Outcome RequestHandler::Handle(const IncomingRequest& incoming) const {
-    snapshots_.Refresh();  // every edit reported so far applies to this request
-    const auto settingsSnapshot = snapshots_.SettingsFile(folder_.SettingsPath());
-    const config::Settings& settings = *settingsSnapshot;
-    const responses::RequestScope scope{folder_,    settings,     host_,     incoming.now,
-                                        snapshots_, &mediaTypes_, &listings_};
     const Request request = ParseRequest(incoming.head);
+    Outcome outcome = Decide(request, incoming);
+    // No answer to HEAD carries a body, refusals of a malformed one included.
+    outcome.sendBody = request.method != Method::kHead;
+    outcome.readProblems = snapshots_.TakeProblems();
+    return outcome;
+}
+
+Outcome RequestHandler::Decide(const Request& request, const IncomingRequest& incoming) const {
+    snapshots_.Refresh();  // every edit reported so far applies to this request
+    const config::Configuration config = snapshots_.Take(folder_);
+    if (!config.Complete()) {
+        Outcome unreadable;
+        // What guards the site cannot be read: nothing is answered from a guess.
+        unreadable.reply = responses::SendUnavailablePage(incoming.now);
+        unreadable.logView = "\r\n";
+        unreadable.accessLogLine = AccessLogLine(
+            incoming.peerAddress, incoming.now,
+            request.method == Method::kOther ? std::string_view() : request.requestLine);
+        return unreadable;
+    }
+    const config::Settings& settings = *config.settings;
+    const responses::RequestScope scope{folder_,    config,       host_,     incoming.now,
+                                        snapshots_, &mediaTypes_, &listings_};
     // An unknown method leaves its record empty after the date.
     const std::string record =
         AccessLogLine(incoming.peerAddress, incoming.now,
                       request.method == Method::kOther ? std::string_view() : request.requestLine);
 
-    if (config::ListsAddress(*scope.List(config::kBlockList, 1), incoming.peerAddress)) {
+    if (config::ListsAddress(*config.blocked, incoming.peerAddress)) {
         Outcome outcome = Refusal(responses::SendErrorPage(ErrorCode::k404_1, scope));
         outcome.logView = " ** IP Blocked **\r\n";
         outcome.accessLogLine = record;
@@ -98,7 +116,6 @@ Outcome RequestHandler::Handle(const IncomingRequest& incoming) const {
         return outcome;  // answers before anything is parsed, so the connection ends
     }
 
-    Outcome outcome;
     const auto refuse = [&](responses::Reply reply) {
         Outcome refused = Refusal(std::move(reply));
         refused.accessLogLine = record;
@@ -143,7 +160,6 @@ Outcome RequestHandler::Handle(const IncomingRequest& incoming) const {
         responded = Respond(request, incoming, scope);
     }
     responded.accessLogLine = record;
-    responded.sendBody = request.method != Method::kHead;
     responded.keepAlive = request.keepAlive;
     responded.http10 = request.http10;
     responded.bodyLength = request.body.length;
@@ -157,10 +173,9 @@ Outcome RequestHandler::Respond(const Request& request, const IncomingRequest& i
     outcome.logView = "\r\n";
     const responses::RequestTarget& target = *request.target;
     const auto own = snapshots_.OwnFilesOf(folder_);
-    const auto dirs = scope.List(config::kDirsList, 5);
     const responses::Resolution resolution =
-        responses::Resolve(target, {*dirs, *scope.List(config::kDefaultList, 1), scope.settings,
-                                    folder_, own.get(), &resolveCache_, dirs});
+        responses::Resolve(target, {*scope.config.dirs, *scope.config.defaults, scope.settings,
+                                    folder_, own.get(), &resolveCache_, scope.config.dirs});
 
     // Access is decided on where the request landed, never on how it was spelled.
     std::optional<std::string> user;
@@ -168,7 +183,7 @@ Outcome RequestHandler::Respond(const Request& request, const IncomingRequest& i
         outcome.passwordsInClear = !incoming.secure && !incoming.fromThisComputer;
         const std::string_view authorization =
             responses::GetHeaderValue(incoming.head, "Authorization").value_or("");
-        if (!responses::AuthenticateRequest(authorization, *scope.List(config::kUsersList, 2))) {
+        if (!responses::AuthenticateRequest(authorization, *scope.config.users)) {
             outcome.reply = responses::SendAuthChallenge(resolution.policy.realm, scope);
             return outcome;
         }

@@ -48,6 +48,8 @@ struct Outcome {
     // A secure folder was asked for over plain HTTP by another computer: its
     // password crosses the network in clear.
     bool passwordsInClear = false;
+    // Settings or lists that could not be read while deciding, each told once.
+    std::vector<config::ReadProblem> readProblems;
 };
 
 // Decides the answer to one request from its head alone, so nothing a client
@@ -66,6 +68,7 @@ class RequestHandler {
     const config::ConfigSnapshots& Snapshots() const { return snapshots_; }
 
   private:
+    Outcome Decide(const Request& request, const IncomingRequest& incoming) const;
     Outcome Respond(const Request& request, const IncomingRequest& incoming,
                     const responses::RequestScope& scope) const;
 

@@ -115,18 +115,22 @@ class PrepareScriptTest : public ::testing::Test, public testing::TestSite {
         UseSettings("[CGI]\nEnablePerl=1\nPerlLocation=/usr/bin/perl\nTimeout=7\n");
     }
 
-    void UseSettings(std::string_view text) { settings_ = config::Settings::Parse(text); }
+    void UseSettings(std::string_view text) {
+        settings_ = std::make_shared<const config::Settings>(config::Settings::Parse(text));
+    }
 
     ScriptDecision Prepare(const std::string& name) {
+        config_ = snapshots_.Take(program);
+        config_.settings = settings_;
         const auto dirs = config::ReadRecords(folder.Path() / "dirs.lst", 5);
         const responses::Resolution resolution = responses::Resolve(
-            *responses::ParseTarget("/cgi/" + name), {dirs, {}, settings_, program});
+            *responses::ParseTarget("/cgi/" + name), {dirs, {}, *config_.settings, program});
         return PrepareScript({.method = "GET",
                               .head = "GET / HTTP/1.0\r\n\r\n",
                               .resolution = resolution,
                               .kind = ClassifyScript(name, true, true),
                               .peerAddress = "10.0.0.7"},
-                             {program, settings_, handler.Host(), now, snapshots_});
+                             {program, config_, handler.Host(), now, snapshots_});
     }
 
     static std::string Status(const ScriptDecision& decision) {
@@ -136,7 +140,8 @@ class PrepareScriptTest : public ::testing::Test, public testing::TestSite {
         return std::get<ScriptLaunch>(decision.action);
     }
 
-    config::Settings settings_;
+    std::shared_ptr<const config::Settings> settings_;
+    config::Configuration config_;
     config::ConfigSnapshots snapshots_;
 };
 

@@ -2,7 +2,11 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
 
 #include "config/list_file.h"
 #include "support/temp_folder.h"
@@ -92,6 +96,106 @@ TEST(ConfigSnapshots, OwnFilesAreLookedUpAgainOnlyAfterTheirFolderChanged) {
     struct stat info {};
     ::stat(program.ListFilePath(kUsersList).c_str(), &info);
     EXPECT_TRUE(second->Contains(info));
+}
+
+// A file that exists but cannot be read keeps what was read of it before,
+// however the reading fails; it is read again as soon as it can be.
+TEST_P(ConfigSnapshotsTest, AFailedReadingKeepsTheLastGoodCopy) {
+    testing::TempFolder folder;
+    const auto path = folder.Write("iplist.lst", "\"10.0.0.1\"\r\n");
+    EXPECT_EQ(snapshots.Records(path, 1)->front().front(), "10.0.0.1");
+    const std::function<void()> failures[] = {
+        [&] {  // a folder where the file was
+            std::filesystem::remove(path);
+            std::filesystem::create_directory(path);
+        },
+        [&] {  // a link leading in circles
+            std::filesystem::remove_all(path);
+            std::filesystem::create_symlink(path.filename(), path);
+        },
+        [&] {  // a link through a file
+            std::filesystem::remove_all(path);
+            std::filesystem::create_symlink("iplist.d/x", path);
+            folder.Write("iplist.d", "not a folder");
+        },
+    };
+    for (const auto& fail : failures) {
+        fail();
+        ASSERT_NE(snapshots.Records(path, 1), nullptr);
+        EXPECT_EQ(snapshots.Records(path, 1)->front().front(), "10.0.0.1");
+    }
+    const std::vector<ReadProblem> problems = snapshots.TakeProblems();
+    ASSERT_EQ(problems.size(), 1u) << "one report until it reads again";
+    EXPECT_TRUE(problems.front().earlierCopyKept);
+    std::filesystem::remove_all(path);
+    folder.Write("iplist.lst", "\"10.0.0.2\"\r\n");
+    EXPECT_EQ(snapshots.Records(path, 1)->front().front(), "10.0.0.2");
+    // Never read, it gives nothing at all rather than an empty list.
+    std::filesystem::create_directory(folder.Path() / "users.lst");
+    EXPECT_EQ(snapshots.Records(folder.Path() / "users.lst", 2), nullptr);
+    EXPECT_EQ(snapshots.SettingsFile(folder.Path() / "users.lst"), nullptr);
+}
+
+TEST(ConfigSnapshots, RunningOutOfDescriptorsKeepsTheLastGoodCopy) {
+    testing::TempFolder folder;
+    const auto path = folder.Write("iplist.lst", "\"10.0.0.1\"\r\n");
+    ConfigSnapshots snapshots;
+    EXPECT_EQ(snapshots.Records(path, 1)->front().front(), "10.0.0.1");
+    folder.Write("iplist.lst", "\"127.0.0.1\"\r\n");
+    // This test's process alone: a low limit, every descriptor under it taken.
+    const rlimit low{64, 64};
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    std::vector<int> taken;
+    for (int fd = ::dup(0); fd >= 0 && taken.size() < 64; fd = ::dup(0)) {
+        taken.push_back(fd);
+    }
+    const auto during = snapshots.Records(path, 1);
+    for (int fd : taken) {
+        ::close(fd);
+    }
+    ASSERT_NE(during, nullptr);
+    EXPECT_EQ(during->front().front(), "10.0.0.1");
+    const std::vector<ReadProblem> problems = snapshots.TakeProblems();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems.front().reason, "Too many open files");
+    EXPECT_EQ(snapshots.Records(path, 1)->front().front(), "127.0.0.1");
+}
+
+TEST_P(ConfigSnapshotsTest, AMovedProgramFolderIsNoMissingFile) {
+    testing::TempFolder outer;
+    const auto path = outer.Write("program/dirs.lst", "\"/x/\",\"x\",\"Yes\",\"No\",\"No\"\r\n");
+    EXPECT_EQ(snapshots.Records(path, 5)->size(), 1u);
+    std::filesystem::rename(outer.Path() / "program", outer.Path() / "moved");
+    ASSERT_NE(snapshots.Records(path, 5), nullptr);
+    EXPECT_EQ(snapshots.Records(path, 5)->size(), 1u);
+    EXPECT_EQ(snapshots.TakeProblems().front().reason, "its folder is not there");
+}
+
+TEST_P(ConfigSnapshotsTest, ALastLineStillBeingWrittenWaitsForItsEnd) {
+    testing::TempFolder folder;
+    const auto path = folder.Write("iplist.lst", "\"10.0.0.1\"\r\n");
+    EXPECT_EQ(snapshots.Records(path, 1)->size(), 1u);
+    folder.Write("iplist.lst", "\"10.0.0.1\"\r\n\"10.0.0.2\"\r\n\"10.");
+    EXPECT_EQ(snapshots.Records(path, 1)->size(), 1u);
+    folder.Write("iplist.lst", "\"10.0.0.1\"\r\n\"10.0.0.2\"\r\n\"10.0.0.3\"\r\n");
+    EXPECT_EQ(snapshots.Records(path, 1)->size(), 3u);
+    EXPECT_TRUE(snapshots.TakeProblems().empty());
+}
+
+TEST(ConfigSnapshots, AnEditOfTheFileALinkNamesIsSeen) {
+    testing::TempFolder program;
+    testing::TempFolder elsewhere;
+    const auto real = elsewhere.Write("lists/users.lst", "\"a\",\"1\"\r\n\"b\",\"2\"\r\n");
+    Age(real, 10);
+    std::filesystem::create_symlink(elsewhere.Path() / "lists", program.Path() / "hop");
+    std::filesystem::create_symlink("hop/users.lst", program.Path() / "users.lst");
+    const auto path = program.Path() / "users.lst";
+    ConfigSnapshots snapshots;
+    EXPECT_EQ(snapshots.Records(path, 2)->size(), 2u);
+    EXPECT_EQ(snapshots.Records(path, 2)->size(), 2u);
+    ASSERT_TRUE(WriteRecords(real, {{"a", "1"}}));  // a user removed where the file lies
+    Age(real, 10);
+    EXPECT_EQ(snapshots.Records(path, 2)->size(), 1u);
 }
 
 }  // namespace

@@ -13,13 +13,14 @@ using namespace std::chrono;
 class ErrorPagesTest : public ::testing::Test {
   protected:
     RequestScope Scope(std::string_view settingsText) {
-        settings_ = config::Settings::Parse(settingsText);
-        return RequestScope{program_, settings_, host_, now_, snapshots_};
+        config_.settings =
+            std::make_shared<const config::Settings>(config::Settings::Parse(settingsText));
+        return RequestScope{program_, config_, host_, now_, snapshots_};
     }
 
     testing::TempFolder folder_;
     config::ProgramFolder program_ = folder_.Program();
-    config::Settings settings_;
+    config::Configuration config_;
     config::ConfigSnapshots snapshots_;
     HostIdentity host_{"host", "10.0.0.2"};
     Clock::time_point now_ = sys_days{year{2026} / March / 1} + hours(9);

@@ -34,19 +34,57 @@ class FaultsTest : public ::testing::Test, public testing::RunningSite {
     }
 };
 
-TEST_F(FaultsTest, SettingsAndListsThatVanishOrTurnUnreadableFallBackToDefaults) {
+TEST_F(FaultsTest, SettingsAndListsThatVanishFallBackToDefaults) {
     EXPECT_EQ(testing::BodyOf(Get("/")), "home");
     std::filesystem::remove(folder.Path() / "quorvane.ini");
     std::filesystem::remove(folder.Path() / "dirs.lst");
     EXPECT_EQ(testing::BodyOf(Get("/")), "default root");  // RootDirectory's default, www
-    MakeUnreadable("quorvane.ini");
-    EXPECT_EQ(testing::BodyOf(Get("/")), "default root");
-    MakeUnreadable("dirs.lst");
-    MakeUnreadable("default.lst");
+    std::filesystem::remove(folder.Path() / "default.lst");
     EXPECT_EQ(testing::StatusOf(Get("/")), "HTTP/1.1 404 Not Found");  // no default documents now
-    EXPECT_EQ(testing::BodyOf(Get("/index.htm")), "default root");
-    MakeUnreadable("mime.lst");  // the system's table answers instead
+    std::filesystem::remove(folder.Path() / "mime.lst");  // the system's table answers instead
     EXPECT_NE(Get("/index.htm").find("Content-Type: text/html\r\n"), std::string::npos);
+}
+
+TEST_F(FaultsTest, AFileThatCannotBeReadKeepsItsLastGoodCopyAndIsSaidOnce) {
+    folder.Write("users.lst", "\"guest\",\"pw\"\r\n");
+    folder.Write("iplist.lst", "\"10.9.9.9\"\r\n");
+    folder.Write("dirs.lst",
+                 "\"/\",\"site\",\"No\",\"No\",\"No\"\r\n"
+                 "\"/vault/\",\"vault\",\"Yes\",\"No\",\"No\"\r\n");
+    folder.Write("vault/s.txt", "SECRET");
+    EXPECT_EQ(testing::StatusOf(Get("/vault/s.txt")), "HTTP/1.1 401 Unauthorized");
+    for (const char* name : {"quorvane.ini", "dirs.lst", "iplist.lst", "users.lst"}) {
+        MakeUnreadable(name);
+    }
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(testing::StatusOf(Get("/vault/s.txt")), "HTTP/1.1 401 Unauthorized");
+        EXPECT_EQ(testing::BodyOf(Get("/")), "home");
+    }
+    const std::string notice =
+        "dirs.lst cannot be read (it is not a plain file); the copy read before stays in use "
+        "until it can be read again.";
+    EXPECT_TRUE(observer.WaitForLog(notice)) << observer.Log();
+    EXPECT_EQ(observer.Log().find(notice), observer.Log().rfind(notice));
+    // Readable again, the file applies to the very next request.
+    std::filesystem::remove(folder.Path() / "dirs.lst");
+    folder.Write("dirs.lst", "\"/\",\"site\",\"No\",\"No\",\"No\"\r\n");
+    EXPECT_EQ(testing::StatusOf(Get("/vault/s.txt")), "HTTP/1.1 404 Not Found");
+}
+
+TEST_F(FaultsTest, AGuardingFileNeverReadRefusesEveryRequestUntilItCanBe) {
+    for (const char* name : {"iplist.lst", "users.lst", "dirs.lst", "nocgi.lst", "quorvane.ini"}) {
+        testing::RunningSite fresh;
+        fresh.folder.Write("www/index.htm", "home");
+        std::filesystem::create_directory(fresh.folder.Path() / name);
+        EXPECT_EQ(testing::StatusOf(fresh.Fetch("/index.htm")), "HTTP/1.1 503 Service Unavailable")
+            << name;
+        EXPECT_TRUE(fresh.observer.WaitForLog(std::string(name) +
+                                              " cannot be read (it is not a plain file); requests "
+                                              "are refused until it can be read."))
+            << name;
+        std::filesystem::remove(fresh.folder.Path() / name);
+        EXPECT_EQ(testing::BodyOf(fresh.Fetch("/index.htm")), "home") << name;
+    }
 }
 
 TEST_F(FaultsTest, ARemovedRootAnswers404) {

@@ -302,6 +302,109 @@ TEST_F(HostileInputTest, OversizedHeadsAndBodiesAreCutOrRefused) {
     EXPECT_EQ(extra.find("quorvane\""), std::string::npos);
 }
 
+// How many replies of the server a stream holds.
+size_t RepliesIn(const std::string& stream) {
+    size_t count = 0;
+    for (size_t at = stream.find("\r\nServer: Quorvane2000\r\n"); at != std::string::npos;
+         at = stream.find("\r\nServer: Quorvane2000\r\n", at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+TEST_F(HostileInputTest, AHeadOutOfFormIsRefusedWholeSoNoBodyPassesForARequest) {
+    // Each would hide a second request in its body for a lenient reader.
+    const std::string smuggled = "GET /u.txt HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
+    const std::string length = "Content-Length: " + std::to_string(smuggled.size());
+    const std::string lines[] = {
+        "Content-Length : " + std::to_string(smuggled.size()) + "\r\n",
+        "Content-Length\t: " + std::to_string(smuggled.size()) + "\r\n",
+        "Transfer-Encoding : chunked\r\n",
+        std::string("Content-Len\0gth: ", 17) + std::to_string(smuggled.size()) + "\r\n",
+        "Content-Length: 0\r\n " + std::to_string(smuggled.size()) + "\r\n",
+        "Content-Length: 0\r\n\t" + std::to_string(smuggled.size()) + "\r\n",
+        " " + length + "\r\n",
+        "X-CR: a\rb\r\n" + length + "\r\n",
+        length + "\rX: y\r\n",
+        "Content-Length " + std::to_string(smuggled.size()) + "\r\n",
+        ": " + length + "\r\n",
+        "Cont(ent-Length: " + std::to_string(smuggled.size()) + "\r\n",
+        "X: a\x7f"
+        "b\r\n" +
+            length + "\r\n",
+        "X: a\x01"
+        "b\r\n" +
+            length + "\r\n",
+    };
+    for (const std::string& line : lines) {
+        RawClient client(Port());
+        ASSERT_TRUE(
+            client.Send("POST /index.htm HTTP/1.1\r\nHost: x\r\n" + line + "\r\n" + smuggled));
+        const std::optional<std::string> stream = client.ReadToClose();
+        ASSERT_TRUE(stream.has_value()) << line << ": the connection must close";
+        EXPECT_EQ(StatusOf(*stream), kBadRequest) << line;
+        EXPECT_EQ(RepliesIn(*stream), 1u) << line;
+        EXPECT_EQ(stream->find("quorvane\""), std::string::npos) << line;
+    }
+    // A CR that ends no line is refused in the request line too.
+    EXPECT_EQ(StatusOf(Send("GET /index.htm HTTP/1.1\rX\r\nHost: x\r\n\r\n")), kBadRequest);
+}
+
+TEST_F(HostileInputTest, NoAnswerToHeadCarriesABodyWhateverWentWrong) {
+    Executable("cgi-bin/whole.exe",
+               "#!/bin/sh\nprintf 'HTTP/1.0 200 OK\\r\\nContent-Type: text/plain\\r\\n\\r\\n"
+               "NPH-BODY'\n");
+    const std::string heads[] = {
+        "HEAD /../x HTTP/1.1\r\nHost: x\r\n\r\n",
+        "HEAD / HTTP/1.1\r\nHost: x\r\nHost: y\r\n\r\n",
+        "HEAD / HTTP/1.1\r\nHost: x\r\nContent-Length : 1\r\n\r\n",
+        "HEAD /%2e%2e/users.lst HTTP/1.0\r\n\r\n",
+        "HEAD /missing.htm HTTP/1.0\r\n\r\n",
+        "HEAD /private/ HTTP/1.0\r\n\r\n",
+        "HEAD /cgi-bin/whole.exe HTTP/1.0\r\n\r\n",
+        "HEAD /index.htm HTTP/1.0\r\nRange: bytes=99999-\r\n\r\n",
+        "HEAD / HTTP/1.1\r\n" + std::string(20000, 'h') + "\r\n\r\n",
+    };
+    for (const std::string& head : heads) {
+        const std::string reply = Send(head);
+        ASSERT_FALSE(reply.empty()) << head;
+        EXPECT_EQ(reply.find("\r\n\r\n") + 4, reply.size()) << head.substr(0, 60) << reply;
+    }
+}
+
+TEST_F(HostileInputTest, AScriptsBodylessStatusesEndWithTheirHead) {
+    const auto script = [&](std::string_view name, std::string_view status) {
+        Executable(
+            "cgi-bin/" + std::string(name),
+            "#!/bin/sh\nprintf 'Status: " + std::string(status) +
+                "\\r\\nContent-Type: text/plain\\r\\n\\r\\nGET /u.txt HTTP/1.1\\r\\n\\r\\n'\n");
+    };
+    script("none.exe", "204 No Content");
+    script("same.exe", "304 Not Modified");
+    script("interim.exe", "103 Early Hints");
+    struct Case {
+        const char* path;
+        std::string_view status;
+    };
+    for (const Case& c : {Case{"/cgi-bin/none.exe", "HTTP/1.1 204 No Content"},
+                          Case{"/cgi-bin/same.exe", "HTTP/1.1 304 Not Modified"},
+                          Case{"/cgi-bin/interim.exe", "HTTP/1.1 500 Internal Server Error"}}) {
+        RawClient client(Port());
+        ASSERT_TRUE(client.Send("GET " + std::string(c.path) + " HTTP/1.1\r\nHost: x\r\n\r\n" +
+                                "GET /index.htm HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n"));
+        const std::optional<std::string> stream = client.ReadToClose();
+        ASSERT_TRUE(stream.has_value()) << c.path;
+        EXPECT_EQ(StatusOf(*stream), c.status) << c.path;
+        EXPECT_EQ(RepliesIn(*stream), 2u) << c.path << *stream;
+        EXPECT_EQ(stream->find("GET /u.txt"), std::string::npos) << c.path;
+        EXPECT_NE(stream->find("<html>home"), std::string::npos) << c.path;
+        if (c.status != "HTTP/1.1 500 Internal Server Error") {
+            const std::string head = stream->substr(0, stream->find("\r\n\r\n"));
+            EXPECT_EQ(head.find("Content-Length"), std::string::npos) << head;
+        }
+    }
+}
+
 TEST_F(HostileInputTest, SlowClientsDoNotStarveANormalOne) {
     std::vector<std::unique_ptr<RawClient>> slow;
     for (int i = 0; i < 500; ++i) {
