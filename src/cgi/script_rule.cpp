@@ -17,7 +17,8 @@ bool HoldsIgnoringCase(std::string_view text, std::string_view part) {
 
 }  // namespace
 
-ScriptKind ClassifyScript(std::string_view fileName, bool scriptsAllowed, bool programsAllowed) {
+ScriptKind ClassifyScript(std::string_view fileName, bool scriptsAllowed, bool programsAllowed,
+                          bool insideScriptFolder) {
     if (scriptsAllowed &&
         (EndsWithIgnoringCase(fileName, ".pl") || EndsWithIgnoringCase(fileName, ".cgi"))) {
         return ScriptKind::kPerl;
@@ -25,7 +26,7 @@ ScriptKind ClassifyScript(std::string_view fileName, bool scriptsAllowed, bool p
     if (programsAllowed && EndsWithIgnoringCase(fileName, ".exe")) {
         return ScriptKind::kProgram;
     }
-    if ((scriptsAllowed || programsAllowed) &&
+    if ((insideScriptFolder || scriptsAllowed || programsAllowed) &&
         (HoldsIgnoringCase(fileName, ".pl") || HoldsIgnoringCase(fileName, ".cgi") ||
          HoldsIgnoringCase(fileName, ".exe"))) {
         return ScriptKind::kRefused;

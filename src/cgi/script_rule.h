@@ -12,12 +12,14 @@ enum class ScriptKind {
 };
 
 // The one rule for what runs. A name ending in ".pl" or ".cgi" (any letter
-// case) runs under Perl where the folder allows scripts; a name ending in
-// ".exe" runs directly where it allows programs; nothing else ever runs. In a
-// folder that allows either, any other name holding ".pl", ".cgi" or ".exe"
-// ("run.pl.sh", "tool.exe" where programs are barred) is refused rather than
-// served, so no script's source leaves a script folder. In a folder that
-// allows neither, every name is a document.
-ScriptKind ClassifyScript(std::string_view fileName, bool scriptsAllowed, bool programsAllowed);
+// case) runs under Perl where its folder allows scripts; a name ending in
+// ".exe" runs directly where it allows programs; nothing else ever runs.
+// Inside a folder that lets either run (`insideScriptFolder`, which may be an
+// outer folder of the one that decides), any other name holding ".pl", ".cgi"
+// or ".exe" ("run.pl.sh", "tool.exe" where programs are barred) is refused
+// rather than served, so no script's source leaves a script folder. Elsewhere
+// every name is a document.
+ScriptKind ClassifyScript(std::string_view fileName, bool scriptsAllowed, bool programsAllowed,
+                          bool insideScriptFolder);
 
 }  // namespace quorvane::cgi

@@ -106,6 +106,27 @@ config::FileHandle OpenReal(const fs::path& path, fs::path& real) {
     return handle;
 }
 
+// A missing path as its nearest existing ancestor resolved, with the missing
+// names after it, so a name inside a protected folder is recognised as such
+// before anyone learns it is absent. Nothing when an ancestor exists but
+// cannot be opened.
+std::optional<fs::path> ResolveMissing(const fs::path& absolute) {
+    fs::path missing;
+    fs::path ancestor = absolute;
+    while (ancestor.has_relative_path()) {
+        missing = missing.empty() ? ancestor.filename() : ancestor.filename() / missing;
+        ancestor = ancestor.parent_path();
+        fs::path real;
+        if (OpenReal(ancestor, real)) {
+            return real / missing;
+        }
+        if (errno != ENOENT && errno != ENOTDIR) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 bool OrdinaryDevices::Contains(dev_t device) const {
@@ -140,24 +161,21 @@ PathFacts Examine(const fs::path& path, OrdinaryDevices* known) {
         facts.systemArea = true;
         return facts;
     }
-    // Missing: resolve the nearest ancestor that exists, so a name inside a
-    // protected folder is recognised as such before anyone learns it is absent.
-    fs::path missing;
-    fs::path ancestor = absolute;
-    while (ancestor.has_relative_path()) {
-        missing = missing.empty() ? ancestor.filename() : ancestor.filename() / missing;
-        ancestor = ancestor.parent_path();
-        fs::path real;
-        if (OpenReal(ancestor, real)) {
-            facts.canonical = real / missing;
-            break;
-        }
-    }
-    if (facts.canonical.empty()) {
-        facts.canonical = absolute.lexically_normal();
-    }
+    facts.canonical = ResolveMissing(absolute).value_or(absolute.lexically_normal());
     facts.systemArea = InSystemArea(facts.canonical);
     return facts;
+}
+
+std::optional<fs::path> RealPathNow(const fs::path& path) {
+    const fs::path absolute = path.is_absolute() ? path : fs::absolute(path);
+    fs::path real;
+    if (config::FileHandle handle = OpenReal(absolute, real)) {
+        return real;
+    }
+    if (errno != ENOENT) {
+        return std::nullopt;
+    }
+    return ResolveMissing(absolute);
 }
 
 bool IsInside(const fs::path& path, const fs::path& folder) {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,12 @@ class OrdinaryDevices {
 };
 
 PathFacts Examine(const std::filesystem::path& path, OrdinaryDevices* known = nullptr);
+
+// Where a path leads at this moment, every link resolved; for a path that
+// does not exist, its nearest existing ancestor resolved with the missing
+// names after it. Nothing when that cannot be told (descriptors ran out, a
+// loop of links, a folder that cannot be entered).
+std::optional<std::filesystem::path> RealPathNow(const std::filesystem::path& path);
 
 // True when `path` is `folder` or lies beneath it, comparing whole names.
 bool IsInside(const std::filesystem::path& path, const std::filesystem::path& folder);

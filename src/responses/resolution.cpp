@@ -116,57 +116,90 @@ Found KindOf(const PathFacts& facts, OwnFilesOnce& own) {
     return S_ISDIR(facts.info.st_mode) ? Found::kFolder : Found::kNothing;
 }
 
-using SecureFolder = ResolveCache::SecureFolder;
+// A configured folder with what it lets happen inside it, where it lies now.
+struct PolicyFolder {
+    std::optional<fs::path> real;            // nothing when where it lies cannot be told
+    const config::Record* record = nullptr;  // nothing for the root folder
+};
 
-std::vector<SecureFolder> LookUpSecureFolders(const std::vector<config::Record>& dirs,
-                                              const config::ProgramFolder& program) {
-    std::vector<SecureFolder> folders;
-    for (const config::Record& record : dirs) {
-        if (record.size() == 5 && record[2] == "Yes" && !record[1].empty()) {
-            const fs::path configured = ConfiguredFolder(program, record[1]);
-            const PathFacts facts = Examine(configured);
-            // A folder not there yet is kept as nothing (no device, no inode).
-            folders.push_back({configured, facts.exists ? facts.info.st_dev : 0,
-                               facts.exists ? facts.info.st_ino : 0, facts.canonical, record[0]});
+bool HoldsScripts(const std::string& name) {
+    for (std::string_view kind : {".pl", ".cgi", ".exe"}) {
+        if (config::ToUpperAscii(name).find(config::ToUpperAscii(kind)) != std::string::npos) {
+            return true;
         }
     }
-    return folders;
+    return false;
 }
 
-// The deepest secure folder that holds the path names the realm.
-const SecureFolder* Securing(const std::vector<SecureFolder>& folders, const fs::path& canonical) {
-    const SecureFolder* deepest = nullptr;
-    for (const SecureFolder& folder : folders) {
-        if (IsInside(canonical, folder.canonical) &&
-            (deepest == nullptr ||
-             std::distance(folder.canonical.begin(), folder.canonical.end()) >
-                 std::distance(deepest->canonical.begin(), deepest->canonical.end()))) {
+PolicyFolder Locate(const config::ProgramFolder& program, const std::string& configured,
+                    const config::Record* record) {
+    return {RealPathNow(ConfiguredFolder(program, configured)), record};
+}
+
+size_t Depth(const fs::path& path) {
+    return static_cast<size_t>(std::distance(path.begin(), path.end()));
+}
+
+// Secure when a secure record's folder holds the file (the deepest names the
+// realm). A folder that cannot be located counts as holding it: a failure
+// never opens what it guards.
+void ApplySecureFolders(const ResolveContext& context, const std::vector<fs::path>& lying,
+                        Policy& policy) {
+    std::optional<PolicyFolder> deepest;
+    for (const config::Record& record : context.dirs) {
+        if (record.size() != 5 || record[2] != "Yes" || record[1].empty()) {
+            continue;
+        }
+        PolicyFolder folder = Locate(context.folder, record[1], &record);
+        const bool holds =
+            !folder.real || std::any_of(lying.begin(), lying.end(), [&](const fs::path& place) {
+                return IsInside(place, *folder.real);
+            });
+        if (holds && (!deepest || !folder.real ||
+                      (deepest->real && Depth(*folder.real) > Depth(*deepest->real)))) {
+            deepest = std::move(folder);
+        }
+    }
+    if (deepest) {
+        policy.secure = true;
+        policy.realm = (*deepest->record)[0];
+    }
+}
+
+// Scripts and programs run as the deepest configured folder holding the file
+// says; any folder holding it that lets either run guards its sources.
+void ApplyScriptFolders(const ResolveContext& context, const fs::path& lying, Policy& policy) {
+    std::vector<PolicyFolder> folders{
+        Locate(context.folder,
+               config::ServerValue(context.settings, config::setting::kRootDirectory), nullptr)};
+    for (const config::Record& record : context.dirs) {
+        if (record.size() == 5 && !record[0].empty() && !record[1].empty()) {
+            folders.push_back(Locate(context.folder, record[1], &record));
+        }
+    }
+    const auto runs = [&](const PolicyFolder& folder) {
+        return folder.record
+                   ? std::pair((*folder.record)[3] == "Yes", (*folder.record)[4] == "Yes")
+                   : std::pair(config::IsOn(context.settings, config::setting::kScriptAllowed),
+                               config::IsOn(context.settings, config::setting::kExeAllowed));
+    };
+    const PolicyFolder* deepest = nullptr;
+    for (const PolicyFolder& folder : folders) {
+        const auto [scripts, programs] = runs(folder);
+        // One that cannot be located may hold it: its sources stay guarded.
+        if (!folder.real || IsInside(lying, *folder.real)) {
+            policy.insideScriptFolder = policy.insideScriptFolder || scripts || programs;
+        }
+        if (folder.real && IsInside(lying, *folder.real) &&
+            (deepest == nullptr || Depth(*folder.real) > Depth(*deepest->real))) {
             deepest = &folder;
         }
     }
-    return deepest;
+    std::tie(policy.scripts, policy.programs) =
+        deepest != nullptr ? runs(*deepest) : std::pair(false, false);
 }
 
 }  // namespace
-
-const std::vector<SecureFolder>& ResolveCache::SecureFolders(
-    const std::shared_ptr<const std::vector<config::Record>>& dirs,
-    const config::ProgramFolder& folder) {
-    bool current = dirs_ == dirs;
-    // One look per secure folder tells whether its name still leads to it
-    // (or still to nothing).
-    for (size_t i = 0; current && i < secure_.size(); ++i) {
-        struct stat info {};
-        const bool exists = ::stat(secure_[i].configured.c_str(), &info) == 0;
-        current = exists ? info.st_dev == secure_[i].device && info.st_ino == secure_[i].inode
-                         : secure_[i].device == 0 && secure_[i].inode == 0;
-    }
-    if (!current) {
-        secure_ = LookUpSecureFolders(*dirs, folder);
-        dirs_ = dirs;
-    }
-    return secure_;
-}
 
 Resolution Resolve(const RequestTarget& target, const ResolveContext& context) {
     Resolution resolution;
@@ -184,13 +217,9 @@ Resolution Resolve(const RequestTarget& target, const ResolveContext& context) {
         resolution.record = std::move(match->first);
         taken = match->second;
         resolution.folder = ConfiguredFolder(context.folder, resolution.record->folder);
-        resolution.policy.scripts = resolution.record->script == "Yes";
-        resolution.policy.programs = resolution.record->exe == "Yes";
     } else {
         resolution.folder = ConfiguredFolder(
             context.folder, config::ServerValue(settings, config::setting::kRootDirectory));
-        resolution.policy.scripts = config::IsOn(settings, config::setting::kScriptAllowed);
-        resolution.policy.programs = config::IsOn(settings, config::setting::kExeAllowed);
     }
     for (size_t i = taken; i < folderSegments.size(); ++i) {
         resolution.folder /= folderSegments[i];
@@ -242,21 +271,14 @@ Resolution Resolve(const RequestTarget& target, const ResolveContext& context) {
 
     // Both the folder asked for and the file picked in it must be outside
     // every secure folder to go without credentials.
-    std::vector<SecureFolder> lookedUp;
-    const std::vector<SecureFolder>& secure =
-        context.cache != nullptr && context.dirsSnapshot != nullptr
-            ? context.cache->SecureFolders(context.dirsSnapshot, context.folder)
-            : (lookedUp = LookUpSecureFolders(context.dirs, context.folder));
-    const SecureFolder* securing = Securing(secure, facts.canonical);
-    if (securing == nullptr) {
-        securing = Securing(secure, served);
-    }
-    if (securing != nullptr) {
-        resolution.policy.secure = true;
-        resolution.policy.realm = securing->realm;
-    } else if (config::IsOn(settings, config::setting::kSecure)) {
+    ApplySecureFolders(context, {facts.canonical, served}, resolution.policy);
+    if (!resolution.policy.secure && config::IsOn(settings, config::setting::kSecure)) {
         resolution.policy.secure = true;
         resolution.policy.realm = resolution.directory;
+    }
+    // Only a name that could run needs to know which folders lie around it.
+    if (!resolution.document.empty() && HoldsScripts(resolution.document)) {
+        ApplyScriptFolders(context, served, resolution.policy);
     }
     return resolution;
 }

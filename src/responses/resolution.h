@@ -29,6 +29,9 @@ struct Policy {
     std::string realm;      // named in the challenge
     bool scripts = false;   // ".pl" and ".cgi" names may run
     bool programs = false;  // ".exe" names may run
+    // Some folder that holds the file lets scripts or programs run, so a
+    // name that could run there is never sent as a document.
+    bool insideScriptFolder = false;
 };
 
 enum class Found { kNothing, kFile, kFolder };
@@ -50,27 +53,14 @@ struct Resolution {
     struct stat info {};
 };
 
-// What resolution keeps between requests on the engine's thread: the secure
-// records' real folders (looked up again when dirs.lst changes, or when what
-// a configured folder names changes), and the file systems known to be
-// ordinary.
+// What resolution keeps between requests on the engine's thread: the file
+// systems known to be ordinary. Where a configured folder lies is never kept:
+// a folder moved or a link re-pointed changes it at any moment.
 class ResolveCache {
   public:
-    struct SecureFolder {
-        std::filesystem::path configured;
-        dev_t device = 0;
-        ino_t inode = 0;
-        std::filesystem::path canonical;
-        std::string realm;
-    };
-    const std::vector<SecureFolder>& SecureFolders(
-        const std::shared_ptr<const std::vector<config::Record>>& dirs,
-        const config::ProgramFolder& folder);
     OrdinaryDevices& Devices() { return devices_; }
 
   private:
-    std::shared_ptr<const std::vector<config::Record>> dirs_;  // what `secure_` was built from
-    std::vector<SecureFolder> secure_;
     OrdinaryDevices devices_;
 };
 
@@ -87,7 +77,6 @@ struct ResolveContext {
     const config::OwnFiles* own = nullptr;  // as last looked up; looked up here when absent
     // Kept between requests; without one, everything is looked up afresh.
     ResolveCache* cache = nullptr;
-    std::shared_ptr<const std::vector<config::Record>> dirsSnapshot = nullptr;  // `dirs`, shared
 };
 
 // Maps the target onto the configured folders. The request's folder is the
@@ -96,9 +85,12 @@ struct ResolveContext {
 // exists, becomes the document. A virtual directory serves its whole tree: the
 // record with the longest name that is a whole-segment prefix of the request's
 // folder wins (the first of equals), and the root record "/" covers "/" alone;
-// every other folder comes from RootDirectory. The path is secure whenever it
-// lies inside the folder of a secure record (links of both resolved), however
-// it was reached, or when the whole site is secure.
+// every other folder comes from RootDirectory. What applies follows from where
+// the file lies now, links resolved, never from the way it was asked for: the
+// path is secure whenever it lies inside the folder of a secure record, or
+// when the whole site is secure; scripts and programs follow the deepest
+// configured folder that holds it, and a name that would run in any folder
+// holding it never goes out as a document.
 Resolution Resolve(const RequestTarget& target, const ResolveContext& context);
 
 }  // namespace quorvane::responses

@@ -175,7 +175,7 @@ Outcome RequestHandler::Respond(const Request& request, const IncomingRequest& i
     const auto own = snapshots_.OwnFilesOf(folder_);
     const responses::Resolution resolution =
         responses::Resolve(target, {*scope.config.dirs, *scope.config.defaults, scope.settings,
-                                    folder_, own.get(), &resolveCache_, scope.config.dirs});
+                                    folder_, own.get(), &resolveCache_});
 
     // Access is decided on where the request landed, never on how it was spelled.
     std::optional<std::string> user;
@@ -208,7 +208,7 @@ Outcome RequestHandler::Respond(const Request& request, const IncomingRequest& i
         resolution.document.empty()
             ? cgi::ScriptKind::kDocument
             : cgi::ClassifyScript(resolution.document, resolution.policy.scripts,
-                                  resolution.policy.programs);
+                                  resolution.policy.programs, resolution.policy.insideScriptFolder);
     if (kind == cgi::ScriptKind::kRefused) {
         outcome.reply = responses::SendErrorPage(ErrorCode::k404_4, scope);
         return outcome;

@@ -102,7 +102,7 @@ TEST(ScriptRule, OnlyTheEndingDecidesWhatRunsAndLookAlikesAreRefused) {
         {"tool.exe", false, false, ScriptKind::kDocument},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(ClassifyScript(c.name, c.scripts, c.programs), c.kind)
+        EXPECT_EQ(ClassifyScript(c.name, c.scripts, c.programs, false), c.kind)
             << c.name << " scripts=" << c.scripts << " programs=" << c.programs;
     }
 }
@@ -128,7 +128,7 @@ class PrepareScriptTest : public ::testing::Test, public testing::TestSite {
         return PrepareScript({.method = "GET",
                               .head = "GET / HTTP/1.0\r\n\r\n",
                               .resolution = resolution,
-                              .kind = ClassifyScript(name, true, true),
+                              .kind = ClassifyScript(name, true, true, true),
                               .peerAddress = "10.0.0.7"},
                              {program, config_, handler.Host(), now, snapshots_});
     }

@@ -53,19 +53,15 @@ TEST_F(ResolutionTest, SegmentsMapOntoTheLongestRecordOrTheRootFolder) {
     const Resolution root = Resolve("/");
     EXPECT_EQ(root.path, At("top/index.htm"));  // the root record covers "/" alone
     EXPECT_TRUE(root.defaultDocument);
-    EXPECT_TRUE(root.policy.scripts);
 
     const Resolution sub = Resolve("/sub/page.htm");  // the rest of the site: RootDirectory
     EXPECT_EQ(sub.path, At("www/sub/page.htm"));
     EXPECT_EQ(sub.directory, "/sub/");
     EXPECT_EQ(sub.found, Found::kFile);
-    EXPECT_TRUE(sub.policy.scripts);  // from ScriptAllowed
-    EXPECT_FALSE(sub.policy.programs);
 
     const Resolution manual = Resolve("//docs//sub/a.htm");  // first of equal names wins
     EXPECT_EQ(manual.path, At("manuals/sub/a.htm"));
     EXPECT_EQ(manual.record->name, "/docs/");
-    EXPECT_TRUE(manual.policy.programs);
     EXPECT_FALSE(manual.policy.secure);
     EXPECT_EQ(Resolve("/docs/inner/x.htm").path, At("inner/x.htm"));
     EXPECT_EQ(Resolve("/Docs/sub/a.htm").path, At("www/Docs/sub/a.htm"));  // case significant
@@ -88,6 +84,55 @@ TEST_F(ResolutionTest, AnythingInsideASecureFolderIsSecureWhateverLeadsThere) {
     UseSettings("[HomePage]\nRootDirectory=www\nSecure=1\n");
     EXPECT_EQ(Resolve("/open/index.htm").policy.realm, "/open/");
     EXPECT_EQ(Resolve("/way-in/index.htm").policy.realm, "/private/");
+}
+
+// What may run follows where the file lies, whichever way it was reached.
+TEST_F(ResolutionTest, ScriptsAndProgramsFollowTheFolderThatHoldsTheFile) {
+    folder_.Write("dirs.lst",
+                  folder_.Read("dirs.lst") + "\"/plain/\",\"top/plain\",\"No\",\"No\",\"No\"\r\n");
+    for (std::string_view name :
+         {"top/run.pl", "top/plain/run.pl", "www/sub/run.pl", "manuals/sub/tool.exe"}) {
+        folder_.Write(name, "x");
+    }
+    fs::create_symlink("..", At("www/up"));
+    struct Case {
+        std::string_view target;
+        bool scripts, programs, inside;
+    };
+    for (const Case& c : {
+             Case{"/run.pl", true, false, true},                   // the root record's folder
+             Case{"/sub/run.pl", true, false, true},               // RootDirectory, ScriptAllowed
+             Case{"/docs/sub/tool.exe", false, true, true},        // a programs record
+             Case{"/up/manuals/sub/tool.exe", false, true, true},  // the same file by a link
+             Case{"/up/top/run.pl", true, false, true},
+             Case{"/plain/run.pl", false, false, true},  // an outer folder runs scripts
+             Case{"/up/top/plain/run.pl", false, false, true},
+         }) {
+        const Policy policy = Resolve(c.target).policy;
+        EXPECT_EQ(policy.scripts, c.scripts) << c.target;
+        EXPECT_EQ(policy.programs, c.programs) << c.target;
+        EXPECT_EQ(policy.insideScriptFolder, c.inside) << c.target;
+    }
+    UseSettings("[HomePage]\nRootDirectory=www\n");
+    EXPECT_FALSE(Resolve("/sub/run.pl").policy.insideScriptFolder);
+}
+
+// A secure folder moved, or the folder around it, stays secure at once.
+TEST_F(ResolutionTest, ASecureFolderMovedStaysSecureWhereverItGoes) {
+    folder_.Write("store/priv/s.txt", "secret");
+    fs::create_symlink("../store/priv", At("www/linked"));
+    folder_.Write("dirs.lst", folder_.Read("dirs.lst") +
+                                  "\"/linked/\",\"www/linked\",\"Yes\",\"No\",\"No\"\r\n");
+    EXPECT_TRUE(Resolve("/linked/s.txt").policy.secure);
+    fs::rename(At("store"), At("store2"));
+    fs::remove(At("www/linked"));
+    fs::create_symlink("../store2/priv", At("www/linked"));
+    EXPECT_TRUE(Resolve("/linked/s.txt").policy.secure);
+    fs::rename(At("www"), At("www2"));
+    fs::create_symlink("www2", At("www"));
+    EXPECT_TRUE(Resolve("/private/index.htm").policy.secure);
+    EXPECT_TRUE(Resolve("/linked/s.txt").policy.secure);
+    EXPECT_FALSE(Resolve("/open/index.htm").policy.secure);
 }
 
 TEST_F(ResolutionTest, TheFileServedIsTheOneExaminedWhereverItsNameLeadsByThen) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <ctime>
+#include <functional>
 #include <thread>
 
 #include "support/http_client.h"
@@ -169,6 +170,49 @@ TEST_F(HostileInputTest, ASecureFolderStaysSecureWhenItsNameIsPointedElsewhere) 
     Link("vaultB", "www/vault");
     ExpectRefused({"GET /vaultB/x.htm HTTP/1.0\r\n\r\n"}, {kChallenge});
     EXPECT_EQ(BodyOf(Fetch("/vaultA/x.htm")), "A");
+}
+
+TEST_F(HostileInputTest, ASecureFolderStaysSecureWhenItOrAFolderAroundItMoves) {
+    folder.Write("store/priv/s.txt", "PRIVATE-PAGE");
+    Link("../store/priv", "www/linked");
+    folder.Write("dirs.lst",
+                 folder.Read("dirs.lst") + "\"/linked/\",\"www/linked\",\"Yes\",\"No\",\"No\"\r\n");
+    ExpectRefused({"GET /linked/s.txt HTTP/1.0\r\n\r\n"}, {kChallenge});
+    // Moves keep every inode; only where things lie changes.
+    const std::function<void()> moves[] = {
+        [&] {
+            std::filesystem::rename(folder.Path() / "store", folder.Path() / "store2");
+            std::filesystem::remove(folder.Path() / "www/linked");
+            Link("../store2/priv", "www/linked");
+        },
+        [&] {
+            std::filesystem::rename(folder.Path() / "store2", folder.Path() / "store");
+            Link("store", "store2");
+        },
+        [&] {
+            std::filesystem::rename(folder.Path() / "www", folder.Path() / "www2");
+            Link("www2", "www");
+        },
+    };
+    for (const auto& move : moves) {
+        move();
+        ExpectRefused(InEveryMethod({"/linked/s.txt", "/private/index.htm", "/private/sub/",
+                                     "/shortcut/sub/secret.txt", "/all/private/index.htm"}),
+                      {kChallenge});
+        EXPECT_EQ(BodyOf(Fetch("/linked/s.txt", kGuest)), "PRIVATE-PAGE");
+    }
+}
+
+TEST_F(HostileInputTest, AScriptsSourceStaysInsideWhicheverRecordOrLinkReachesIt) {
+    Link("..", "www/up");
+    folder.Write("dirs.lst", folder.Read("dirs.lst") + "\"/tree/\",\".\",\"No\",\"No\",\"No\"\r\n");
+    ExpectRefused(InEveryMethod({"/up/cgi-bin/form.pl", "/up/scripts/run.pl.sh",
+                                 "/up/scripts/tool.exe", "/tree/cgi-bin/form.pl",
+                                 "/tree/scripts/hello.pl.x", "/up/www/securecgi/env.pl"}),
+                  {"HTTP/1.1 500 Internal Server Error", kNotFound, kChallenge});
+    // Reached another way, a script still runs as its own folder says.
+    folder.Write("cgi-bin/hello.pl", "print \"Content-Type: text/plain\\n\\nhello\";\n");
+    EXPECT_EQ(BodyOf(Fetch("/up/cgi-bin/hello.pl")), "hello");
 }
 
 TEST_F(HostileInputTest, OnlyTheRunRuleRunsAndNoScriptSourceLeavesAScriptFolder) {
