@@ -17,6 +17,7 @@
 #include "app/command_line.h"
 #include "app/folder_choice.h"
 #include "app/program_path.h"
+#include "server/descriptor_limit.h"
 #include "server/engine_observer.h"
 #include "server/server_control.h"
 
@@ -114,6 +115,7 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    quorvane::server::RaiseDescriptorLimit();
 
     ConsoleObserver observer;
     if (const std::string notice = choice.Notice(folder); !notice.empty()) {

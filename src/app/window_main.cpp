@@ -10,6 +10,7 @@
 #include "app/command_line.h"
 #include "app/folder_choice.h"
 #include "app/program_path.h"
+#include "server/descriptor_limit.h"
 #include "ui/control/control_window.h"
 #include "ui/control/instance_key.h"
 #include "ui/control/single_instance.h"
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
                                  : quorvane::app::VersionText(ProgramKind::kWindow));
         return 0;
     }
+    quorvane::server::RaiseDescriptorLimit();
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvane2000"));

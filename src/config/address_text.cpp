@@ -40,6 +40,16 @@ std::string CanonicalAddress(std::string_view typed) {
     return Ipv6AddressText(address);
 }
 
+std::string ClientGroup(std::string_view client) {
+    in6_addr address{};
+    if (client.find(':') == std::string_view::npos || client.size() >= INET6_ADDRSTRLEN ||
+        ::inet_pton(AF_INET6, std::string(client).c_str(), &address) != 1) {
+        return std::string(client);
+    }
+    std::fill(address.s6_addr + 8, address.s6_addr + 16, 0);
+    return Ipv6AddressText(address) + "/64";
+}
+
 bool ListsAddress(const std::vector<Record>& list, std::string_view client) {
     return std::any_of(list.begin(), list.end(), [&](const Record& entry) {
         return !entry.empty() &&

@@ -28,6 +28,12 @@ std::string Ipv6AddressText(const in6_addr& address);
 // are still compared letter for letter.
 std::string CanonicalAddress(std::string_view typed);
 
+// Who a client is when counting what it does (its connections, its failed
+// sign-ins): an IPv4 address alone, an IPv6 address by its /64, the network
+// one home or phone is given, so a client cannot pass for many by changing
+// the address's last half.
+std::string ClientGroup(std::string_view client);
+
 // True when some record's first field names the client.
 bool ListsAddress(const std::vector<Record>& list, std::string_view client);
 

@@ -52,28 +52,18 @@ std::string_view ConnectionWord(bool keep, bool http10) {
 
 }  // namespace
 
-bool ConnectionRegistry::CloseOldestIdle() {
-    if (idle_.empty()) {
-        return false;
-    }
-    Connection* oldest = idle_.front();
-    oldest->Abandon();  // its waiting read ends, and it leaves the list itself
-    return true;
-}
-
-Connection::Connection(asio::ip::tcp::socket socket, std::string peerAddress, bool fromThisComputer,
-                       const ConnectionServices& services)
+Connection::Connection(asio::ip::tcp::socket socket, std::string peerAddress, std::string client,
+                       bool fromThisComputer, const ConnectionServices& services)
     : transport_(std::move(socket), services.tls),
       deadline_(transport_.Socket().get_executor()),
       services_(services),
       peerAddress_(std::move(peerAddress)),
-      fromThisComputer_(fromThisComputer) {
-    services_.connections.Opened();
-}
+      fromThisComputer_(fromThisComputer),
+      place_(services_.connections.Opened(this, std::move(client))) {}
 
 Connection::~Connection() {
-    Abandon();  // the descriptor is gone before the count says so
-    services_.connections.Closed();
+    transport_.Close();  // the descriptor is gone before the count says so
+    services_.connections.Closed(place_);
 }
 
 void Connection::Start(std::shared_ptr<Connection> connection) {
@@ -96,17 +86,12 @@ void Connection::Start(std::shared_ptr<Connection> connection) {
 }
 
 void Connection::Abandon() {
-    SetIdle(false);
+    SetStage(Stage::kServing);  // never chosen to make room again
     transport_.Close();
 }
 
-void Connection::SetIdle(bool idle) {
-    if (idle && !idle_) {
-        idle_ = services_.connections.MarkIdle(this);
-    } else if (!idle && idle_) {
-        services_.connections.MarkBusy(*idle_);
-        idle_.reset();
-    }
+void Connection::SetStage(Stage stage) {
+    services_.connections.SetStage(place_, stage);
 }
 
 void Connection::SetDeadline(std::chrono::steady_clock::duration fromNow) {
@@ -223,19 +208,19 @@ asio::awaitable<Connection::HeadRead> Connection::ReadHead(bool first) {
         const std::string_view buffered(received_.data(), std::min(received_.size(), kHeadLimit));
         if (const auto end = FindHeadEnd(buffered)) {
             headSize_ = *end;
-            SetIdle(false);
+            SetStage(Stage::kServing);
             co_return HeadRead::kComplete;
         }
         if (received_.size() >= kHeadLimit) {
             headSize_ = kHeadLimit;
-            SetIdle(false);
+            SetStage(Stage::kServing);
             co_return HeadRead::kTooLarge;
         }
         if (!started && !first) {
             if (received_.capacity() > 4096) {
                 std::string().swap(received_);  // an idle connection holds no big buffer
             }
-            SetIdle(true);  // may be closed to make room while it waits
+            SetStage(Stage::kIdle);  // may be closed to make room while it waits
         }
         const std::size_t used = received_.size();
         received_.resize(std::min(kHeadLimit, used + 4096));
@@ -243,14 +228,13 @@ asio::awaitable<Connection::HeadRead> Connection::ReadHead(bool first) {
             asio::buffer(received_.data() + used, received_.size() - used));
         received_.resize(used + (error ? 0 : count));
         if (error) {
-            SetIdle(false);
             co_return HeadRead::kClosed;
         }
         if (!started) {
             started = true;
-            SetIdle(false);
+            SetStage(Stage::kUnfinished);  // a head has begun
             if (!first) {
-                SetDeadline(services_.timeouts.head);  // a request has begun
+                SetDeadline(services_.timeouts.head);
             }
         }
     }
@@ -311,7 +295,7 @@ asio::awaitable<Connection::BodyRead> Connection::ReadBody(cgi::ScriptLaunch& la
 }
 
 asio::awaitable<bool> Connection::Discard(uint64_t length) {
-    SetDeadline(services_.timeouts.body);
+    SetDeadline(services_.timeouts.discard);
     bool overBudget = false;
     co_return co_await Take(length, nullptr, nullptr, overBudget);
 }

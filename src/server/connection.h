@@ -57,8 +57,9 @@ struct ConnectionServices {
 // connections differ only in their Transport.
 class Connection : public std::enable_shared_from_this<Connection> {
   public:
-    Connection(asio::ip::tcp::socket socket, std::string peerAddress, bool fromThisComputer,
-               const ConnectionServices& services);
+    // `client` is who the connection counts against (config::ClientGroup).
+    Connection(asio::ip::tcp::socket socket, std::string peerAddress, std::string client,
+               bool fromThisComputer, const ConnectionServices& services);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -66,7 +67,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     static void Start(std::shared_ptr<Connection> connection);
 
     // Closes the connection without a reply (its client has gone, or room
-    // is needed for a newcomer while it sits idle).
+    // is needed for a newcomer while it sits idle or unfinished).
     void Abandon();
 
   private:
@@ -106,7 +107,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     // whatever read or write is waiting.
     void SetDeadline(std::chrono::steady_clock::duration fromNow);
     void WatchDeadline();
-    void SetIdle(bool idle);
+    void SetStage(Stage stage);
 
     Transport transport_;
     asio::steady_timer deadline_;
@@ -115,7 +116,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     bool fromThisComputer_;  // loopback, or an address of the machine itself
     std::string received_;   // bytes read and not yet consumed, the head first
     std::size_t headSize_ = 0;
-    std::optional<ConnectionRegistry::Place> idle_;
+    ConnectionRegistry::Place place_;
 };
 
 }  // namespace quorvane::server

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,6 +22,7 @@
 #include "responses/date_text.h"
 #include "server/access_log.h"
 #include "server/connection.h"
+#include "server/descriptor_limit.h"
 #include "server/engine_observer.h"
 
 namespace quorvane::server {
@@ -114,52 +116,61 @@ std::error_code BindAll(asio::io_context& io, const std::vector<std::string>& ad
     return {};
 }
 
-// Waits until connections are pending, then takes every one of them with
-// accept4, which also yields the peer's address and sets close-on-exec (CGI
-// children must not inherit client connections).
+// True when a client waits in the listener's backlog.
+bool SomeoneWaits(asio::ip::tcp::acceptor& acceptor) {
+    pollfd waiting{acceptor.native_handle(), POLLIN, 0};
+    return ::poll(&waiting, 1, 0) > 0 && (waiting.revents & POLLIN) != 0;
+}
+
+// Takes every waiting connection with accept4, which also yields the peer's
+// address and sets close-on-exec (CGI children must not inherit client
+// connections), then waits for more. At the limit, a waiting newcomer takes
+// the place of a connection idle or unfinished; with every place serving,
+// newcomers wait in the backlog. A client past its share is refused at once.
 asio::awaitable<void> AcceptLoop(asio::ip::tcp::acceptor& acceptor, ConnectionServices services) {
     constexpr auto kNoThrow = asio::experimental::as_tuple(asio::use_awaitable);
     asio::steady_timer pause(acceptor.get_executor());
     std::error_code unknown;
     const asio::ip::tcp protocol = acceptor.local_endpoint(unknown).protocol();
-    for (;;) {
-        // At the connection limit, an idle kept connection makes room;
-        // without one, newcomers wait in the listen backlog.
-        while (services.connections.Count() >= kMaxConnections) {
-            const bool closed = services.connections.CloseOldestIdle();
-            pause.expires_after(closed ? std::chrono::milliseconds(0)
-                                       : std::chrono::milliseconds(10));
+    ConnectionRegistry& connections = services.connections;
+    while (acceptor.is_open()) {
+        if (connections.Count() >= connections.Limits().total &&
+            !(SomeoneWaits(acceptor) && connections.MakeRoom())) {
+            pause.expires_after(std::chrono::milliseconds(10));
             co_await pause.async_wait(kNoThrow);
+            continue;
         }
-        auto [error] = co_await acceptor.async_wait(asio::ip::tcp::acceptor::wait_read, kNoThrow);
-        if (error == asio::error::operation_aborted || !acceptor.is_open()) {
-            co_return;
-        }
-        while (services.connections.Count() < kMaxConnections) {
-            sockaddr_storage peer{};
-            socklen_t length = sizeof peer;
-            const int fd = ::accept4(acceptor.native_handle(), reinterpret_cast<sockaddr*>(&peer),
-                                     &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
-            if (fd < 0) {
-                if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-                    // Out of descriptors or memory: pause instead of spinning;
-                    // the waiting clients stay in the backlog meanwhile.
-                    pause.expires_after(std::chrono::milliseconds(50));
-                    co_await pause.async_wait(kNoThrow);
-                }
-                break;  // EAGAIN: nothing more is waiting
+        sockaddr_storage peer{};
+        socklen_t length = sizeof peer;
+        const int fd = ::accept4(acceptor.native_handle(), reinterpret_cast<sockaddr*>(&peer),
+                                 &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                co_await acceptor.async_wait(asio::ip::tcp::acceptor::wait_read, kNoThrow);
+            } else if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                // Out of descriptors or memory: pause instead of spinning;
+                // the waiting clients stay in the backlog meanwhile.
+                pause.expires_after(std::chrono::milliseconds(50));
+                co_await pause.async_wait(kNoThrow);
             }
-            asio::ip::tcp::socket socket(acceptor.get_executor());
-            std::error_code assigned;
-            socket.assign(protocol, fd, assigned);
-            if (assigned) {
-                ::close(fd);
-                continue;
-            }
-            std::string address = config::SocketAddressText(peer);
-            Connection::Start(std::make_shared<Connection>(std::move(socket), address,
-                                                           IsThisComputer(fd, address), services));
+            continue;
         }
+        std::string address = config::SocketAddressText(peer);
+        std::string client = config::ClientGroup(address);
+        if (!connections.AdmitClient(client)) {
+            ::close(fd);  // its share is taken by connections being served
+            continue;
+        }
+        asio::ip::tcp::socket socket(acceptor.get_executor());
+        std::error_code assigned;
+        socket.assign(protocol, fd, assigned);
+        if (assigned) {
+            ::close(fd);
+            continue;
+        }
+        const bool local = IsThisComputer(fd, address);
+        Connection::Start(std::make_shared<Connection>(std::move(socket), std::move(address),
+                                                       std::move(client), local, services));
     }
 }
 
@@ -179,12 +190,13 @@ asio::awaitable<void> FlushLoop(AccessLog& log) {
 }  // namespace
 
 Engine::Engine(const RequestHandler& handler, AccessLog& accessLog, EngineObserver& observer,
-               Timeouts timeouts)
+               Timeouts timeouts, std::optional<ConnectionLimits> limits)
     : handler_(handler),
       accessLog_(accessLog),
       observer_(observer),
       load_(observer),
-      timeouts_(timeouts) {
+      timeouts_(timeouts),
+      limits_(limits) {
     // Writing to a CGI child that has exited must report EPIPE, not end the
     // whole server.
     std::signal(SIGPIPE, SIG_IGN);
@@ -227,7 +239,8 @@ bool Engine::StartListener(const Listening& listening) {
     tls_ = listening.https ? listening.https->context : nullptr;
     cgiSlots_.emplace(kMaxCgiChildren);
     bodies_.emplace(kBodyBudget);
-    connections_.emplace();
+    connections_.emplace(limits_.value_or(CurrentConnectionLimits()),
+                         [](Connection& connection) { connection.Abandon(); });
     notices_ = {};
 
     const std::string startedAt = responses::LocalDateTimeText(std::chrono::system_clock::now());

@@ -48,8 +48,10 @@ struct Listening {
 // control side.
 class Engine {
   public:
+    // Without `limits`, the connections are bounded by the descriptor limit
+    // in force at each start.
     Engine(const RequestHandler& handler, AccessLog& accessLog, EngineObserver& observer,
-           Timeouts timeouts = {});
+           Timeouts timeouts = {}, std::optional<ConnectionLimits> limits = std::nullopt);
     ~Engine();
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
@@ -84,6 +86,7 @@ class Engine {
     EngineObserver& observer_;
     LoadCounter load_;
     Timeouts timeouts_;
+    std::optional<ConnectionLimits> limits_;
     std::optional<AsyncSlots> cgiSlots_;
     std::optional<BodyBudget> bodies_;
     std::optional<ConnectionRegistry> connections_;

@@ -9,6 +9,22 @@ namespace quorvane::server {
 // new clients wait in the kernel's listen backlog instead of being dropped.
 inline constexpr int kMaxConnections = 1000;
 
+// One client (an IPv4 address, or an IPv6 /64) may hold at most this share
+// of the connections, so a single address can never fill the server.
+inline constexpr int kClientShare = 4;
+
+// A connection holds its socket and, while it sends a document, the open
+// file: two descriptors at most.
+inline constexpr int kDescriptorsPerConnection = 2;
+
+// Descriptors no connection may take, so the server can always read its
+// settings and lists, write its log and run its scripts even under a flood:
+// the listeners and the change watch (a dozen), a settings or list file and
+// an error page being read, a folder being listed, the HTTPS certificate and
+// key, and each of the kMaxCgiChildren scripts with its pipes, process and
+// cgroup handles (eight each), with room to spare.
+inline constexpr int kDescriptorReserve = 128;
+
 // A desktop has few cores: more children at once only make each slower, so
 // further CGI requests wait their turn.
 inline constexpr int kMaxCgiChildren = 8;
@@ -46,6 +62,10 @@ inline constexpr std::size_t kBodyBudget = 64 * 1024 * 1024;
 // client stays; then it is told the server is busy.
 inline constexpr std::chrono::seconds kCgiQueueTimeout{10};
 
+// A body only skipped (a form posted to a page) must follow its reply this
+// soon; it holds a connection for nothing.
+inline constexpr std::chrono::seconds kDiscardTimeout{5};
+
 // A kept connection waits this long for its next request.
 inline constexpr std::chrono::seconds kKeepAliveTimeout{5};
 
@@ -64,6 +84,13 @@ struct Timeouts {
     std::chrono::steady_clock::duration sendIdle = kSendIdleTimeout;
     std::chrono::steady_clock::duration keepAlive = kKeepAliveTimeout;
     std::chrono::steady_clock::duration linger = kLingerTime;
+    std::chrono::steady_clock::duration discard = kDiscardTimeout;
+};
+
+// How many connections may be open at once, in all and from one client.
+struct ConnectionLimits {
+    int total = kMaxConnections;
+    int perClient = kMaxConnections / kClientShare;
 };
 
 }  // namespace quorvane::server

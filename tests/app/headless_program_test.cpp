@@ -3,6 +3,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <fstream>
+#include <iterator>
+
+#include "config/list_file.h"
+#include "config/program_folder.h"
+#include "config/settings_file.h"
 #include "support/child_process.h"
 #include "support/http_client.h"
 #include "support/temp_folder.h"
@@ -56,6 +62,52 @@ TEST_F(HeadlessProgramTest, ServesUntilTerminatedAndPrintsTheLogView) {
     EXPECT_EQ(server.Wait(10s), 0);
     EXPECT_NE(server.Output().find("Quorvane Halted"), std::string::npos);
     EXPECT_NE(folder_.Read("quorvane.log").find("GET /style.css HTTP/1.0"), std::string::npos);
+}
+
+// Run with few descriptors, as a desktop session may start it, and flooded
+// from many addresses: edits made meanwhile all apply, none is taken for an
+// empty list or default settings.
+TEST_F(HeadlessProgramTest, AFloodUnderALowDescriptorLimitLosesNoEdit) {
+    const uint16_t port = testing::FreePort();
+    UsePort(port);
+    folder_.Write("www/pub/pub.txt", "PUBLIC");
+    testing::ChildProcess server({"/usr/bin/prlimit", "--nofile=64:256", Program()},
+                                 folder_.Path());
+    ASSERT_TRUE(server.WaitForOutput("Quorvane Ready...", 10s)) << server.Errors();
+    std::ifstream file("/proc/" + std::to_string(server.Pid()) + "/limits");
+    const std::string limits{std::istreambuf_iterator<char>(file), {}};
+    EXPECT_NE(limits.find("Max open files            256                  256"), std::string::npos)
+        << "the soft limit raised to the hard one: " << limits;
+
+    std::vector<std::unique_ptr<testing::RawClient>> flood;
+    for (int client = 10; client < 30; ++client) {
+        const std::string source = "127.0.0." + std::to_string(client);
+        for (int i = 0; i < 20; ++i) {
+            flood.push_back(
+                std::make_unique<testing::RawClient>(port, 2000ms, "127.0.0.1", source));
+            flood.back()->Send("GET /pub/pub.txt HTTP/1.1\r\nHost: x\r\n");
+        }
+    }
+    const auto fetch = [&](std::string_view path, const char* source = "127.0.0.99") {
+        return testing::StatusOf(testing::Exchange(
+            port, "GET " + std::string(path) + " HTTP/1.0\r\n\r\n", "127.0.0.1", source));
+    };
+    ASSERT_EQ(fetch("/pub/pub.txt"), "HTTP/1.1 200 OK");
+    const auto lists = folder_.Program();
+    ASSERT_TRUE(config::WriteRecords(lists.ListFilePath(config::kBlockList), {{"127.0.0.1"}}));
+    EXPECT_EQ(fetch("/index.htm", "127.0.0.1"), "HTTP/1.1 403 Forbidden");
+    auto dirs = config::ReadRecords(lists.ListFilePath(config::kDirsList), 5);
+    dirs.push_back({"/pub/", "www/pub", "Yes", "No", "No"});
+    ASSERT_TRUE(config::WriteRecords(lists.ListFilePath(config::kDirsList), dirs));
+    EXPECT_EQ(fetch("/pub/pub.txt"), "HTTP/1.1 401 Unauthorized");
+    ASSERT_TRUE(config::WriteSetting(lists.SettingsPath(), "HomePage", "Secure", "1"));
+    EXPECT_EQ(fetch("/index.htm"), "HTTP/1.1 401 Unauthorized");
+    flood.clear();
+    EXPECT_EQ(fetch("/pub/pub.txt"), "HTTP/1.1 401 Unauthorized");
+    EXPECT_EQ(fetch("/index.htm", "127.0.0.1"), "HTTP/1.1 403 Forbidden");
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.Wait(10s), 0);
+    EXPECT_EQ(server.Output().find("cannot be read"), std::string::npos) << server.Output();
 }
 
 TEST_F(HeadlessProgramTest, ATakenPortEndsTheProgramWithStatusOne) {

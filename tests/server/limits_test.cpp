@@ -7,6 +7,7 @@
 #include <fstream>
 #include <thread>
 
+#include "server/descriptor_limit.h"
 #include "server/limits.h"
 #include "support/http_client.h"
 #include "support/test_site.h"
@@ -180,26 +181,100 @@ TEST_F(LimitsTest, ARunningScriptWhoseClientLeftIsEndedWithWhatItStarted) {
     EXPECT_TRUE(Exchange(engine.Port(), "GET /cgi/hello.exe HTTP/1.0\r\n\r\n").ends_with("hi"));
 }
 
-TEST_F(LimitsTest, AtTheLimitTheLongestIdleConnectionMakesRoom) {
-    rlimit limit{};
-    ::getrlimit(RLIMIT_NOFILE, &limit);
-    if (limit.rlim_cur < 2 * kMaxConnections + 100) {
-        limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 2 * kMaxConnections + 100);
-        ::setrlimit(RLIMIT_NOFILE, &limit);
+// A site with room for twelve connections, four from any one client.
+class SharesTest : public ::testing::Test, public testing::SecureSite {
+  protected:
+    SharesTest() : SecureSite(QuickTimeouts(), ConnectionLimits{12, 4}) {
+        folder.Write("www/index.htm", "home");
     }
-    ASSERT_GE(limit.rlim_cur, static_cast<rlim_t>(2 * kMaxConnections + 100));
-    // Every place is taken by a kept connection that sits idle after its request.
+
+    // Connections from `source` that begin a head (or, to the HTTPS port,
+    // send nothing at all) and never finish it.
+    std::vector<std::unique_ptr<RawClient>> Unfinished(int count, const char* source,
+                                                       bool tls = false) {
+        std::vector<std::unique_ptr<RawClient>> clients;
+        for (int i = 0; i < count; ++i) {
+            clients.push_back(std::make_unique<RawClient>(tls ? HttpsPort() : Port(), 300ms,
+                                                          "127.0.0.1", source));
+            if (!tls) {
+                clients.back()->Send("GET /index.htm HT");
+            }
+        }
+        return clients;
+    }
+    static int ClosedByTheServer(const std::vector<std::unique_ptr<RawClient>>& clients) {
+        int closed = 0;
+        for (const auto& client : clients) {
+            closed += client->ClosedWithoutReply() ? 1 : 0;
+        }
+        return closed;
+    }
+    std::string FetchFrom(const char* source) const {
+        return Exchange(Port(), "GET /index.htm HTTP/1.0\r\n\r\n", "127.0.0.1", source);
+    }
+};
+
+TEST_F(SharesTest, OneAddressHoldsItsShareAndEveryoneElseIsServed) {
+    for (bool tls : {false, true}) {
+        const auto flood = Unfinished(40, "127.0.0.1", tls);
+        EXPECT_EQ(testing::BodyOf(FetchFrom("127.0.0.2")), "home") << tls;
+        // The flood keeps only its newest four; even its own next request gets in.
+        EXPECT_EQ(testing::BodyOf(FetchFrom("127.0.0.1")), "home") << tls;
+        EXPECT_GE(ClosedByTheServer(flood), 36) << tls;
+    }
+}
+
+TEST_F(SharesTest, AtTheLimitUnfinishedConnectionsMakeRoomAndServedOnesStay) {
+    // Three clients fill every place with heads that never end.
+    std::vector<std::unique_ptr<RawClient>> flood;
+    for (const char* source : {"127.0.0.3", "127.0.0.4", "127.0.0.5"}) {
+        for (auto& client : Unfinished(4, source)) {
+            flood.push_back(std::move(client));
+        }
+    }
+    EXPECT_EQ(testing::BodyOf(FetchFrom("127.0.0.6")), "home");
+    // Once no head is left unfinished, kept connections make room while
+    // idle, the longest idle first; one being served is never closed.
     std::vector<std::unique_ptr<RawClient>> kept;
-    for (int i = 0; i < kMaxConnections; ++i) {
-        kept.push_back(std::make_unique<RawClient>(engine.Port()));
-        ASSERT_TRUE(kept.back()->Send("GET / HTTP/1.1\r\nHost: t\r\n\r\n"));
-        ASSERT_TRUE(kept.back()->ReadReply().ends_with("home")) << i;
+    for (const char* source : {"127.0.0.7", "127.0.0.8", "127.0.0.9"}) {
+        for (int i = 0; i < 4; ++i) {
+            kept.push_back(std::make_unique<RawClient>(Port(), 2000ms, "127.0.0.1", source));
+            ASSERT_TRUE(kept.back()->Send("GET /index.htm HTTP/1.1\r\nHost: t\r\n\r\n"));
+            ASSERT_TRUE(kept.back()->ReadReply().ends_with("home"));
+        }
     }
-    const std::string reply = Exchange(engine.Port(), "GET / HTTP/1.0\r\n\r\n");
-    EXPECT_TRUE(reply.ends_with("home"));
+    EXPECT_EQ(ClosedByTheServer(flood), 12) << "every unfinished one went first";
+    EXPECT_EQ(testing::BodyOf(FetchFrom("127.0.0.10")), "home");
     EXPECT_TRUE(kept.front()->ClosedWithoutReply()) << "the one idle longest made room";
-    ASSERT_TRUE(kept.back()->Send("GET / HTTP/1.1\r\nHost: t\r\n\r\n"));
+    ASSERT_TRUE(kept.back()->Send("GET /index.htm HTTP/1.1\r\nHost: t\r\n\r\n"));
     EXPECT_TRUE(kept.back()->ReadReply().ends_with("home")) << "the others stay";
+}
+
+TEST_F(SharesTest, ABodyOnlySkippedHoldsItsConnectionBrieflyAtMost) {
+    // The body's own deadline (two seconds here) would hold it far longer
+    // than the client's patience of ten; skipping has a second.
+    RawClient client(Port(), 10s);
+    ASSERT_TRUE(
+        client.Send("POST /index.htm HTTP/1.1\r\nHost: t\r\nContent-Length: 65536\r\n\r\n"));
+    const std::optional<std::string> stream = client.ReadToClose();
+    ASSERT_TRUE(stream.has_value()) << "the server closed it";
+    EXPECT_TRUE(stream->ends_with("home"));
+}
+
+TEST(DescriptorLimits, ConnectionsFitUnderTheLimitWithTheReserveKept) {
+    struct Case {
+        uint64_t soft;
+        ConnectionLimits limits;
+    };
+    for (const Case& c : {Case{1024, {448, 112}}, Case{256, {64, 16}}, Case{100, {1, 1}},
+                          Case{1u << 20, {kMaxConnections, kMaxConnections / kClientShare}}}) {
+        const ConnectionLimits limits = LimitsForDescriptors(c.soft);
+        EXPECT_EQ(limits.total, c.limits.total) << c.soft;
+        EXPECT_EQ(limits.perClient, c.limits.perClient) << c.soft;
+        EXPECT_LE(
+            static_cast<uint64_t>(limits.total * kDescriptorsPerConnection + kDescriptorReserve),
+            std::max<uint64_t>(c.soft, kDescriptorReserve + kDescriptorsPerConnection));
+    }
 }
 
 }  // namespace

@@ -20,6 +20,7 @@ class ChildProcess {
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool Started() const { return pid_ > 0; }
+    pid_t Pid() const { return pid_; }
     void Signal(int signal) const;
     // The exit status once the process ended, or nothing after the timeout.
     std::optional<int> Wait(std::chrono::milliseconds timeout);

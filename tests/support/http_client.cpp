@@ -14,7 +14,8 @@
 
 namespace quorvane::testing {
 
-RawClient::RawClient(uint16_t port, std::chrono::milliseconds timeout, std::string_view address) {
+RawClient::RawClient(uint16_t port, std::chrono::milliseconds timeout, std::string_view address,
+                     std::string_view source) {
     sockaddr_storage peer{};
     socklen_t peerLength = 0;
     const std::string text(address);
@@ -40,6 +41,15 @@ RawClient::RawClient(uint16_t port, std::chrono::milliseconds timeout, std::stri
     limit.tv_usec = static_cast<suseconds_t>((timeout.count() % 1000) * 1000);
     ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    if (!source.empty()) {
+        sockaddr_in from{};
+        from.sin_family = AF_INET;
+        if (::inet_pton(AF_INET, std::string(source).c_str(), &from.sin_addr) != 1 ||
+            ::bind(fd_, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0) {
+            Close();
+            return;
+        }
+    }
     if (::connect(fd_, reinterpret_cast<sockaddr*>(&peer), peerLength) != 0) {
         Close();
     }
@@ -246,8 +256,9 @@ void RawClient::Close() {
     }
 }
 
-std::string Exchange(uint16_t port, std::string_view request, std::string_view address) {
-    RawClient client(port, std::chrono::milliseconds(5000), address);
+std::string Exchange(uint16_t port, std::string_view request, std::string_view address,
+                     std::string_view source) {
+    RawClient client(port, std::chrono::milliseconds(5000), address, source);
     if (!client.Connected() || !client.Send(request)) {
         return {};
     }

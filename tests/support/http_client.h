@@ -12,12 +12,13 @@ namespace quorvane::testing {
 // A blocking TCP client (on 127.0.0.1 unless told another address, such as
 // ::1) for driving the server with exact bytes, in the clear or, after
 // StartTls, over TLS. Every read gives up after its timeout, so no test can
-// hang on it.
+// hang on it. A `source` address (127.0.0.2, any of loopback's) makes it
+// another client to the server.
 class RawClient {
   public:
     explicit RawClient(uint16_t port,
                        std::chrono::milliseconds timeout = std::chrono::milliseconds(5000),
-                       std::string_view address = "127.0.0.1");
+                       std::string_view address = "127.0.0.1", std::string_view source = "");
     ~RawClient();
     RawClient(const RawClient&) = delete;
     RawClient& operator=(const RawClient&) = delete;
@@ -58,7 +59,7 @@ class RawClient {
 
 // Sends the request and returns the whole reply.
 std::string Exchange(uint16_t port, std::string_view request,
-                     std::string_view address = "127.0.0.1");
+                     std::string_view address = "127.0.0.1", std::string_view source = "");
 
 // True when this machine can listen on ::1; tests of IPv6 clients skip
 // without it.

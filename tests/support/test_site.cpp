@@ -23,8 +23,9 @@ responses::Reply TestSite::Get(std::string_view path, std::string_view headers) 
         .reply;
 }
 
-RunningSite::RunningSite(server::Timeouts timeouts, server::Listening where)
-    : engine(handler, log, observer, timeouts) {
+RunningSite::RunningSite(server::Timeouts timeouts, server::Listening where,
+                         std::optional<server::ConnectionLimits> limits)
+    : engine(handler, log, observer, timeouts, limits) {
     log.OpenEmpty();
     if (!engine.StartListener(where)) {
         throw std::runtime_error("the test server cannot listen: " + observer.Failure());
@@ -36,7 +37,7 @@ RunningSite::~RunningSite() {
 }
 
 server::Timeouts RunningSite::QuickTimeouts() {
-    return {.head = 2s, .body = 2s, .cgiQueue = 5s, .sendIdle = 5s, .linger = 1s};
+    return {.head = 2s, .body = 2s, .cgiQueue = 5s, .sendIdle = 5s, .linger = 1s, .discard = 1s};
 }
 
 std::string RunningSite::Send(std::string_view request) const {
@@ -57,11 +58,13 @@ TestCertificate::TestCertificate() {
     }
 }
 
-SecureSite::SecureSite(server::Timeouts timeouts)
-    : RunningSite(timeouts, {{"127.0.0.1"},
-                             0,
-                             server::HttpsListening{0, Certificate().ServerContext(),
-                                                    Certificate().Sha256Fingerprint()}}) {}
+SecureSite::SecureSite(server::Timeouts timeouts, std::optional<server::ConnectionLimits> limits)
+    : RunningSite(timeouts,
+                  {{"127.0.0.1"},
+                   0,
+                   server::HttpsListening{0, Certificate().ServerContext(),
+                                          Certificate().Sha256Fingerprint()}},
+                  limits) {}
 
 std::unique_ptr<RawClient> SecureSite::SecureClient() const {
     auto client = std::make_unique<RawClient>(HttpsPort());

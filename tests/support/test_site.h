@@ -38,7 +38,8 @@ class TestSite {
 class RunningSite : public TestSite {
   public:
     explicit RunningSite(server::Timeouts timeouts = QuickTimeouts(),
-                         server::Listening where = {{"127.0.0.1"}, 0});
+                         server::Listening where = {{"127.0.0.1"}, 0},
+                         std::optional<server::ConnectionLimits> limits = std::nullopt);
     ~RunningSite();
 
     static server::Timeouts QuickTimeouts();
@@ -70,7 +71,8 @@ class TestCertificate {
 // The running site that also listens for HTTPS, with that certificate.
 class SecureSite : public TestCertificate, public RunningSite {
   public:
-    explicit SecureSite(server::Timeouts timeouts = QuickTimeouts());
+    explicit SecureSite(server::Timeouts timeouts = QuickTimeouts(),
+                        std::optional<server::ConnectionLimits> limits = std::nullopt);
 
     uint16_t HttpsPort() const { return engine.HttpsPort(); }
     // A client that has made its handshake (checking the certificate), or
