@@ -54,6 +54,21 @@ bool ReplaceFileContent(const std::filesystem::path& path, std::string_view cont
     return true;
 }
 
+std::error_code CreateNewFile(const std::filesystem::path& path, std::string_view content,
+                              mode_t mode) {
+    FileHandle file{::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode)};
+    if (!file) {
+        return {errno, std::generic_category()};
+    }
+    if (!WriteAll(file.Get(), content) || ::fdatasync(file.Get()) != 0) {
+        const std::error_code error(errno, std::generic_category());
+        file.Reset();
+        ::unlink(path.c_str());
+        return error;
+    }
+    return {};
+}
+
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
     FileHandle file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
     if (!file) {
