@@ -33,6 +33,10 @@ bool ReplaceFileContent(const std::filesystem::path& path, std::string_view cont
     struct stat existing {};
     if (::stat(path.c_str(), &existing) == 0) {
         mode = existing.st_mode & 07777;
+        // A file meant to be private becomes so, even when an older copy was not.
+        if ((newFileMode & 077) == 0) {
+            mode &= ~static_cast<mode_t>(077);
+        }
     }
     // The temporary name starts with a dot, so it is hidden from listings and
     // never served while it exists.

@@ -11,8 +11,10 @@ namespace quorvane::config {
 
 // Replaces a file's whole content through a temporary file in the same folder
 // and a rename, so a reader sees either the old or the new file and a crash
-// never leaves half a file. An existing file keeps its permissions; a new one
-// gets `newFileMode`. Returns false when the file could not be written.
+// never leaves half a file. An existing file keeps its permissions, less any
+// group and other bits when `newFileMode` has none; a new one gets
+// `newFileMode`. The temporary file is never more open than the result.
+// Returns false when the file could not be written.
 bool ReplaceFileContent(const std::filesystem::path& path, std::string_view content,
                         mode_t newFileMode = 0644);
 
