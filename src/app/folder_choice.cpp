@@ -3,11 +3,27 @@
 #include <system_error>
 #include <vector>
 
+#include "config/atomic_file.h"
 #include "config/program_folder.h"
 
 namespace quorvane::app {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// A copy never readable by others, not even while it is written, however
+// open the folder is; one already there is kept.
+std::error_code CopyPrivateFile(const fs::path& source, const fs::path& target) {
+    const std::optional<std::string> content = config::ReadWholeFile(source);
+    if (!content) {
+        return std::make_error_code(std::errc::io_error);
+    }
+    const std::error_code error = config::CreateNewFile(target, *content, config::kPrivateFileMode);
+    return error == std::errc::file_exists ? std::error_code() : error;
+}
+
+}  // namespace
 
 FolderChoice::FolderChoice(Places places) : places_(std::move(places)) {}
 
@@ -85,9 +101,13 @@ std::string FolderChoice::FillFromSamples(const fs::path& folder, bool& created)
     }
     files.push_back(settings);
     for (const fs::path& source : files) {
-        const fs::path target = folder / fs::relative(source, places_.samplesFolder);
+        const fs::path relative = fs::relative(source, places_.samplesFolder);
+        const fs::path target = folder / relative;
         if (fs::is_directory(source, error)) {
             fs::create_directories(target, error);
+        } else if (relative == relative.filename() &&
+                   config::IsPrivateFile(relative.filename().string())) {
+            error = CopyPrivateFile(source, target);
         } else {
             fs::copy_file(source, target, fs::copy_options::skip_existing, error);
         }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "app/command_line.h"
@@ -13,6 +14,7 @@
 #include "server/descriptor_limit.h"
 #include "ui/control/control_window.h"
 #include "ui/control/instance_key.h"
+#include "ui/control/instance_trust.h"
 #include "ui/control/single_instance.h"
 #include "ui/options/options_dialog.h"
 
@@ -68,8 +70,11 @@ int main(int argc, char** argv) {
     }
     // One program per folder: a second start brings the running window
     // forward instead of serving the same site and log twice.
+    std::error_code noTempFolder;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(noTempFolder);
     quorvane::ui::SingleInstance instance(
-        QString::fromStdString(quorvane::ui::InstanceKey(folder.folder, ::getuid())));
+        quorvane::ui::InstanceFolder(Environment("XDG_RUNTIME_DIR"), temp, ::getuid()),
+        quorvane::ui::InstanceKey(folder.folder, ::getuid()), ::getuid());
     if (!instance.Claim()) {
         return 0;
     }

@@ -33,6 +33,10 @@ bool ReplaceFileContent(const std::filesystem::path& path, std::string_view cont
     struct stat existing {};
     if (::stat(path.c_str(), &existing) == 0) {
         mode = existing.st_mode & 07777;
+        // A file meant to be private becomes so, even when an older copy was not.
+        if ((newFileMode & 077) == 0) {
+            mode &= ~static_cast<mode_t>(077);
+        }
     }
     // The temporary name starts with a dot, so it is hidden from listings and
     // never served while it exists.
@@ -52,6 +56,21 @@ bool ReplaceFileContent(const std::filesystem::path& path, std::string_view cont
         return false;
     }
     return true;
+}
+
+std::error_code CreateNewFile(const std::filesystem::path& path, std::string_view content,
+                              mode_t mode) {
+    FileHandle file{::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode)};
+    if (!file) {
+        return {errno, std::generic_category()};
+    }
+    if (!WriteAll(file.Get(), content) || ::fdatasync(file.Get()) != 0) {
+        const std::error_code error(errno, std::generic_category());
+        file.Reset();
+        ::unlink(path.c_str());
+        return error;
+    }
+    return {};
 }
 
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {

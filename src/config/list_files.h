@@ -23,6 +23,6 @@ bool CreateDirsList(const ProgramFolder& folder);
 void RepairListFiles(const ProgramFolder& folder, const Settings& settings);
 
 // The user list holds passwords, so a new one is readable by its owner only.
-inline constexpr mode_t kUsersListMode = 0600;
+inline constexpr mode_t kUsersListMode = kPrivateFileMode;
 
 }  // namespace quorvane::config

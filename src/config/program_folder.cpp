@@ -41,6 +41,11 @@ OwnFiles::OwnFiles(const ProgramFolder& folder) {
     }
 }
 
+bool IsPrivateFile(std::string_view name) {
+    return name == kUsersList || name == kUsersScratch || name == kLogFileName ||
+           name == kKeyFileName;
+}
+
 void OwnFiles::Add(const std::filesystem::path& file) {
     struct stat info {};
     if (::stat(file.c_str(), &info) == 0) {

@@ -59,4 +59,9 @@ inline constexpr std::string_view kUsersScratch = "users.pjc";
 inline constexpr std::string_view kCertificateFileName = "https-certificate.pem";
 inline constexpr std::string_view kKeyFileName = "https-key.pem";
 
+// The files that hold secrets (the users' passwords, who asked for what, the
+// HTTPS key) are readable by their owner only, from their first byte on.
+inline constexpr mode_t kPrivateFileMode = 0600;
+bool IsPrivateFile(std::string_view name);
+
 }  // namespace quorvane::config

@@ -1,6 +1,8 @@
 // How both programs read their command line and pick their program folder.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <vector>
 
 #include "app/command_line.h"
@@ -108,6 +110,36 @@ TEST_F(FolderChoiceTest, AFolderGivenOnTheCommandLineWinsAndIsCompleted) {
     EXPECT_EQ(root_.Read("site/www/index.htm"), "<p>mine</p>");
     EXPECT_EQ(root_.Read("site/quorvane.ini"), "[Server]\r\nPort=8080\r\n");
     EXPECT_FALSE(fs::exists(PerUser()));
+}
+
+TEST_F(FolderChoiceTest, SecretsArePrivateFromTheirFirstByteEvenInAnOpenFolder) {
+    for (const char* sample : {"users.lst", "https-key.pem", "quorvane.log", "www/users.lst"}) {
+        root_.Write("usr/share/quorvane/" + std::string(sample), sample);
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(root_.Path() / "usr/share")) {
+        if (entry.is_regular_file()) {
+            fs::permissions(entry.path(), fs::perms(0644));
+        }
+    }
+    root_.Write("site/quorvane.log", "kept");
+    fs::permissions(root_.Path() / "site", fs::perms(0755));
+    FolderChoice::Places places = Installed();
+    places.requested = root_.Path() / "site";
+    ASSERT_TRUE(FolderChoice(places).Choose().filled);
+
+    const std::pair<const char*, unsigned> modes[] = {
+        {"users.lst", 0600},
+        {"https-key.pem", 0600},
+        {"dirs.lst", 0644},
+        {"www/users.lst", 0644},  // a page of the site, not the program's list
+    };
+    for (const auto& [file, mode] : modes) {
+        struct stat info {};
+        ASSERT_EQ(::stat((root_.Path() / "site" / file).c_str(), &info), 0) << file;
+        EXPECT_EQ(info.st_mode & 0777, mode) << file;
+    }
+    EXPECT_EQ(root_.Read("site/users.lst"), "users.lst");
+    EXPECT_EQ(root_.Read("site/quorvane.log"), "kept");
 }
 
 TEST_F(FolderChoiceTest, SaysWhyAFolderCannotBeMade) {

@@ -1,9 +1,10 @@
 #include "ui/control/single_instance.h"
 
-#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+
+#include "ui/control/instance_trust.h"
 
 namespace quorvane::ui {
 
@@ -11,17 +12,30 @@ namespace {
 
 constexpr int kWaitMs = 2000;
 
+QString PathText(const std::filesystem::path& path) {
+    return QString::fromStdString(path.string());
+}
+
 }  // namespace
 
-SingleInstance::SingleInstance(QString key, QObject* parent)
-    : QObject(parent), key_(std::move(key)) {}
+SingleInstance::SingleInstance(std::optional<std::filesystem::path> folder, const std::string& key,
+                               uid_t user, QObject* parent)
+    : QObject(parent),
+      folder_(std::move(folder)),
+      socketPath_(folder_ ? PathText(*folder_ / key) : QString()),
+      user_(user) {}
 
 SingleInstance::~SingleInstance() = default;
 
 bool SingleInstance::AskRunningInstance() {
     QLocalSocket socket;
-    socket.connectToServer(key_);
+    socket.connectToServer(socketPath_);
     if (!socket.waitForConnected(kWaitMs)) {
+        return false;
+    }
+    // A listener of another user is no window of ours, whatever its name.
+    if (!IsTrustedPeer(PeerUser(static_cast<int>(socket.socketDescriptor())), user_)) {
+        socket.abort();
         return false;
     }
     socket.write("show\n");
@@ -30,26 +44,37 @@ bool SingleInstance::AskRunningInstance() {
     return true;
 }
 
+void SingleInstance::Answer() {
+    while (QLocalSocket* client = server_->nextPendingConnection()) {
+        if (!IsTrustedPeer(PeerUser(static_cast<int>(client->socketDescriptor())), user_)) {
+            client->abort();
+            client->deleteLater();
+            continue;
+        }
+        connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+        emit Activated();
+    }
+}
+
 bool SingleInstance::Claim() {
+    if (!folder_) {
+        return true;
+    }
     // Two programs started at the same moment take turns here, so only one
     // of them becomes the running instance.
-    QLockFile lock(QDir(QDir::tempPath()).filePath(key_ + QStringLiteral(".lock")));
+    QLockFile lock(socketPath_ + QStringLiteral(".lock"));
     lock.tryLock(kWaitMs);
     if (AskRunningInstance()) {
         return false;
     }
-    // Nobody answers: a socket file left by a program that crashed is stale.
-    QLocalServer::removeServer(key_);
+    // Nobody of ours answers: a socket file left by a program that crashed is
+    // stale, and the folder is this user's own to clean.
+    QLocalServer::removeServer(socketPath_);
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(server_, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* client = server_->nextPendingConnection()) {
-            connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
-            emit Activated();
-        }
-    });
+    connect(server_, &QLocalServer::newConnection, this, &SingleInstance::Answer);
     // Without a server the program still runs, only unguarded.
-    server_->listen(key_);
+    server_->listen(socketPath_);
     return true;
 }
 

@@ -1,33 +1,44 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <QObject>
 #include <QString>
+#include <filesystem>
+#include <optional>
+#include <string>
 
 class QLocalServer;
 
 namespace quorvane::ui {
 
 // One window per program folder: the first start claims the folder's key and
-// answers later starts, which only ask it to come to the front and end.
+// answers later starts, which only ask it to come to the front and end. The
+// socket lives in `folder` (see InstanceFolder); without one the program runs
+// unguarded. Both ends believe only a process of `user`.
 class SingleInstance : public QObject {
     Q_OBJECT
 
   public:
-    explicit SingleInstance(QString key, QObject* parent = nullptr);
+    SingleInstance(std::optional<std::filesystem::path> folder, const std::string& key, uid_t user,
+                   QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // True when this is the only instance (it now answers the others);
-    // false when another one runs and was asked to show itself.
+    // True when this instance runs (and answers the others, when guarded);
+    // false when another one of this user runs and was asked to show itself.
     bool Claim();
 
   signals:
-    // A later start asked this instance to show its window.
+    // A later start of this user asked this instance to show its window.
     void Activated();
 
   private:
     bool AskRunningInstance();
+    void Answer();
 
-    QString key_;
+    std::optional<std::filesystem::path> folder_;
+    QString socketPath_;
+    uid_t user_;
     QLocalServer* server_ = nullptr;
 };
 

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -21,6 +23,7 @@
 #include "support/test_site.h"
 #include "support/ui_fakes.h"
 #include "ui/control/instance_key.h"
+#include "ui/control/instance_trust.h"
 #include "ui/control/single_instance.h"
 #include "ui/qr_reader.h"
 
@@ -409,18 +412,82 @@ TEST_F(ControlWindowTest, TheLogViewKeepsItsLast5000Lines) {
     EXPECT_FALSE(log->toPlainText().contains("10.0.0.999 "));
 }
 
-TEST(SingleInstance, ASecondStartOnTheSameFolderWakesTheFirst) {
-    const testing::TempFolder folder;
+class SingleInstanceTest : public ::testing::Test {
+  protected:
+    // Where main puts the socket, here with the test's own folders.
+    std::optional<std::filesystem::path> Folder() const {
+        return InstanceFolder(runtime_.Path().string(), temp_.Path(), user_);
+    }
+    std::string Key(const testing::TempFolder& program) const {
+        return InstanceKey(program.Path(), user_);
+    }
+    // A listener of the key's name in `folder`, as another user could leave.
+    std::unique_ptr<QLocalServer> Stranger(const std::filesystem::path& folder) const {
+        auto server = std::make_unique<QLocalServer>();
+        EXPECT_TRUE(server->listen(QString::fromStdString((folder / Key(program_)).string())));
+        return server;
+    }
+    static void Open(const std::filesystem::path& folder) {
+        std::filesystem::create_directories(folder);
+        std::filesystem::permissions(folder, std::filesystem::perms(0777));
+    }
+
+    const uid_t user_ = ::getuid();
+    const testing::TempFolder runtime_;
+    const testing::TempFolder temp_;
+    const testing::TempFolder program_;
+};
+
+TEST_F(SingleInstanceTest, ASecondStartOnTheSameFolderWakesTheFirst) {
     const testing::TempFolder other;
-    const QString key = QString::fromStdString(InstanceKey(folder.Path(), ::getuid()));
-    SingleInstance first(key);
+    SingleInstance first(Folder(), Key(program_), user_);
     int activations = 0;
     QObject::connect(&first, &SingleInstance::Activated, [&] { ++activations; });
     ASSERT_TRUE(first.Claim());
-    EXPECT_FALSE(SingleInstance(key).Claim());
+    EXPECT_FALSE(SingleInstance(Folder(), Key(program_), user_).Claim());
     EXPECT_TRUE(WaitUntil([&] { return activations == 1; }));
-    EXPECT_TRUE(
-        SingleInstance(QString::fromStdString(InstanceKey(other.Path(), ::getuid()))).Claim());
+    EXPECT_TRUE(SingleInstance(Folder(), Key(other), user_).Claim());
+}
+
+TEST_F(SingleInstanceTest, AListenerInAFolderOthersCouldWriteIsNeverAsked) {
+    // The runtime folder is open to others, so the socket goes to a private
+    // folder of this user's in the temporary folder, and still wakes a second start.
+    const std::filesystem::path open = runtime_.Path() / "open";
+    Open(open);
+    const std::unique_ptr<QLocalServer> stranger = Stranger(open);
+    const std::optional<std::filesystem::path> folder =
+        InstanceFolder(open.string(), temp_.Path(), user_);
+    ASSERT_TRUE(folder.has_value());
+    SingleInstance first(folder, Key(program_), user_);
+    int activations = 0;
+    QObject::connect(&first, &SingleInstance::Activated, [&] { ++activations; });
+    EXPECT_TRUE(first.Claim());
+    EXPECT_FALSE(SingleInstance(folder, Key(program_), user_).Claim());
+    EXPECT_TRUE(WaitUntil([&] { return activations == 1; }));
+
+    // A connection would wait in the listener's queue.
+    EXPECT_FALSE(stranger->waitForNewConnection(0));
+}
+
+// Every process here runs as one user; an instance told it belongs to another
+// user sees the real peers as strangers.
+TEST_F(SingleInstanceTest, APeerOfAnotherUserIsNeitherBelievedNorObeyed) {
+    const std::unique_ptr<QLocalServer> stranger = Stranger(*Folder());
+    SingleInstance second(Folder(), Key(program_), user_ + 1);
+    EXPECT_TRUE(second.Claim());
+
+    const testing::TempFolder other;
+    SingleInstance running(Folder(), Key(other), user_ + 1);
+    int activations = 0;
+    QObject::connect(&running, &SingleInstance::Activated, [&] { ++activations; });
+    ASSERT_TRUE(running.Claim());
+    QLocalSocket caller;
+    caller.connectToServer(QString::fromStdString((*Folder() / Key(other)).string()));
+    ASSERT_TRUE(caller.waitForConnected(2000));
+    caller.write("show\n");
+    // The running instance hangs up on a stranger instead of showing itself.
+    EXPECT_TRUE(WaitUntil([&] { return caller.state() == QLocalSocket::UnconnectedState; }));
+    EXPECT_EQ(activations, 0);
 }
 
 }  // namespace

@@ -130,6 +130,28 @@ TEST_F(ListEditorsTest, UsersCompareWholeNamesAndAdminStays) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
+TEST_F(ListEditorsTest, TheUserListIsPrivateAcrossRewritesWhateverItWasBefore) {
+    const auto mode = [&](const char* file) {
+        struct stat info {};
+        EXPECT_EQ(::stat((folder_.Path() / file).c_str(), &info), 0) << file;
+        return info.st_mode & 0777;
+    };
+    for (const mode_t before : {0600, 0640, 0644, 0666}) {
+        folder_.Write("users.lst", "\"ADMIN\",\"a\"\r\n");
+        std::filesystem::permissions(folder_.Path() / "users.lst", std::filesystem::perms(before));
+        UserEditor editor(program_);
+        EXPECT_EQ(editor.Add("bob", "1"), Edit::kDone);
+        EXPECT_EQ(mode("users.lst"), 0600u) << std::oct << before;
+        EXPECT_EQ(editor.Remove(1), Edit::kDone);
+        EXPECT_EQ(mode("users.lst"), 0600u) << std::oct << before;
+    }
+    // A list without secrets keeps the mode its owner gave it.
+    folder_.Write("mime.lst", "");
+    std::filesystem::permissions(folder_.Path() / "mime.lst", std::filesystem::perms(0664));
+    EXPECT_EQ(MimeEditor(program_).Add("a", "b"), Edit::kDone);
+    EXPECT_EQ(mode("mime.lst"), 0664u);
+}
+
 TEST_F(ListEditorsTest, AFailedWriteKeepsTheListAsItWas) {
     MimeEditor editor(program_);
     ASSERT_EQ(editor.Add("a", "b"), Edit::kDone);
