@@ -29,10 +29,10 @@ fs::path ProgramFolder::Resolve(std::string_view configured) const {
 }
 
 OwnFiles::OwnFiles(const ProgramFolder& folder) {
-    static constexpr std::array kOwnFiles = {kSettingsFileName,    kLogFileName, kDirsList,
-                                             kDefaultList,         kMimeList,    kBlockList,
-                                             kNoCgiList,           kUsersList,   kUsersScratch,
-                                             kCertificateFileName, kKeyFileName};
+    static constexpr std::array kOwnFiles = {
+        kSettingsFileName, kLogFileName,  kOldLogFileName,      kDirsList,
+        kDefaultList,      kMimeList,     kBlockList,           kNoCgiList,
+        kUsersList,        kUsersScratch, kCertificateFileName, kKeyFileName};
     for (std::string_view own : kOwnFiles) {
         struct stat info {};
         if (::stat((folder.Path() / own).c_str(), &info) == 0) {
@@ -43,7 +43,7 @@ OwnFiles::OwnFiles(const ProgramFolder& folder) {
 
 bool IsPrivateFile(std::string_view name) {
     return name == kUsersList || name == kUsersScratch || name == kLogFileName ||
-           name == kKeyFileName;
+           name == kOldLogFileName || name == kKeyFileName;
 }
 
 void OwnFiles::Add(const std::filesystem::path& file) {

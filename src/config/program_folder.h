@@ -48,6 +48,8 @@ class OwnFiles {
 
 inline constexpr std::string_view kSettingsFileName = "quorvane.ini";
 inline constexpr std::string_view kLogFileName = "quorvane.log";
+// The access log as it was when it reached its size limit.
+inline constexpr std::string_view kOldLogFileName = "quorvane.log.1";
 inline constexpr std::string_view kDirsList = "dirs.lst";
 inline constexpr std::string_view kDefaultList = "default.lst";
 inline constexpr std::string_view kMimeList = "mime.lst";

@@ -80,6 +80,9 @@ inline constexpr SettingKey kRefreshOnRun = Same("Logging", "RefreshOnRun", kTru
 inline constexpr SettingKey kRefreshOnStop = Same("Logging", "RefreshOnStop", kTruthWord, "False");
 inline constexpr SettingKey kUserControlled =
     Same("Logging", "UserControlled", kTruthWord, "False");
+// Past this many MiB the access log is moved to quorvane.log.1 and started
+// anew; 0 lets it grow.
+inline constexpr SettingKey kLogLimitMiB = Same("Logging", "MaxLogMiB", kNumber, "64");
 
 inline constexpr SettingKey k401Error = Same("ErrorPages", "401Error", kText, "401.htm");
 inline constexpr SettingKey k404Error = Same("ErrorPages", "404Error", kText, "404.htm");

@@ -105,4 +105,12 @@ std::string EscapeControlCharacters(std::string_view text) {
     return escaped;
 }
 
+std::string LoggableText(std::string_view text, size_t limit) {
+    if (text.size() <= limit) {
+        return EscapeControlCharacters(text);
+    }
+    return EscapeControlCharacters(text.substr(0, limit)) + "[... " +
+           std::to_string(text.size() - limit) + " more bytes not logged]";
+}
+
 }  // namespace quorvane::config

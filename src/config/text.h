@@ -18,6 +18,10 @@ bool HasLineBreak(std::string_view text);
 // never forge a line or drive a terminal.
 std::string EscapeControlCharacters(std::string_view text);
 
+// The text with control characters escaped, cut after `limit` bytes of the
+// original with a mark saying so.
+std::string LoggableText(std::string_view text, size_t limit);
+
 // The value's leading decimal number: blanks skipped, an optional sign, digits
 // and an optional fraction; 0 when the text does not begin with a number.
 double LeadingNumber(std::string_view text);

@@ -9,6 +9,7 @@
 
 #include "config/text.h"
 #include "responses/date_text.h"
+#include "server/limits.h"
 
 namespace quorvane::server {
 
@@ -22,7 +23,7 @@ std::string AccessLogLine(std::string_view peerAddress, std::chrono::system_cloc
     line += ",[";
     line += responses::AccessLogDateText(when);
     line += "],";
-    line += config::EscapeControlCharacters(requestLine);
+    line += config::LoggableText(requestLine, kLoggedTextLimit);
     if (closingCr) {
         line += '\r';
     }
@@ -56,18 +57,48 @@ bool AccessLog::Open(int flags) {
     }
     wanted_ = true;
     buffer_.clear();
-    file_.Reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0644));
-    if (!file_) {
+    if (!OpenLocked(flags)) {
         Fail("The access log " + path_.filename().string() +
              " cannot be opened: " + std::strerror(errno) + "\r\n");
         return false;
     }
-    if (flags == O_TRUNC) {
-        // Later records go to the end, like an appended log.
-        ::fcntl(file_.Get(), F_SETFL, O_APPEND);
-    }
     failing_ = false;
     return true;
+}
+
+bool AccessLog::OpenLocked(int flags) {
+    // The log names every visitor: it is its owner's alone from the first byte.
+    file_.Reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | flags, 0600));
+    struct stat info {};
+    if (!file_ || ::fstat(file_.Get(), &info) != 0) {
+        return false;
+    }
+    if ((info.st_mode & 077) != 0 && S_ISREG(info.st_mode)) {
+        ::fchmod(file_.Get(), info.st_mode & 0700);  // one left readable by an older version
+    }
+    size_ = static_cast<uint64_t>(info.st_size);
+    return true;
+}
+
+void AccessLog::SetSizeLimit(uint64_t bytes) {
+    std::lock_guard lock(mutex_);
+    sizeLimit_ = bytes;
+}
+
+void AccessLog::RotateIfFullLocked(size_t adding) {
+    if (sizeLimit_ == 0 || size_ == 0 || size_ + adding <= sizeLimit_) {
+        return;
+    }
+    const std::string name = path_.filename().string();
+    std::filesystem::path old = path_;
+    old += ".1";
+    if (::rename(path_.c_str(), old.c_str()) != 0) {
+        return;  // it keeps growing rather than lose records
+    }
+    if (OpenLocked(0) && report_) {
+        report_("The access log " + name + " reached its size limit; it was moved to " +
+                old.filename().string() + " and a new one was started.\r\n");
+    }
 }
 
 void AccessLog::Close() {
@@ -108,8 +139,7 @@ void AccessLog::FlushLocked() {
     struct stat info {};
     const bool removed = file_ && ::fstat(file_.Get(), &info) == 0 && info.st_nlink == 0;
     if (!file_ || removed) {
-        file_.Reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
-        if (removed && file_) {
+        if (OpenLocked(0) && removed) {
             Fail("The access log " + name + " was removed; a new one was started.\r\n");
         }
         if (!file_) {
@@ -120,6 +150,7 @@ void AccessLog::FlushLocked() {
             return;
         }
     }
+    RotateIfFullLocked(buffer_.size());
     std::string_view pending = buffer_;
     while (!pending.empty()) {
         const ssize_t written = ::write(file_.Get(), pending.data(), pending.size());
@@ -135,6 +166,7 @@ void AccessLog::FlushLocked() {
             return;
         }
         pending.remove_prefix(static_cast<size_t>(written));
+        size_ += static_cast<uint64_t>(written);
     }
     buffer_.clear();
     failing_ = false;

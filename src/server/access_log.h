@@ -31,6 +31,9 @@ class AccessLog {
     // Starts an empty file (deleting the old one) or appends to the file.
     bool OpenEmpty();
     bool OpenForAppend();
+    // Past this many bytes (0: no limit) the file is moved aside to its name
+    // with ".1" (replacing an older one) and a new file is started.
+    void SetSizeLimit(uint64_t bytes);
     void Close();
     bool IsOpen() const;
 
@@ -46,6 +49,10 @@ class AccessLog {
     // that cannot be written keeps its records buffered for the next try.
     void FlushLocked();
     void Fail(const std::string& message);
+    // With the lock held: opens the file for appending, private to its owner.
+    bool OpenLocked(int flags);
+    // With the lock held: moves a full file aside before `adding` more bytes.
+    void RotateIfFullLocked(size_t adding);
 
     std::filesystem::path path_;
     std::function<void(std::string_view)> report_;
@@ -54,6 +61,8 @@ class AccessLog {
     std::string buffer_;
     bool failing_ = false;  // a failure was reported and has not cleared yet
     bool wanted_ = false;   // a file should be open (it may have failed to)
+    uint64_t size_ = 0;     // of the open file
+    uint64_t sizeLimit_ = 0;
 };
 
 }  // namespace quorvane::server

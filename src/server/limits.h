@@ -33,6 +33,11 @@ inline constexpr int kMaxCgiChildren = 8;
 // is answered 431 and its connection closed.
 inline constexpr std::size_t kHeadLimit = 16 * 1024;
 
+// A request line or name is recorded in the access log and the log view up
+// to this long, then cut with a mark: one client must not write megabytes of
+// log with a few long targets.
+inline constexpr std::size_t kLoggedTextLimit = 2 * 1024;
+
 // A kept connection serves at most this many requests, then closes, so no
 // client holds one connection for ever.
 inline constexpr int kMaxRequestsPerConnection = 1000;

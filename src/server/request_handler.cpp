@@ -245,7 +245,8 @@ Outcome RequestHandler::Respond(const Request& request, const IncomingRequest& i
         resolution.document.empty() || resolution.defaultDocument ? "Default" : resolution.document;
     outcome.logView =
         " For Document: " +
-        config::EscapeControlCharacters(target.query.empty() ? named : named + "?" + target.query) +
+        config::LoggableText(target.query.empty() ? named : named + "?" + target.query,
+                             kLoggedTextLimit) +
         "\r\n";
     outcome.reply = responses::ServeDocument(
         resolution, {.head = incoming.head, .get = request.method == Method::kGet}, scope);

@@ -1,5 +1,7 @@
 #include "server/server_control.h"
 
+#include <algorithm>
+
 #include <asio/ip/address.hpp>
 #include <charconv>
 
@@ -95,6 +97,10 @@ bool ServerControl::ToggleServer() {
 
 bool ServerControl::StartListener() {
     const config::Settings settings = config::Settings::Load(folder_.SettingsPath());
+    const double logLimitMiB =
+        config::LeadingNumber(config::ServerValue(settings, config::setting::kLogLimitMiB));
+    accessLog_.SetSizeLimit(
+        logLimitMiB >= 1 ? static_cast<uint64_t>(std::min(logLimitMiB, 1e6)) << 20 : 0);
     const std::optional<uint16_t> port = WantedPort();
     if (!port) {
         lastPortTried_ = config::ServerValue(settings, config::setting::kPort);

@@ -54,6 +54,8 @@ class HostileInputTest : public ::testing::Test, public RunningSite {
         // Links a careless user might leave in a site.
         Link("../users.lst", "www/u.txt");
         Link("../quorvane.log", "www/accesslog");
+        folder.Write("quorvane.log.1", "GET /index.htm HTTP/1.0\r\r\n");
+        Link("../quorvane.log.1", "www/oldlog");
         Link("private", "www/shortcut");
         Link("/proc/self", "www/self");
         Link("/sys/kernel", "www/kernel");
@@ -232,11 +234,11 @@ TEST_F(HostileInputTest, OwnFilesAndSystemAreasAreRefusedByWhatTheyAre) {
     // From the program folder, /proc/self/cwd would lead straight back into the site.
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(folder.Path());
-    ExpectRefused(
-        InEveryMethod({"/u.txt", "/list/hard.txt", "/accesslog", "/self/environ", "/self/cmdline",
-                       "/self/fd/3", "/self/cwd/www/index.htm", "/self/root/etc/passwd",
-                       "/self/exe", "/kernel/", "/kernel/mm", "/devices/null", "/devices/"}),
-        {kNotFound});
+    ExpectRefused(InEveryMethod({"/u.txt", "/list/hard.txt", "/accesslog", "/oldlog",
+                                 "/self/environ", "/self/cmdline", "/self/fd/3",
+                                 "/self/cwd/www/index.htm", "/self/root/etc/passwd", "/self/exe",
+                                 "/kernel/", "/kernel/mm", "/devices/null", "/devices/"}),
+                  {kNotFound});
     std::filesystem::current_path(previous);
     const std::string listing = Fetch("/list/");
     EXPECT_NE(listing.find("open.txt"), std::string::npos);

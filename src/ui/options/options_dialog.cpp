@@ -361,6 +361,12 @@ QWidget* OptionsDialog::LoggingPage() {
         frameLayout->addWidget(button);
     }
     layout->addWidget(frame);
+    logLimit_ = Named<QLineEdit>("LogLimit");
+    logLimit_->setMaximumWidth(80);
+    layout->addLayout(Row({Text("Label22", QStringLiteral("Start a new log file past (MiB, 0 is "
+                                                          "never); the old one is kept as "
+                                                          "QUORVANE.LOG.1")),
+                           logLimit_}));
     layout->addWidget(
         Text("Label10", QStringLiteral("Select how you want Quorvane2000 to update the Server "
                                        "access logs. The log file is called QUORVANE.LOG and is "
@@ -621,6 +627,7 @@ void OptionsDialog::Load() {
     refreshOnRun_->setChecked(values.refreshOnRun);
     refreshOnStop_->setChecked(values.refreshOnStop);
     userControlled_->setChecked(values.userControlled);
+    logLimit_->setText(Q(values.logLimitMiB));
     secureSite_->setChecked(values.secureSite);
     scriptAllowed_->setChecked(values.scriptAllowed);
     exeAllowed_->setChecked(values.exeAllowed);
@@ -850,6 +857,12 @@ void OptionsDialog::Update() {
                    "The script time-out must be a whole number of seconds from 1 to 86400."));
         return;
     }
+    if (!IsLogLimit(S(logLimit_->text()))) {
+        refuse(6, logLimit_,
+               QStringLiteral("The log size limit must be a whole number of MiB from 0 (no limit) "
+                              "to 1000000."));
+        return;
+    }
     OptionsValues values;
     values.docFooter = docFooter_->isChecked();
     values.footerHtml = S(footerHtml_->text());
@@ -857,6 +870,7 @@ void OptionsDialog::Update() {
     values.refreshOnRun = refreshOnRun_->isChecked();
     values.refreshOnStop = refreshOnStop_->isChecked();
     values.userControlled = userControlled_->isChecked();
+    values.logLimitMiB = S(logLimit_->text().trimmed());
     values.secureSite = secureSite_->isChecked();
     values.scriptAllowed = scriptAllowed_->isChecked();
     values.exeAllowed = exeAllowed_->isChecked();

@@ -102,6 +102,7 @@ class OptionsDialog : public QDialog {
     QCheckBox* enablePerl_ = nullptr;
     QLineEdit* perlLocation_ = nullptr;
     QLineEdit* scriptTimeout_ = nullptr;
+    QLineEdit* logLimit_ = nullptr;
     QListWidget* cgiNoList_ = nullptr;
     QPushButton* cgiAdd_ = nullptr;
     QPushButton* cgiRemove_ = nullptr;

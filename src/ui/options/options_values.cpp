@@ -70,6 +70,11 @@ bool IsWholeSeconds(const std::string& text) {
     return seconds && *seconds >= 1 && *seconds <= 86400;
 }
 
+bool IsLogLimit(const std::string& text) {
+    const std::optional<long> mebibytes = WholeNumber(text);
+    return mebibytes && *mebibytes >= 0 && *mebibytes <= 1000000;
+}
+
 OptionsValues LoadOptions(const config::Settings& settings) {
     using namespace config::setting;
     OptionsValues values;
@@ -95,6 +100,7 @@ OptionsValues LoadOptions(const config::Settings& settings) {
         values.userControlled = true;
     }
 
+    values.logLimitMiB = read(kLogLimitMiB);
     values.secureSite = CheckBoxState(read(kSecure));
     values.scriptAllowed = CheckBoxState(read(kScriptAllowed));
     values.exeAllowed = CheckBoxState(read(kExeAllowed));
@@ -137,6 +143,7 @@ std::vector<config::SettingWrite> UpdateWrites(const OptionsValues& values) {
         Write(kRefreshOnRun, Truth(values.refreshOnRun)),
         Write(kRefreshOnStop, Truth(values.refreshOnStop)),
         Write(kUserControlled, Truth(values.userControlled)),
+        Write(kLogLimitMiB, values.logLimitMiB),
         Write(kSecure, Flag(values.secureSite)),
         Write(kScriptAllowed, Flag(values.scriptAllowed)),
         Write(kExeAllowed, Flag(values.exeAllowed)),

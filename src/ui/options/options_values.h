@@ -19,6 +19,7 @@ struct OptionsValues {
     bool refreshOnRun = false;
     bool refreshOnStop = false;
     bool userControlled = false;
+    std::string logLimitMiB;  // "0": the log grows without limit
     // Home Directory
     std::string homePage;
     bool thisComputer = true;
@@ -71,5 +72,6 @@ bool IsRedirectTarget(const std::string& text);
 bool IsPortNumber(const std::string& text);
 bool IsHttpsPortNumber(const std::string& text);  // 0 (off) or a port number
 bool IsWholeSeconds(const std::string& text);
+bool IsLogLimit(const std::string& text);  // whole MiB, 0 (none) to 1000000
 
 }  // namespace quorvane::ui
