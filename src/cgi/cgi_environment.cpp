@@ -23,11 +23,14 @@ bool HasOwnVariable(std::string_view name) {
 }
 
 // HTTP_ plus the name in upper case with "-" as "_", for every other header.
+// A name holding "_" is left out: it would share its variable with the name
+// spelled with "-", so a client's X_Forwarded_For could pass for a proxy's
+// X-Forwarded-For.
 void AddHeaderVariables(std::string_view head, std::vector<std::string>& environment) {
     responses::ForEachHeader(head, [&](std::string_view name, std::string_view value) {
         bool token = true;
         for (char c : name) {
-            token = token && (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_');
+            token = token && (std::isalnum(static_cast<unsigned char>(c)) || c == '-');
         }
         if (!token || HasOwnVariable(name)) {
             return;

@@ -83,17 +83,18 @@ std::optional<Credentials> ParseBasicCredentials(std::string_view authorization)
     return Credentials{decoded->substr(0, colon), decoded->substr(colon + 1)};
 }
 
-bool AuthenticateRequest(std::string_view authorization, const std::vector<config::Record>& users) {
+std::optional<std::string> AuthenticateRequest(std::string_view authorization,
+                                               const std::vector<config::Record>& users) {
     const std::optional<Credentials> given = ParseBasicCredentials(authorization);
     if (!given) {
-        return false;
+        return std::nullopt;
     }
-    bool accepted = false;
+    std::optional<std::string> accepted;
     for (const config::Record& record : users) {
-        // A record without a password never lets anyone in.
-        if (record.size() == 2 && !record[1].empty() &&
+        // A record without a name or a password never lets anyone in.
+        if (record.size() == 2 && !record[0].empty() && !record[1].empty() &&
             config::EqualsIgnoringCase(record[0], given->user)) {
-            accepted = record[1] == given->password;
+            accepted = record[1] == given->password ? std::optional(record[0]) : std::nullopt;
         }
     }
     return accepted;

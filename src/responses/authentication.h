@@ -25,10 +25,12 @@ struct Credentials {
 };
 std::optional<Credentials> ParseBasicCredentials(std::string_view authorization);
 
-// True when the credentials match users.lst: user names ignore letter case,
-// passwords compare exactly, and the last record of a name decides. A missing
-// list accepts nobody, and a record without a password is skipped.
-bool AuthenticateRequest(std::string_view authorization, const std::vector<config::Record>& users);
+// The user as users.lst spells it when the credentials match it: user names
+// ignore letter case, passwords compare exactly, and the last record of a
+// name decides. Nothing otherwise. A missing list accepts nobody, and a
+// record without a name or a password is skipped.
+std::optional<std::string> AuthenticateRequest(std::string_view authorization,
+                                               const std::vector<config::Record>& users);
 
 // The challenge: the configured 401 page under a WWW-Authenticate line naming
 // the realm.

@@ -1,5 +1,7 @@
 #include "responses/error_pages.h"
 
+#include <algorithm>
+
 #include "config/setting_keys.h"
 
 namespace quorvane::responses {
@@ -144,6 +146,17 @@ Reply SendBusyPage(Clock::time_point now) {
                                     "<p>The server is too busy to take this request now. Please "
                                     "try again in a moment.</p>"),
                      now);
+}
+
+Reply SendTooManySignInsPage(std::chrono::seconds wait, Clock::time_point now) {
+    Reply reply =
+        PageReply(Status::kTooManyRequests,
+                  NoticePageBody(kRequestErrorTitle, "Too Many Wrong Passwords",
+                                 "<p>Too many wrong passwords came from your address. Please "
+                                 "wait a moment, then try again.</p>"),
+                  now);
+    reply.fields += "Retry-After: " + std::to_string(std::max<int64_t>(1, wait.count())) + "\r\n";
+    return reply;
 }
 
 Reply SendUnavailablePage(Clock::time_point now) {

@@ -27,6 +27,8 @@ Reply SendPerlMissingPage(Clock::time_point now);
 Reply SendTooLargePage(Clock::time_point now);
 Reply SendNotImplementedPage(Clock::time_point now);
 Reply SendBusyPage(Clock::time_point now);
+// 429 to a client whose sign-ins wait after too many wrong passwords.
+Reply SendTooManySignInsPage(std::chrono::seconds wait, Clock::time_point now);
 // 503 while a file that guards the site cannot be read.
 Reply SendUnavailablePage(Clock::time_point now);
 Reply SendRequestErrorPage(Status status, Clock::time_point now);

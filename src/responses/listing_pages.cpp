@@ -268,11 +268,13 @@ Reply SendRedirectPage(std::string_view url, Clock::time_point now) {
 
 namespace {
 
-Reply MovedPage(std::string_view sentence, std::string_view location, Clock::time_point now) {
+Reply MovedPage(Status status, std::string_view sentence, std::string_view location,
+                Clock::time_point now) {
     const std::string link = EscapeHtml(location);
-    std::string body = "<html>\r\n<title>Moved Permanently</title>\r\n<p>" + std::string(sentence) +
-                       " <a href=\"" + link + "\">" + link + "</a>.</p>\r\n</html>\r\n";
-    Reply reply = StandardReply({.status = Status::kMovedPermanently,
+    std::string body = "<html>\r\n<title>" + std::string(ReasonPhrase(status)) + "</title>\r\n<p>" +
+                       std::string(sentence) + " <a href=\"" + link + "\">" + link +
+                       "</a>.</p>\r\n</html>\r\n";
+    Reply reply = StandardReply({.status = status,
                                  .contentType = kPageType,
                                  .contentLength = body.size(),
                                  .expires = std::chrono::floor<std::chrono::seconds>(now),
@@ -284,11 +286,13 @@ Reply MovedPage(std::string_view sentence, std::string_view location, Clock::tim
 }  // namespace
 
 Reply SendMovedPage(std::string_view location, Clock::time_point now) {
-    return MovedPage("This folder is at", location, now);
+    return MovedPage(Status::kMovedPermanently, "This folder is at", location, now);
 }
 
 Reply SendSecureRedirectPage(std::string_view location, Clock::time_point now) {
-    return MovedPage("This site is served over HTTPS, at", location, now);
+    // Temporary, so browsers forget it once the owner turns HTTPS off.
+    return MovedPage(Status::kTemporaryRedirect, "This site is served over HTTPS, at", location,
+                     now);
 }
 
 }  // namespace quorvane::responses

@@ -52,7 +52,7 @@ Reply SendRedirectPage(std::string_view url, Clock::time_point now);
 // final slash), with a short page linking there.
 Reply SendMovedPage(std::string_view location, Clock::time_point now);
 
-// 301 to the same page over HTTPS, for a plain-HTTP request while visitors
+// 307 to the same page over HTTPS, for a plain-HTTP request while visitors
 // are sent there.
 Reply SendSecureRedirectPage(std::string_view location, Clock::time_point now);
 

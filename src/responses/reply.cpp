@@ -16,6 +16,8 @@ std::string_view StatusLine(Status status) {
             return "HTTP/1.1 302 Found";
         case Status::kNotModified:
             return "HTTP/1.1 304 Not Modified";
+        case Status::kTemporaryRedirect:
+            return "HTTP/1.1 307 Temporary Redirect";
         case Status::kBadRequest:
             return "HTTP/1.1 400 Bad Request";
         case Status::kUnauthorized:
@@ -32,6 +34,8 @@ std::string_view StatusLine(Status status) {
             return "HTTP/1.1 413 Content Too Large";
         case Status::kRangeNotSatisfiable:
             return "HTTP/1.1 416 Range Not Satisfiable";
+        case Status::kTooManyRequests:
+            return "HTTP/1.1 429 Too Many Requests";
         case Status::kHeaderFieldsTooLarge:
             return "HTTP/1.1 431 Request Header Fields Too Large";
         case Status::kInternalServerError:

@@ -15,6 +15,7 @@
 
 #include "cgi/cgi_gateway.h"
 #include "cgi/child_runner.h"
+#include "config/address_text.h"
 #include "responses/error_pages.h"
 #include "responses/http_date.h"
 #include "server/access_log.h"
@@ -33,6 +34,14 @@ constexpr std::string_view kPasswordsInClearNotice =
     "Passwords cross the network unencrypted: a secure folder was asked for over plain HTTP "
     "from another computer. Turn on HTTPS (the HTTPS port, [Server] HttpsPort, on the Home "
     "Directory tab of the options) and send visitors to it.\r\n";
+
+std::string LocalAddressOf(asio::ip::tcp::socket& socket) {
+    sockaddr_storage local{};
+    socklen_t length = sizeof local;
+    return ::getsockname(socket.native_handle(), reinterpret_cast<sockaddr*>(&local), &length) == 0
+               ? config::SocketAddressText(local)
+               : std::string();
+}
 
 std::string ReadProblemNotice(const config::ReadProblem& problem) {
     return problem.file.filename().string() + " cannot be read (" + problem.reason +
@@ -122,6 +131,9 @@ asio::awaitable<void> Connection::Run() {
         deadline_.cancel();
         co_return;
     }
+    if (services_.httpsPort != 0 && !transport_.Secure()) {
+        localAddress_ = LocalAddressOf(transport_.Socket());  // for a move to HTTPS
+    }
     for (int served = 0; served < kMaxRequestsPerConnection; ++served) {
         const HeadRead head = co_await ReadHead(served == 0);
         if (head == HeadRead::kClosed) {
@@ -144,7 +156,8 @@ asio::awaitable<void> Connection::Run() {
                                           .headTooLarge = head == HeadRead::kTooLarge,
                                           .secure = transport_.Secure(),
                                           .fromThisComputer = fromThisComputer_,
-                                          .httpsPort = services_.httpsPort});
+                                          .httpsPort = services_.httpsPort,
+                                          .localAddress = localAddress_});
             received_.erase(0, headSize_);
             if (outcome.accessLogLine) {
                 services_.accessLog.Write(*outcome.accessLogLine);
@@ -152,6 +165,9 @@ asio::awaitable<void> Connection::Run() {
             services_.observer.OnLogAppended("Connection By: " + peerAddress_ + outcome.logView);
             for (const config::ReadProblem& problem : outcome.readProblems) {
                 services_.observer.OnLogAppended(ReadProblemNotice(problem));
+            }
+            for (const std::string& notice : outcome.notices) {
+                services_.observer.OnLogAppended(notice);
             }
             if (outcome.passwordsInClear && !services_.notices.passwordsInClear) {
                 services_.notices.passwordsInClear = true;

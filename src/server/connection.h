@@ -113,8 +113,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
     asio::steady_timer deadline_;
     ConnectionServices services_;
     std::string peerAddress_;
-    bool fromThisComputer_;  // loopback, or an address of the machine itself
-    std::string received_;   // bytes read and not yet consumed, the head first
+    bool fromThisComputer_;     // loopback, or an address of the machine itself
+    std::string localAddress_;  // the address the client reached, where it matters
+    std::string received_;      // bytes read and not yet consumed, the head first
     std::size_t headSize_ = 0;
     ConnectionRegistry::Place place_;
 };

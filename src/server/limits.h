@@ -71,6 +71,17 @@ inline constexpr std::chrono::seconds kCgiQueueTimeout{10};
 // soon; it holds a connection for nothing.
 inline constexpr std::chrono::seconds kDiscardTimeout{5};
 
+// Wrong passwords a client (an address, or an IPv6 /64) may send freely;
+// each further one refuses its sign-ins unchecked for a wait that starts at
+// a second and doubles, up to five minutes: a person who mistyped hardly
+// notices, a guesser gets a few tries an hour. A client quiet for a quarter
+// of an hour starts afresh, and at most this many clients are remembered.
+inline constexpr int kFreeSignInFailures = 5;
+inline constexpr std::chrono::seconds kFirstSignInWait{1};
+inline constexpr std::chrono::seconds kLongestSignInWait{300};
+inline constexpr std::chrono::seconds kSignInMemory{900};
+inline constexpr std::size_t kThrottledClients = 4096;
+
 // A kept connection waits this long for its next request.
 inline constexpr std::chrono::seconds kKeepAliveTimeout{5};
 

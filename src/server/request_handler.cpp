@@ -25,32 +25,33 @@ namespace setting = config::setting;
 
 namespace {
 
-// The host a client named, when it is safe to repeat in a Location line: a
-// name or an IPv4 address, or an IPv6 address in brackets; its port is
-// dropped. Else this machine's name.
-std::string RequestedHost(std::string_view head, const std::string& fallback) {
+// The host a client named when it names this machine (its name, that name
+// under .local, localhost, or the address the client reached), without its
+// port; else that address, which the client can surely reach again. A Host
+// line naming anything else is never repeated in a Location.
+std::string RequestedHost(std::string_view head, const std::string& hostName,
+                          std::string_view localAddress) {
     std::string_view host =
         config::TrimBlanks(responses::GetHeaderValue(head, "Host").value_or(""));
-    if (!host.empty() && host.front() == '[') {
-        const size_t close = host.find(']');
-        host = close == std::string_view::npos ? std::string_view() : host.substr(0, close + 1);
-        if (host.find_first_not_of("[]0123456789abcdefABCDEF:.") != std::string_view::npos) {
-            host = {};
-        }
-    } else {
-        host = host.substr(0, host.find(':'));
-        if (host.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                                   "0123456789.-") != std::string_view::npos) {
-            host = {};
+    host =
+        host.starts_with('[') ? host.substr(0, host.find(']') + 1) : host.substr(0, host.find(':'));
+    const std::string reached = localAddress.find(':') == std::string_view::npos
+                                    ? std::string(localAddress)
+                                    : "[" + std::string(localAddress) + "]";
+    for (const std::string& own :
+         {hostName, hostName + ".local", std::string("localhost"), reached}) {
+        if (!own.empty() && config::EqualsIgnoringCase(host, own)) {
+            return std::string(host);
         }
     }
-    return host.empty() ? fallback : std::string(host);
+    return reached.empty() || reached == "[::]" || reached == "0.0.0.0" ? hostName : reached;
 }
 
 // The same path and query on the HTTPS port.
 std::string HttpsLocation(const responses::RequestTarget& target, const IncomingRequest& incoming,
                           const std::string& hostName) {
-    std::string location = "https://" + RequestedHost(incoming.head, hostName);
+    std::string location =
+        "https://" + RequestedHost(incoming.head, hostName, incoming.localAddress);
     if (incoming.httpsPort != 443) {
         location += ":" + std::to_string(incoming.httpsPort);
     }
@@ -167,6 +168,36 @@ Outcome RequestHandler::Decide(const Request& request, const IncomingRequest& in
     return responded;
 }
 
+std::optional<responses::Reply> RequestHandler::SignIn(const IncomingRequest& incoming,
+                                                       const responses::RequestScope& scope,
+                                                       std::string_view realm,
+                                                       std::optional<std::string>& user,
+                                                       Outcome& outcome) const {
+    const std::optional<std::string_view> authorization =
+        responses::GetHeaderValue(incoming.head, "Authorization");
+    if (!authorization) {
+        return responses::SendAuthChallenge(realm, scope);
+    }
+    // A client that sent too many wrong passwords waits, whatever it sends now.
+    const std::string client = config::ClientGroup(incoming.peerAddress);
+    if (const auto wait = signIns_.Wait(client, incoming.now); wait.count() > 0) {
+        return responses::SendTooManySignInsPage(std::chrono::ceil<std::chrono::seconds>(wait),
+                                                 incoming.now);
+    }
+    user = responses::AuthenticateRequest(*authorization, *scope.config.users);
+    if (user) {
+        signIns_.Succeeded(client);
+        return std::nullopt;
+    }
+    if (const auto wait = signIns_.Failed(client, incoming.now); wait.count() > 0) {
+        outcome.notices.push_back(
+            std::to_string(signIns_.Failures(client)) + " wrong passwords from " + client +
+            ": its sign-ins are refused for " +
+            std::to_string(std::chrono::ceil<std::chrono::seconds>(wait).count()) + " s.\r\n");
+    }
+    return responses::SendAuthChallenge(realm, scope);
+}
+
 Outcome RequestHandler::Respond(const Request& request, const IncomingRequest& incoming,
                                 const responses::RequestScope& scope) const {
     Outcome outcome;
@@ -181,13 +212,10 @@ Outcome RequestHandler::Respond(const Request& request, const IncomingRequest& i
     std::optional<std::string> user;
     if (resolution.policy.secure) {
         outcome.passwordsInClear = !incoming.secure && !incoming.fromThisComputer;
-        const std::string_view authorization =
-            responses::GetHeaderValue(incoming.head, "Authorization").value_or("");
-        if (!responses::AuthenticateRequest(authorization, *scope.config.users)) {
-            outcome.reply = responses::SendAuthChallenge(resolution.policy.realm, scope);
+        if (auto refusal = SignIn(incoming, scope, resolution.policy.realm, user, outcome)) {
+            outcome.reply = std::move(*refusal);
             return outcome;
         }
-        user = responses::ParseBasicCredentials(authorization)->user;
     }
 
     // A folder is named with its final slash, so its pages' relative links
@@ -250,6 +278,11 @@ Outcome RequestHandler::Respond(const Request& request, const IncomingRequest& i
         "\r\n";
     outcome.reply = responses::ServeDocument(
         resolution, {.head = incoming.head, .get = request.method == Method::kGet}, scope);
+    if (resolution.policy.secure) {
+        // A page behind a password must not be shown from the browser's
+        // cache to whoever sits at that computer next.
+        outcome.reply.fields += "Cache-Control: no-store\r\n";
+    }
     return outcome;
 }
 

@@ -14,6 +14,7 @@
 #include "responses/request_scope.h"
 #include "responses/resolution.h"
 #include "server/request.h"
+#include "server/sign_in_throttle.h"
 
 namespace quorvane::server {
 
@@ -26,6 +27,8 @@ struct IncomingRequest {
     bool secure = false;            // it came over TLS
     bool fromThisComputer = false;  // the client is this machine itself
     uint16_t httpsPort = 0;         // the HTTPS port while HTTPS is on, else 0
+    // The address the client reached, when a move to HTTPS may need it.
+    std::string_view localAddress;
 };
 
 // What handling one request decided. Exactly one of `reply` and `script`
@@ -50,6 +53,8 @@ struct Outcome {
     bool passwordsInClear = false;
     // Settings or lists that could not be read while deciding, each told once.
     std::vector<config::ReadProblem> readProblems;
+    // Lines for the log view after the connection's own.
+    std::vector<std::string> notices;
 };
 
 // Decides the answer to one request from its head alone, so nothing a client
@@ -71,6 +76,12 @@ class RequestHandler {
     Outcome Decide(const Request& request, const IncomingRequest& incoming) const;
     Outcome Respond(const Request& request, const IncomingRequest& incoming,
                     const responses::RequestScope& scope) const;
+    // Nothing when the credentials sent are accepted (`user` is then the
+    // user as stored); else the refusal to send.
+    std::optional<responses::Reply> SignIn(const IncomingRequest& incoming,
+                                           const responses::RequestScope& scope,
+                                           std::string_view realm, std::optional<std::string>& user,
+                                           Outcome& outcome) const;
 
     const config::ProgramFolder& folder_;
     responses::HostIdentity host_;
@@ -79,6 +90,7 @@ class RequestHandler {
     mutable responses::SystemMediaTypes mediaTypes_{"/etc/mime.types"};
     mutable responses::ResolveCache resolveCache_;
     mutable responses::ListingCache listings_;
+    mutable SignInThrottle signIns_;
 };
 
 }  // namespace quorvane::server

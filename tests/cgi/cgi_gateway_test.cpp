@@ -19,7 +19,8 @@ TEST(CgiEnvironment, HeadersBecomeVariablesButNeverCredentialsOrProxy) {
     const std::string head =
         "GET /cgi-bin/t.pl?a=1&b=2 HTTP/1.1\r\nHost: desk:8080\r\nAccept: text/html\r\n"
         "Cookie: k=v\r\nAuthorization: Basic Ym9iOnNlY3JldA==\r\nProxy: evil:1\r\n"
-        "Content-Length: 0\r\nX-Dashed-Name: yes\r\nbad header line\r\n\r\n";
+        "Content-Length: 0\r\nX_Forwarded_For: 6.6.6.6\r\nX-Dashed-Name: yes\r\n"
+        "X-Forwarded-For: 10.1.1.1\r\nbad header line\r\n\r\n";
     const auto get = BuildEnvironment({.method = "GET",
                                        .head = head,
                                        .query = "a=1&b=2",
@@ -31,9 +32,11 @@ TEST(CgiEnvironment, HeadersBecomeVariablesButNeverCredentialsOrProxy) {
          {"QUERY_STRING=a=1&b=2", "CONTENT_LENGTH=7", "HTTP_ACCEPT=text/html",
           "PATH_TRANSLATED=/srv/www/cgi-bin/", "SCRIPT_NAME=t.pl", "PATH_INFO=/cgi-bin/",
           "HTTP_HOST=desk:8080", "HTTP_COOKIE=k=v", "HTTP_X_DASHED_NAME=yes", "AUTH_TYPE=Basic",
-          "REMOTE_USER=bob"}) {
+          "REMOTE_USER=bob", "HTTP_X_FORWARDED_FOR=10.1.1.1"}) {
         EXPECT_TRUE(Has(get, entry)) << entry;
     }
+    // A name spelled with "_" never stands in for the one spelled with "-".
+    EXPECT_FALSE(Has(get, "HTTP_X_FORWARDED_FOR=6.6.6.6"));
     // No variable for the credentials, for Proxy, twice for a length, or for a broken line.
     for (std::string_view name :
          {"HTTP_AUTHORIZATION=", "HTTP_PROXY=", "HTTP_CONTENT_LENGTH=", "HTTP_BAD"}) {

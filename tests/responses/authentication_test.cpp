@@ -35,23 +35,25 @@ TEST(AuthenticateRequest, NamesIgnoreCasePasswordsDoNotAndTheLastRecordDecides) 
         folder.Write(
             "users.lst",
             "\"Bob\",\"first\"\r\n\"carol\",\"Pass\"\r\n\"bob\",\"second\"\r\n\"alice\"\r\n"
-            "\"erin\",\"\"\r\n\"frank\",\"pw\"\r\n"),
+            "\"erin\",\"\"\r\n\"frank\",\"pw\"\r\n\"\",\"pw\"\r\n"),
         2);
-    const std::pair<std::string_view, bool> cases[] = {
-        {"Basic Qk9COnNlY29uZA==", true},   // BOB:second
-        {"Basic Ym9iOmZpcnN0", false},      // bob:first
-        {"Basic Q2Fyb2w6UGFzcw==", true},   // Carol:Pass
-        {"Basic Y2Fyb2w6cGFzcw==", false},  // carol:pass
-        {"Basic ZGF2ZTp4", false},          // dave:x
+    // The user is named as stored, whatever letter case the client used.
+    const std::pair<std::string_view, std::optional<std::string>> cases[] = {
+        {"Basic Qk9COnNlY29uZA==", "bob"},         // BOB:second
+        {"Basic Ym9iOmZpcnN0", std::nullopt},      // bob:first
+        {"Basic Q2Fyb2w6UGFzcw==", "carol"},       // Carol:Pass
+        {"Basic Y2Fyb2w6cGFzcw==", std::nullopt},  // carol:pass
+        {"Basic ZGF2ZTp4", std::nullopt},          // dave:x
         // A record without a password lets no one in and shifts nothing after it.
-        {"Basic YWxpY2U6ZXJpbg==", false},  // alice:erin
-        {"Basic YWxpY2U6", false},          // alice:
-        {"Basic ZXJpbjo=", false},          // erin:
-        {"Basic ZnJhbms6cHc=", true},       // frank:pw
-        {"", false},
+        {"Basic YWxpY2U6ZXJpbg==", std::nullopt},  // alice:erin
+        {"Basic YWxpY2U6", std::nullopt},          // alice:
+        {"Basic ZXJpbjo=", std::nullopt},          // erin:
+        {"Basic ZnJhbms6cHc=", "frank"},           // frank:pw
+        {"Basic OnB3", std::nullopt},              // :pw, against a record without a name
+        {"", std::nullopt},
     };
-    for (const auto& [authorization, accepted] : cases) {
-        EXPECT_EQ(AuthenticateRequest(authorization, users), accepted) << authorization;
+    for (const auto& [authorization, user] : cases) {
+        EXPECT_EQ(AuthenticateRequest(authorization, users), user) << authorization;
     }
     EXPECT_FALSE(AuthenticateRequest("Basic Q2Fyb2w6UGFzcw==", {}));  // no list accepts nobody
 }

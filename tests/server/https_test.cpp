@@ -166,21 +166,26 @@ TEST_F(HttpsTest, PlainRequestsAreSentToHttpsWhenSoSet) {
     const std::string kClose = "Connection: close\r\n\r\n";
     const auto locationOf = [&](const std::string& request) {
         const std::string reply = testing::Exchange(control.Port(), request);
-        EXPECT_EQ(testing::StatusOf(reply), "HTTP/1.1 301 Moved Permanently") << request;
+        EXPECT_EQ(testing::StatusOf(reply), "HTTP/1.1 307 Temporary Redirect") << request;
         const size_t at = reply.find("\r\nLocation: ");
         return at == std::string::npos
                    ? std::string()
                    : reply.substr(at + 12, reply.find("\r\n", at + 2) - at - 12);
     };
-    EXPECT_EQ(locationOf("GET /a%20b/c.htm?x=1&y HTTP/1.1\r\nHost: desk.example:8080\r\n" + kClose),
-              "https://desk.example:" + https + "/a%20b/c.htm?x=1&y");
-    EXPECT_EQ(locationOf("HEAD // HTTP/1.1\r\nHost: [2001:db8::5]:8080\r\n" + kClose),
-              "https://[2001:db8::5]:" + https + "/");
-    // A Host that cannot be repeated safely gives way to this machine's name.
-    EXPECT_EQ(locationOf("GET / HTTP/1.1\r\nHost: x\"><script>\r\n" + kClose),
-              "https://" + control.Host().hostName + ":" + https + "/");
+    const std::string host = control.Host().hostName;
+    EXPECT_EQ(locationOf("GET /a%20b/c.htm?x=1&y HTTP/1.1\r\nHost: " + host + ":8080\r\n" + kClose),
+              "https://" + host + ":" + https + "/a%20b/c.htm?x=1&y");
+    EXPECT_EQ(locationOf("HEAD // HTTP/1.1\r\nHost: LOCALHOST\r\n" + kClose),
+              "https://LOCALHOST:" + https + "/");
+    // A Host that names another machine, or cannot be repeated safely, gives
+    // way to the address the client reached.
+    for (std::string_view other : {"desk.example:8080", "[2001:db8::5]:8080", "x\"><script>"}) {
+        EXPECT_EQ(locationOf("GET / HTTP/1.1\r\nHost: " + std::string(other) + "\r\n" + kClose),
+                  "https://127.0.0.1:" + https + "/")
+            << other;
+    }
     EXPECT_EQ(locationOf("POST /private/ HTTP/1.0\r\nContent-Length: 0\r\n\r\n"),
-              "https://" + control.Host().hostName + ":" + https + "/private/");
+              "https://127.0.0.1:" + https + "/private/");
     // Over HTTPS the request is answered, with its credentials.
     const std::string ca = "--cacert " + Path("https-certificate.pem") + " ";
     EXPECT_EQ(Curl(ca + "-u guest:pw " + Url("127.0.0.1", "/private/")), "PRIVATE");

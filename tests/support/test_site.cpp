@@ -44,8 +44,11 @@ std::string RunningSite::Send(std::string_view request) const {
     return Exchange(Port(), request);
 }
 
-std::string RunningSite::Fetch(std::string_view path, std::string_view headers) const {
-    return Send("GET " + std::string(path) + " HTTP/1.0\r\n" + std::string(headers) + "\r\n");
+std::string RunningSite::Fetch(std::string_view path, std::string_view headers,
+                               std::string_view source) const {
+    return Exchange(Port(),
+                    "GET " + std::string(path) + " HTTP/1.0\r\n" + std::string(headers) + "\r\n",
+                    "127.0.0.1", source);
 }
 
 TestCertificate::TestCertificate() {

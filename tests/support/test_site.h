@@ -46,7 +46,9 @@ class RunningSite : public TestSite {
 
     uint16_t Port() const { return engine.Port(); }
     std::string Send(std::string_view request) const;
-    std::string Fetch(std::string_view path, std::string_view headers = "") const;
+    // A GET of the path; from another client's address with a `source`.
+    std::string Fetch(std::string_view path, std::string_view headers = "",
+                      std::string_view source = "") const;
 
     RecordingObserver observer;
     server::AccessLog log{folder.Path() / "quorvane.log",
