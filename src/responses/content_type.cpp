@@ -36,16 +36,4 @@ std::optional<std::string> LookUpContentType(std::string_view documentName,
     return fallback;
 }
 
-void InsertFooter(std::string& page, std::string_view footer) {
-    constexpr std::string_view kClosingTag = "</HTML>";
-    for (size_t i = 0; i + kClosingTag.size() <= page.size(); ++i) {
-        if (page[i] == '<' &&
-            config::EqualsIgnoringCase(std::string_view(page).substr(i, kClosingTag.size()),
-                                       kClosingTag)) {
-            page.insert(i, footer);
-            return;
-        }
-    }
-}
-
 }  // namespace quorvane::responses

@@ -17,8 +17,4 @@ namespace quorvane::responses {
 std::optional<std::string> LookUpContentType(std::string_view documentName,
                                              const std::vector<config::Record>& mimeTypes);
 
-// Puts the footer right before the first closing html tag (letter case
-// ignored); a page without one is left as it is.
-void InsertFooter(std::string& page, std::string_view footer);
-
 }  // namespace quorvane::responses

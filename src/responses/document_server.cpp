@@ -7,6 +7,7 @@
 #include "config/list_file.h"
 #include "config/setting_keys.h"
 #include "config/text.h"
+#include "responses/body_pieces.h"
 #include "responses/byte_ranges.h"
 #include "responses/conditional_request.h"
 #include "responses/content_type.h"
@@ -107,12 +108,17 @@ Reply SendDocument(const Resolution& resolution, const DocumentRequest& request,
         return SendRequestErrorPage(Status::kPreconditionFailed, scope.now);
     }
 
-    std::string page;
-    if (footer) {
-        page = ReadAll(file->file.Get(), file->size);
-        InsertFooter(page, *footer);
+    // The document as the client gets it, its footer inserted before the
+    // closing tag without reading the page into memory; ranges are cut from that.
+    BodyPieces document;
+    const std::optional<uint64_t> tag =
+        footer ? FindClosingHtmlTag(file->file.Get(), file->size) : std::nullopt;
+    document.AddSlice(0, tag.value_or(file->size));
+    if (tag) {
+        document.AddText(*footer);
+        document.AddSlice(*tag, file->size - *tag);
     }
-    const uint64_t length = footer ? page.size() : file->size;
+    const uint64_t length = document.Length();
 
     RangeRequest ranges;
     const std::optional<std::string_view> range = GetHeaderValue(request.head, "Range");
@@ -129,51 +135,40 @@ Reply SendDocument(const Resolution& resolution, const DocumentRequest& request,
                     .contentLength = length,
                     .expires = expires,
                     .acceptRanges = true};
-    ByterangesBody multipart;
-    if (ranges.verdict == RangeVerdict::kPartial) {
+    BodyPieces body = document;
+    if (ranges.verdict == RangeVerdict::kPartial && ranges.ranges.size() == 1) {
         lines.status = Status::kPartialContent;
-        if (ranges.ranges.size() == 1) {
-            validators +=
-                "Content-Range: " + ContentRangeText(ranges.ranges.front(), length) + "\r\n";
-            lines.contentLength = ranges.ranges.front().Length();
-        } else {
-            multipart = LayOutByteranges(
-                ranges.ranges, length, contentType,
-                ByterangesBoundary(std::hash<std::string>{}(etag) ^
-                                   static_cast<uint64_t>(scope.now.time_since_epoch().count())));
-            lines.contentType = multipart.contentType;
-            lines.contentLength = multipart.length;
+        validators += "Content-Range: " + ContentRangeText(ranges.ranges.front(), length) + "\r\n";
+        body = document.Slice(ranges.ranges.front());
+    } else if (ranges.verdict == RangeVerdict::kPartial) {
+        lines.status = Status::kPartialContent;
+        const ByterangesBody multipart = LayOutByteranges(
+            ranges.ranges, length, contentType,
+            ByterangesBoundary(std::hash<std::string>{}(etag) ^
+                               static_cast<uint64_t>(scope.now.time_since_epoch().count())));
+        lines.contentType = multipart.contentType;
+        body = BodyPieces();
+        for (const BodyPart& part : multipart.parts) {
+            body.AddText(part.head);
+            body.Add(document.Slice(part.slice));
         }
+        body.AddText(multipart.closing);
     }
+    lines.contentLength = body.Length();
     lines.more = validators;
     Reply reply = StandardReply(lines);
-
-    if (footer) {
-        // The page with its footer is in memory; ranges are cut from it.
-        if (ranges.verdict != RangeVerdict::kPartial) {
-            reply.body = std::move(page);
-        } else if (ranges.ranges.size() == 1) {
-            reply.body = page.substr(ranges.ranges.front().first, ranges.ranges.front().Length());
-        } else {
-            for (const BodyPart& part : multipart.parts) {
-                reply.body += part.head;
-                reply.body.append(page, part.slice.first, part.slice.Length());
-            }
-            reply.body += multipart.closing;
-        }
-        return reply;
-    }
     // Streamed from the open file: the document is never held in memory.
-    reply.file = std::move(file->file);
-    reply.fileLength = length;
-    if (ranges.verdict == RangeVerdict::kPartial) {
-        if (ranges.ranges.size() == 1) {
-            reply.fileOffset = ranges.ranges.front().first;
-            reply.fileLength = ranges.ranges.front().Length();
-        } else {
-            reply.parts = std::move(multipart.parts);
-            reply.closing = std::move(multipart.closing);
-        }
+    if (body.IsText()) {
+        reply.body = body.Closing();
+    } else if (body.IsOneSlice()) {
+        const ByteRange slice = body.Parts().front().slice;
+        reply.file = std::move(file->file);
+        reply.fileOffset = slice.first;
+        reply.fileLength = slice.Length();
+    } else {
+        reply.file = std::move(file->file);
+        reply.parts = body.Parts();
+        reply.closing = body.Closing();
     }
     return reply;
 }

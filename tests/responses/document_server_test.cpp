@@ -221,6 +221,18 @@ TEST_F(DocumentServerTest, RangesOfTheFinalBody) {
     UseSettings(
         "[HomePage]\nRootDirectory=www\n[Documents]\nEnableFooter=1\nFooterHTML=<i>f</i>\n");
     EXPECT_EQ(testing::BodyText(Get("/page.htm", "Range: bytes=8-15\r\n")), "<i>f</i>");
+    const std::string sent = "<p>x</p><i>f</i></html>";
+    for (const auto& [range, bytes] : std::vector<std::pair<std::string, std::string>>{
+             {"bytes=0-", sent},
+             {"bytes=6-10", sent.substr(6, 5)},
+             {"bytes=-9", sent.substr(sent.size() - 9)}}) {
+        const Reply reply = Get("/page.htm", "Range: " + range + "\r\n");
+        EXPECT_EQ(testing::BodyText(reply), bytes) << range;
+        EXPECT_TRUE(reply.file) << range << ": the page itself is never read into memory";
+    }
+    const std::string footed = testing::BodyText(Get("/page.htm", "Range: bytes=0-1,7-9\r\n"));
+    EXPECT_NE(footed.find("Content-Range: bytes 7-9/23\r\n\r\n><i\r\n"), std::string::npos)
+        << footed;
 }
 
 TEST_F(DocumentServerTest, ACurrentCopyIsRevalidatedWithoutItsBody) {
