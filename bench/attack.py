@@ -9,6 +9,11 @@ what it cost the server and its normal visitors.
 2. Impatient crowd: N connections ask for a script that runs 3 seconds and
    close after half a second. Reported: how soon a normal script request is
    answered once they have gone, against its own run time.
+3. One-address lockout: N connections from 127.0.0.1 that begin a head and
+   never end it, opened again as fast as the server closes them. Reported:
+   how long a visitor from another address (127.0.0.2) waits meanwhile.
+4. Footer page: with the footer on, 8 clients ask for a 32 MiB page and do
+   not read it. Reported: the server's peak resident memory.
 
 Everything runs on 127.0.0.1; every process and socket started here is
 stopped here.
@@ -106,6 +111,72 @@ def impatient_crowd(server, connections):
           f"{'met' if took <= own + 1 else 'MISSED'}")
 
 
+def fetch_from(port, source, path, timeout=10):
+    """Seconds until the whole reply arrived for a client at `source`."""
+    started = time.monotonic()
+    with socket.create_connection(("127.0.0.1", port), timeout=timeout,
+                                  source_address=(source, 0)) as s:
+        s.sendall(f"GET {path} HTTP/1.0\r\n\r\n".encode())
+        reply = b""
+        while chunk := s.recv(65536):
+            reply += chunk
+    return time.monotonic() - started, reply.split(b"\r\n", 1)[0].decode(errors="replace")
+
+
+def one_address_lockout(server, connections, seconds):
+    flood = open_many(server.port, connections, b"GET /page.htm HT")
+    print(f"one-address lockout: {len(flood)} unfinished heads sent from 127.0.0.1")
+    worst, statuses, reopened = 0.0, set(), 0
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        alive = []
+        for s in flood:
+            try:
+                if s.recv(1) == b"":
+                    s.close()  # closed by the server: opened again below
+                    continue
+            except BlockingIOError:
+                pass
+            except OSError:
+                s.close()
+                continue
+            alive.append(s)
+        reopened += connections - len(alive)
+        flood = alive + open_many(server.port, connections - len(alive), b"GET /page.htm HT")
+        took, status = fetch_from(server.port, "127.0.0.2", "/page.htm")
+        worst = max(worst, took)
+        statuses.add(status)
+        time.sleep(0.2)
+    for s in flood:
+        s.close()
+    print(f"one-address lockout: {reopened} attack connections opened again; the slowest visitor "
+          f"from 127.0.0.2 waited {worst * 1000:.0f} ms; statuses {sorted(statuses)}; "
+          f"served within 1 s: {'met' if worst <= 1 and statuses == {'HTTP/1.1 200 OK'} else 'MISSED'}")
+
+
+def footer_page(binary, root, site):
+    page = os.path.join(site, "big-page.htm")
+    with open(page, "w") as f:
+        f.write("<html><body>" + ("<p>" + "y" * 1020 + "</p>\n") * (32 * 1024) + "</body></html>\n")
+    server = bench.quorvane_server(binary, root, site, footer=True)
+    server.start()
+    try:
+        time.sleep(2.5)
+        readers = open_many(server.port, 8, b"GET /big-page.htm HTTP/1.0\r\n\r\n")
+        peak = 0
+        for _ in range(20):
+            time.sleep(0.25)
+            peak = max(peak, server.memory_kib("VmHWM"))
+        took, status = fetch(server.port, "/page.htm")
+        for s in readers:
+            s.close()
+        print(f"footer page: 8 clients of a 32 MiB page unread; peak RSS {peak / 1024:.1f} MiB; "
+              f"a normal page meanwhile {took * 1000:.0f} ms ({status}); "
+              f"under 64 MiB: {'met' if peak < 64 * 1024 else 'MISSED'}")
+    finally:
+        server.stop()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--server", required=True)
@@ -131,8 +202,10 @@ def main():
         peak = slow_post(server, args.connections, args.seconds)
         print(f"slow POST: peak under 64 MiB: {'met' if peak < 64 * 1024 else 'MISSED'}")
         impatient_crowd(server, args.connections)
+        one_address_lockout(server, args.connections, args.seconds)
     finally:
         server.stop()
+    footer_page(args.server, root, site)
 
 
 if __name__ == "__main__":

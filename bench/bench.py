@@ -236,11 +236,13 @@ class Server:
         return total
 
 
-def quorvane_server(binary, root, site, certificate=None):
+def quorvane_server(binary, root, site, certificate=None, footer=False):
     """With a certificate, a second instance that serves HTTPS (and only the
     HTTPS workloads): the plain one is measured, memory included, as users
-    run it without HTTPS, like the peers here."""
-    folder = os.path.join(root, "quorvane-tls" if certificate else "quorvane")
+    run it without HTTPS, like the peers here. With `footer`, one that adds
+    the footer to every page."""
+    folder = os.path.join(root, "quorvane-tls" if certificate else
+                          "quorvane-footer" if footer else "quorvane")
     os.makedirs(folder)
     shutil.copy(binary, folder)
     port, tls_port = free_port(), (free_port() if certificate else None)
@@ -249,7 +251,7 @@ def quorvane_server(binary, root, site, certificate=None):
     with open(os.path.join(folder, "quorvane.ini"), "w") as f:
         f.write(f"[Server]\r\nPort={port}\r\nListen=127.0.0.1\r\n{https}"
                 f"[HomePage]\r\nRootDirectory={site}\r\n"
-                "[Documents]\r\nEnableFooter=0\r\nDirectoryBrowsing=1\r\n"
+                f"[Documents]\r\nEnableFooter={int(footer)}\r\nDirectoryBrowsing=1\r\n"
                 "[Logging]\r\nRefreshOnRun=True\r\n"
                 "[CGI]\r\nEnabled=1\r\nEnablePerl=1\r\nPerlLocation=/usr/bin/perl\r\n")
     with open(os.path.join(folder, "dirs.lst"), "w") as f:

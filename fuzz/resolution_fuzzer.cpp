@@ -39,7 +39,8 @@ struct Site {
     Site() {
         Write(folder / "quorvane.ini",
               "; OWN-FILE\n[HomePage]\nRootDirectory=www\nScriptAllowed=1\n[Documents]\n"
-              "DirectoryBrowsing=1\n[CGI]\nEnabled=1\nEnablePerl=1\nPerlLocation=/usr/bin/perl\n");
+              "DirectoryBrowsing=1\nEnableFooter=1\n[CGI]\nEnabled=1\nEnablePerl=1\n"
+              "PerlLocation=/usr/bin/perl\n");
         Write(folder / "dirs.lst",
               "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n"
               "\"/private/\",\"www/private\",\"Yes\",\"No\",\"No\"\r\n"
@@ -52,7 +53,7 @@ struct Site {
         Write(folder / "mime.lst", "\"htm,text/html\"\r\n");
         Write(folder / "www/index.htm", "home");
         Write(folder / "www/a b/c.htm", "spaced");
-        Write(folder / "www/private/index.htm", "SECRET");
+        Write(folder / "www/private/index.htm", "<html>SECRET</html>");
         Write(folder / "www/private/sub/x.txt", "SECRET");
         Write(folder / "vault/index.htm", "SECRET");
         Write(folder / "vault/run.pl", "SECRET");
@@ -65,6 +66,7 @@ struct Site {
         fs::create_symlink("../outside", folder / "www/out");
         fs::create_symlink("../users.lst", folder / "www/u.txt");
         fs::create_symlink("/proc/self", folder / "www/self");
+        fs::create_symlink("..", folder / "www/up");  // every folder again, another way
         fs::create_hard_link(folder / "quorvane.ini", folder / "www/settings.txt");
         for (const char* configured : {"www", "vault", "cgi-bin", "www/private"}) {
             configuredFolders.push_back(folder / configured);
@@ -93,15 +95,26 @@ bool StartsIn(const fs::path& path, const fs::path& folder) {
     return text == prefix || text.starts_with(prefix + "/");
 }
 
-std::string BodyOf(const Outcome& outcome) {
-    if (!outcome.reply.file) {
-        return std::string(outcome.reply.BodyInMemory());
-    }
-    std::string content(outcome.reply.fileLength, '\0');
-    const ssize_t got = ::pread(outcome.reply.file.Get(), content.data(), content.size(),
-                                static_cast<off_t>(outcome.reply.fileOffset));
+std::string Slice(int file, uint64_t offset, uint64_t length) {
+    std::string content(length, '\0');
+    const ssize_t got = ::pread(file, content.data(), content.size(), static_cast<off_t>(offset));
     content.resize(got < 0 ? 0 : static_cast<size_t>(got));
     return content;
+}
+
+std::string BodyOf(const Outcome& outcome) {
+    const auto& reply = outcome.reply;
+    if (!reply.file) {
+        return std::string(reply.BodyInMemory());
+    }
+    if (reply.parts.empty()) {
+        return Slice(reply.file.Get(), reply.fileOffset, reply.fileLength);
+    }
+    std::string body;
+    for (const auto& part : reply.parts) {
+        body += part.head + Slice(reply.file.Get(), part.slice.first, part.slice.Length());
+    }
+    return body + reply.closing;
 }
 
 bool Runnable(std::string_view name) {
