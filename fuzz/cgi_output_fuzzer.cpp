@@ -1,8 +1,9 @@
 // CGI output headers: any output gets a reply or the error page, and a
 // composed head is well formed, one length stated by the server.
+#include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
-#include <cctype>
 #include <cstdlib>
 #include <string>
 
@@ -14,7 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto reply = quorvane::cgi::ComposeCgiReply(std::move(output));
     if (reply && !relayed) {
         const std::string head = quorvane::responses::RenderHead(*reply, "date", "close");
-        if (head.rfind("HTTP/1.1 ", 0) != 0 || head.size() < 4 ||
+        // "HTTP/1.1 ", three digits, then a blank or the line's end.
+        if (head.rfind("HTTP/1.1 ", 0) != 0 || head.size() < 14 ||
+            !std::all_of(head.begin() + 9, head.begin() + 12,
+                         [](char c) { return c >= '0' && c <= '9'; }) ||
+            (head[12] != ' ' && head[12] != '\r') ||
             head.compare(head.size() - 4, 4, "\r\n\r\n") != 0) {
             std::abort();
         }
@@ -22,7 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (char& c : lower) {
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         }
-        if (lower.find("\r\ncontent-length: ") == std::string::npos ||
+        // The length is stated exactly when a body may follow.
+        if ((lower.find("\r\ncontent-length: ") == std::string::npos) ==
+                reply->StatusAllowsBody() ||
             lower.find("\r\ntransfer-encoding:") != std::string::npos ||
             lower.find("\r\ncontent-length:") != lower.rfind("\r\ncontent-length:")) {
             std::abort();

@@ -139,10 +139,13 @@ std::optional<Reply> ComposeCgiReply(std::string output) {
     if (status.empty()) {
         status = hasLocation ? "302 Found" : "200 OK";
     }
-    if (status.size() < 3 || status.front() < '2' || status.front() > '5' ||
-        !std::all_of(status.begin(), status.begin() + 3,
-                     [](char c) { return c >= '0' && c <= '9'; })) {
-        return std::nullopt;  // an interim 1xx is no answer from a script
+    // Three digits, then the reason after a blank; an interim 1xx is no
+    // answer from a script.
+    if (status.size() < 3 || (status.size() > 3 && status[3] != ' ') || status.front() < '2' ||
+        status.front() > '5' || !std::all_of(status.begin(), status.begin() + 3, [](char c) {
+            return c >= '0' && c <= '9';
+        })) {
+        return std::nullopt;
     }
     Reply reply;
     reply.statusLine = "HTTP/1.1 " + status;

@@ -136,13 +136,14 @@ Reply SendDocument(const Resolution& resolution, const DocumentRequest& request,
                     .expires = expires,
                     .acceptRanges = true};
     BodyPieces body = document;
+    ByterangesBody multipart;  // outlives `lines`, which names its content type
     if (ranges.verdict == RangeVerdict::kPartial && ranges.ranges.size() == 1) {
         lines.status = Status::kPartialContent;
         validators += "Content-Range: " + ContentRangeText(ranges.ranges.front(), length) + "\r\n";
         body = document.Slice(ranges.ranges.front());
     } else if (ranges.verdict == RangeVerdict::kPartial) {
         lines.status = Status::kPartialContent;
-        const ByterangesBody multipart = LayOutByteranges(
+        multipart = LayOutByteranges(
             ranges.ranges, length, contentType,
             ByterangesBoundary(std::hash<std::string>{}(etag) ^
                                static_cast<uint64_t>(scope.now.time_since_epoch().count())));

@@ -77,7 +77,10 @@ TEST(CgiOutput, FullRepliesAreRelayedAndBrokenOutputRefused) {
     EXPECT_FALSE(ComposeCgiReply("").has_value());
     EXPECT_FALSE(ComposeCgiReply("just a body without headers\n\n").has_value());
     EXPECT_FALSE(ComposeCgiReply("Content-Type: text/plain\r\nno empty line").has_value());
-    EXPECT_FALSE(ComposeCgiReply("Status: fine\r\n\r\n").has_value());
+    for (std::string_view status : {"fine", "304404 No Found", "20", "103 Early Hints", "600 x"}) {
+        EXPECT_FALSE(ComposeCgiReply("Status: " + std::string(status) + "\r\n\r\n").has_value())
+            << status;
+    }
     // A bare CR inside a header line could split the reply in some clients.
     EXPECT_FALSE(ComposeCgiReply("X-A: 1\rSet-Cookie: stolen\r\n\r\n").has_value());
 }
