@@ -74,7 +74,9 @@ std::error_code CreateNewFile(const std::filesystem::path& path, std::string_vie
 }
 
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
-    FileHandle file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    // Non-blocking, so a FIFO in a file's place is refused instead of
+    // holding the reader until someone writes to it.
+    FileHandle file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (!file) {
         return std::nullopt;
     }

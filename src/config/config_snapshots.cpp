@@ -171,16 +171,21 @@ ConfigSnapshots::Reading ConfigSnapshots::Read(const fs::path& path, int64_t rea
     }
     Reading reading;
     reading.links = LinkChain(path);
-    FileHandle file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    // Non-blocking, so a FIFO in the file's place is refused, not waited on.
+    FileHandle file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (!file) {
         const int error = errno;
-        // Only a name missing from a folder that is there is a missing file;
-        // a folder moved or removed with the file in it is not.
-        const fs::path named = reading.links.empty() ? path : fs::path(reading.links.back());
-        if (error == ENOENT && IsFolder(named.parent_path())) {
-            reading.outcome = Reading::Outcome::kMissing;
+        // Only a name absent from a folder that is there is a missing file;
+        // a link leading nowhere, or a folder moved with the file in it, is not.
+        struct stat name {};
+        if (error != ENOENT) {
+            reading.reason = ErrorText(error);
+        } else if (!IsFolder(path.parent_path())) {
+            reading.reason = "its folder is not there";
+        } else if (::lstat(path.c_str(), &name) == 0) {
+            reading.reason = "it is a link to nothing that exists";
         } else {
-            reading.reason = error == ENOENT ? "its folder is not there" : ErrorText(error);
+            reading.outcome = Reading::Outcome::kMissing;
         }
         return reading;
     }

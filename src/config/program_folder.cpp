@@ -34,11 +34,9 @@ OwnFiles::OwnFiles(const ProgramFolder& folder) {
         kDefaultList,      kMimeList,     kBlockList,           kNoCgiList,
         kUsersList,        kUsersScratch, kCertificateFileName, kKeyFileName};
     for (std::string_view own : kOwnFiles) {
-        struct stat info {};
-        if (::stat((folder.Path() / own).c_str(), &info) == 0) {
-            identities_.emplace_back(info.st_dev, info.st_ino);
-        }
+        Add(folder.Path() / own);
     }
+    Add("/proc/self/exe");  // the program itself, wherever it was started from
 }
 
 bool IsPrivateFile(std::string_view name) {

@@ -88,19 +88,73 @@ bool IsTruthWord(std::string_view value) {
     return StartsWith(value, "True");
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at the start of `text`, or 0.
+size_t Utf8Length(std::string_view text) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    const size_t length = lead < 0x80                    ? 1
+                          : lead >= 0xC2 && lead <= 0xDF ? 2
+                          : lead >= 0xE0 && lead <= 0xEF ? 3
+                          : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                         : 0;
+    if (length == 0 || length > text.size()) {
+        return 0;
+    }
+    for (size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    // No overlong forms, surrogates or code points past U+10FFFF.
+    if ((lead == 0xE0 && byte(1) < 0xA0) || (lead == 0xED && byte(1) > 0x9F) ||
+        (lead == 0xF0 && byte(1) < 0x90) || (lead == 0xF4 && byte(1) > 0x8F)) {
+        return 0;
+    }
+    return length;
+}
+
+// Characters a log must not show as they are: controls, the backslash our
+// escapes begin with, and those that change the order text is shown in.
+bool MustEscape(std::string_view character) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(character[i]); };
+    if (character.size() == 1) {
+        return byte(0) < 0x20 || byte(0) == 0x7F || byte(0) == '\\';
+    }
+    if (character.size() == 2) {
+        return byte(0) == 0xC2 && byte(1) < 0xA0;  // C1 controls
+    }
+    if (character == "\xD8\x9C") {  // arabic letter mark
+        return true;
+    }
+    if (character.size() == 3 && byte(0) == 0xE2 && byte(1) == 0x80) {
+        return byte(2) == 0x8E || byte(2) == 0x8F || (byte(2) >= 0xAA && byte(2) <= 0xAE);
+    }
+    return character.size() == 3 && byte(0) == 0xE2 && byte(1) == 0x81 && byte(2) >= 0xA6 &&
+           byte(2) <= 0xA9;
+}
+
+}  // namespace
+
 std::string EscapeControlCharacters(std::string_view text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string escaped;
     escaped.reserve(text.size());
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            escaped += "\\x";
-            escaped += kHex[byte >> 4];
-            escaped += kHex[byte & 0xF];
+    while (!text.empty()) {
+        const size_t length = Utf8Length(text);
+        const std::string_view character = text.substr(0, std::max<size_t>(length, 1));
+        if (length != 0 && !MustEscape(character)) {
+            escaped += character;
         } else {
-            escaped += c;
+            for (char c : character) {
+                const auto byte = static_cast<unsigned char>(c);
+                escaped += "\\x";
+                escaped += kHex[byte >> 4];
+                escaped += kHex[byte & 0xF];
+            }
         }
+        text.remove_prefix(character.size());
     }
     return escaped;
 }

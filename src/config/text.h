@@ -14,8 +14,11 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
 std::string ToUpperAscii(std::string_view text);
 bool HasLineBreak(std::string_view text);
 
-// Control characters (C0 and DEL) written as \xNN, so text from a request can
-// never forge a line or drive a terminal.
+// Text from a request made safe to log: control characters (C0, DEL, C1),
+// characters that reorder what a reader sees (bidirectional overrides and
+// isolates), bytes that are not UTF-8, and the backslash itself written as
+// \xNN, byte by byte. So a request can never forge a line, drive a
+// terminal, disguise a name, or pass an escape of its own for one of ours.
 std::string EscapeControlCharacters(std::string_view text);
 
 // The text with control characters escaped, cut after `limit` bytes of the

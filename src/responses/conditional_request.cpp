@@ -15,7 +15,7 @@ bool IfRangeHolds(std::string_view value, const Validators& validators,
         return TagListMatches(value, validators.etag, TagComparison::kStrong);
     }
     const auto date = ParseHttpDate(value, now);
-    return date && *date == validators.lastModified &&
+    return validators.dateIsStrong && date && *date == validators.lastModified &&
            validators.lastModified + std::chrono::seconds{1} <= now;
 }
 

@@ -20,6 +20,9 @@ struct Conditions {
 struct Validators {
     std::string_view etag;  // strong, quoted
     std::chrono::sys_seconds lastModified;
+    // False when the bytes sent can change while Last-Modified stays (a
+    // footer taken from the settings): a date then names no one version.
+    bool dateIsStrong = true;
 };
 
 enum class Precondition {
@@ -40,9 +43,9 @@ struct ConditionalOutcome {
 // HEAD, 412 for other methods), else If-Modified-Since (GET and HEAD only);
 // then If-Range. A date that is not a valid HTTP date is ignored, and so is
 // an If-Modified-Since date later than `now`. An If-Range date counts only
-// when it equals Last-Modified exactly and Last-Modified lies at least a
-// second before `now` (the reply's Date), so the file cannot have changed
-// twice within that second unseen. Range itself applies to GET alone; the
+// when the date is strong, equals Last-Modified exactly and Last-Modified
+// lies at least a second before `now` (the reply's Date), so the file cannot
+// have changed twice within that second unseen. Range itself applies to GET alone; the
 // caller drops it for other methods.
 ConditionalOutcome EvaluateConditions(const Conditions& conditions, const Validators& validators,
                                       std::chrono::sys_seconds now, bool getOrHead = true);

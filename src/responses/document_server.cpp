@@ -93,7 +93,7 @@ Reply SendDocument(const Resolution& resolution, const DocumentRequest& request,
     std::string validators =
         "Last-Modified: " + HttpDateText(modified) + "\r\nETag: " + etag + "\r\n";
     const ConditionalOutcome conditions =
-        EvaluateConditions(ConditionsOf(request.head), {etag, modified}, now);
+        EvaluateConditions(ConditionsOf(request.head), {etag, modified, !footer}, now);
     if (conditions.precondition == Precondition::kNotModified) {
         Reply reply;
         reply.statusLine = StatusLine(Status::kNotModified);

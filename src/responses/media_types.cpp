@@ -1,5 +1,7 @@
 #include "responses/media_types.h"
 
+#include "config/atomic_file.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -115,11 +117,7 @@ void SystemMediaTypes::Load() {
     if (!identity_.exists || identity_.size > kLargestTable) {
         return;
     }
-    std::ifstream in(path_, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-
-    std::istringstream lines(text.str());
+    std::istringstream lines(config::ReadWholeFile(path_).value_or(""));
     std::string line;
     while (std::getline(lines, line)) {
         bool first = true;

@@ -68,7 +68,9 @@ bool AccessLog::Open(int flags) {
 
 bool AccessLog::OpenLocked(int flags) {
     // The log names every visitor: it is its owner's alone from the first byte.
-    file_.Reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | flags, 0600));
+    // Non-blocking: a FIFO in the log's place must not hold the server.
+    file_.Reset(::open(path_.c_str(),
+                       O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK | flags, 0600));
     struct stat info {};
     if (!file_ || ::fstat(file_.Get(), &info) != 0) {
         return false;

@@ -318,7 +318,7 @@ asio::awaitable<bool> Connection::Discard(uint64_t length) {
 
 asio::awaitable<void> Connection::RunScript(Outcome& outcome) {
     cgi::ScriptLaunch& launch = *outcome.script;
-    BodyBudget::Charge charge(services_.bodies);
+    BodyBudget::Charge charge(services_.bodies, place_->client);
     if (!launch.input.empty()) {
         SetDeadline(services_.timeouts.body);
         switch (co_await ReadBody(launch, outcome.expectContinue, charge)) {

@@ -238,7 +238,7 @@ bool Engine::StartListener(const Listening& listening) {
     httpsPort_ = httpsPort;
     tls_ = listening.https ? listening.https->context : nullptr;
     cgiSlots_.emplace(kMaxCgiChildren);
-    bodies_.emplace(kBodyBudget);
+    bodies_.emplace(kBodyBudget, kBodyBudget / kClientShare);
     connections_.emplace(limits_.value_or(CurrentConnectionLimits()),
                          [](Connection& connection) { connection.Abandon(); });
     notices_ = {};

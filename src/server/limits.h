@@ -59,8 +59,9 @@ inline constexpr std::chrono::seconds kBodyTimeout{60};
 // refused unread rather than held in memory.
 inline constexpr std::size_t kBodyLimit = 8 * 1024 * 1024;
 
-// All bodies held at once share this much; past it a body is refused (503)
-// instead of growing the server without bound.
+// All bodies held at once share this much, one client at most a
+// kClientShare of it; past it a body is refused (503) instead of growing the
+// server without bound.
 inline constexpr std::size_t kBodyBudget = 64 * 1024 * 1024;
 
 // A script request waits this long for a free CGI slot, as long as its

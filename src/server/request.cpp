@@ -197,15 +197,18 @@ Request ParseRequest(std::string_view head) {
 }
 
 std::optional<size_t> FindHeadEnd(std::string_view received) {
-    const size_t crlf = received.find("\r\n\r\n");
-    const size_t lf = received.find("\n\n");
-    const size_t crlfEnd = crlf == std::string_view::npos ? crlf : crlf + 4;
-    const size_t lfEnd = lf == std::string_view::npos ? lf : lf + 2;
-    const size_t end = std::min(crlfEnd, lfEnd);
-    if (end == std::string_view::npos) {
-        return std::nullopt;
+    // A line ends with LF, a CR before it ignored, so the empty line that
+    // ends the head is LF LF or LF CR LF, however the line before it ended.
+    for (size_t lf = received.find('\n'); lf != std::string_view::npos;
+         lf = received.find('\n', lf + 1)) {
+        if (lf + 1 < received.size() && received[lf + 1] == '\n') {
+            return lf + 2;
+        }
+        if (lf + 2 < received.size() && received[lf + 1] == '\r' && received[lf + 2] == '\n') {
+            return lf + 3;
+        }
     }
-    return end;
+    return std::nullopt;
 }
 
 }  // namespace quorvane::server

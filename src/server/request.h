@@ -47,8 +47,8 @@ Request ParseRequest(std::string_view head);
 // taken up to the LF.
 std::string RequestLineOf(std::string_view head);
 
-// Where the head ends: the index just past its empty line (CR LF CR LF or
-// LF LF), or nothing while it has not arrived.
+// Where the head ends: the index just past its empty line (LF LF, or LF CR
+// LF, whatever ended the line before), or nothing while it has not arrived.
 std::optional<size_t> FindHeadEnd(std::string_view received);
 
 }  // namespace quorvane::server

@@ -186,7 +186,6 @@ std::optional<responses::Reply> RequestHandler::SignIn(const IncomingRequest& in
     }
     user = responses::AuthenticateRequest(*authorization, *scope.config.users);
     if (user) {
-        signIns_.Succeeded(client);
         return std::nullopt;
     }
     if (const auto wait = signIns_.Failed(client, incoming.now); wait.count() > 0) {

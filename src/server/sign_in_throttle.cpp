@@ -34,10 +34,6 @@ SignInThrottle::Clock::duration SignInThrottle::Failed(const std::string& client
     return wait;
 }
 
-void SignInThrottle::Succeeded(const std::string& client) {
-    clients_.erase(client);
-}
-
 int SignInThrottle::Failures(const std::string& client) const {
     const auto found = clients_.find(client);
     return found == clients_.end() ? 0 : found->second.failures;

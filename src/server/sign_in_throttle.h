@@ -9,7 +9,10 @@ namespace quorvane::server {
 // Failed sign-ins per client. A few go free; after them the client's
 // credentials are refused unchecked for a wait that grows with each further
 // failure, so guessing passwords takes hours, while the owner signing in from
-// another address is never held up. Used on the engine's thread only.
+// another address is never held up. A right password clears nothing: one
+// known account must not open unlimited guessing of another. Failures are
+// forgotten only after a quiet quarter of an hour. Used on the engine's
+// thread only.
 class SignInThrottle {
   public:
     using Clock = std::chrono::system_clock;
@@ -20,7 +23,6 @@ class SignInThrottle {
     // Counts a wrong password; returns the wait it starts (zero while the
     // client's failures are still free).
     Clock::duration Failed(const std::string& client, Clock::time_point now);
-    void Succeeded(const std::string& client);
     int Failures(const std::string& client) const;
 
   private:

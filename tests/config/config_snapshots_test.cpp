@@ -118,11 +118,25 @@ TEST_P(ConfigSnapshotsTest, AFailedReadingKeepsTheLastGoodCopy) {
             std::filesystem::create_symlink("iplist.d/x", path);
             folder.Write("iplist.d", "not a folder");
         },
+        [&] {  // a FIFO, which would hold a blocking reader until someone writes
+            std::filesystem::remove_all(path);
+            ::mkfifo(path.c_str(), 0600);
+        },
+        [&] {  // a link whose ".." leads through a folder that is not there
+            std::filesystem::remove_all(path);
+            std::filesystem::create_directory(folder.Path() / "store");
+            folder.Write("store/iplist.lst", "\"10.9.9.9\"\r\n");
+            std::filesystem::create_symlink("store/../nothere/../store/iplist.lst", path);
+        },
+        [&] {  // a link to nothing at all
+            std::filesystem::remove_all(path);
+            std::filesystem::create_symlink("gone.lst", path);
+        },
     };
-    for (const auto& fail : failures) {
-        fail();
-        ASSERT_NE(snapshots.Records(path, 1), nullptr);
-        EXPECT_EQ(snapshots.Records(path, 1)->front().front(), "10.0.0.1");
+    for (size_t i = 0; i < std::size(failures); ++i) {
+        failures[i]();
+        ASSERT_NE(snapshots.Records(path, 1), nullptr) << i;
+        EXPECT_EQ(snapshots.Records(path, 1)->front().front(), "10.0.0.1") << i;
     }
     const std::vector<ReadProblem> problems = snapshots.TakeProblems();
     ASSERT_EQ(problems.size(), 1u) << "one report until it reads again";

@@ -81,6 +81,15 @@ struct ConditionCase {
 
 class ConditionsTest : public ::testing::TestWithParam<ConditionCase> {};
 
+TEST(Conditions, AnIfRangeDateNamesNoVersionWhenTheBytesCanChangeWithoutIt) {
+    const std::string date = Date(kChanged);
+    const Conditions conditions{.ifRange = date};
+    EXPECT_TRUE(EvaluateConditions(conditions, {kEtag, kChanged}, kNow).rangeAllowed);
+    EXPECT_FALSE(EvaluateConditions(conditions, {kEtag, kChanged, false}, kNow).rangeAllowed);
+    EXPECT_TRUE(
+        EvaluateConditions({.ifRange = kEtag}, {kEtag, kChanged, false}, kNow).rangeAllowed);
+}
+
 TEST_P(ConditionsTest, FollowTheStandardOrder) {
     const ConditionCase& c = GetParam();
     const ConditionalOutcome outcome = EvaluateConditions(

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <thread>
@@ -85,6 +86,21 @@ TEST_F(FaultsTest, AGuardingFileNeverReadRefusesEveryRequestUntilItCanBe) {
         std::filesystem::remove(fresh.folder.Path() / name);
         EXPECT_EQ(testing::BodyOf(fresh.Fetch("/index.htm")), "home") << name;
     }
+}
+
+TEST_F(FaultsTest, AFifoInAFilesPlaceNeverHoldsTheServer) {
+    folder.Write("users.lst", "\"guest\",\"pw\"\r\n");
+    EXPECT_EQ(testing::BodyOf(Get("/")), "home");
+    log.Close();
+    for (const char* name : {"users.lst", "404.htm", "quorvane.log"}) {
+        std::filesystem::remove(folder.Path() / name);
+        ASSERT_EQ(::mkfifo((folder.Path() / name).c_str(), 0600), 0) << name;
+    }
+    log.OpenForAppend();
+    EXPECT_EQ(testing::StatusOf(Get("/missing.htm")), "HTTP/1.1 404 Not Found");
+    EXPECT_EQ(testing::BodyOf(Get("/")), "home");
+    log.Flush();
+    EXPECT_TRUE(observer.WaitForLog("The access log quorvane.log cannot be"));
 }
 
 TEST_F(FaultsTest, ARemovedRootAnswers404) {

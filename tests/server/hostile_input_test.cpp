@@ -174,6 +174,17 @@ TEST_F(HostileInputTest, WrongPasswordsMakeTheirAddressWaitAndNoOtherClient) {
     EXPECT_EQ(waiting.find("PRIVATE-PAGE"), std::string::npos);
     // The owner, from another address, is let in at once.
     EXPECT_EQ(BodyOf(Fetch("/private/index.htm", kGuest, "127.0.0.2")), "PRIVATE-PAGE");
+    // Signing in with one known account does not wipe the guesses at another.
+    folder.Write("users.lst", "\"guest\",\"quorvane\"\r\n\"admin\",\"Zx9-secret\"\r\n");
+    const std::string wrongAdmin = "Authorization: Basic YWRtaW46eA==\r\n";  // admin:x
+    std::string last;
+    for (int round = 0; round < 10; ++round) {
+        for (int i = 0; i < 4; ++i) {
+            last = StatusOf(Fetch("/private/index.htm", wrongAdmin, "127.0.0.3"));
+        }
+        Fetch("/private/index.htm", kGuest, "127.0.0.3");
+    }
+    EXPECT_EQ(last, "HTTP/1.1 429 Too Many Requests");
     EXPECT_TRUE(observer.WaitForLog(
         "6 wrong passwords from 127.0.0.1: its sign-ins are refused for 1 s.\r\n"));
 }
@@ -256,8 +267,9 @@ TEST_F(HostileInputTest, OwnFilesAndSystemAreasAreRefusedByWhatTheyAre) {
     // From the program folder, /proc/self/cwd would lead straight back into the site.
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(folder.Path());
+    Link(std::filesystem::read_symlink("/proc/self/exe").string(), "www/program.bin");
     ExpectRefused(InEveryMethod({"/u.txt", "/list/hard.txt", "/accesslog", "/oldlog",
-                                 "/self/environ", "/self/cmdline", "/self/fd/3",
+                                 "/program.bin", "/self/environ", "/self/cmdline", "/self/fd/3",
                                  "/self/cwd/www/index.htm", "/self/root/etc/passwd", "/self/exe",
                                  "/kernel/", "/kernel/mm", "/devices/null", "/devices/"}),
                   {kNotFound});
@@ -414,6 +426,13 @@ TEST_F(HostileInputTest, AHeadOutOfFormIsRefusedWholeSoNoBodyPassesForARequest) 
         EXPECT_EQ(RepliesIn(*stream), 1u) << line;
         EXPECT_EQ(stream->find("quorvane\""), std::string::npos) << line;
     }
+    // An empty line after a line ended by LF alone ends the head: what
+    // follows is never read as more of it.
+    const std::string afterTheEnd = Send("GET /private/index.htm HTTP/1.1\r\nHost: x\n\r\n" +
+                                         std::string(kGuest) + "Connection: close\r\n\r\n");
+    EXPECT_EQ(StatusOf(afterTheEnd), kChallenge);
+    EXPECT_EQ(afterTheEnd.find("PRIVATE-PAGE"), std::string::npos);
+    EXPECT_EQ(StatusOf(Send("GET /index.htm HTTP/1.0\r\nX: y\n\r\n")), "HTTP/1.1 200 OK");
     // A CR that ends no line is refused in the request line too.
     EXPECT_EQ(StatusOf(Send("GET /index.htm HTTP/1.1\rX\r\nHost: x\r\n\r\n")), kBadRequest);
 }

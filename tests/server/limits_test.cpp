@@ -7,6 +7,7 @@
 #include <fstream>
 #include <thread>
 
+#include "server/body_budget.h"
 #include "server/descriptor_limit.h"
 #include "server/limits.h"
 #include "support/http_client.h"
@@ -259,6 +260,25 @@ TEST_F(SharesTest, ABodyOnlySkippedHoldsItsConnectionBrieflyAtMost) {
     const std::optional<std::string> stream = client.ReadToClose();
     ASSERT_TRUE(stream.has_value()) << "the server closed it";
     EXPECT_TRUE(stream->ends_with("home"));
+}
+
+TEST(BodyBudget, OneClientHoldsAtMostItsShare) {
+    BodyBudget budget(100, 25);
+    {
+        BodyBudget::Charge first(budget, "10.0.0.1");
+        BodyBudget::Charge second(budget, "10.0.0.1");
+        EXPECT_TRUE(first.Add(20));
+        EXPECT_FALSE(second.Add(6)) << "past the client's share";
+        EXPECT_TRUE(second.Add(5));
+        for (const char* other : {"10.0.0.2", "10.0.0.3", "10.0.0.4"}) {
+            BodyBudget::Charge theirs(budget, other);
+            EXPECT_TRUE(theirs.Add(25)) << other;
+        }
+        EXPECT_EQ(budget.Used(), 25u);
+    }
+    EXPECT_EQ(budget.Used(), 0u);
+    BodyBudget::Charge again(budget, "10.0.0.1");
+    EXPECT_TRUE(again.Add(25)) << "what was given back can be taken again";
 }
 
 TEST(DescriptorLimits, ConnectionsFitUnderTheLimitWithTheReserveKept) {

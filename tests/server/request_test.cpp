@@ -85,6 +85,9 @@ TEST(RequestHeaders, HeadEndsAtTheFirstEmptyLine) {
     EXPECT_EQ(FindHeadEnd("GET / HTTP/1.0\r\n\r\nbody"), 18u);
     EXPECT_EQ(FindHeadEnd("GET / HTTP/1.0\n\nbody"), 16u);
     EXPECT_EQ(FindHeadEnd("GET / HTTP/1.0\r\nHost: x\r\n"), std::nullopt);
+    // A line ended by LF alone, then CR LF: the empty line all the same.
+    EXPECT_EQ(FindHeadEnd("GET / HTTP/1.0\r\nHost: x\n\r\nAuthorization: y\r\n\r\n"), 26u);
+    EXPECT_EQ(FindHeadEnd("GET / HTTP/1.0\n\r\n"), 17u);
 }
 
 TEST(AccessLogLine, RecordsTheRawLineWithControlCharactersEscaped) {
