@@ -5,9 +5,10 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "responses/byte_ranges.h"
-#include "responses/conditional_request.h"
-#include "responses/http_date.h"
+#include "http/byte_ranges.h"
+#include "http/conditions.h"
+#include "http/escaping.h"
+#include "http/http_date.h"
 #include "responses/request_head.h"
 #include "server/request.h"
 
@@ -35,22 +36,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace quorvane::responses;
     const uint64_t length = size > 0 ? static_cast<uint64_t>(data[0]) * 977 : 0;
     if (const auto range = GetHeaderValue(head, "Range")) {
-        const RangeRequest ranges = ParseRange(*range, length);
-        for (const ByteRange& r : ranges.ranges) {
+        const http::RangeRequest ranges = http::ParseRange(*range, length);
+        for (const http::ByteRange& r : ranges.ranges) {
             if (r.first > r.last || r.last >= length) {
                 std::abort();
             }
         }
     }
     const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
-    EvaluateConditions({.ifMatch = GetHeaderValue(head, "If-Match"),
-                        .ifUnmodifiedSince = GetHeaderValue(head, "If-Unmodified-Since"),
-                        .ifNoneMatch = GetHeaderValue(head, "If-None-Match"),
-                        .ifModifiedSince = GetHeaderValue(head, "If-Modified-Since"),
-                        .ifRange = GetHeaderValue(head, "If-Range")},
-                       {"\"tag\"", now}, now);
-    ParseHttpDate(input, now);
+    http::EvaluateConditions({.ifMatch = GetHeaderValue(head, "If-Match"),
+                              .ifUnmodifiedSince = GetHeaderValue(head, "If-Unmodified-Since"),
+                              .ifNoneMatch = GetHeaderValue(head, "If-None-Match"),
+                              .ifModifiedSince = GetHeaderValue(head, "If-Modified-Since"),
+                              .ifRange = GetHeaderValue(head, "If-Range")},
+                             {"\"tag\"", now}, now);
+    http::ParseHttpDate(input, now);
     quorvane::responses::GetHeaderValue(head, "Authorization");
-    quorvane::responses::PercentDecode(input);
+    quorvane::http::PercentDecode(input);
     return 0;
 }

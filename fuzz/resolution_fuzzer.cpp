@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/list_file.h"
+#include "config/list_records.h"
 #include "responses/resolution.h"
 #include "server/request_handler.h"
 
@@ -146,9 +146,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
 
-    if (const auto parsed = quorvane::responses::ParseTarget(target)) {
-        const auto dirs = quorvane::config::ReadRecords(site.folder / "dirs.lst", 5);
-        const std::vector<quorvane::config::Record> defaults = {{"index.htm"}};
+    if (const auto parsed = quorvane::http::ParseTarget(target)) {
+        const auto dirs = quorvane::config::ReadDirectories(site.folder / "dirs.lst");
+        const std::vector<std::string> defaults = {"index.htm"};
         const auto settings = quorvane::config::Settings::Load(site.folder / "quorvane.ini");
         const auto resolution =
             quorvane::responses::Resolve(*parsed, {dirs, defaults, settings, site.program});

@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include "server/server_control.h"
+#include "version.h"
 
 namespace quorvane::app {
 
@@ -82,8 +83,7 @@ std::string UsageText(ProgramKind kind) {
 }
 
 std::string VersionText(ProgramKind kind) {
-    return std::string(ProgramName(kind)) + " (Quorvane2000) " + std::string(server::kVersion) +
-           "\n";
+    return std::string(ProgramName(kind)) + " (Quorvane2000) " + std::string(kVersion) + "\n";
 }
 
 }  // namespace quorvane::app

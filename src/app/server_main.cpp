@@ -114,6 +114,8 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // Writing to a CGI child that has exited reports EPIPE instead of ending
+    // the program.
     std::signal(SIGPIPE, SIG_IGN);
     quorvane::server::RaiseDescriptorLimit();
 

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -42,6 +43,9 @@ int main(int argc, char** argv) {
                                  : quorvane::app::VersionText(ProgramKind::kWindow));
         return 0;
     }
+    // Writing to a CGI child that has exited reports EPIPE instead of ending
+    // the program.
+    std::signal(SIGPIPE, SIG_IGN);
     quorvane::server::RaiseDescriptorLimit();
 
     QApplication application(argc, argv);

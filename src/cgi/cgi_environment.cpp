@@ -4,6 +4,7 @@
 
 #include "config/text.h"
 #include "responses/request_head.h"
+#include "version.h"
 
 namespace quorvane::cgi {
 
@@ -50,7 +51,7 @@ std::vector<std::string> BuildEnvironment(const EnvironmentInputs& in) {
     auto add = [&](std::string_view name, std::string_view value) {
         environment.push_back(std::string(name) + "=" + std::string(value));
     };
-    add("SERVER_SOFTWARE", kServerSoftware);
+    add("SERVER_SOFTWARE", std::string(kServerName) + " " + std::string(kVersion));
     add("SERVER_NAME", in.hostName);
     add("SERVER_PORT", std::to_string(in.serverPort));
     if (in.post) {

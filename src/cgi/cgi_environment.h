@@ -8,7 +8,7 @@
 
 namespace quorvane::cgi {
 
-inline constexpr std::string_view kServerSoftware = "Quorvane2000 2.1.0";
+inline constexpr std::string_view kServerName = "Quorvane2000";
 
 // What the CGI/1.1 environment is made of for one request.
 struct EnvironmentInputs {

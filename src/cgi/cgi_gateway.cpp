@@ -25,16 +25,14 @@ bool IsRegularFile(const std::string& path) {
 }
 
 std::chrono::seconds TimeLimit(const config::Settings& settings) {
-    const double seconds =
-        config::LeadingNumber(config::ServerValue(settings, config::setting::kScriptTimeout));
-    return std::chrono::seconds(seconds >= 1 ? static_cast<long>(std::min(seconds, 86400.0)) : 30);
+    return std::chrono::seconds(config::NumberValue(settings, config::setting::kScriptTimeout));
 }
 
 }  // namespace
 
 ScriptDecision PrepareScript(const ScriptRequest& request, const responses::RequestScope& scope) {
     ScriptDecision decision{Reply{}, "\r\n"};
-    if (config::ListsAddress(*scope.config.noCgi, request.peerAddress)) {
+    if (config::ListsAddress(*scope.config.scriptsBarred, request.peerAddress)) {
         decision.action = responses::SendErrorPage(ErrorCode::k404_3, scope);
         decision.logView = " ** IP Blocked (CGI) **\r\n";
         return decision;

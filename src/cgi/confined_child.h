@@ -35,8 +35,6 @@ class ConfinedChild {
     // Ends everything that still runs and reaps the child.
     ~ConfinedChild();
 
-    // The watched process: the script in a cgroup, else its supervisor.
-    pid_t Pid() const { return pid_; }
     // Becomes readable when the watched process has ended; -1 when the
     // kernel has no pidfds. The caller owns it.
     int TakePidFd() { return pidFd_.Release(); }
@@ -50,7 +48,7 @@ class ConfinedChild {
     ChildResult::Ending Ending() const;
 
   private:
-    pid_t pid_;
+    pid_t pid_;  // the watched process: the script in a cgroup, else its supervisor
     config::FileHandle pidFd_;
     std::optional<ChildCgroup> cgroup_;
     config::FileHandle lifeline_;  // the supervisor's

@@ -50,10 +50,9 @@ std::string ClientGroup(std::string_view client) {
     return Ipv6AddressText(address) + "/64";
 }
 
-bool ListsAddress(const std::vector<Record>& list, std::string_view client) {
-    return std::any_of(list.begin(), list.end(), [&](const Record& entry) {
-        return !entry.empty() &&
-               (entry.front() == client || CanonicalAddress(entry.front()) == client);
+bool ListsAddress(const std::vector<std::string>& list, std::string_view client) {
+    return std::any_of(list.begin(), list.end(), [&](const std::string& entry) {
+        return entry == client || CanonicalAddress(entry) == client;
     });
 }
 

@@ -34,7 +34,7 @@ std::string CanonicalAddress(std::string_view typed);
 // the address's last half.
 std::string ClientGroup(std::string_view client);
 
-// True when some record's first field names the client.
-bool ListsAddress(const std::vector<Record>& list, std::string_view client);
+// True when some entry of an address list names the client.
+bool ListsAddress(const std::vector<std::string>& list, std::string_view client);
 
 }  // namespace quorvane::config

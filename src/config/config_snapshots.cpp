@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdio>
 #include <system_error>
+#include <type_traits>
 #include <utility>
 
 #include "config/file_handle.h"
@@ -23,9 +24,6 @@ namespace {
 constexpr int64_t kRacyWindowNs = 2'000'000'000;
 // As many links as the kernel itself follows.
 constexpr int kMaxLinks = 40;
-// Tells an error page's text from the records of a list in an entry.
-constexpr size_t kWholeText = SIZE_MAX;
-constexpr size_t kSettingsText = 0;
 
 int64_t RealTimeNs() {
     timespec now{};
@@ -139,15 +137,15 @@ void ConfigSnapshots::Refresh() {
     TakeChangesLocked();
 }
 
-std::shared_ptr<const void> ConfigSnapshots::Trusted(const fs::path& path, size_t kind) {
+std::optional<ConfigSnapshots::Value> ConfigSnapshots::Trusted(const fs::path& path, size_t kind) {
     std::unique_lock lock(mutex_);
     if (!refreshedByCaller_) {
         TakeChangesLocked();
     }
     const auto found = entries_.find(path.string());
-    if (found == entries_.end() || found->second.kind != kind || found->second.stale ||
-        found->second.failing) {
-        return nullptr;
+    if (found == entries_.end() || !found->second.value || found->second.value->index() != kind ||
+        found->second.stale || found->second.failing) {
+        return std::nullopt;
     }
     const Entry entry = found->second;
     const bool recent =
@@ -159,7 +157,7 @@ std::shared_ptr<const void> ConfigSnapshots::Trusted(const fs::path& path, size_
     struct stat info {};
     const Identity now = ::stat(path.c_str(), &info) == 0 ? IdentityOf<Identity>(info) : Identity{};
     if (!(entry.identity == now) || recent) {
-        return nullptr;  // changed, or too recently to vouch for
+        return std::nullopt;  // changed, or too recently to vouch for
     }
     return entry.value;
 }
@@ -236,24 +234,24 @@ ConfigSnapshots::Reading ConfigSnapshots::Read(const fs::path& path, int64_t rea
     return reading;
 }
 
-std::shared_ptr<const void> ConfigSnapshots::KeepAfterFailure(const std::string& key, size_t kind,
-                                                              const std::string& reason) {
+std::optional<ConfigSnapshots::Value> ConfigSnapshots::KeepAfterFailure(const std::string& key,
+                                                                        size_t kind,
+                                                                        const std::string& reason) {
     Entry& entry = entries_[key];  // an empty one when the file was never read
-    const bool kept = entry.value != nullptr && entry.kind == kind;
+    const bool kept = entry.value && entry.value->index() == kind;
     if (!kept) {
         entry = Entry{};
-        entry.kind = kind;
     }
     if (!entry.reported) {
         problems_.push_back({key, reason, kept});
         entry.reported = true;
     }
     entry.failing = true;
-    return kept ? entry.value : nullptr;
+    return kept ? entry.value : std::nullopt;
 }
 
-std::shared_ptr<const void> ConfigSnapshots::Load(const fs::path& path, size_t kind,
-                                                  const Parse& parse) {
+std::optional<ConfigSnapshots::Value> ConfigSnapshots::Load(const fs::path& path, size_t kind,
+                                                            const Parse& parse) {
     if (auto value = Trusted(path, kind)) {
         return value;
     }
@@ -270,17 +268,18 @@ std::shared_ptr<const void> ConfigSnapshots::Load(const fs::path& path, size_t k
         return KeepAfterFailure(key, kind, reading.reason);
     }
     // Settings and lists are lines, each ended; a page need not be.
-    if (reading.outcome == Reading::Outcome::kIncomplete && kind != kWholeText) {
+    if (reading.outcome == Reading::Outcome::kIncomplete &&
+        kind != Value(std::shared_ptr<const PageText>()).index()) {
         const auto earlier = entries_.find(key);
-        if (earlier != entries_.end() && earlier->second.value && earlier->second.kind == kind) {
+        if (earlier != entries_.end() && earlier->second.value &&
+            earlier->second.value->index() == kind) {
             earlier->second.failing = true;  // read again next time, when it may be whole
             return earlier->second.value;
         }
     }
-    auto value = parse(reading.outcome == Reading::Outcome::kMissing ? nullptr : &reading.text);
+    Value value = parse(reading.outcome == Reading::Outcome::kMissing ? nullptr : &reading.text);
     entries_[key] = Entry{.identity = reading.identity,
                           .readAtNs = readAt,
-                          .kind = kind,
                           .value = value,
                           .links = std::move(reading.links),
                           .notified = notified};
@@ -312,51 +311,75 @@ std::shared_ptr<const OwnFiles> ConfigSnapshots::OwnFilesOf(const ProgramFolder&
     return own;
 }
 
-std::shared_ptr<const Settings> ConfigSnapshots::SettingsFile(const fs::path& path) {
-    return std::static_pointer_cast<const Settings>(
-        Load(path, kSettingsText, [](const std::string* text) {
-            return std::make_shared<const Settings>(text ? Settings::Parse(*text) : Settings{});
-        }));
+namespace {
+
+// How each kind is made from a file's text (nothing: the file is missing).
+template <typename Kind>
+std::shared_ptr<const Kind> Parsed(const std::string* text);
+
+template <>
+std::shared_ptr<const Settings> Parsed<Settings>(const std::string* text) {
+    return std::make_shared<const Settings>(text ? Settings::Parse(*text) : Settings{});
+}
+template <>
+std::shared_ptr<const Directories> Parsed<Directories>(const std::string* text) {
+    return std::make_shared<const Directories>(text ? ParseDirectories(*text) : Directories{});
+}
+template <>
+std::shared_ptr<const Users> Parsed<Users>(const std::string* text) {
+    return std::make_shared<const Users>(text ? ParseUsers(*text) : Users{});
+}
+template <>
+std::shared_ptr<const MediaTypes> Parsed<MediaTypes>(const std::string* text) {
+    return std::make_shared<const MediaTypes>(text ? ParseMediaTypes(*text) : MediaTypes{});
+}
+template <>
+std::shared_ptr<const Names> Parsed<Names>(const std::string* text) {
+    return std::make_shared<const Names>(text ? ParseSingleFields(*text) : Names{});
+}
+template <>
+std::shared_ptr<const PageText> Parsed<PageText>(const std::string* text) {
+    return std::make_shared<const PageText>(text ? PageText(*text) : std::nullopt);
 }
 
-std::shared_ptr<const std::vector<Record>> ConfigSnapshots::Records(const fs::path& path,
-                                                                    size_t fields) {
-    return std::static_pointer_cast<const std::vector<Record>>(
-        Load(path, fields, [fields](const std::string* text) {
-            auto records = std::make_shared<std::vector<Record>>();
-            if (text) {
-                ListFileReader reader(*text);
-                while (!reader.AtEnd()) {
-                    records->push_back(reader.NextRecord(fields));
-                }
-            }
-            return records;
-        }));
+}  // namespace
+
+template <typename Kind>
+std::shared_ptr<const Kind> ConfigSnapshots::Get(const fs::path& path) {
+    const size_t kind = Value(std::shared_ptr<const Kind>()).index();
+    const std::optional<Value> value =
+        Load(path, kind, [](const std::string* text) { return Value(Parsed<Kind>(text)); });
+    if (!value) {
+        if constexpr (std::is_same_v<Kind, PageText>) {
+            return Parsed<PageText>(nullptr);  // a page that cannot be read is a missing one
+        }
+        return nullptr;
+    }
+    return std::get<std::shared_ptr<const Kind>>(*value);
 }
 
-std::shared_ptr<const std::optional<std::string>> ConfigSnapshots::Text(const fs::path& path) {
-    auto text = std::static_pointer_cast<const std::optional<std::string>>(
-        Load(path, kWholeText, [](const std::string* text) {
-            return std::make_shared<const std::optional<std::string>>(
-                text ? std::optional<std::string>(*text) : std::nullopt);
-        }));
-    return text ? text : std::make_shared<const std::optional<std::string>>();
-}
+template std::shared_ptr<const Settings> ConfigSnapshots::Get<Settings>(const fs::path&);
+template std::shared_ptr<const Directories> ConfigSnapshots::Get<Directories>(const fs::path&);
+template std::shared_ptr<const Users> ConfigSnapshots::Get<Users>(const fs::path&);
+template std::shared_ptr<const MediaTypes> ConfigSnapshots::Get<MediaTypes>(const fs::path&);
+template std::shared_ptr<const Names> ConfigSnapshots::Get<Names>(const fs::path&);
+template std::shared_ptr<const PageText> ConfigSnapshots::Get<PageText>(const fs::path&);
 
 Configuration ConfigSnapshots::Take(const ProgramFolder& folder) {
     Configuration taken;
-    taken.settings = SettingsFile(folder.SettingsPath());
-    taken.dirs = Records(folder.ListFilePath(kDirsList), 5);
-    taken.blocked = Records(folder.ListFilePath(kBlockList), 1);
-    taken.noCgi = Records(folder.ListFilePath(kNoCgiList), 1);
-    taken.users = Records(folder.ListFilePath(kUsersList), 2);
+    taken.settings = Get<Settings>(folder.SettingsPath());
+    taken.directories = Get<Directories>(folder.ListFilePath(kDirsList));
+    taken.blocked = Get<Names>(folder.ListFilePath(kBlockList));
+    taken.scriptsBarred = Get<Names>(folder.ListFilePath(kNoCgiList));
+    taken.users = Get<Users>(folder.ListFilePath(kUsersList));
     // Without default documents or types, less is found; nothing is opened.
-    taken.defaults = Records(folder.ListFilePath(kDefaultList), 1);
-    taken.mime = Records(folder.ListFilePath(kMimeList), 1);
-    for (auto* list : {&taken.defaults, &taken.mime}) {
-        if (!*list) {
-            *list = std::make_shared<const std::vector<Record>>();
-        }
+    taken.defaultDocuments = Get<Names>(folder.ListFilePath(kDefaultList));
+    taken.mediaTypes = Get<MediaTypes>(folder.ListFilePath(kMimeList));
+    if (!taken.defaultDocuments) {
+        taken.defaultDocuments = Parsed<Names>(nullptr);
+    }
+    if (!taken.mediaTypes) {
+        taken.mediaTypes = Parsed<MediaTypes>(nullptr);
     }
     return taken;
 }

@@ -12,8 +12,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include <variant>
+
 #include "config/folder_watch.h"
-#include "config/list_file.h"
+#include "config/list_records.h"
 #include "config/program_folder.h"
 #include "config/settings_file.h"
 
@@ -28,19 +30,26 @@ struct ReadProblem {
     bool earlierCopyKept = false;
 };
 
+// What a file holds once read, by kind.
+using Directories = std::vector<VirtualDirectory>;
+using Users = std::vector<UserAccount>;
+using MediaTypes = std::vector<MediaType>;
+using Names = std::vector<std::string>;       // default.lst, iplist.lst, nocgi.lst
+using PageText = std::optional<std::string>;  // an error page; nothing when missing
+
 // The settings and every list as one request sees them.
 struct Configuration {
     std::shared_ptr<const Settings> settings;
-    std::shared_ptr<const std::vector<Record>> dirs;
-    std::shared_ptr<const std::vector<Record>> defaults;
-    std::shared_ptr<const std::vector<Record>> mime;
-    std::shared_ptr<const std::vector<Record>> blocked;
-    std::shared_ptr<const std::vector<Record>> noCgi;
-    std::shared_ptr<const std::vector<Record>> users;
+    std::shared_ptr<const Directories> directories;
+    std::shared_ptr<const Names> defaultDocuments;
+    std::shared_ptr<const MediaTypes> mediaTypes;
+    std::shared_ptr<const Names> blocked;
+    std::shared_ptr<const Names> scriptsBarred;
+    std::shared_ptr<const Users> users;
 
     // False when a file that decides who may see what could not be read and
     // no earlier reading of it is at hand: nothing may be answered from it.
-    bool Complete() const { return settings && dirs && blocked && noCgi && users; }
+    bool Complete() const { return settings && directories && blocked && scriptsBarred && users; }
 };
 
 // The settings file and the list files as last read, so a request does not
@@ -70,14 +79,12 @@ class ConfigSnapshots {
     // Everything a request reads, taken at once.
     Configuration Take(const ProgramFolder& folder);
 
-    // Nothing when the file could not be read and was never read before.
-    std::shared_ptr<const Settings> SettingsFile(const std::filesystem::path& path);
-    std::shared_ptr<const std::vector<Record>> Records(const std::filesystem::path& path,
-                                                       size_t fields);
-
-    // A small file's whole text (an error page); nothing when it is missing
-    // or cannot be read.
-    std::shared_ptr<const std::optional<std::string>> Text(const std::filesystem::path& path);
+    // The file read as one of the kinds above (Settings, Directories, Users,
+    // MediaTypes, Names, PageText): a missing one as empty (a PageText as
+    // nothing); nothing at all when it could not be read and never was
+    // before (a PageText then as missing).
+    template <typename Kind>
+    std::shared_ptr<const Kind> Get(const std::filesystem::path& path);
 
     // The program's own files as they are now; looked up again only after
     // their folder changed.
@@ -99,32 +106,34 @@ class ConfigSnapshots {
         bool operator==(const Identity&) const = default;
     };
     struct Reading;
+    using Value = std::variant<std::shared_ptr<const Settings>, std::shared_ptr<const Directories>,
+                               std::shared_ptr<const Users>, std::shared_ptr<const MediaTypes>,
+                               std::shared_ptr<const Names>, std::shared_ptr<const PageText>>;
     struct Entry {
         Identity identity;
         int64_t readAtNs = 0;
-        size_t kind = 0;  // the number of fields of a list; tells kinds of value apart
-        std::shared_ptr<const void> value;
+        std::optional<Value> value;      // the last good reading
         std::vector<std::string> links;  // every file a link on the way names
         bool notified = false;           // its folder was watched when it was read
         bool stale = false;              // a change was reported since
         bool failing = false;            // the last reading failed; tried again on the next use
         bool reported = false;           // its failure was told
     };
-    using Parse = std::function<std::shared_ptr<const void>(const std::string* text)>;
+    using Parse = std::function<Value(const std::string* text)>;
 
-    // The value of the file, read again when it may have changed.
-    std::shared_ptr<const void> Load(const std::filesystem::path& path, size_t kind,
-                                     const Parse& parse);
+    // The value of the file, read again when it may have changed; nothing
+    // when it cannot be read and no good reading of its kind is kept.
+    std::optional<Value> Load(const std::filesystem::path& path, size_t kind, const Parse& parse);
     // The entry's value when it can be trusted, else nothing.
-    std::shared_ptr<const void> Trusted(const std::filesystem::path& path, size_t kind);
+    std::optional<Value> Trusted(const std::filesystem::path& path, size_t kind);
     // With the lock held: marks what the watch reported as changed.
     void TakeChangesLocked();
     // Watches the folder that holds the path; false without notification.
     bool WatchFolderOf(const std::filesystem::path& path);
     Reading Read(const std::filesystem::path& path, int64_t readAtNs);
     // With the lock held: what a failed reading leaves in use.
-    std::shared_ptr<const void> KeepAfterFailure(const std::string& key, size_t kind,
-                                                 const std::string& reason);
+    std::optional<Value> KeepAfterFailure(const std::string& key, size_t kind,
+                                          const std::string& reason);
 
     mutable std::mutex mutex_;
     std::unordered_map<std::string, Entry> entries_;

@@ -1,5 +1,7 @@
 #include "config/setting_keys.h"
 
+#include <charconv>
+
 #include "config/text.h"
 
 namespace quorvane::config {
@@ -28,6 +30,25 @@ std::span<const SettingKey> AllSettings() {
         kRebuildDirs,
     };
     return kAll;
+}
+
+std::optional<long> NumberIn(const SettingKey& key, std::string_view text) {
+    const std::string_view trimmed = TrimBlanks(text);
+    long value = 0;
+    const auto [end, error] =
+        std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), value);
+    if (trimmed.empty() || error != std::errc() || end != trimmed.data() + trimmed.size() ||
+        value < key.min || value > key.max) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+long NumberValue(const Settings& settings, const SettingKey& key) {
+    if (const std::optional<long> value = NumberIn(key, ServerValue(settings, key))) {
+        return *value;
+    }
+    return NumberIn(key, key.serverDefault).value_or(key.min);
 }
 
 std::span<const ErrorPageSetting> ErrorPageSettings() {

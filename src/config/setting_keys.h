@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -29,6 +30,9 @@ struct SettingKey {
     std::string_view serverDefault;
     std::string_view dialogDefault;
     std::string_view whyDefaultsDiffer;
+    // A number's whole range, both ends included.
+    long min = 0;
+    long max = 0;
 };
 
 namespace setting {
@@ -37,6 +41,12 @@ namespace setting {
 constexpr SettingKey Same(std::string_view section, std::string_view key, SettingForm form,
                           std::string_view fallback) {
     return {section, key, form, fallback, fallback, {}};
+}
+
+// A whole number from `min` to `max`, read alike by both sides.
+constexpr SettingKey Number(std::string_view section, std::string_view key,
+                            std::string_view fallback, long min, long max) {
+    return {section, key, SettingForm::kNumber, fallback, fallback, {}, min, max};
 }
 
 // A key whose absence each side reads its own way, and why.
@@ -48,11 +58,11 @@ constexpr SettingKey Differs(std::string_view section, std::string_view key, Set
 
 using enum SettingForm;
 
-inline constexpr SettingKey kPort = Same("Server", "Port", kNumber, "80");
+inline constexpr SettingKey kPort = Number("Server", "Port", "80", 1, 65535);
 // "Network", "Local", or an address or host name to listen on.
 inline constexpr SettingKey kListen = Same("Server", "Listen", kChoice, "Network");
 // The HTTPS port; 0 leaves HTTPS off.
-inline constexpr SettingKey kHttpsPort = Same("Server", "HttpsPort", kNumber, "0");
+inline constexpr SettingKey kHttpsPort = Number("Server", "HttpsPort", "0", 0, 65535);
 // PEM files; with neither given, a self-signed certificate is made.
 inline constexpr SettingKey kCertificateFile = Same("Server", "CertificateFile", kText, "");
 inline constexpr SettingKey kKeyFile = Same("Server", "KeyFile", kText, "");
@@ -82,7 +92,7 @@ inline constexpr SettingKey kUserControlled =
     Same("Logging", "UserControlled", kTruthWord, "False");
 // Past this many MiB the access log is moved to quorvane.log.1 and started
 // anew; 0 lets it grow.
-inline constexpr SettingKey kLogLimitMiB = Same("Logging", "MaxLogMiB", kNumber, "64");
+inline constexpr SettingKey kLogLimitMiB = Number("Logging", "MaxLogMiB", "64", 0, 1000000);
 
 inline constexpr SettingKey k401Error = Same("ErrorPages", "401Error", kText, "401.htm");
 inline constexpr SettingKey k404Error = Same("ErrorPages", "404Error", kText, "404.htm");
@@ -101,7 +111,7 @@ inline constexpr SettingKey kIntervalType =
 inline constexpr SettingKey kCgiEnabled = Same("CGI", "Enabled", kFlagNotZero, "0");
 inline constexpr SettingKey kEnablePerl = Same("CGI", "EnablePerl", kFlagNotZero, "0");
 inline constexpr SettingKey kPerlLocation = Same("CGI", "PerlLocation", kText, "/usr/bin/perl");
-inline constexpr SettingKey kScriptTimeout = Same("CGI", "Timeout", kNumber, "30");
+inline constexpr SettingKey kScriptTimeout = Number("CGI", "Timeout", "30", 1, 86400);
 
 inline constexpr SettingKey kMinimise = Same("StartUp", "Minimise", kTruthWord, "False");
 inline constexpr SettingKey kAutoStart = Same("StartUp", "AutoStart", kTruthWord, "False");
@@ -125,6 +135,13 @@ std::span<const ErrorPageSetting> ErrorPageSettings();
 // The value as the server reads it, and as the options dialog shows it.
 std::string ServerValue(const Settings& settings, const SettingKey& key);
 std::string DialogValue(const Settings& settings, const SettingKey& key);
+
+// A number key's text when it is a whole number inside the key's range
+// (blanks around it allowed); nothing otherwise.
+std::optional<long> NumberIn(const SettingKey& key, std::string_view text);
+// A number key as the server reads it: the stored value when it is a whole
+// number in range, else the key's default.
+long NumberValue(const Settings& settings, const SettingKey& key);
 
 // A flag or truth word as the server tests it (the key's own form decides
 // the test).

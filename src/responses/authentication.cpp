@@ -2,7 +2,6 @@
 
 #include <array>
 
-#include "config/list_file.h"
 #include "config/text.h"
 #include "responses/error_pages.h"
 
@@ -84,17 +83,17 @@ std::optional<Credentials> ParseBasicCredentials(std::string_view authorization)
 }
 
 std::optional<std::string> AuthenticateRequest(std::string_view authorization,
-                                               const std::vector<config::Record>& users) {
+                                               const std::vector<config::UserAccount>& users) {
     const std::optional<Credentials> given = ParseBasicCredentials(authorization);
     if (!given) {
         return std::nullopt;
     }
     std::optional<std::string> accepted;
-    for (const config::Record& record : users) {
+    for (const config::UserAccount& user : users) {
         // A record without a name or a password never lets anyone in.
-        if (record.size() == 2 && !record[0].empty() && !record[1].empty() &&
-            config::EqualsIgnoringCase(record[0], given->user)) {
-            accepted = record[1] == given->password ? std::optional(record[0]) : std::nullopt;
+        if (!user.name.empty() && !user.password.empty() &&
+            config::EqualsIgnoringCase(user.name, given->user)) {
+            accepted = user.password == given->password ? std::optional(user.name) : std::nullopt;
         }
     }
     return accepted;

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include "config/list_file.h"
+#include "config/list_records.h"
 
 #include "responses/reply.h"
 #include "responses/request_scope.h"
@@ -30,7 +30,7 @@ std::optional<Credentials> ParseBasicCredentials(std::string_view authorization)
 // name decides. Nothing otherwise. A missing list accepts nobody, and a
 // record without a name or a password is skipped.
 std::optional<std::string> AuthenticateRequest(std::string_view authorization,
-                                               const std::vector<config::Record>& users);
+                                               const std::vector<config::UserAccount>& users);
 
 // The challenge: the configured 401 page under a WWW-Authenticate line naming
 // the realm.

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include "config/list_file.h"
+#include "config/list_records.h"
 
 namespace quorvane::responses {
 
@@ -15,6 +15,6 @@ namespace quorvane::responses {
 // Extensions compare without regard to letter case; nothing when no record
 // matches or the list is missing.
 std::optional<std::string> LookUpContentType(std::string_view documentName,
-                                             const std::vector<config::Record>& mimeTypes);
+                                             const std::vector<config::MediaType>& mimeTypes);
 
 }  // namespace quorvane::responses

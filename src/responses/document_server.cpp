@@ -7,16 +7,16 @@
 #include "config/list_file.h"
 #include "config/setting_keys.h"
 #include "config/text.h"
-#include "responses/body_pieces.h"
-#include "responses/byte_ranges.h"
-#include "responses/conditional_request.h"
+#include "http/body_pieces.h"
+#include "http/byte_ranges.h"
+#include "http/conditions.h"
+#include "http/http_date.h"
 #include "responses/content_type.h"
 #include "responses/date_text.h"
 #include "responses/error_pages.h"
 #include "responses/expiry.h"
 #include "responses/fallback_type.h"
 #include "responses/file_body.h"
-#include "responses/http_date.h"
 #include "responses/listing_pages.h"
 #include "responses/media_types.h"
 #include "responses/request_head.h"
@@ -47,7 +47,7 @@ std::string ReadAll(int fd, uint64_t size) {
 // mime.lst first; then the system's table; then what the file's start looks
 // like.
 std::string ContentTypeOf(std::string_view name, const FileBody& file, const RequestScope& scope) {
-    if (std::optional<std::string> listed = LookUpContentType(name, *scope.config.mime)) {
+    if (std::optional<std::string> listed = LookUpContentType(name, *scope.config.mediaTypes)) {
         return *listed;
     }
     if (scope.mediaTypes != nullptr) {
@@ -61,7 +61,7 @@ std::string ContentTypeOf(std::string_view name, const FileBody& file, const Req
     return std::string(FallbackContentType(start, file.size));
 }
 
-Conditions ConditionsOf(std::string_view head) {
+http::Conditions ConditionsOf(std::string_view head) {
     return {.ifMatch = GetHeaderValue(head, "If-Match"),
             .ifUnmodifiedSince = GetHeaderValue(head, "If-Unmodified-Since"),
             .ifNoneMatch = GetHeaderValue(head, "If-None-Match"),
@@ -86,15 +86,15 @@ Reply SendDocument(const Resolution& resolution, const DocumentRequest& request,
         footer = config::ServerValue(scope.settings, setting::kFooterHtml);
     }
 
-    // Validators name exactly the bytes this reply would send.
+    // The validators name exactly the bytes this reply would send.
     const auto now = std::chrono::floor<std::chrono::seconds>(scope.now);
     const std::string etag = DocumentEtag(file->info, footer);
     const std::chrono::sys_seconds modified = LastModified(file->info, now);
     std::string validators =
-        "Last-Modified: " + HttpDateText(modified) + "\r\nETag: " + etag + "\r\n";
-    const ConditionalOutcome conditions =
-        EvaluateConditions(ConditionsOf(request.head), {etag, modified, !footer}, now);
-    if (conditions.precondition == Precondition::kNotModified) {
+        "Last-Modified: " + http::HttpDateText(modified) + "\r\nETag: " + etag + "\r\n";
+    const http::ConditionalOutcome conditions =
+        http::EvaluateConditions(ConditionsOf(request.head), {etag, modified, !footer}, now);
+    if (conditions.precondition == http::Precondition::kNotModified) {
         Reply reply;
         reply.statusLine = StatusLine(Status::kNotModified);
         if (expires) {
@@ -104,15 +104,15 @@ Reply SendDocument(const Resolution& resolution, const DocumentRequest& request,
         reply.noBody = true;
         return reply;
     }
-    if (conditions.precondition == Precondition::kFailed) {
+    if (conditions.precondition == http::Precondition::kFailed) {
         return SendRequestErrorPage(Status::kPreconditionFailed, scope.now);
     }
 
     // The document as the client gets it, its footer inserted before the
     // closing tag without reading the page into memory; ranges are cut from that.
-    BodyPieces document;
+    http::BodyPieces document;
     const std::optional<uint64_t> tag =
-        footer ? FindClosingHtmlTag(file->file.Get(), file->size) : std::nullopt;
+        footer ? http::FindClosingHtmlTag(file->file.Get(), file->size) : std::nullopt;
     document.AddSlice(0, tag.value_or(file->size));
     if (tag) {
         document.AddText(*footer);
@@ -120,14 +120,14 @@ Reply SendDocument(const Resolution& resolution, const DocumentRequest& request,
     }
     const uint64_t length = document.Length();
 
-    RangeRequest ranges;
+    http::RangeRequest ranges;
     const std::optional<std::string_view> range = GetHeaderValue(request.head, "Range");
     if (range && request.get && conditions.rangeAllowed) {
-        ranges = ParseRange(*range, length);
+        ranges = http::ParseRange(*range, length);
     }
-    if (ranges.verdict == RangeVerdict::kUnsatisfiable) {
+    if (ranges.verdict == http::RangeVerdict::kUnsatisfiable) {
         Reply reply = SendRequestErrorPage(Status::kRangeNotSatisfiable, scope.now);
-        reply.fields += "Content-Range: " + UnsatisfiedRangeText(length) + "\r\n";
+        reply.fields += "Content-Range: " + http::UnsatisfiedRangeText(length) + "\r\n";
         return reply;
     }
 
@@ -135,21 +135,22 @@ Reply SendDocument(const Resolution& resolution, const DocumentRequest& request,
                     .contentLength = length,
                     .expires = expires,
                     .acceptRanges = true};
-    BodyPieces body = document;
-    ByterangesBody multipart;  // outlives `lines`, which names its content type
-    if (ranges.verdict == RangeVerdict::kPartial && ranges.ranges.size() == 1) {
+    http::BodyPieces body = document;
+    http::ByterangesBody multipart;  // outlives `lines`, which names its content type
+    if (ranges.verdict == http::RangeVerdict::kPartial && ranges.ranges.size() == 1) {
         lines.status = Status::kPartialContent;
-        validators += "Content-Range: " + ContentRangeText(ranges.ranges.front(), length) + "\r\n";
+        validators +=
+            "Content-Range: " + http::ContentRangeText(ranges.ranges.front(), length) + "\r\n";
         body = document.Slice(ranges.ranges.front());
-    } else if (ranges.verdict == RangeVerdict::kPartial) {
+    } else if (ranges.verdict == http::RangeVerdict::kPartial) {
         lines.status = Status::kPartialContent;
-        multipart = LayOutByteranges(
+        multipart = http::LayOutByteranges(
             ranges.ranges, length, contentType,
-            ByterangesBoundary(std::hash<std::string>{}(etag) ^
-                               static_cast<uint64_t>(scope.now.time_since_epoch().count())));
+            http::ByterangesBoundary(std::hash<std::string>{}(etag) ^
+                                     static_cast<uint64_t>(scope.now.time_since_epoch().count())));
         lines.contentType = multipart.contentType;
-        body = BodyPieces();
-        for (const BodyPart& part : multipart.parts) {
+        body = http::BodyPieces();
+        for (const http::BodyPart& part : multipart.parts) {
             body.AddText(part.head);
             body.Add(document.Slice(part.slice));
         }
@@ -162,7 +163,7 @@ Reply SendDocument(const Resolution& resolution, const DocumentRequest& request,
     if (body.IsText()) {
         reply.body = body.Closing();
     } else if (body.IsOneSlice()) {
-        const ByteRange slice = body.Parts().front().slice;
+        const http::ByteRange slice = body.Parts().front().slice;
         reply.file = std::move(file->file);
         reply.fileOffset = slice.first;
         reply.fileLength = slice.Length();

@@ -78,7 +78,7 @@ Reply SendErrorPage(ErrorCode code, const RequestScope& scope) {
     const ErrorPageRule rule = RuleFor(code);
     const std::string configured = config::ServerValue(scope.settings, rule.key);
     // The page is read once and kept, like the lists, until its file changes.
-    const auto page = scope.snapshots.Text(scope.folder.Resolve(configured));
+    const auto page = scope.snapshots.Get<config::PageText>(scope.folder.Resolve(configured));
     if (*page) {
         Reply reply =
             StandardReply({.status = rule.status,

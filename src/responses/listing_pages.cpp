@@ -8,6 +8,7 @@
 
 #include "config/file_handle.h"
 #include "config/text.h"
+#include "http/escaping.h"
 #include "responses/date_text.h"
 
 namespace quorvane::responses {
@@ -81,81 +82,20 @@ void AppendRow(std::string& body, std::string_view date, std::string_view link,
 
 }  // namespace
 
-std::string EscapeHtml(std::string_view text) {
-    std::string escaped;
-    escaped.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                escaped += "&amp;";
-                break;
-            case '<':
-                escaped += "&lt;";
-                break;
-            case '>':
-                escaped += "&gt;";
-                break;
-            case '"':
-                escaped += "&quot;";
-                break;
-            case '\'':
-                escaped += "&#39;";
-                break;
-            default:
-                escaped += c;
-        }
-    }
-    return escaped;
-}
-
-namespace {
-
-// Letters, digits and the characters in `kept` stay; every other byte is
-// written as %XX.
-std::string PercentEncode(std::string_view text, std::string_view kept) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string encoded;
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool plain = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
-                           (byte >= '0' && byte <= '9') || kept.find(c) != std::string_view::npos;
-        if (plain) {
-            encoded += c;
-        } else {
-            encoded += '%';
-            encoded += kHex[byte >> 4];
-            encoded += kHex[byte & 0xF];
-        }
-    }
-    return encoded;
-}
-
-}  // namespace
-
-std::string PercentEncodePath(std::string_view path) {
-    return PercentEncode(path, "-._~/!$()*,;=:@");
-}
-
-std::string PercentEncodeQuery(std::string_view query) {
-    // A query keeps its own escapes ("%") and delimiters; control characters,
-    // spaces and bytes beyond ASCII never reach a Location line raw.
-    return PercentEncode(query, "-._~/?!$&'()*+,;=:@%");
-}
-
 namespace {
 
 std::string ListingPage(const std::vector<ListedEntry>& entries, std::string_view directory,
                         std::string_view hostName) {
-    const std::string shownDirectory = EscapeHtml(directory);
+    const std::string shownDirectory = http::EscapeHtml(directory);
     std::string body;
     body.reserve(256 + entries.size() * 160);
     body += "<html>\r\n<title>Directory Listing Of - " + shownDirectory + "</title>\r\n<h1>" +
-            EscapeHtml(hostName) + " - " + shownDirectory +
+            http::EscapeHtml(hostName) + " - " + shownDirectory +
             "</h1>\r\n<hr>\r\n<p>\r\n<table border=\"0\">\r\n";
     // Root links stay relative; elsewhere one "/" joins directory and name.
     std::string linkPrefix;
     if (directory != "/") {
-        linkPrefix = PercentEncodePath(directory);
+        linkPrefix = http::PercentEncodePath(directory);
         if (linkPrefix.empty() || linkPrefix.back() != '/') {
             linkPrefix += '/';
         }
@@ -168,8 +108,8 @@ std::string ListingPage(const std::vector<ListedEntry>& entries, std::string_vie
         std::string date(1, '[');
         date.append(LocalDateTimeText(entry.modified)).push_back(']');
         std::string link = linkPrefix;
-        link.append(PercentEncodePath(entry.name));
-        std::string shown = EscapeHtml(entry.name);
+        link.append(http::PercentEncodePath(entry.name));
+        std::string shown = http::EscapeHtml(entry.name);
         std::string size;
         if (entry.folder) {
             link += '/';
@@ -270,7 +210,7 @@ namespace {
 
 Reply MovedPage(Status status, std::string_view sentence, std::string_view location,
                 Clock::time_point now) {
-    const std::string link = EscapeHtml(location);
+    const std::string link = http::EscapeHtml(location);
     std::string body = "<html>\r\n<title>" + std::string(ReasonPhrase(status)) + "</title>\r\n<p>" +
                        std::string(sentence) + " <a href=\"" + link + "\">" + link +
                        "</a>.</p>\r\n</html>\r\n";

@@ -56,9 +56,4 @@ Reply SendMovedPage(std::string_view location, Clock::time_point now);
 // are sent there.
 Reply SendSecureRedirectPage(std::string_view location, Clock::time_point now);
 
-std::string EscapeHtml(std::string_view text);
-std::string PercentEncodePath(std::string_view path);
-// A request's raw query made fit for a Location line.
-std::string PercentEncodeQuery(std::string_view query);
-
 }  // namespace quorvane::responses

@@ -25,9 +25,6 @@ struct PathFacts {
     // The path itself as examined (O_PATH), so what is served later is this
     // very file, not whatever the path leads to by then.
     std::shared_ptr<const config::FileHandle> handle;
-
-    bool IsFile() const { return exists && S_ISREG(info.st_mode); }
-    bool IsFolder() const { return exists && S_ISDIR(info.st_mode); }
 };
 
 // The file systems already known to be ordinary ones (not /proc or the

@@ -55,17 +55,6 @@ std::string_view ReasonPhrase(Status status) {
     return line.substr(line.find(' ', 9) + 1);  // after "HTTP/1.1 NNN "
 }
 
-uint64_t Reply::BodySize() const {
-    if (!parts.empty()) {
-        uint64_t size = closing.size();
-        for (const BodyPart& part : parts) {
-            size += part.head.size() + part.slice.Length();
-        }
-        return size;
-    }
-    return file ? fileLength : BodyInMemory().size();
-}
-
 bool Reply::StatusAllowsBody() const {
     // "HTTP/1.1 NNN ...": the code's three digits follow the version.
     const std::string_view line = statusLine;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "config/file_handle.h"
-#include "responses/byteranges_body.h"
+#include "http/byteranges_body.h"
 
 namespace quorvane::responses {
 
@@ -54,14 +54,13 @@ struct Reply {
     config::FileHandle file;
     uint64_t fileOffset = 0;  // the slice of `file` sent
     uint64_t fileLength = 0;
-    std::vector<BodyPart> parts;  // several slices of `file`, each after its text
-    std::string closing;          // after the last part
+    std::vector<http::BodyPart> parts;  // several slices of `file`, each after its text
+    std::string closing;                // after the last part
     // The body is a whole message as a CGI program wrote it: it goes out as
     // it is, and its end is known only by closing the connection.
     bool raw = false;
     bool noBody = false;  // a 304: nothing follows the head, whatever the method
 
-    uint64_t BodySize() const;
     // 1xx, 204 and 304 end with their head, whatever the request was.
     bool StatusAllowsBody() const;
     std::string_view BodyInMemory() const { return sharedBody ? *sharedBody : body; }

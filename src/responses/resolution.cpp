@@ -57,18 +57,18 @@ fs::path ConfiguredFolder(const config::ProgramFolder& folder, std::string confi
 
 // What the request's record is, and how many of the folder's segments it
 // takes. The root record takes none and is chosen only for "/" itself.
-std::optional<std::pair<VirtualDirectory, size_t>> MatchRecord(
-    const std::vector<config::Record>& dirs, const std::vector<std::string>& folderSegments) {
-    std::optional<std::pair<VirtualDirectory, size_t>> best;
-    for (const config::Record& record : dirs) {
-        if (record.size() != 5 || record[0].empty() || record[1].empty()) {
+std::optional<std::pair<config::VirtualDirectory, size_t>> MatchRecord(
+    const std::vector<config::VirtualDirectory>& dirs,
+    const std::vector<std::string>& folderSegments) {
+    std::optional<std::pair<config::VirtualDirectory, size_t>> best;
+    for (const config::VirtualDirectory& record : dirs) {
+        if (record.name.empty() || record.folder.empty()) {
             continue;  // a record without a name or a folder maps nothing
         }
-        const std::vector<std::string_view> name = NameSegments(record[0]);
+        const std::vector<std::string_view> name = NameSegments(record.name);
         const bool matches = name.empty() ? folderSegments.empty() : IsPrefix(name, folderSegments);
         if (matches && (!best || name.size() > best->second)) {
-            best.emplace(VirtualDirectory{record[0], record[1], record[2], record[3], record[4]},
-                         name.size());
+            best.emplace(record, name.size());
         }
     }
     return best;
@@ -118,8 +118,8 @@ Found KindOf(const PathFacts& facts, OwnFilesOnce& own) {
 
 // A configured folder with what it lets happen inside it, where it lies now.
 struct PolicyFolder {
-    std::optional<fs::path> real;            // nothing when where it lies cannot be told
-    const config::Record* record = nullptr;  // nothing for the root folder
+    std::optional<fs::path> real;                      // nothing when where it lies cannot be told
+    const config::VirtualDirectory* record = nullptr;  // nothing for the root folder
 };
 
 bool HoldsScripts(const std::string& name) {
@@ -132,7 +132,7 @@ bool HoldsScripts(const std::string& name) {
 }
 
 PolicyFolder Locate(const config::ProgramFolder& program, const std::string& configured,
-                    const config::Record* record) {
+                    const config::VirtualDirectory* record) {
     return {RealPathNow(ConfiguredFolder(program, configured)), record};
 }
 
@@ -146,11 +146,11 @@ size_t Depth(const fs::path& path) {
 void ApplySecureFolders(const ResolveContext& context, const std::vector<fs::path>& lying,
                         Policy& policy) {
     std::optional<PolicyFolder> deepest;
-    for (const config::Record& record : context.dirs) {
-        if (record.size() != 5 || record[2] != "Yes" || record[1].empty()) {
+    for (const config::VirtualDirectory& record : context.dirs) {
+        if (!record.secure || record.folder.empty()) {
             continue;
         }
-        PolicyFolder folder = Locate(context.folder, record[1], &record);
+        PolicyFolder folder = Locate(context.folder, record.folder, &record);
         const bool holds =
             !folder.real || std::any_of(lying.begin(), lying.end(), [&](const fs::path& place) {
                 return IsInside(place, *folder.real);
@@ -162,7 +162,7 @@ void ApplySecureFolders(const ResolveContext& context, const std::vector<fs::pat
     }
     if (deepest) {
         policy.secure = true;
-        policy.realm = (*deepest->record)[0];
+        policy.realm = deepest->record->name;
     }
 }
 
@@ -172,14 +172,14 @@ void ApplyScriptFolders(const ResolveContext& context, const fs::path& lying, Po
     std::vector<PolicyFolder> folders{
         Locate(context.folder,
                config::ServerValue(context.settings, config::setting::kRootDirectory), nullptr)};
-    for (const config::Record& record : context.dirs) {
-        if (record.size() == 5 && !record[0].empty() && !record[1].empty()) {
-            folders.push_back(Locate(context.folder, record[1], &record));
+    for (const config::VirtualDirectory& record : context.dirs) {
+        if (!record.name.empty() && !record.folder.empty()) {
+            folders.push_back(Locate(context.folder, record.folder, &record));
         }
     }
     const auto runs = [&](const PolicyFolder& folder) {
         return folder.record
-                   ? std::pair((*folder.record)[3] == "Yes", (*folder.record)[4] == "Yes")
+                   ? std::pair(folder.record->scripts, folder.record->programs)
                    : std::pair(config::IsOn(context.settings, config::setting::kScriptAllowed),
                                config::IsOn(context.settings, config::setting::kExeAllowed));
     };
@@ -201,7 +201,7 @@ void ApplyScriptFolders(const ResolveContext& context, const fs::path& lying, Po
 
 }  // namespace
 
-Resolution Resolve(const RequestTarget& target, const ResolveContext& context) {
+Resolution Resolve(const http::RequestTarget& target, const ResolveContext& context) {
     Resolution resolution;
     std::vector<std::string> folderSegments = target.segments;
     if (!target.endsWithSlash && !folderSegments.empty() &&
@@ -250,8 +250,7 @@ Resolution Resolve(const RequestTarget& target, const ResolveContext& context) {
         resolution.info = facts.info;
     }
     if (resolution.found == Found::kFolder && resolution.document.empty()) {
-        for (const config::Record& entry : context.defaults) {
-            const std::string& name = entry.front();
+        for (const std::string& name : context.defaults) {
             if (name.empty() || name.find('/') != std::string::npos || name == "..") {
                 continue;
             }

@@ -6,22 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "config/list_file.h"
+#include "config/list_records.h"
 #include "config/program_folder.h"
 #include "config/settings_file.h"
+#include "http/target.h"
 #include "responses/path_facts.h"
-#include "responses/request_target.h"
 
 namespace quorvane::responses {
-
-// One record of dirs.lst.
-struct VirtualDirectory {
-    std::string name;
-    std::string folder;
-    std::string secure;
-    std::string script;
-    std::string exe;
-};
 
 // What applies where a request lands.
 struct Policy {
@@ -40,7 +31,7 @@ enum class Found { kNothing, kFile, kFolder };
 // path is a configured folder with request segments joined onto it, never
 // anything the request spelled out.
 struct Resolution {
-    std::optional<VirtualDirectory> record;  // the record the path came through
+    std::optional<config::VirtualDirectory> record;  // the record the path came through
     std::string directory;          // the request's folder in URL space: "/" or "/docs/sub/"
     std::string document;           // the document's name; empty when the target is a folder
     bool defaultDocument = false;   // the document was picked from default.lst
@@ -70,8 +61,8 @@ config::OwnFiles OwnFilesWithKey(const config::ProgramFolder& folder,
                                  const config::Settings& settings, const config::OwnFiles* known);
 
 struct ResolveContext {
-    const std::vector<config::Record>& dirs;
-    const std::vector<config::Record>& defaults;
+    const std::vector<config::VirtualDirectory>& dirs;
+    const std::vector<std::string>& defaults;
     const config::Settings& settings;
     const config::ProgramFolder& folder;
     const config::OwnFiles* own = nullptr;  // as last looked up; looked up here when absent
@@ -91,6 +82,6 @@ struct ResolveContext {
 // when the whole site is secure; scripts and programs follow the deepest
 // configured folder that holds it, and a name that would run in any folder
 // holding it never goes out as a document.
-Resolution Resolve(const RequestTarget& target, const ResolveContext& context);
+Resolution Resolve(const http::RequestTarget& target, const ResolveContext& context);
 
 }  // namespace quorvane::responses

@@ -54,9 +54,6 @@ class AsyncSlots {
         co_return std::nullopt;
     }
 
-    int Free() const { return free_; }
-    size_t Waiting() const { return waiters_.size(); }
-
   private:
     struct Waiter {
         explicit Waiter(const asio::any_io_executor& executor)

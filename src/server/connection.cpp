@@ -16,8 +16,8 @@
 #include "cgi/cgi_gateway.h"
 #include "cgi/child_runner.h"
 #include "config/address_text.h"
+#include "http/http_date.h"
 #include "responses/error_pages.h"
-#include "responses/http_date.h"
 #include "server/access_log.h"
 #include "server/engine_observer.h"
 #include "server/limits.h"
@@ -425,7 +425,7 @@ asio::awaitable<void> Connection::Send(const responses::Reply& reply, bool sendB
     }
     std::string head = responses::RenderHead(
         reply,
-        responses::HttpDateText(
+        http::HttpDateText(
             std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now())),
         connection);
     sendBody = sendBody && reply.StatusAllowsBody();
@@ -452,7 +452,7 @@ asio::awaitable<void> Connection::Send(const responses::Reply& reply, bool sendB
         }
         co_return;
     }
-    for (const responses::BodyPart& part : reply.parts) {
+    for (const http::BodyPart& part : reply.parts) {
         pending += part.head;
         if (!co_await SendFileSlice(reply.file.Get(), part.slice.first, part.slice.Length(),
                                     pending)) {

@@ -196,11 +196,7 @@ Engine::Engine(const RequestHandler& handler, AccessLog& accessLog, EngineObserv
       observer_(observer),
       load_(observer),
       timeouts_(timeouts),
-      limits_(limits) {
-    // Writing to a CGI child that has exited must report EPIPE, not end the
-    // whole server.
-    std::signal(SIGPIPE, SIG_IGN);
-}
+      limits_(limits) {}
 
 Engine::~Engine() {
     Close();

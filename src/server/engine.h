@@ -45,7 +45,8 @@ struct Listening {
 
 // The listener: an Asio event loop on its own thread, accepting connections
 // and running each as its own coroutine. Start and Stop are called from the
-// control side.
+// control side. The process must ignore SIGPIPE (each main does), so writing
+// to a CGI child that has exited reports EPIPE instead of ending the server.
 class Engine {
   public:
     // Without `limits`, the connections are bounded by the descriptor limit

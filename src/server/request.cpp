@@ -158,8 +158,7 @@ Request ParseRequest(std::string_view head) {
         request.problem = LineProblem::kMalformed;
         return request;
     }
-    request.target =
-        responses::ParseTarget(line.substr(firstSpace + 1, secondSpace - firstSpace - 1));
+    request.target = http::ParseTarget(line.substr(firstSpace + 1, secondSpace - firstSpace - 1));
 
     bool close = false;
     bool keepAlive = false;

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "responses/request_target.h"
+#include "http/target.h"
 
 namespace quorvane::server {
 
@@ -36,7 +36,7 @@ struct Request {
     bool expectContinue = false;
     int hostLines = 0;
     BodyFraming body;
-    std::optional<responses::RequestTarget> target;  // nothing when malformed
+    std::optional<http::RequestTarget> target;  // nothing when malformed
 };
 
 // Cuts the request line into method, target and version, and reads the

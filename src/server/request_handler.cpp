@@ -8,6 +8,7 @@
 #include "config/list_file.h"
 #include "config/setting_keys.h"
 #include "config/text.h"
+#include "http/escaping.h"
 #include "responses/authentication.h"
 #include "responses/document_server.h"
 #include "responses/error_pages.h"
@@ -48,16 +49,16 @@ std::string RequestedHost(std::string_view head, const std::string& hostName,
 }
 
 // The same path and query on the HTTPS port.
-std::string HttpsLocation(const responses::RequestTarget& target, const IncomingRequest& incoming,
+std::string HttpsLocation(const http::RequestTarget& target, const IncomingRequest& incoming,
                           const std::string& hostName) {
     std::string location =
         "https://" + RequestedHost(incoming.head, hostName, incoming.localAddress);
     if (incoming.httpsPort != 443) {
         location += ":" + std::to_string(incoming.httpsPort);
     }
-    location += responses::PercentEncodePath(responses::PathText(target));
+    location += http::PercentEncodePath(http::PathText(target));
     if (!target.query.empty()) {
-        location += "?" + responses::PercentEncodeQuery(target.query);
+        location += "?" + http::PercentEncodeQuery(target.query);
     }
     return location;
 }
@@ -201,11 +202,11 @@ Outcome RequestHandler::Respond(const Request& request, const IncomingRequest& i
                                 const responses::RequestScope& scope) const {
     Outcome outcome;
     outcome.logView = "\r\n";
-    const responses::RequestTarget& target = *request.target;
+    const http::RequestTarget& target = *request.target;
     const auto own = snapshots_.OwnFilesOf(folder_);
     const responses::Resolution resolution =
-        responses::Resolve(target, {*scope.config.dirs, *scope.config.defaults, scope.settings,
-                                    folder_, own.get(), &resolveCache_});
+        responses::Resolve(target, {*scope.config.directories, *scope.config.defaultDocuments,
+                                    scope.settings, folder_, own.get(), &resolveCache_});
 
     // Access is decided on where the request landed, never on how it was spelled.
     std::optional<std::string> user;
@@ -223,9 +224,9 @@ Outcome RequestHandler::Respond(const Request& request, const IncomingRequest& i
         resolution.found == responses::Found::kFolder ||
         (resolution.found == responses::Found::kFile && resolution.defaultDocument);
     if (namesFolder && !target.endsWithSlash) {
-        std::string location = responses::PercentEncodePath(responses::PathText(target) + "/");
+        std::string location = http::PercentEncodePath(http::PathText(target) + "/");
         if (!target.query.empty()) {
-            location += "?" + responses::PercentEncodeQuery(target.query);
+            location += "?" + http::PercentEncodeQuery(target.query);
         }
         outcome.reply = responses::SendMovedPage(location, incoming.now);
         return outcome;

@@ -70,7 +70,6 @@ class RequestHandler {
 
     const config::ProgramFolder& Folder() const { return folder_; }
     const responses::HostIdentity& Host() const { return host_; }
-    const config::ConfigSnapshots& Snapshots() const { return snapshots_; }
 
   private:
     Outcome Decide(const Request& request, const IncomingRequest& incoming) const;

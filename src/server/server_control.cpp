@@ -28,14 +28,12 @@ std::string_view LoggingStatusText(LogPolicy policy) {
 }
 
 std::optional<uint16_t> ConfiguredPort(const config::Settings& settings) {
-    const std::string text{
-        config::TrimBlanks(config::ServerValue(settings, config::setting::kPort))};
-    unsigned value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > 65535) {
+    const std::optional<long> port = config::NumberIn(
+        config::setting::kPort, config::ServerValue(settings, config::setting::kPort));
+    if (!port) {
         return std::nullopt;
     }
-    return static_cast<uint16_t>(value);
+    return static_cast<uint16_t>(*port);
 }
 
 ServerControl::ServerControl(config::ProgramFolder folder, EngineObserver& observer,
@@ -97,10 +95,8 @@ bool ServerControl::ToggleServer() {
 
 bool ServerControl::StartListener() {
     const config::Settings settings = config::Settings::Load(folder_.SettingsPath());
-    const double logLimitMiB =
-        config::LeadingNumber(config::ServerValue(settings, config::setting::kLogLimitMiB));
     accessLog_.SetSizeLimit(
-        logLimitMiB >= 1 ? static_cast<uint64_t>(std::min(logLimitMiB, 1e6)) << 20 : 0);
+        static_cast<uint64_t>(config::NumberValue(settings, config::setting::kLogLimitMiB)) << 20);
     const std::optional<uint16_t> port = WantedPort();
     if (!port) {
         lastPortTried_ = config::ServerValue(settings, config::setting::kPort);

@@ -15,8 +15,6 @@ namespace quorvane::server {
 
 class EngineObserver;
 
-inline constexpr std::string_view kVersion = "2.1.0";
-
 // When the access log file is emptied.
 enum class LogPolicy { kRefreshOnRun, kRefreshOnStop, kUserControlled };
 

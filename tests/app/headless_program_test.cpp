@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "config/list_file.h"
+#include "config/list_records.h"
 #include "config/program_folder.h"
 #include "config/settings_file.h"
 #include "support/child_process.h"
@@ -96,8 +97,12 @@ TEST_F(HeadlessProgramTest, AFloodUnderALowDescriptorLimitLosesNoEdit) {
     const auto lists = folder_.Program();
     ASSERT_TRUE(config::WriteRecords(lists.ListFilePath(config::kBlockList), {{"127.0.0.1"}}));
     EXPECT_EQ(fetch("/index.htm", "127.0.0.1"), "HTTP/1.1 403 Forbidden");
-    auto dirs = config::ReadRecords(lists.ListFilePath(config::kDirsList), 5);
-    dirs.push_back({"/pub/", "www/pub", "Yes", "No", "No"});
+    std::vector<config::Record> dirs;
+    for (const config::VirtualDirectory& directory :
+         config::ReadDirectories(lists.ListFilePath(config::kDirsList))) {
+        dirs.push_back(directory.ToRecord());
+    }
+    dirs.push_back(config::VirtualDirectory{"/pub/", "www/pub", true}.ToRecord());
     ASSERT_TRUE(config::WriteRecords(lists.ListFilePath(config::kDirsList), dirs));
     EXPECT_EQ(fetch("/pub/pub.txt"), "HTTP/1.1 401 Unauthorized");
     ASSERT_TRUE(config::WriteSetting(lists.SettingsPath(), "HomePage", "Secure", "1"));

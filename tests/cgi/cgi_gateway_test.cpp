@@ -128,9 +128,9 @@ class PrepareScriptTest : public ::testing::Test, public testing::TestSite {
     ScriptDecision Prepare(const std::string& name) {
         config_ = snapshots_.Take(program);
         config_.settings = settings_;
-        const auto dirs = config::ReadRecords(folder.Path() / "dirs.lst", 5);
+        const auto dirs = config::ReadDirectories(folder.Path() / "dirs.lst");
         const responses::Resolution resolution = responses::Resolve(
-            *responses::ParseTarget("/cgi/" + name), {dirs, {}, *config_.settings, program});
+            *http::ParseTarget("/cgi/" + name), {dirs, {}, *config_.settings, program});
         return PrepareScript({.method = "GET",
                               .head = "GET / HTTP/1.0\r\n\r\n",
                               .resolution = resolution,

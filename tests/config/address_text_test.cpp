@@ -40,7 +40,7 @@ TEST(AddressText, TypedIpv6EntriesTakeTheCanonicalForm) {
 }
 
 TEST(AddressText, AListNamesAClientInAnySpellingOfIpv6) {
-    const std::vector<Record> list = {{"10.0.0.1"}, {"2001:DB8::0:7"}, {"::ffff:192.0.2.9"}};
+    const std::vector<std::string> list = {"10.0.0.1", "2001:DB8::0:7", "::ffff:192.0.2.9"};
     EXPECT_TRUE(ListsAddress(list, "10.0.0.1"));
     EXPECT_TRUE(ListsAddress(list, "2001:db8::7"));
     EXPECT_TRUE(ListsAddress(list, "192.0.2.9"));

@@ -36,35 +36,35 @@ TEST_P(ConfigSnapshotsTest, AnOldUnchangedFileIsReadOnce) {
     testing::TempFolder folder;
     const auto path = folder.Write("quorvane.ini", "[A]\r\nB=1\r\n");
     Age(path, 10);
-    EXPECT_EQ(snapshots.SettingsFile(path)->Read("A", "B", ""), "1");
-    EXPECT_EQ(snapshots.SettingsFile(path)->Read("A", "B", ""), "1");
+    EXPECT_EQ(snapshots.Get<Settings>(path)->Read("A", "B", ""), "1");
+    EXPECT_EQ(snapshots.Get<Settings>(path)->Read("A", "B", ""), "1");
     EXPECT_EQ(snapshots.Reads(), 1u);
 }
 
 TEST_P(ConfigSnapshotsTest, TwoSameSizeEditsWithinASecondAreBothSeen) {
     testing::TempFolder folder;
     const auto path = folder.Write("iplist.lst", "\"10.0.0.1\"\r\n");
-    EXPECT_EQ(snapshots.Records(path, 1)->front().front(), "10.0.0.1");
+    EXPECT_EQ(snapshots.Get<Names>(path)->front(), "10.0.0.1");
     folder.Write("iplist.lst", "\"10.0.0.2\"\r\n");  // same size, same inode, same second
-    EXPECT_EQ(snapshots.Records(path, 1)->front().front(), "10.0.0.2");
+    EXPECT_EQ(snapshots.Get<Names>(path)->front(), "10.0.0.2");
     folder.Write("iplist.lst", "\"10.0.0.3\"\r\n");
-    EXPECT_EQ(snapshots.Records(path, 1)->front().front(), "10.0.0.3");
+    EXPECT_EQ(snapshots.Get<Names>(path)->front(), "10.0.0.3");
 }
 
 TEST_P(ConfigSnapshotsTest, AReplacedOrRemovedFileIsReadAgainWhateverItsTime) {
     testing::TempFolder folder;
     const auto path = folder.Write("dirs.lst", "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n");
     Age(path, 10);
-    EXPECT_EQ(snapshots.Records(path, 5)->size(), 1u);
+    EXPECT_EQ(snapshots.Get<Directories>(path)->size(), 1u);
     ASSERT_TRUE(WriteRecords(path, {{"/", "a", "No", "No", "No"}, {"/b/", "b", "No", "No", "No"}}));
     Age(path, 10);  // a new file, though as old as the first
-    EXPECT_EQ(snapshots.Records(path, 5)->size(), 2u);
+    EXPECT_EQ(snapshots.Get<Directories>(path)->size(), 2u);
     std::filesystem::remove(path);
-    EXPECT_TRUE(snapshots.Records(path, 5)->empty());
-    EXPECT_TRUE(snapshots.Records(path, 5)->empty());
+    EXPECT_TRUE(snapshots.Get<Directories>(path)->empty());
+    EXPECT_TRUE(snapshots.Get<Directories>(path)->empty());
     folder.Write("dirs.lst", "\"/\",\"c\",\"No\",\"No\",\"No\"\r\n");
-    EXPECT_EQ(snapshots.Records(path, 5)->front()[1], "c");
-    EXPECT_FALSE(snapshots.SettingsFile(folder.Path() / "missing.ini")->FileFound());
+    EXPECT_EQ(snapshots.Get<Directories>(path)->front().folder, "c");
+    EXPECT_FALSE(snapshots.Get<Settings>(folder.Path() / "missing.ini")->FileFound());
 }
 
 TEST(ConfigSnapshots, NotificationSeesAnEditThatKeepsSizeAndTime) {
@@ -72,15 +72,15 @@ TEST(ConfigSnapshots, NotificationSeesAnEditThatKeepsSizeAndTime) {
     const auto path = folder.Write("iplist.lst", "\"10.0.0.1\"\r\n");
     Age(path, 10);
     ConfigSnapshots snapshots;
-    EXPECT_EQ(snapshots.Records(path, 1)->front().front(), "10.0.0.1");
-    EXPECT_EQ(snapshots.Records(path, 1)->front().front(), "10.0.0.1");
+    EXPECT_EQ(snapshots.Get<Names>(path)->front(), "10.0.0.1");
+    EXPECT_EQ(snapshots.Get<Names>(path)->front(), "10.0.0.1");
     EXPECT_EQ(snapshots.Reads(), 1u);
     struct stat before {};
     ::stat(path.c_str(), &before);
     folder.Write("iplist.lst", "\"10.0.0.9\"\r\n");  // same size, written in place
     const timespec times[2] = {before.st_atim, before.st_mtim};
     ::utimensat(AT_FDCWD, path.c_str(), times, 0);  // and its old time put back
-    EXPECT_EQ(snapshots.Records(path, 1)->front().front(), "10.0.0.9");
+    EXPECT_EQ(snapshots.Get<Names>(path)->front(), "10.0.0.9");
 }
 
 TEST(ConfigSnapshots, OwnFilesAreLookedUpAgainOnlyAfterTheirFolderChanged) {
@@ -103,7 +103,7 @@ TEST(ConfigSnapshots, OwnFilesAreLookedUpAgainOnlyAfterTheirFolderChanged) {
 TEST_P(ConfigSnapshotsTest, AFailedReadingKeepsTheLastGoodCopy) {
     testing::TempFolder folder;
     const auto path = folder.Write("iplist.lst", "\"10.0.0.1\"\r\n");
-    EXPECT_EQ(snapshots.Records(path, 1)->front().front(), "10.0.0.1");
+    EXPECT_EQ(snapshots.Get<Names>(path)->front(), "10.0.0.1");
     const std::function<void()> failures[] = {
         [&] {  // a folder where the file was
             std::filesystem::remove(path);
@@ -135,26 +135,26 @@ TEST_P(ConfigSnapshotsTest, AFailedReadingKeepsTheLastGoodCopy) {
     };
     for (size_t i = 0; i < std::size(failures); ++i) {
         failures[i]();
-        ASSERT_NE(snapshots.Records(path, 1), nullptr) << i;
-        EXPECT_EQ(snapshots.Records(path, 1)->front().front(), "10.0.0.1") << i;
+        ASSERT_NE(snapshots.Get<Names>(path), nullptr) << i;
+        EXPECT_EQ(snapshots.Get<Names>(path)->front(), "10.0.0.1") << i;
     }
     const std::vector<ReadProblem> problems = snapshots.TakeProblems();
     ASSERT_EQ(problems.size(), 1u) << "one report until it reads again";
     EXPECT_TRUE(problems.front().earlierCopyKept);
     std::filesystem::remove_all(path);
     folder.Write("iplist.lst", "\"10.0.0.2\"\r\n");
-    EXPECT_EQ(snapshots.Records(path, 1)->front().front(), "10.0.0.2");
+    EXPECT_EQ(snapshots.Get<Names>(path)->front(), "10.0.0.2");
     // Never read, it gives nothing at all rather than an empty list.
     std::filesystem::create_directory(folder.Path() / "users.lst");
-    EXPECT_EQ(snapshots.Records(folder.Path() / "users.lst", 2), nullptr);
-    EXPECT_EQ(snapshots.SettingsFile(folder.Path() / "users.lst"), nullptr);
+    EXPECT_EQ(snapshots.Get<Users>(folder.Path() / "users.lst"), nullptr);
+    EXPECT_EQ(snapshots.Get<Settings>(folder.Path() / "users.lst"), nullptr);
 }
 
 TEST(ConfigSnapshots, RunningOutOfDescriptorsKeepsTheLastGoodCopy) {
     testing::TempFolder folder;
     const auto path = folder.Write("iplist.lst", "\"10.0.0.1\"\r\n");
     ConfigSnapshots snapshots;
-    EXPECT_EQ(snapshots.Records(path, 1)->front().front(), "10.0.0.1");
+    EXPECT_EQ(snapshots.Get<Names>(path)->front(), "10.0.0.1");
     folder.Write("iplist.lst", "\"127.0.0.1\"\r\n");
     // This test's process alone: a low limit, every descriptor under it taken.
     const rlimit low{64, 64};
@@ -163,36 +163,36 @@ TEST(ConfigSnapshots, RunningOutOfDescriptorsKeepsTheLastGoodCopy) {
     for (int fd = ::dup(0); fd >= 0 && taken.size() < 64; fd = ::dup(0)) {
         taken.push_back(fd);
     }
-    const auto during = snapshots.Records(path, 1);
+    const auto during = snapshots.Get<Names>(path);
     for (int fd : taken) {
         ::close(fd);
     }
     ASSERT_NE(during, nullptr);
-    EXPECT_EQ(during->front().front(), "10.0.0.1");
+    EXPECT_EQ(during->front(), "10.0.0.1");
     const std::vector<ReadProblem> problems = snapshots.TakeProblems();
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_EQ(problems.front().reason, "Too many open files");
-    EXPECT_EQ(snapshots.Records(path, 1)->front().front(), "127.0.0.1");
+    EXPECT_EQ(snapshots.Get<Names>(path)->front(), "127.0.0.1");
 }
 
 TEST_P(ConfigSnapshotsTest, AMovedProgramFolderIsNoMissingFile) {
     testing::TempFolder outer;
     const auto path = outer.Write("program/dirs.lst", "\"/x/\",\"x\",\"Yes\",\"No\",\"No\"\r\n");
-    EXPECT_EQ(snapshots.Records(path, 5)->size(), 1u);
+    EXPECT_EQ(snapshots.Get<Directories>(path)->size(), 1u);
     std::filesystem::rename(outer.Path() / "program", outer.Path() / "moved");
-    ASSERT_NE(snapshots.Records(path, 5), nullptr);
-    EXPECT_EQ(snapshots.Records(path, 5)->size(), 1u);
+    ASSERT_NE(snapshots.Get<Directories>(path), nullptr);
+    EXPECT_EQ(snapshots.Get<Directories>(path)->size(), 1u);
     EXPECT_EQ(snapshots.TakeProblems().front().reason, "its folder is not there");
 }
 
 TEST_P(ConfigSnapshotsTest, ALastLineStillBeingWrittenWaitsForItsEnd) {
     testing::TempFolder folder;
     const auto path = folder.Write("iplist.lst", "\"10.0.0.1\"\r\n");
-    EXPECT_EQ(snapshots.Records(path, 1)->size(), 1u);
+    EXPECT_EQ(snapshots.Get<Names>(path)->size(), 1u);
     folder.Write("iplist.lst", "\"10.0.0.1\"\r\n\"10.0.0.2\"\r\n\"10.");
-    EXPECT_EQ(snapshots.Records(path, 1)->size(), 1u);
+    EXPECT_EQ(snapshots.Get<Names>(path)->size(), 1u);
     folder.Write("iplist.lst", "\"10.0.0.1\"\r\n\"10.0.0.2\"\r\n\"10.0.0.3\"\r\n");
-    EXPECT_EQ(snapshots.Records(path, 1)->size(), 3u);
+    EXPECT_EQ(snapshots.Get<Names>(path)->size(), 3u);
     EXPECT_TRUE(snapshots.TakeProblems().empty());
 }
 
@@ -205,11 +205,11 @@ TEST(ConfigSnapshots, AnEditOfTheFileALinkNamesIsSeen) {
     std::filesystem::create_symlink("hop/users.lst", program.Path() / "users.lst");
     const auto path = program.Path() / "users.lst";
     ConfigSnapshots snapshots;
-    EXPECT_EQ(snapshots.Records(path, 2)->size(), 2u);
-    EXPECT_EQ(snapshots.Records(path, 2)->size(), 2u);
+    EXPECT_EQ(snapshots.Get<Users>(path)->size(), 2u);
+    EXPECT_EQ(snapshots.Get<Users>(path)->size(), 2u);
     ASSERT_TRUE(WriteRecords(real, {{"a", "1"}}));  // a user removed where the file lies
     Age(real, 10);
-    EXPECT_EQ(snapshots.Records(path, 2)->size(), 1u);
+    EXPECT_EQ(snapshots.Get<Users>(path)->size(), 1u);
 }
 
 }  // namespace

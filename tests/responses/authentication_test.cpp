@@ -31,12 +31,10 @@ TEST(Credentials, SchemeWordIgnoresCaseAndOnlyTheFirstColonSplits) {
 
 TEST(AuthenticateRequest, NamesIgnoreCasePasswordsDoNotAndTheLastRecordDecides) {
     testing::TempFolder folder;
-    const auto users = config::ReadRecords(
-        folder.Write(
-            "users.lst",
-            "\"Bob\",\"first\"\r\n\"carol\",\"Pass\"\r\n\"bob\",\"second\"\r\n\"alice\"\r\n"
-            "\"erin\",\"\"\r\n\"frank\",\"pw\"\r\n\"\",\"pw\"\r\n"),
-        2);
+    const auto users = config::ReadUsers(folder.Write(
+        "users.lst",
+        "\"Bob\",\"first\"\r\n\"carol\",\"Pass\"\r\n\"bob\",\"second\"\r\n\"alice\"\r\n"
+        "\"erin\",\"\"\r\n\"frank\",\"pw\"\r\n\"\",\"pw\"\r\n"));
     // The user is named as stored, whatever letter case the client used.
     const std::pair<std::string_view, std::optional<std::string>> cases[] = {
         {"Basic Qk9COnNlY29uZA==", "bob"},         // BOB:second

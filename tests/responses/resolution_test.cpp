@@ -38,9 +38,10 @@ class ResolutionTest : public ::testing::Test {
     void UseSettings(std::string_view text) { settings_ = config::Settings::Parse(text); }
 
     Resolution Resolve(std::string_view target) {
-        const auto dirs = config::ReadRecords(folder_.Path() / "dirs.lst", 5);
-        const std::vector<config::Record> defaults = {{"index.htm"}};
-        return responses::Resolve(*ParseTarget(target), {dirs, defaults, settings_, program_});
+        const auto dirs = config::ReadDirectories(folder_.Path() / "dirs.lst");
+        const std::vector<std::string> defaults = {"index.htm"};
+        return responses::Resolve(*http::ParseTarget(target),
+                                  {dirs, defaults, settings_, program_});
     }
     fs::path At(std::string_view relative) const { return folder_.Path() / relative; }
 

@@ -27,7 +27,7 @@ std::string BodyText(const responses::Reply& reply) {
         return Slice(reply.file.Get(), reply.fileOffset, reply.fileLength);
     }
     std::string body;
-    for (const responses::BodyPart& part : reply.parts) {
+    for (const http::BodyPart& part : reply.parts) {
         body += part.head + Slice(reply.file.Get(), part.slice.first, part.slice.Length());
     }
     return body + reply.closing;

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <csignal>
 
 int main(int argc, char** argv) {
+    std::signal(SIGPIPE, SIG_IGN);  // as the programs' mains do
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

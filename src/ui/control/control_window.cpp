@@ -23,6 +23,7 @@
 #include "ui/control/host_addresses.h"
 #include "ui/control/qr_code.h"
 #include "ui/control/tray_state.h"
+#include "version.h"
 
 // The icon lives in a static library, whose resources must be registered
 // by hand.
@@ -438,7 +439,7 @@ void ControlWindow::AppendLog(const QString& text) {
 }
 
 void ControlWindow::Startup() {
-    setWindowTitle(kCaption + QStringLiteral(" - ") + FromStd(std::string(server::kVersion)));
+    setWindowTitle(kCaption + QStringLiteral(" - ") + FromStd(std::string(kVersion)));
     const server::StartupReport report = control_.Startup();
     minimise_->setChecked(report.minimise);
     minimise1_->setChecked(report.minimise);
@@ -456,8 +457,7 @@ void ControlWindow::Startup() {
     load_->setValue(0);
     log_->clear();
     timeStarted_->setText(kNotStarted);
-    releaseVersion_->setText(QStringLiteral("Release Version ") +
-                             FromStd(std::string(server::kVersion)));
+    releaseVersion_->setText(QStringLiteral("Release Version ") + FromStd(std::string(kVersion)));
     serverIp_->setText(FromStd(control_.Host().ipAddress));
     ShowSettings();
 

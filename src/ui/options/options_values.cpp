@@ -21,17 +21,6 @@ const char* Truth(bool value) {
     return value ? "True" : "False";
 }
 
-std::optional<long> WholeNumber(const std::string& text) {
-    const std::string_view trimmed = config::TrimBlanks(text);
-    long value = 0;
-    const auto [end, error] =
-        std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), value);
-    if (trimmed.empty() || error != std::errc() || end != trimmed.data() + trimmed.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 }  // namespace
 
 bool CheckBoxState(const std::string& flag) {
@@ -56,23 +45,19 @@ std::optional<bool> LoggingTruth(const std::string& value) {
 }
 
 bool IsPortNumber(const std::string& text) {
-    const std::optional<long> port = WholeNumber(text);
-    return port && *port >= 1 && *port <= 65535;
+    return config::NumberIn(config::setting::kPort, text).has_value();
 }
 
 bool IsHttpsPortNumber(const std::string& text) {
-    const std::optional<long> port = WholeNumber(text);
-    return port && *port >= 0 && *port <= 65535;
+    return config::NumberIn(config::setting::kHttpsPort, text).has_value();
 }
 
 bool IsWholeSeconds(const std::string& text) {
-    const std::optional<long> seconds = WholeNumber(text);
-    return seconds && *seconds >= 1 && *seconds <= 86400;
+    return config::NumberIn(config::setting::kScriptTimeout, text).has_value();
 }
 
 bool IsLogLimit(const std::string& text) {
-    const std::optional<long> mebibytes = WholeNumber(text);
-    return mebibytes && *mebibytes >= 0 && *mebibytes <= 1000000;
+    return config::NumberIn(config::setting::kLogLimitMiB, text).has_value();
 }
 
 OptionsValues LoadOptions(const config::Settings& settings) {

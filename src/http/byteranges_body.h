@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "responses/byte_ranges.h"
+#include "http/byte_ranges.h"
 
-namespace quorvane::responses {
+namespace quorvane::http {
 
 // One part of a multipart/byteranges body: its text, then its slice of the
 // representation.
@@ -35,4 +35,4 @@ std::string ByterangesBoundary(uint64_t number);
 ByterangesBody LayOutByteranges(const std::vector<ByteRange>& ranges, uint64_t length,
                                 std::string_view partType, std::string_view boundary);
 
-}  // namespace quorvane::responses
+}  // namespace quorvane::http

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-namespace quorvane::responses {
+namespace quorvane::http {
 
 // A request's conditional header values; absent when the request has no such
 // line. Several lines of one name come joined with ", ", in their order.
@@ -50,4 +50,4 @@ struct ConditionalOutcome {
 ConditionalOutcome EvaluateConditions(const Conditions& conditions, const Validators& validators,
                                       std::chrono::sys_seconds now, bool getOrHead = true);
 
-}  // namespace quorvane::responses
+}  // namespace quorvane::http

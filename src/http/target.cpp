@@ -1,23 +1,12 @@
-#include "responses/request_target.h"
+#include "http/target.h"
+
+#include "http/escaping.h"
 
 #include "config/text.h"
 
-namespace quorvane::responses {
+namespace quorvane::http {
 
 namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 // A decoded segment may not carry what the file system would read as a
 // separator or what a log or terminal would read as a command.
@@ -46,28 +35,6 @@ std::string_view OriginForm(std::string_view target) {
 }
 
 }  // namespace
-
-std::optional<std::string> PercentDecode(std::string_view text) {
-    std::string decoded;
-    decoded.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '%') {
-            decoded += text[i];
-            continue;
-        }
-        if (i + 2 >= text.size()) {
-            return std::nullopt;
-        }
-        const int high = HexValue(text[i + 1]);
-        const int low = HexValue(text[i + 2]);
-        if (high < 0 || low < 0) {
-            return std::nullopt;
-        }
-        decoded += static_cast<char>(high * 16 + low);
-        i += 2;
-    }
-    return decoded;
-}
 
 std::optional<RequestTarget> ParseTarget(std::string_view target) {
     target = OriginForm(target);
@@ -115,4 +82,4 @@ std::string PathText(const RequestTarget& target) {
     return path;
 }
 
-}  // namespace quorvane::responses
+}  // namespace quorvane::http

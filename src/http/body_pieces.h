@@ -7,10 +7,10 @@
 #include <variant>
 #include <vector>
 
-#include "responses/byte_ranges.h"
-#include "responses/byteranges_body.h"
+#include "http/byte_ranges.h"
+#include "http/byteranges_body.h"
 
-namespace quorvane::responses {
+namespace quorvane::http {
 
 // A body as texts and slices of one open file, in order, so a document with
 // its footer, any range of it, and several ranges with their part heads are
@@ -47,4 +47,4 @@ class BodyPieces {
 // `size` bytes, read a window at a time; nothing when there is none.
 std::optional<uint64_t> FindClosingHtmlTag(int fd, uint64_t size);
 
-}  // namespace quorvane::responses
+}  // namespace quorvane::http

@@ -1,11 +1,11 @@
-#include "responses/byte_ranges.h"
+#include "http/byte_ranges.h"
 
 #include <algorithm>
 #include <limits>
 
 #include "config/text.h"
 
-namespace quorvane::responses {
+namespace quorvane::http {
 
 namespace {
 
@@ -144,4 +144,4 @@ std::string UnsatisfiedRangeText(uint64_t length) {
     return "bytes */" + std::to_string(length);
 }
 
-}  // namespace quorvane::responses
+}  // namespace quorvane::http

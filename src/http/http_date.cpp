@@ -1,4 +1,4 @@
-#include "responses/http_date.h"
+#include "http/http_date.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 
 #include "config/text.h"
 
-namespace quorvane::responses {
+namespace quorvane::http {
 
 namespace {
 
@@ -191,4 +191,4 @@ std::optional<sys_seconds> ParseHttpDate(std::string_view text, sys_seconds now)
     return ParseOldDate(text, now);
 }
 
-}  // namespace quorvane::responses
+}  // namespace quorvane::http

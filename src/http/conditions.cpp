@@ -1,10 +1,10 @@
-#include "responses/conditional_request.h"
+#include "http/conditions.h"
 
 #include "config/text.h"
-#include "responses/http_date.h"
-#include "responses/validators.h"
+#include "http/entity_tags.h"
+#include "http/http_date.h"
 
-namespace quorvane::responses {
+namespace quorvane::http {
 
 namespace {
 
@@ -54,4 +54,4 @@ ConditionalOutcome EvaluateConditions(const Conditions& conditions, const Valida
     return outcome;
 }
 
-}  // namespace quorvane::responses
+}  // namespace quorvane::http

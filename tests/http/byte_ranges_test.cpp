@@ -1,12 +1,12 @@
-#include "responses/byte_ranges.h"
+#include "http/byte_ranges.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
 
-#include "responses/byteranges_body.h"
+#include "http/byteranges_body.h"
 
-namespace quorvane::responses {
+namespace quorvane::http {
 namespace {
 
 constexpr uint64_t kLargest = std::numeric_limits<uint64_t>::max();
@@ -115,4 +115,4 @@ TEST(ByterangesBody, LaysOutPartsAroundTheFileSlices) {
 }
 
 }  // namespace
-}  // namespace quorvane::responses
+}  // namespace quorvane::http

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace quorvane::responses {
+namespace quorvane::http {
 
 // The preferred HTTP date: "Sun, 06 Nov 1994 08:49:37 GMT", real GMT and
 // English names whatever the locale. Times before year 1 or after 9999 are
@@ -21,4 +21,4 @@ std::string HttpDateText(std::chrono::sys_seconds when);
 std::optional<std::chrono::sys_seconds> ParseHttpDate(std::string_view text,
                                                       std::chrono::sys_seconds now);
 
-}  // namespace quorvane::responses
+}  // namespace quorvane::http

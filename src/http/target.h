@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quorvane::responses {
+namespace quorvane::http {
 
 // A request-target taken apart: the path as decoded segments and the raw
 // query. No segment is empty, ".", or "..", and none holds "/", "\", NUL or
@@ -22,11 +22,8 @@ struct RequestTarget {
 // or a segment whose decoded text holds a separator or a control character.
 std::optional<RequestTarget> ParseTarget(std::string_view target);
 
-// Percent-decodes a text; nothing when an escape is cut short or not hex.
-std::optional<std::string> PercentDecode(std::string_view text);
-
 // The decoded path of a target as text: "/" plus the segments joined by "/",
 // with a final "/" when the target ended with one.
 std::string PathText(const RequestTarget& target);
 
-}  // namespace quorvane::responses
+}  // namespace quorvane::http

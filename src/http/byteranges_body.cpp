@@ -1,8 +1,8 @@
-#include "responses/byteranges_body.h"
+#include "http/byteranges_body.h"
 
 #include <cstdio>
 
-namespace quorvane::responses {
+namespace quorvane::http {
 
 std::string ByterangesBoundary(uint64_t number) {
     char text[40];
@@ -37,4 +37,4 @@ ByterangesBody LayOutByteranges(const std::vector<ByteRange>& ranges, uint64_t l
     return body;
 }
 
-}  // namespace quorvane::responses
+}  // namespace quorvane::http

@@ -1,4 +1,4 @@
-#include "responses/body_pieces.h"
+#include "http/body_pieces.h"
 
 #include <unistd.h>
 
@@ -8,7 +8,7 @@
 #include <optional>
 #include <utility>
 
-namespace quorvane::responses {
+namespace quorvane::http {
 
 void BodyPieces::AddText(std::string_view text) {
     if (text.empty()) {
@@ -124,4 +124,4 @@ std::optional<uint64_t> FindClosingHtmlTag(int fd, uint64_t size) {
     return std::nullopt;
 }
 
-}  // namespace quorvane::responses
+}  // namespace quorvane::http

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quorvane::responses {
+namespace quorvane::http {
 
 // Bytes `first` to `last` of a representation, both included.
 struct ByteRange {
@@ -48,4 +48,4 @@ RangeRequest ParseRange(std::string_view value, uint64_t length);
 std::string ContentRangeText(ByteRange range, uint64_t length);
 std::string UnsatisfiedRangeText(uint64_t length);
 
-}  // namespace quorvane::responses
+}  // namespace quorvane::http

@@ -1,4 +1,4 @@
-#include "responses/body_pieces.h"
+#include "http/body_pieces.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -6,7 +6,7 @@
 
 #include "support/temp_folder.h"
 
-namespace quorvane::responses {
+namespace quorvane::http {
 namespace {
 
 // The bytes the pieces stand for, reading their slices from `file`.
@@ -68,4 +68,4 @@ TEST(FindClosingHtmlTag, FindsTheFirstTagInAnyCaseAcrossWindowEdges) {
 }
 
 }  // namespace
-}  // namespace quorvane::responses
+}  // namespace quorvane::http

@@ -1,8 +1,8 @@
-#include "responses/request_target.h"
+#include "http/target.h"
 
 #include <gtest/gtest.h>
 
-namespace quorvane::responses {
+namespace quorvane::http {
 namespace {
 
 using Segments = std::vector<std::string>;
@@ -47,4 +47,4 @@ TEST(RequestTarget, SeparatorsControlsAndClimbsAreMalformed) {
 }
 
 }  // namespace
-}  // namespace quorvane::responses
+}  // namespace quorvane::http

@@ -1,8 +1,8 @@
-#include "responses/http_date.h"
+#include "http/http_date.h"
 
 #include <gtest/gtest.h>
 
-namespace quorvane::responses {
+namespace quorvane::http {
 namespace {
 
 using namespace std::chrono;
@@ -72,4 +72,4 @@ TEST(HttpDate, WhatIsWrittenReadsBack) {
 }
 
 }  // namespace
-}  // namespace quorvane::responses
+}  // namespace quorvane::http

@@ -1,0 +1,97 @@
+#include "config/list_records.h"
+
+#include <algorithm>
+
+#include "config/atomic_file.h"
+
+namespace quorvane::config {
+
+namespace {
+
+template <typename Typed>
+std::vector<Typed> ParseAll(std::string_view text) {
+    std::vector<Typed> records;
+    ListFileReader reader(text);
+    while (!reader.AtEnd()) {
+        records.push_back(Typed::FromRecord(reader.NextRecord(Typed::kFields)));
+    }
+    return records;
+}
+
+}  // namespace
+
+bool IsYes(std::string_view field) {
+    return field == "Yes";
+}
+
+std::string_view YesNo(bool yes) {
+    return yes ? "Yes" : "No";
+}
+
+VirtualDirectory VirtualDirectory::FromRecord(const Record& record) {
+    return {record.at(0), record.at(1), IsYes(record.at(2)), IsYes(record.at(3)),
+            IsYes(record.at(4))};
+}
+
+Record VirtualDirectory::ToRecord() const {
+    return {name, folder, std::string(YesNo(secure)), std::string(YesNo(scripts)),
+            std::string(YesNo(programs))};
+}
+
+UserAccount UserAccount::FromRecord(const Record& record) {
+    return {record.at(0), record.at(1)};
+}
+
+Record UserAccount::ToRecord() const {
+    return {name, password};
+}
+
+MediaType MediaType::FromRecord(const Record& record) {
+    const std::string& field = record.at(0);
+    const size_t comma = std::min(field.find(','), field.size());
+    return {field.substr(0, comma), field.substr(std::min(comma + 1, field.size()))};
+}
+
+Record MediaType::ToRecord() const {
+    return {extension + "," + type};
+}
+
+std::vector<VirtualDirectory> ParseDirectories(std::string_view text) {
+    return ParseAll<VirtualDirectory>(text);
+}
+
+std::vector<UserAccount> ParseUsers(std::string_view text) {
+    return ParseAll<UserAccount>(text);
+}
+
+std::vector<MediaType> ParseMediaTypes(std::string_view text) {
+    std::vector<MediaType> types;
+    ListFileReader reader(text);
+    while (!reader.AtEnd()) {
+        const Record record = reader.NextRecord(MediaType::kFields);
+        if (record.front().find(',') != std::string::npos) {
+            types.push_back(
+                MediaType::FromRecord(record));  // one that cannot be split names no type
+        }
+    }
+    return types;
+}
+
+std::vector<std::string> ParseSingleFields(std::string_view text) {
+    std::vector<std::string> fields;
+    ListFileReader reader(text);
+    while (!reader.AtEnd()) {
+        fields.push_back(std::move(reader.NextRecord(1).front()));
+    }
+    return fields;
+}
+
+std::vector<VirtualDirectory> ReadDirectories(const std::filesystem::path& path) {
+    return ParseDirectories(ReadWholeFile(path).value_or(""));
+}
+
+std::vector<UserAccount> ReadUsers(const std::filesystem::path& path) {
+    return ParseUsers(ReadWholeFile(path).value_or(""));
+}
+
+}  // namespace quorvane::config

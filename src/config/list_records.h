@@ -1,0 +1,70 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/list_file.h"
+
+namespace quorvane::config {
+
+// The list files' records as the server uses them, each read from its fields
+// once per reading of the file, so no caller counts fields or compares words.
+
+// A Yes/No field: only "Yes", letter for letter, is yes.
+bool IsYes(std::string_view field);
+std::string_view YesNo(bool yes);
+
+// dirs.lst: a name the site is reached by, the folder it serves, and what
+// holds there.
+struct VirtualDirectory {
+    static constexpr size_t kFields = 5;
+
+    std::string name;    // "/" or "/docs/"
+    std::string folder;  // as configured; a relative one lies in the program folder
+    bool secure = false;
+    bool scripts = false;   // ".pl" and ".cgi" names may run
+    bool programs = false;  // ".exe" names may run
+
+    static VirtualDirectory FromRecord(const Record& record);
+    Record ToRecord() const;
+    bool operator==(const VirtualDirectory&) const = default;
+};
+
+// users.lst: a user and the password that signs them in.
+struct UserAccount {
+    static constexpr size_t kFields = 2;
+
+    std::string name;
+    std::string password;
+
+    static UserAccount FromRecord(const Record& record);
+    Record ToRecord() const;
+    bool operator==(const UserAccount&) const = default;
+};
+
+// mime.lst: one field "extension,type", split at its first comma.
+struct MediaType {
+    static constexpr size_t kFields = 1;
+
+    std::string extension;
+    std::string type;
+
+    static MediaType FromRecord(const Record& record);
+    Record ToRecord() const;
+    bool operator==(const MediaType&) const = default;
+};
+
+// The typed records of a list file's text.
+std::vector<VirtualDirectory> ParseDirectories(std::string_view text);
+std::vector<UserAccount> ParseUsers(std::string_view text);
+std::vector<MediaType> ParseMediaTypes(std::string_view text);  // without unsplittable records
+// default.lst, iplist.lst, nocgi.lst: one text per record.
+std::vector<std::string> ParseSingleFields(std::string_view text);
+
+// The same, read from a file as it is now; none when it is missing or unreadable.
+std::vector<VirtualDirectory> ReadDirectories(const std::filesystem::path& path);
+std::vector<UserAccount> ReadUsers(const std::filesystem::path& path);
+
+}  // namespace quorvane::config
