@@ -163,7 +163,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const std::string head = "GET " + std::string(target) + " HTTP/1.0\r\n" +
                              (signedIn ? std::string(kGuest) : std::string()) + "\r\n";
-    const Outcome outcome = site.handler.Handle({head, "10.0.0.7", {}, 80, false});
+    const Outcome outcome =
+        site.handler.Handle(quorvane::http::ParseHead(head), {.address = "10.0.0.7"}, {});
     const std::string body = BodyOf(outcome);
     // Redirects and error pages may repeat the request's own text; content
     // leaks only in what is delivered.

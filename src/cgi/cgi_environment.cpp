@@ -3,7 +3,6 @@
 #include <cctype>
 
 #include "config/text.h"
-#include "responses/request_head.h"
 #include "version.h"
 
 namespace quorvane::cgi {
@@ -27,21 +26,21 @@ bool HasOwnVariable(std::string_view name) {
 // A name holding "_" is left out: it would share its variable with the name
 // spelled with "-", so a client's X_Forwarded_For could pass for a proxy's
 // X-Forwarded-For.
-void AddHeaderVariables(std::string_view head, std::vector<std::string>& environment) {
-    responses::ForEachHeader(head, [&](std::string_view name, std::string_view value) {
+void AddHeaderVariables(const http::Request& request, std::vector<std::string>& environment) {
+    for (const auto& [name, value] : request.fields) {
         bool token = true;
         for (char c : name) {
             token = token && (std::isalnum(static_cast<unsigned char>(c)) || c == '-');
         }
         if (!token || HasOwnVariable(name)) {
-            return;
+            continue;
         }
         std::string variable = "HTTP_" + config::ToUpperAscii(name);
         for (char& c : variable) {
             c = c == '-' ? '_' : c;
         }
-        environment.push_back(variable + "=" + std::string(value));
-    });
+        environment.push_back(variable + "=" + value);
+    }
 }
 
 }  // namespace
@@ -57,15 +56,14 @@ std::vector<std::string> BuildEnvironment(const EnvironmentInputs& in) {
     if (in.post) {
         add("QUERY_STRING", "");
         add("CONTENT_LENGTH", std::to_string(in.contentLength));
-        const std::string_view type =
-            responses::GetHeaderValue(in.head, "Content-Type").value_or("");
+        const std::string type = in.request->ContentType().value_or("");
         add("CONTENT_TYPE", type.empty() ? "application/x-www-form-urlencoded" : type);
     } else {
         add("QUERY_STRING", in.query);
         add("CONTENT_LENGTH", std::to_string(in.query.size()));
     }
     add("GATEWAY_INTERFACE", "CGI/1.1");
-    add("HTTP_ACCEPT", responses::GetHeaderValue(in.head, "Accept").value_or(""));
+    add("HTTP_ACCEPT", in.request->Accept().value_or(""));
     add("PATH_TRANSLATED", in.physicalDirectory);
     add("REMOTE_ADDR", in.peerAddress);
     add("REQUEST_METHOD", in.method);
@@ -73,7 +71,7 @@ std::vector<std::string> BuildEnvironment(const EnvironmentInputs& in) {
     add("SERVER_PROTOCOL", "HTTP/1.1");
     add("PATH_INFO", in.requestDirectory);
     add("PATH", "/usr/local/bin:/usr/bin:/bin");
-    AddHeaderVariables(in.head, environment);
+    AddHeaderVariables(*in.request, environment);
     if (in.remoteUser) {
         add("AUTH_TYPE", "Basic");
         add("REMOTE_USER", *in.remoteUser);

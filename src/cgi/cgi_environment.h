@@ -6,15 +6,18 @@
 #include <string_view>
 #include <vector>
 
+#include "http/request.h"
+
 namespace quorvane::cgi {
 
+// SERVER_SOFTWARE names it, with the version.
 inline constexpr std::string_view kServerName = "Quorvane2000";
 
 // What the CGI/1.1 environment is made of for one request.
 struct EnvironmentInputs {
     bool post = false;
-    std::string_view method;  // "GET", "HEAD" or "POST"
-    std::string_view head;    // the request head, for HTTP_* variables
+    std::string_view method;       // "GET", "HEAD" or "POST"
+    const http::Request* request;  // its fields become the HTTP_* variables
     std::string_view query;
     std::size_t contentLength = 0;
     std::string_view hostName;

@@ -10,7 +10,6 @@
 #include "config/setting_keys.h"
 #include "config/text.h"
 #include "responses/error_pages.h"
-#include "responses/request_head.h"
 
 namespace quorvane::cgi {
 
@@ -66,7 +65,7 @@ ScriptDecision PrepareScript(const ScriptRequest& request, const responses::Requ
     const bool post = request.method == "POST";
     launch.environment = BuildEnvironment({.post = post,
                                            .method = request.method,
-                                           .head = request.head,
+                                           .request = &request.request,
                                            .query = request.query,
                                            .contentLength = request.contentLength,
                                            .hostName = scope.host.hostName,

@@ -8,6 +8,7 @@
 
 #include "cgi/script_launch.h"
 #include "cgi/script_rule.h"
+#include "http/request.h"
 #include "responses/reply.h"
 #include "responses/request_scope.h"
 #include "responses/resolution.h"
@@ -16,8 +17,8 @@ namespace quorvane::cgi {
 
 // A script request as the road resolved it; credentials were checked already.
 struct ScriptRequest {
-    std::string_view method;        // "GET", "HEAD" or "POST"
-    std::string_view head;          // the request head
+    std::string_view method;  // "GET", "HEAD" or "POST"
+    const http::Request& request;
     std::size_t contentLength = 0;  // the POST body's announced length; it is read later
     const responses::Resolution& resolution;
     ScriptKind kind = ScriptKind::kProgram;  // kPerl or kProgram

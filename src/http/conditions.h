@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace quorvane::http {
@@ -9,11 +10,11 @@ namespace quorvane::http {
 // A request's conditional header values; absent when the request has no such
 // line. Several lines of one name come joined with ", ", in their order.
 struct Conditions {
-    std::optional<std::string_view> ifMatch;
-    std::optional<std::string_view> ifUnmodifiedSince;
-    std::optional<std::string_view> ifNoneMatch;
-    std::optional<std::string_view> ifModifiedSince;
-    std::optional<std::string_view> ifRange;
+    std::optional<std::string> ifMatch;
+    std::optional<std::string> ifUnmodifiedSince;
+    std::optional<std::string> ifNoneMatch;
+    std::optional<std::string> ifModifiedSince;
+    std::optional<std::string> ifRange;
 };
 
 // The served representation's validators as this reply states them.

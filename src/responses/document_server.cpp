@@ -19,7 +19,6 @@
 #include "responses/file_body.h"
 #include "responses/listing_pages.h"
 #include "responses/media_types.h"
-#include "responses/request_head.h"
 #include "responses/validators.h"
 
 namespace quorvane::responses {
@@ -61,14 +60,6 @@ std::string ContentTypeOf(std::string_view name, const FileBody& file, const Req
     return std::string(FallbackContentType(start, file.size));
 }
 
-http::Conditions ConditionsOf(std::string_view head) {
-    return {.ifMatch = GetHeaderValue(head, "If-Match"),
-            .ifUnmodifiedSince = GetHeaderValue(head, "If-Unmodified-Since"),
-            .ifNoneMatch = GetHeaderValue(head, "If-None-Match"),
-            .ifModifiedSince = GetHeaderValue(head, "If-Modified-Since"),
-            .ifRange = GetHeaderValue(head, "If-Range")};
-}
-
 // The document is opened once: a missing file, a folder or an unreadable
 // file is answered 404, and the length sent is the open file's own.
 Reply SendDocument(const Resolution& resolution, const DocumentRequest& request,
@@ -93,7 +84,7 @@ Reply SendDocument(const Resolution& resolution, const DocumentRequest& request,
     std::string validators =
         "Last-Modified: " + http::HttpDateText(modified) + "\r\nETag: " + etag + "\r\n";
     const http::ConditionalOutcome conditions =
-        http::EvaluateConditions(ConditionsOf(request.head), {etag, modified, !footer}, now);
+        http::EvaluateConditions(request.request.ConditionFields(), {etag, modified, !footer}, now);
     if (conditions.precondition == http::Precondition::kNotModified) {
         Reply reply;
         reply.statusLine = StatusLine(Status::kNotModified);
@@ -121,7 +112,7 @@ Reply SendDocument(const Resolution& resolution, const DocumentRequest& request,
     const uint64_t length = document.Length();
 
     http::RangeRequest ranges;
-    const std::optional<std::string_view> range = GetHeaderValue(request.head, "Range");
+    const std::optional<std::string> range = request.request.Range();
     if (range && request.get && conditions.rangeAllowed) {
         ranges = http::ParseRange(*range, length);
     }

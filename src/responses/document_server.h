@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "http/request.h"
 #include "responses/reply.h"
 #include "responses/request_scope.h"
 #include "responses/resolution.h"
@@ -10,8 +11,8 @@ namespace quorvane::responses {
 
 // What of the request a document reply depends on besides its path.
 struct DocumentRequest {
-    std::string_view head;  // for Range and the conditional headers
-    bool get = true;        // Range applies to GET alone (HEAD states the whole)
+    const http::Request& request;  // for Range and the conditional fields
+    bool get = true;               // Range applies to GET alone (HEAD states the whole)
 };
 
 // Answers a resolved request whose access was granted: the document (its

@@ -21,7 +21,6 @@
 #include "server/access_log.h"
 #include "server/engine_observer.h"
 #include "server/limits.h"
-#include "server/request.h"
 #include "server/request_handler.h"
 
 namespace quorvane::server {
@@ -148,17 +147,19 @@ asio::awaitable<void> Connection::Run() {
             const LoadTicket inProgress(services_.load);
             // The request is decided from its head: a refused client never
             // gets to send its body.
-            Outcome outcome =
-                services_.handler.Handle({.head = std::string_view(received_.data(), headSize_),
-                                          .peerAddress = peerAddress_,
-                                          .now = std::chrono::system_clock::now(),
-                                          .serverPort = services_.port,
-                                          .headTooLarge = head == HeadRead::kTooLarge,
-                                          .secure = transport_.Secure(),
-                                          .fromThisComputer = fromThisComputer_,
-                                          .httpsPort = services_.httpsPort,
-                                          .localAddress = localAddress_});
-            received_.erase(0, headSize_);
+            const http::Request request =
+                http::ParseHead(std::string_view(received_.data(), parser_.HeadSize()),
+                                head != HeadRead::kTooLarge);
+            received_.erase(0, parser_.HeadSize());
+            parser_.Restart();
+            Outcome outcome = services_.handler.Handle(request,
+                                                       {.address = peerAddress_,
+                                                        .secure = transport_.Secure(),
+                                                        .fromThisComputer = fromThisComputer_,
+                                                        .serverPort = services_.port,
+                                                        .httpsPort = services_.httpsPort,
+                                                        .localAddress = localAddress_},
+                                                       std::chrono::system_clock::now());
             if (outcome.accessLogLine) {
                 services_.accessLog.Write(*outcome.accessLogLine);
             }
@@ -166,19 +167,22 @@ asio::awaitable<void> Connection::Run() {
             for (const config::ReadProblem& problem : outcome.readProblems) {
                 services_.observer.OnLogAppended(ReadProblemNotice(problem));
             }
-            for (const std::string& notice : outcome.notices) {
-                services_.observer.OnLogAppended(notice);
+            if (outcome.signInsHeld) {
+                services_.observer.OnLogAppended(
+                    std::to_string(outcome.signInsHeld->failures) + " wrong passwords from " +
+                    outcome.signInsHeld->client + ": its sign-ins are refused for " +
+                    std::to_string(outcome.signInsHeld->wait.count()) + " s.\r\n");
             }
             if (outcome.passwordsInClear && !services_.notices.passwordsInClear) {
                 services_.notices.passwordsInClear = true;
                 services_.observer.OnLogAppended(kPasswordsInClearNotice);
             }
-            unread = outcome.bodyLength;
+            unread = outcome.endsConnection ? 0 : request.body.length;
             if (outcome.script) {
                 if (outcome.script->inputLength > 0 || !outcome.script->input.empty()) {
                     unread = 0;  // the script takes the body
                 }
-                co_await RunScript(outcome);
+                co_await RunScript(outcome, request.expectContinue);
                 if (!transport_.IsOpen()) {
                     deadline_.cancel();
                     co_return;  // the client went away: nothing is left to answer
@@ -186,9 +190,9 @@ asio::awaitable<void> Connection::Run() {
             }
             // A body left unread is skipped when small; a client waiting to
             // be asked for its body is not asked, so the connection ends.
-            keep = outcome.keepAlive && !outcome.reply.raw &&
+            keep = request.keepAlive && !outcome.endsConnection && !outcome.reply.raw &&
                    served + 1 < kMaxRequestsPerConnection &&
-                   (unread == 0 || (unread <= kDiscardLimit && !outcome.expectContinue));
+                   (unread == 0 || (unread <= kDiscardLimit && !request.expectContinue));
             if (keep && !noDelay) {
                 // Replies already leave whole (gathered, joined for TLS, or
                 // the head corked before sendfile); on a kept connection
@@ -199,7 +203,9 @@ asio::awaitable<void> Connection::Run() {
                 transport_.Socket().set_option(asio::ip::tcp::no_delay(true), ignored);
                 noDelay = true;
             }
-            co_await Send(outcome.reply, outcome.sendBody, ConnectionWord(keep, outcome.http10));
+            // No answer to HEAD carries a body, refusals of a malformed one included.
+            co_await Send(outcome.reply, request.method != http::Method::kHead,
+                          ConnectionWord(keep, request.http10));
         }
         if (!keep || !transport_.IsOpen()) {
             break;
@@ -221,16 +227,11 @@ asio::awaitable<Connection::HeadRead> Connection::ReadHead(bool first) {
     }
     bool started = !received_.empty();
     for (;;) {
-        const std::string_view buffered(received_.data(), std::min(received_.size(), kHeadLimit));
-        if (const auto end = FindHeadEnd(buffered)) {
-            headSize_ = *end;
+        const http::RequestParser::Found found = parser_.Look(received_);
+        if (found != http::RequestParser::Found::kNothingYet) {
             SetStage(Stage::kServing);
-            co_return HeadRead::kComplete;
-        }
-        if (received_.size() >= kHeadLimit) {
-            headSize_ = kHeadLimit;
-            SetStage(Stage::kServing);
-            co_return HeadRead::kTooLarge;
+            co_return found == http::RequestParser::Found::kHead ? HeadRead::kComplete
+                                                                 : HeadRead::kTooLarge;
         }
         if (!started && !first) {
             if (received_.capacity() > 4096) {
@@ -316,12 +317,12 @@ asio::awaitable<bool> Connection::Discard(uint64_t length) {
     co_return co_await Take(length, nullptr, nullptr, overBudget);
 }
 
-asio::awaitable<void> Connection::RunScript(Outcome& outcome) {
+asio::awaitable<void> Connection::RunScript(Outcome& outcome, bool expectContinue) {
     cgi::ScriptLaunch& launch = *outcome.script;
     BodyBudget::Charge charge(services_.bodies, place_->client);
     if (!launch.input.empty()) {
         SetDeadline(services_.timeouts.body);
-        switch (co_await ReadBody(launch, outcome.expectContinue, charge)) {
+        switch (co_await ReadBody(launch, expectContinue, charge)) {
             case BodyRead::kComplete:
                 break;
             case BodyRead::kGone:
@@ -329,7 +330,7 @@ asio::awaitable<void> Connection::RunScript(Outcome& outcome) {
                 co_return;
             case BodyRead::kOverBudget:
                 outcome.reply = responses::SendBusyPage(std::chrono::system_clock::now());
-                outcome.keepAlive = false;
+                outcome.endsConnection = true;
                 outcome.script.reset();
                 co_return;
         }
@@ -417,7 +418,7 @@ asio::awaitable<void> Connection::Send(const responses::Reply& reply, bool sendB
         // only its head.
         std::string_view message = reply.BodyInMemory();
         if (!sendBody) {
-            const std::optional<size_t> end = FindHeadEnd(message);
+            const std::optional<size_t> end = http::FindHeadEnd(message);
             message = message.substr(0, end.value_or(message.size()));
         }
         co_await transport_.Write(asio::buffer(message));

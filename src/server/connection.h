@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cgi/child_stop.h"
+#include "http/request.h"
 #include "server/async_slots.h"
 #include "server/body_budget.h"
 #include "server/connection_registry.h"
@@ -35,7 +36,7 @@ struct EngineNotices {
 };
 
 struct ConnectionServices {
-    const RequestHandler& handler;
+    RequestHandler& handler;
     AccessLog& accessLog;
     EngineObserver& observer;
     LoadCounter& load;
@@ -91,7 +92,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     asio::awaitable<QueueWait> WaitForCgiSlot(std::optional<AsyncSlots::Lease>& lease);
     // Ends the running child as soon as its client has gone.
     asio::awaitable<void> StopWhenGone(cgi::ChildStop& stop);
-    asio::awaitable<void> RunScript(Outcome& outcome);
+    asio::awaitable<void> RunScript(Outcome& outcome, bool expectContinue);
     asio::awaitable<void> Send(const responses::Reply& reply, bool sendBody,
                                std::string_view connection);
     // A slice of the file: with sendfile from the page cache on a plain
@@ -116,7 +117,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     bool fromThisComputer_;     // loopback, or an address of the machine itself
     std::string localAddress_;  // the address the client reached, where it matters
     std::string received_;      // bytes read and not yet consumed, the head first
-    std::size_t headSize_ = 0;
+    http::RequestParser parser_{kHeadLimit};
     ConnectionRegistry::Place place_;
 };
 

@@ -189,7 +189,7 @@ asio::awaitable<void> FlushLoop(AccessLog& log) {
 
 }  // namespace
 
-Engine::Engine(const RequestHandler& handler, AccessLog& accessLog, EngineObserver& observer,
+Engine::Engine(RequestHandler& handler, AccessLog& accessLog, EngineObserver& observer,
                Timeouts timeouts, std::optional<ConnectionLimits> limits)
     : handler_(handler),
       accessLog_(accessLog),

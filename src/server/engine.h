@@ -51,7 +51,7 @@ class Engine {
   public:
     // Without `limits`, the connections are bounded by the descriptor limit
     // in force at each start.
-    Engine(const RequestHandler& handler, AccessLog& accessLog, EngineObserver& observer,
+    Engine(RequestHandler& handler, AccessLog& accessLog, EngineObserver& observer,
            Timeouts timeouts = {}, std::optional<ConnectionLimits> limits = std::nullopt);
     ~Engine();
     Engine(const Engine&) = delete;
@@ -82,7 +82,7 @@ class Engine {
     int OpenConnections() const { return connections_ ? connections_->Count() : 0; }
 
   private:
-    const RequestHandler& handler_;
+    RequestHandler& handler_;
     AccessLog& accessLog_;
     EngineObserver& observer_;
     LoadCounter load_;

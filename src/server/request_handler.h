@@ -1,32 +1,33 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
+#include <vector>
 
 #include "cgi/script_launch.h"
+#include "cgi/script_rule.h"
 #include "config/config_snapshots.h"
 #include "config/program_folder.h"
-#include "config/settings_file.h"
+#include "http/request.h"
 #include "responses/listing_pages.h"
 #include "responses/reply.h"
 #include "responses/request_scope.h"
 #include "responses/resolution.h"
-#include "server/request.h"
 #include "server/sign_in_throttle.h"
 
 namespace quorvane::server {
 
-struct IncomingRequest {
-    std::string_view head;         // up to and including the empty line
-    std::string_view peerAddress;  // the client's address text, empty when unknown
-    std::chrono::system_clock::time_point now;
-    uint16_t serverPort = 80;       // the port the request came in on
-    bool headTooLarge = false;      // `head` is the start of a head that never ended
-    bool secure = false;            // it came over TLS
-    bool fromThisComputer = false;  // the client is this machine itself
-    uint16_t httpsPort = 0;         // the HTTPS port while HTTPS is on, else 0
+// Who sent a request, and how it came in.
+struct Peer {
+    std::string_view address;  // the client's address text, empty when unknown
+    bool secure = false;       // over TLS
+    bool fromThisComputer = false;
+    uint16_t serverPort = 80;  // the port the request came in on
+    uint16_t httpsPort = 0;    // the HTTPS port while HTTPS is on, else 0
     // The address the client reached, when a move to HTTPS may need it.
     std::string_view localAddress;
 };
@@ -40,56 +41,80 @@ struct Outcome {
     std::optional<cgi::ScriptLaunch> script;
     std::string logView;  // completes the "Connection By: address" line
     std::optional<std::string> accessLogLine;
-    bool sendBody = true;  // false for HEAD
-    // What the connection does after the reply: keep it for the next
-    // request (the client asked and nothing went wrong), and how the client
-    // is told so.
-    bool keepAlive = false;
-    bool http10 = false;
-    uint64_t bodyLength = 0;      // the body the head announced, whether or not it is read
-    bool expectContinue = false;  // the client waits for "100 Continue" before its body
+    // The request cannot be gone on from (refused before it was understood):
+    // the connection closes after the reply.
+    bool endsConnection = false;
     // A secure folder was asked for over plain HTTP by another computer: its
     // password crosses the network in clear.
     bool passwordsInClear = false;
     // Settings or lists that could not be read while deciding, each told once.
     std::vector<config::ReadProblem> readProblems;
-    // Lines for the log view after the connection's own.
-    std::vector<std::string> notices;
+    // A client whose sign-ins now wait, and how long.
+    struct SignInsHeld {
+        std::string client;
+        int failures = 0;
+        std::chrono::seconds wait{0};
+    };
+    std::optional<SignInsHeld> signInsHeld;
 };
 
 // Decides the answer to one request from its head alone, so nothing a client
-// sends after the head is read before it is accepted. The road: block list,
-// site redirect, parse, the move to HTTPS (when so set), resolve, access
-// (credentials, the CGI bar), then exactly one responder. Settings and lists come from snapshots
-// that are re-read whenever their file changed, so an edit applies to the next request.
+// sends after the head is read before it is accepted. The request travels one
+// road of named steps (kRoad), each answering it, launching its script, or
+// letting it go on. Settings and lists come from snapshots that are read again
+// whenever their file changed, so an edit applies to the next request. Used
+// on the engine's thread only: the snapshots, caches and the sign-in
+// throttle it keeps are its own.
 class RequestHandler {
   public:
     RequestHandler(const config::ProgramFolder& folder, responses::HostIdentity host);
 
-    Outcome Handle(const IncomingRequest& incoming) const;
+    Outcome Handle(const http::Request& request, const Peer& peer,
+                   std::chrono::system_clock::time_point now);
 
     const config::ProgramFolder& Folder() const { return folder_; }
     const responses::HostIdentity& Host() const { return host_; }
 
   private:
-    Outcome Decide(const Request& request, const IncomingRequest& incoming) const;
-    Outcome Respond(const Request& request, const IncomingRequest& incoming,
-                    const responses::RequestScope& scope) const;
-    // Nothing when the credentials sent are accepted (`user` is then the
-    // user as stored); else the refusal to send.
-    std::optional<responses::Reply> SignIn(const IncomingRequest& incoming,
-                                           const responses::RequestScope& scope,
-                                           std::string_view realm, std::optional<std::string>& user,
-                                           Outcome& outcome) const;
+    // One request on the road: what each step reads, and what the steps
+    // before it found.
+    struct Exchange {
+        const http::Request& request;
+        const Peer& peer;
+        const responses::RequestScope& scope;
+        Outcome& outcome;
+        std::optional<responses::Resolution> resolution;
+        std::optional<std::string> user;  // as users.lst names them, once signed in
+        cgi::ScriptKind kind = cgi::ScriptKind::kDocument;
+    };
+    struct GoOn {};
+    using Step = std::variant<GoOn, responses::Reply, cgi::ScriptLaunch>;
+
+    Step RefuseBlocked(Exchange& exchange);
+    Step RedirectSite(Exchange& exchange);
+    Step RefuseUnserviceable(Exchange& exchange);
+    Step MoveToHttps(Exchange& exchange);
+    Step ResolveTarget(Exchange& exchange);
+    Step Authenticate(Exchange& exchange);
+    Step RedirectFolder(Exchange& exchange);
+    Step Classify(Exchange& exchange);
+    Step LaunchScript(Exchange& exchange);
+    Step Serve(Exchange& exchange);
+
+    static constexpr std::array kRoad = {
+        &RequestHandler::RefuseBlocked,       &RequestHandler::RedirectSite,
+        &RequestHandler::RefuseUnserviceable, &RequestHandler::MoveToHttps,
+        &RequestHandler::ResolveTarget,       &RequestHandler::Authenticate,
+        &RequestHandler::RedirectFolder,      &RequestHandler::Classify,
+        &RequestHandler::LaunchScript,        &RequestHandler::Serve};
 
     const config::ProgramFolder& folder_;
     responses::HostIdentity host_;
-    // The engine's thread is the only reader; the snapshots guard themselves.
-    mutable config::ConfigSnapshots snapshots_;
-    mutable responses::SystemMediaTypes mediaTypes_{"/etc/mime.types"};
-    mutable responses::ResolveCache resolveCache_;
-    mutable responses::ListingCache listings_;
-    mutable SignInThrottle signIns_;
+    config::ConfigSnapshots snapshots_;
+    responses::SystemMediaTypes mediaTypes_{"/etc/mime.types"};
+    responses::ResolveCache resolveCache_;
+    responses::ListingCache listings_;
+    SignInThrottle signIns_;
 };
 
 }  // namespace quorvane::server

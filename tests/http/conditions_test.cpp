@@ -32,8 +32,8 @@ TEST(Conditions, AnIfRangeDateNamesNoVersionWhenTheBytesCanChangeWithoutIt) {
     const Conditions conditions{.ifRange = date};
     EXPECT_TRUE(EvaluateConditions(conditions, {kEtag, kChanged}, kNow).rangeAllowed);
     EXPECT_FALSE(EvaluateConditions(conditions, {kEtag, kChanged, false}, kNow).rangeAllowed);
-    EXPECT_TRUE(
-        EvaluateConditions({.ifRange = kEtag}, {kEtag, kChanged, false}, kNow).rangeAllowed);
+    EXPECT_TRUE(EvaluateConditions({.ifRange = std::string(kEtag)}, {kEtag, kChanged, false}, kNow)
+                    .rangeAllowed);
 }
 
 TEST_P(ConditionsTest, FollowTheStandardOrder) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <ctime>
 #include <string>
 
 #include "server/limits.h"
@@ -19,6 +20,23 @@ mode_t ModeOf(const std::filesystem::path& path) {
     struct stat info {};
     ::stat(path.c_str(), &info);
     return info.st_mode & 0777;
+}
+
+TEST(AccessLogLine, RecordsTheRawLineWithControlCharactersEscaped) {
+    std::tm local{};
+    local.tm_year = 126;
+    local.tm_mon = 11;
+    local.tm_mday = 5;
+    local.tm_hour = 15;
+    local.tm_min = 46;
+    local.tm_sec = 9;
+    local.tm_isdst = -1;
+    const auto when = std::chrono::system_clock::from_time_t(std::mktime(&local));
+    EXPECT_EQ(AccessLogLine("10.0.0.7", when, "GET /a%20b HTTP/1.0\r"),
+              "10.0.0.7,[05/Dec/2026:15:46:09],GET /a%20b HTTP/1.0\r");
+    EXPECT_EQ(AccessLogLine("", when, ""), ",[05/Dec/2026:15:46:09],");
+    EXPECT_EQ(AccessLogLine("1.2.3.4", when, "GET /\x1b[2J\rfake\t HTTP/1.0\r"),
+              "1.2.3.4,[05/Dec/2026:15:46:09],GET /\\x1B[2J\\x0Dfake\\x09 HTTP/1.0\r");
 }
 
 TEST(AccessLog, IsPrivateFromItsFirstByteAndNarrowsAnOldOne) {

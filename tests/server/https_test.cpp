@@ -197,14 +197,13 @@ TEST(PasswordsInClear, OnlyAnotherComputerAskingOverPlainHttpCounts) {
     testing::TestSite site;
     site.folder.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=www\r\nSecure=1\r\n");
     site.folder.Write("www/index.htm", "home");
-    const std::string_view head = "GET /index.htm HTTP/1.0\r\n\r\n";
+    const http::Request request = http::ParseHead("GET /index.htm HTTP/1.0\r\n\r\n");
     const auto clear = [&](bool secure, bool fromThisComputer) {
         return site.handler
-            .Handle({.head = head,
-                     .peerAddress = "192.0.2.9",
-                     .now = site.now,
-                     .secure = secure,
-                     .fromThisComputer = fromThisComputer})
+            .Handle(
+                request,
+                {.address = "192.0.2.9", .secure = secure, .fromThisComputer = fromThisComputer},
+                site.now)
             .passwordsInClear;
     };
     EXPECT_TRUE(clear(false, false));

@@ -1,14 +1,17 @@
-#include "server/request.h"
+#include "http/request.h"
 
 #include <algorithm>
 #include <cctype>
 #include <utility>
 
 #include "config/text.h"
-#include "responses/request_head.h"
 
-namespace quorvane::server {
+namespace quorvane::http {
 
+namespace {
+
+// The request line up to and including its CR; a line ended by LF alone is
+// taken up to the LF.
 std::string RequestLineOf(std::string_view head) {
     const size_t cr = head.find('\r');
     const size_t lf = head.find('\n');
@@ -20,8 +23,6 @@ std::string RequestLineOf(std::string_view head) {
     }
     return {};
 }
-
-namespace {
 
 bool IsTokenCharacter(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) ||
@@ -87,17 +88,18 @@ bool IsControl(char c) {
     return (byte < 0x20 && c != '\t') || byte == 0x7F;
 }
 
-// Every header line is "name: value" with a token for its name, nothing
-// between the name and the colon, and no control byte in the value; a folded
-// line, and a CR that does not end a line, make the head unreadable. Two
-// readers of such a head could see different messages, so it is refused
-// whole rather than read leniently.
-bool HeaderLinesAreStrict(std::string_view head) {
+// The header lines as fields, when every one is "name: value" with a token
+// for its name, nothing between the name and the colon, and no control byte
+// in the value; a folded line, and a CR that does not end a line, make the
+// head unreadable. Two readers of such a head could see different messages,
+// so it is refused whole rather than read leniently.
+std::optional<Fields> ReadFields(std::string_view head) {
     for (size_t cr = head.find('\r'); cr != std::string_view::npos; cr = head.find('\r', cr + 1)) {
         if (cr + 1 >= head.size() || head[cr + 1] != '\n') {
-            return false;
+            return std::nullopt;
         }
     }
+    Fields fields;
     size_t start = head.find('\n');
     while (start != std::string_view::npos && ++start < head.size()) {
         const size_t end = head.find('\n', start);
@@ -112,19 +114,50 @@ bool HeaderLinesAreStrict(std::string_view head) {
         if (colon == 0 || colon == std::string_view::npos ||
             !std::all_of(line.begin(), line.begin() + colon, IsTokenCharacter) ||
             std::any_of(line.begin() + colon + 1, line.end(), IsControl)) {
-            return false;
+            return std::nullopt;
         }
+        fields.Add(line.substr(0, colon), config::TrimBlanks(line.substr(colon + 1)));
         start = end;
     }
-    return true;
+    return fields;
 }
 
-}  // namespace
+// What the body's framing and the connection's persistence follow from.
+void ReadFraming(Request& request) {
+    bool close = false;
+    bool keepAlive = false;
+    std::optional<std::string_view> length;
+    bool lengthsDiffer = false;
+    bool transferCoding = false;
+    for (const Fields::Field& field : request.fields) {
+        if (NamesEqual(field.name, "Connection")) {
+            close = close || ListsToken(field.value, "close");
+            keepAlive = keepAlive || ListsToken(field.value, "keep-alive");
+        } else if (NamesEqual(field.name, "Expect")) {
+            request.expectContinue = config::EqualsIgnoringCase(field.value, "100-continue");
+        } else if (NamesEqual(field.name, "Content-Length")) {
+            lengthsDiffer = lengthsDiffer || (length && *length != field.value);
+            length = field.value;
+        } else if (NamesEqual(field.name, "Transfer-Encoding")) {
+            transferCoding = true;
+        }
+    }
+    request.keepAlive = !close && (!request.http10 || keepAlive);
+    // A body whose end two readers could see differently is refused whole.
+    if (transferCoding && length) {
+        request.body.kind = BodyFraming::Kind::kInvalid;
+    } else if (transferCoding) {
+        request.body.kind = BodyFraming::Kind::kChunked;
+    } else if (length) {
+        const std::optional<uint64_t> parsed = ParseLength(*length);
+        request.body.kind =
+            parsed && !lengthsDiffer ? BodyFraming::Kind::kLength : BodyFraming::Kind::kInvalid;
+        request.body.length = parsed.value_or(0);
+    }
+}
 
-Request ParseRequest(std::string_view head) {
-    Request request;
-    request.requestLine = RequestLineOf(head);
-    std::string_view line = request.requestLine;
+// The request line's method, target and version.
+Problem ReadRequestLine(std::string_view line, Request& request) {
     if (!line.empty() && line.back() == '\r') {
         line.remove_suffix(1);
     }
@@ -146,59 +179,70 @@ Request ParseRequest(std::string_view head) {
         !std::all_of(word.begin(), word.end(), IsTokenCharacter) ||
         line.find(' ', secondSpace + 1) != std::string_view::npos ||
         !ReadVersion(line.substr(secondSpace + 1), major, minor)) {
-        request.problem = LineProblem::kMalformed;
-        return request;
+        return Problem::kMalformed;
     }
     if (major != 1) {
-        request.problem = LineProblem::kVersionNotSupported;
-        return request;
+        return Problem::kVersionNotSupported;
     }
     request.http10 = minor == 0;
-    if (!HeaderLinesAreStrict(head)) {
-        request.problem = LineProblem::kMalformed;
+    request.target = ParseTarget(line.substr(firstSpace + 1, secondSpace - firstSpace - 1));
+    return Problem::kNone;
+}
+
+}  // namespace
+
+Request ParseHead(std::string_view head, bool whole) {
+    Request request;
+    request.requestLine = RequestLineOf(head);
+    request.problem = ReadRequestLine(request.requestLine, request);
+    if (!whole) {
+        request.problem = Problem::kHeadTooLarge;
+    }
+    if (request.problem != Problem::kNone) {
         return request;
     }
-    request.target = http::ParseTarget(line.substr(firstSpace + 1, secondSpace - firstSpace - 1));
-
-    bool close = false;
-    bool keepAlive = false;
-    std::optional<std::string_view> length;
-    bool lengthsDiffer = false;
-    bool transferCoding = false;
-    responses::ForEachHeader(head, [&](std::string_view name, std::string_view value) {
-        if (config::EqualsIgnoringCase(name, "Host")) {
-            ++request.hostLines;
-        } else if (config::EqualsIgnoringCase(name, "Connection")) {
-            close = close || ListsToken(value, "close");
-            keepAlive = keepAlive || ListsToken(value, "keep-alive");
-        } else if (config::EqualsIgnoringCase(name, "Expect")) {
-            request.expectContinue = config::EqualsIgnoringCase(value, "100-continue");
-        } else if (config::EqualsIgnoringCase(name, "Content-Length")) {
-            lengthsDiffer = lengthsDiffer || (length && *length != value);
-            length = value;
-        } else if (config::EqualsIgnoringCase(name, "Transfer-Encoding")) {
-            transferCoding = true;
-        }
-    });
-    request.keepAlive = !close && (!request.http10 || keepAlive);
-    // A body whose end two readers could see differently is refused whole.
-    if (transferCoding && length) {
-        request.body.kind = BodyFraming::Kind::kInvalid;
-    } else if (transferCoding) {
-        request.body.kind = BodyFraming::Kind::kChunked;
-    } else if (length) {
-        const std::optional<uint64_t> parsed = ParseLength(*length);
-        request.body.kind =
-            parsed && !lengthsDiffer ? BodyFraming::Kind::kLength : BodyFraming::Kind::kInvalid;
-        request.body.length = parsed.value_or(0);
+    std::optional<Fields> fields = ReadFields(head);
+    if (!fields) {
+        request.problem = Problem::kMalformed;
+        return request;
     }
+    request.fields = std::move(*fields);
+    ReadFraming(request);
     return request;
 }
 
-std::optional<size_t> FindHeadEnd(std::string_view received) {
+Conditions Request::ConditionFields() const {
+    return {.ifMatch = fields.Get("If-Match"),
+            .ifUnmodifiedSince = fields.Get("If-Unmodified-Since"),
+            .ifNoneMatch = fields.Get("If-None-Match"),
+            .ifModifiedSince = fields.Get("If-Modified-Since"),
+            .ifRange = fields.Get("If-Range")};
+}
+
+RequestParser::Found RequestParser::Look(std::string_view received) {
+    const std::string_view window = received.substr(0, std::min(received.size(), limit_));
+    // An empty line may begin up to two bytes before what is new.
+    if (const auto end = FindHeadEnd(window, scanned_ > 2 ? scanned_ - 2 : 0)) {
+        headSize_ = *end;
+        return Found::kHead;
+    }
+    scanned_ = window.size();
+    if (received.size() >= limit_) {
+        headSize_ = limit_;
+        return Found::kTooLarge;
+    }
+    return Found::kNothingYet;
+}
+
+void RequestParser::Restart() {
+    scanned_ = 0;
+    headSize_ = 0;
+}
+
+std::optional<size_t> FindHeadEnd(std::string_view received, size_t from) {
     // A line ends with LF, a CR before it ignored, so the empty line that
     // ends the head is LF LF or LF CR LF, however the line before it ended.
-    for (size_t lf = received.find('\n'); lf != std::string_view::npos;
+    for (size_t lf = received.find('\n', from); lf != std::string_view::npos;
          lf = received.find('\n', lf + 1)) {
         if (lf + 1 < received.size() && received[lf + 1] == '\n') {
             return lf + 2;
@@ -210,4 +254,4 @@ std::optional<size_t> FindHeadEnd(std::string_view received) {
     return std::nullopt;
 }
 
-}  // namespace quorvane::server
+}  // namespace quorvane::http
