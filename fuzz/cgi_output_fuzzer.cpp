@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool relayed = output.rfind("HTTP/", 0) == 0;
     const auto reply = quorvane::cgi::ComposeCgiReply(std::move(output));
     if (reply && !relayed) {
-        const std::string head = quorvane::responses::RenderHead(*reply, "date", "close");
+        const std::string head = quorvane::http::RenderHead(*reply, "date", "close");
         // "HTTP/1.1 ", three digits, then a blank or the line's end.
         if (head.rfind("HTTP/1.1 ", 0) != 0 || head.size() < 14 ||
             !std::all_of(head.begin() + 9, head.begin() + 12,
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         // The length is stated exactly when a body may follow.
         if ((lower.find("\r\ncontent-length: ") == std::string::npos) ==
-                reply->StatusAllowsBody() ||
+                reply->AllowsBody() ||
             lower.find("\r\ntransfer-encoding:") != std::string::npos ||
             lower.find("\r\ncontent-length:") != lower.rfind("\r\ncontent-length:")) {
             std::abort();

@@ -14,7 +14,6 @@
 namespace quorvane::cgi {
 
 using responses::ErrorCode;
-using responses::Reply;
 
 namespace {
 
@@ -30,7 +29,7 @@ std::chrono::seconds TimeLimit(const config::Settings& settings) {
 }  // namespace
 
 ScriptDecision PrepareScript(const ScriptRequest& request, const responses::RequestScope& scope) {
-    ScriptDecision decision{Reply{}, "\r\n"};
+    ScriptDecision decision{http::Response(), "\r\n"};
     if (config::ListsAddress(*scope.config.scriptsBarred, request.peerAddress)) {
         decision.action = responses::SendErrorPage(ErrorCode::k404_3, scope);
         decision.logView = " ** IP Blocked (CGI) **\r\n";
@@ -85,16 +84,15 @@ ScriptDecision PrepareScript(const ScriptRequest& request, const responses::Requ
     return decision;
 }
 
-std::optional<Reply> ComposeCgiReply(std::string output) {
+std::optional<http::Response> ComposeCgiReply(std::string output) {
     if (config::StartsWith(output, "HTTP/")) {
-        Reply relayed;
-        relayed.body = std::move(output);
-        relayed.raw = true;
+        http::Response relayed;
+        relayed.body = http::RawMessage{std::move(output)};
         return relayed;
     }
     std::string status;
     bool hasLocation = false;
-    std::string headers;
+    http::Fields fields;
     size_t position = 0;
     for (;;) {
         const size_t end = output.find('\n', position);
@@ -130,8 +128,7 @@ std::optional<Reply> ComposeCgiReply(std::string output) {
             continue;
         }
         hasLocation = hasLocation || config::EqualsIgnoringCase(name, "Location");
-        headers += line;
-        headers += "\r\n";
+        fields.Add(name, value);
     }
     if (status.empty()) {
         status = hasLocation ? "302 Found" : "200 OK";
@@ -144,15 +141,14 @@ std::optional<Reply> ComposeCgiReply(std::string output) {
         })) {
         return std::nullopt;
     }
-    Reply reply;
-    reply.statusLine = "HTTP/1.1 " + status;
-    reply.fields = std::move(headers);
-    if (reply.StatusAllowsBody()) {
-        reply.body = output.substr(position);
-        reply.fields += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
-    }
+    http::Response reply(std::stoi(status.substr(0, 3)),
+                         status.size() > 4 ? status.substr(4) : std::string());
+    reply.fields = std::move(fields);
     // A 204 or 304 ends with its head: a body the script wrote anyway would
     // be read as the next reply on a kept connection.
+    if (reply.AllowsBody()) {
+        reply.body = output.substr(position);
+    }
     return reply;
 }
 

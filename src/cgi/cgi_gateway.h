@@ -9,7 +9,7 @@
 #include "cgi/script_launch.h"
 #include "cgi/script_rule.h"
 #include "http/request.h"
-#include "responses/reply.h"
+#include "http/response.h"
 #include "responses/request_scope.h"
 #include "responses/resolution.h"
 
@@ -32,7 +32,7 @@ struct ScriptRequest {
 // Either a reply that answers the request at once (a refusal, a challenge, a
 // missing script or interpreter), or the child to start.
 struct ScriptDecision {
-    std::variant<responses::Reply, ScriptLaunch> action;
+    std::variant<http::Response, ScriptLaunch> action;
     std::string logView;  // completes the log view's line
 };
 
@@ -45,6 +45,6 @@ ScriptDecision PrepareScript(const ScriptRequest& request, const responses::Requ
 // relayed byte for byte (and its connection closed after it, the only end it
 // has); otherwise its CGI header block becomes the head, with the body's real
 // length. Nothing when the output has no header block (or is empty).
-std::optional<responses::Reply> ComposeCgiReply(std::string output);
+std::optional<http::Response> ComposeCgiReply(std::string output);
 
 }  // namespace quorvane::cgi

@@ -29,6 +29,14 @@ std::string SocketAddressText(const sockaddr_storage& address) {
     return {};
 }
 
+std::string LocalAddressText(int socket) {
+    sockaddr_storage local{};
+    socklen_t length = sizeof local;
+    return ::getsockname(socket, reinterpret_cast<sockaddr*>(&local), &length) == 0
+               ? SocketAddressText(local)
+               : std::string();
+}
+
 std::string CanonicalAddress(std::string_view typed) {
     if (typed.find(':') == std::string_view::npos || typed.size() >= INET6_ADDRSTRLEN) {
         return std::string(typed);

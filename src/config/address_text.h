@@ -19,6 +19,9 @@ namespace quorvane::config {
 // The text of a socket address of either family; empty for another family.
 std::string SocketAddressText(const sockaddr_storage& address);
 
+// The address a connected socket was reached at, as text; empty when unknown.
+std::string LocalAddressText(int socket);
+
 // The text of an IPv6 address, IPv4-mapped ones as IPv4.
 std::string Ipv6AddressText(const in6_addr& address);
 

@@ -99,20 +99,25 @@ std::optional<std::string> AuthenticateRequest(std::string_view authorization,
     return accepted;
 }
 
-Reply SendAuthChallenge(std::string_view realm, const RequestScope& scope) {
+http::Response SendAuthChallenge(std::string_view realm, const RequestScope& scope) {
     // The realm is a request path; quotation marks and backslashes in it are
     // escaped so it stays one quoted string.
-    std::string line = "WWW-Authenticate: Basic realm=\"";
+    std::string challenge = "Basic realm=\"";
     for (char c : realm) {
         if (c == '"' || c == '\\') {
-            line += '\\';
+            challenge += '\\';
         }
-        line += c;
+        challenge += c;
     }
-    line += "\"\r\n";
-    Reply reply = SendErrorPage(ErrorCode::k401, scope);
-    reply.fields.insert(0, line);
-    return reply;
+    challenge += '"';
+    http::Response response = SendErrorPage(ErrorCode::k401, scope);
+    http::Fields fields;
+    fields.Add("WWW-Authenticate", challenge);
+    for (const auto& [name, value] : response.fields) {
+        fields.Add(name, value);
+    }
+    response.fields = std::move(fields);
+    return response;
 }
 
 }  // namespace quorvane::responses

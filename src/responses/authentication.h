@@ -7,7 +7,7 @@
 #include <string_view>
 #include "config/list_records.h"
 
-#include "responses/reply.h"
+#include "responses/standard_response.h"
 #include "responses/request_scope.h"
 
 namespace quorvane::responses {
@@ -34,6 +34,6 @@ std::optional<std::string> AuthenticateRequest(std::string_view authorization,
 
 // The challenge: the configured 401 page under a WWW-Authenticate line naming
 // the realm.
-Reply SendAuthChallenge(std::string_view realm, const RequestScope& scope);
+http::Response SendAuthChallenge(std::string_view realm, const RequestScope& scope);
 
 }  // namespace quorvane::responses

@@ -9,6 +9,7 @@
 #include "config/text.h"
 #include "http/body_pieces.h"
 #include "http/byte_ranges.h"
+#include "http/byteranges_body.h"
 #include "http/conditions.h"
 #include "http/http_date.h"
 #include "responses/content_type.h"
@@ -16,7 +17,7 @@
 #include "responses/error_pages.h"
 #include "responses/expiry.h"
 #include "responses/fallback_type.h"
-#include "responses/file_body.h"
+#include "responses/open_file.h"
 #include "responses/listing_pages.h"
 #include "responses/media_types.h"
 #include "responses/validators.h"
@@ -45,7 +46,7 @@ std::string ReadAll(int fd, uint64_t size) {
 
 // mime.lst first; then the system's table; then what the file's start looks
 // like.
-std::string ContentTypeOf(std::string_view name, const FileBody& file, const RequestScope& scope) {
+std::string ContentTypeOf(std::string_view name, const OpenFile& file, const RequestScope& scope) {
     if (std::optional<std::string> listed = LookUpContentType(name, *scope.config.mediaTypes)) {
         return *listed;
     }
@@ -60,116 +61,147 @@ std::string ContentTypeOf(std::string_view name, const FileBody& file, const Req
     return std::string(FallbackContentType(start, file.size));
 }
 
-// The document is opened once: a missing file, a folder or an unreadable
-// file is answered 404, and the length sent is the open file's own.
-Reply SendDocument(const Resolution& resolution, const DocumentRequest& request,
-                   const RequestScope& scope) {
-    std::optional<FileBody> file = OpenExaminedFile(
+// A document as it goes out: the open file, its type, and its bytes (the
+// page with its footer before the closing tag, laid out without reading it),
+// with the validators that name exactly those bytes.
+struct Document {
+    OpenFile file;
+    std::string contentType;
+    std::optional<std::chrono::sys_seconds> expires;
+    std::string etag;
+    std::chrono::sys_seconds lastModified;
+    bool footed = false;  // a footer from the settings is in the bytes
+    http::BodyPieces bytes;
+};
+
+std::optional<Document> OpenDocument(const Resolution& resolution, const RequestScope& scope) {
+    std::optional<OpenFile> file = OpenExaminedFile(
         resolution.path, resolution.examined ? resolution.examined->Get() : -1, resolution.info);
     if (!file) {
-        return SendErrorPage(ErrorCode::k404, scope);
+        return std::nullopt;
     }
-    const std::string contentType = ContentTypeOf(resolution.document, *file, scope);
-    const auto expires = DocumentExpiry(scope.settings, scope.now);
+    Document document{.file = std::move(*file)};
+    document.contentType = ContentTypeOf(resolution.document, document.file, scope);
+    document.expires = DocumentExpiry(scope.settings, scope.now);
     std::optional<std::string> footer;
-    if (config::ToUpperAscii(contentType) == "TEXT/HTML" &&
+    if (config::ToUpperAscii(document.contentType) == "TEXT/HTML" &&
         config::IsOn(scope.settings, setting::kEnableFooter)) {
         footer = config::ServerValue(scope.settings, setting::kFooterHtml);
     }
-
-    // The validators name exactly the bytes this reply would send.
-    const auto now = std::chrono::floor<std::chrono::seconds>(scope.now);
-    const std::string etag = DocumentEtag(file->info, footer);
-    const std::chrono::sys_seconds modified = LastModified(file->info, now);
-    std::string validators =
-        "Last-Modified: " + http::HttpDateText(modified) + "\r\nETag: " + etag + "\r\n";
-    const http::ConditionalOutcome conditions =
-        http::EvaluateConditions(request.request.ConditionFields(), {etag, modified, !footer}, now);
-    if (conditions.precondition == http::Precondition::kNotModified) {
-        Reply reply;
-        reply.statusLine = StatusLine(Status::kNotModified);
-        if (expires) {
-            reply.fields = "Expires: " + ExpiryDateText(*expires) + "\r\n";
-        }
-        reply.fields += validators;
-        reply.noBody = true;
-        return reply;
+    const uint64_t size = document.file.size;
+    const std::optional<uint64_t> tag =
+        footer ? http::FindClosingHtmlTag(document.file.file.Get(), size) : std::nullopt;
+    document.bytes.AddSlice(0, tag.value_or(size));
+    if (tag) {
+        document.bytes.AddText(*footer);
+        document.bytes.AddSlice(*tag, size - *tag);
     }
-    if (conditions.precondition == http::Precondition::kFailed) {
+    document.footed = footer.has_value();
+    document.etag = DocumentEtag(document.file.info, footer);
+    document.lastModified =
+        LastModified(document.file.info, std::chrono::floor<std::chrono::seconds>(scope.now));
+    return document;
+}
+
+void AddValidators(http::Response& response, const Document& document) {
+    response.fields.Add("Last-Modified", http::HttpDateText(document.lastModified));
+    response.fields.Add("ETag", document.etag);
+}
+
+// 304 when the client's copy is current, 412 when a precondition fails; the
+// conditions hold for every method. Nothing when the request goes on, and
+// whether a range it asks for may be honoured.
+std::optional<http::Response> CheckConditions(const Document& document,
+                                              const DocumentRequest& request,
+                                              const RequestScope& scope, bool& rangeAllowed) {
+    const http::Method method = request.request.method;
+    const http::ConditionalOutcome outcome = http::EvaluateConditions(
+        request.request.ConditionFields(),
+        {document.etag, document.lastModified, !document.footed},
+        std::chrono::floor<std::chrono::seconds>(scope.now),
+        method == http::Method::kGet || method == http::Method::kHead);
+    rangeAllowed = outcome.rangeAllowed;
+    if (outcome.precondition == http::Precondition::kNotModified) {
+        http::Response notModified(Status::kNotModified);
+        if (document.expires) {
+            notModified.fields.Add("Expires", ExpiryDateText(*document.expires));
+        }
+        AddValidators(notModified, document);
+        return notModified;
+    }
+    if (outcome.precondition == http::Precondition::kFailed) {
         return SendRequestErrorPage(Status::kPreconditionFailed, scope.now);
     }
+    return std::nullopt;
+}
 
-    // The document as the client gets it, its footer inserted before the
-    // closing tag without reading the page into memory; ranges are cut from that.
-    http::BodyPieces document;
-    const std::optional<uint64_t> tag =
-        footer ? http::FindClosingHtmlTag(file->file.Get(), file->size) : std::nullopt;
-    document.AddSlice(0, tag.value_or(file->size));
-    if (tag) {
-        document.AddText(*footer);
-        document.AddSlice(*tag, file->size - *tag);
-    }
-    const uint64_t length = document.Length();
-
+// The whole document (200), one range of it or several (206), or 416.
+http::Response CutRanges(Document& document, const DocumentRequest& request,
+                         const RequestScope& scope, bool rangeAllowed) {
+    const uint64_t length = document.bytes.Length();
     http::RangeRequest ranges;
     const std::optional<std::string> range = request.request.Range();
-    if (range && request.get && conditions.rangeAllowed) {
+    if (range && request.get && rangeAllowed) {
         ranges = http::ParseRange(*range, length);
     }
     if (ranges.verdict == http::RangeVerdict::kUnsatisfiable) {
-        Reply reply = SendRequestErrorPage(Status::kRangeNotSatisfiable, scope.now);
-        reply.fields += "Content-Range: " + http::UnsatisfiedRangeText(length) + "\r\n";
-        return reply;
+        http::Response refused = SendRequestErrorPage(Status::kRangeNotSatisfiable, scope.now);
+        refused.fields.Add("Content-Range", http::UnsatisfiedRangeText(length));
+        return refused;
     }
-
-    HeadLines lines{.contentType = contentType,
-                    .contentLength = length,
-                    .expires = expires,
-                    .acceptRanges = true};
-    http::BodyPieces body = document;
-    http::ByterangesBody multipart;  // outlives `lines`, which names its content type
-    if (ranges.verdict == http::RangeVerdict::kPartial && ranges.ranges.size() == 1) {
-        lines.status = Status::kPartialContent;
-        validators +=
-            "Content-Range: " + http::ContentRangeText(ranges.ranges.front(), length) + "\r\n";
-        body = document.Slice(ranges.ranges.front());
-    } else if (ranges.verdict == http::RangeVerdict::kPartial) {
-        lines.status = Status::kPartialContent;
+    const bool partial = ranges.verdict == http::RangeVerdict::kPartial;
+    http::ByterangesBody multipart;
+    if (partial && ranges.ranges.size() > 1) {
         multipart = http::LayOutByteranges(
-            ranges.ranges, length, contentType,
-            http::ByterangesBoundary(std::hash<std::string>{}(etag) ^
+            ranges.ranges, length, document.contentType,
+            http::ByterangesBoundary(std::hash<std::string>{}(document.etag) ^
                                      static_cast<uint64_t>(scope.now.time_since_epoch().count())));
-        lines.contentType = multipart.contentType;
-        body = http::BodyPieces();
+    }
+    http::Response response = StandardResponse(
+        {.status = partial ? Status::kPartialContent : Status::kOk,
+         .contentType = multipart.parts.empty() ? std::string_view(document.contentType)
+                                                : std::string_view(multipart.contentType),
+         .expires = document.expires,
+         .acceptRanges = true});
+    AddValidators(response, document);
+    http::BodyPieces sent = document.bytes;
+    if (partial && ranges.ranges.size() == 1) {
+        response.fields.Add("Content-Range", http::ContentRangeText(ranges.ranges.front(), length));
+        sent = document.bytes.Slice(ranges.ranges.front());
+    } else if (partial) {
+        sent = http::BodyPieces();
         for (const http::BodyPart& part : multipart.parts) {
-            body.AddText(part.head);
-            body.Add(document.Slice(part.slice));
+            sent.AddText(part.head);
+            sent.Add(document.bytes.Slice(part.slice));
         }
-        body.AddText(multipart.closing);
+        sent.AddText(multipart.closing);
     }
-    lines.contentLength = body.Length();
-    lines.more = validators;
-    Reply reply = StandardReply(lines);
     // Streamed from the open file: the document is never held in memory.
-    if (body.IsText()) {
-        reply.body = body.Closing();
-    } else if (body.IsOneSlice()) {
-        const http::ByteRange slice = body.Parts().front().slice;
-        reply.file = std::move(file->file);
-        reply.fileOffset = slice.first;
-        reply.fileLength = slice.Length();
-    } else {
-        reply.file = std::move(file->file);
-        reply.parts = body.Parts();
-        reply.closing = body.Closing();
+    response.body = http::FileBody{
+        std::make_shared<config::FileHandle>(std::move(document.file.file)), std::move(sent)};
+    return response;
+}
+
+// The document is opened once: a missing file, a folder or an unreadable
+// file is answered 404, and the length sent is the open file's own.
+http::Response SendDocument(const Resolution& resolution, const DocumentRequest& request,
+                            const RequestScope& scope) {
+    std::optional<Document> document = OpenDocument(resolution, scope);
+    if (!document) {
+        return SendErrorPage(ErrorCode::k404, scope);
     }
-    return reply;
+    bool rangeAllowed = true;
+    if (std::optional<http::Response> answered =
+            CheckConditions(*document, request, scope, rangeAllowed)) {
+        return std::move(*answered);
+    }
+    return CutRanges(*document, request, scope, rangeAllowed);
 }
 
 }  // namespace
 
-Reply ServeDocument(const Resolution& resolution, const DocumentRequest& request,
-                    const RequestScope& scope) {
+http::Response ServeDocument(const Resolution& resolution, const DocumentRequest& request,
+                             const RequestScope& scope) {
     switch (resolution.found) {
         case Found::kFile:
             return SendDocument(resolution, request, scope);

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "http/request.h"
-#include "responses/reply.h"
+#include "responses/standard_response.h"
 #include "responses/request_scope.h"
 #include "responses/resolution.h"
 
@@ -18,7 +18,7 @@ struct DocumentRequest {
 // Answers a resolved request whose access was granted: the document (its
 // default document included, whole, in ranges, or 304 when the client's copy
 // is current), the folder's listing, or error 404.
-Reply ServeDocument(const Resolution& resolution, const DocumentRequest& request,
-                    const RequestScope& scope);
+http::Response ServeDocument(const Resolution& resolution, const DocumentRequest& request,
+                             const RequestScope& scope);
 
 }  // namespace quorvane::responses

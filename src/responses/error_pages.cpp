@@ -74,27 +74,26 @@ std::string NoticePageBody(std::string_view title, std::string_view heading,
     return NoticePage(title, heading, heading, message);
 }
 
-Reply SendErrorPage(ErrorCode code, const RequestScope& scope) {
+http::Response SendErrorPage(ErrorCode code, const RequestScope& scope) {
     const ErrorPageRule rule = RuleFor(code);
     const std::string configured = config::ServerValue(scope.settings, rule.key);
     // The page is read once and kept, like the lists, until its file changes.
     const auto page = scope.snapshots.Get<config::PageText>(scope.folder.Resolve(configured));
     if (*page) {
-        Reply reply =
-            StandardReply({.status = rule.status,
-                           .contentType = "text/html",
-                           .contentLength = (*page)->size(),
-                           .expires = std::chrono::floor<std::chrono::seconds>(scope.now)});
-        reply.sharedBody = std::shared_ptr<const std::string>(page, &**page);
-        return reply;
+        http::Response response =
+            StandardResponse({.status = rule.status,
+                              .contentType = "text/html",
+                              .expires = std::chrono::floor<std::chrono::seconds>(scope.now)});
+        response.body = std::shared_ptr<const std::string>(page, &**page);
+        return response;
     }
     const std::string_view reason = ReasonPhrase(rule.status);
-    return PageReply(rule.status, NoticePageBody("Quorvane2000 Error", reason, rule.message),
+    return PageResponse(rule.status, NoticePageBody("Quorvane2000 Error", reason, rule.message),
                      scope.now);
 }
 
-Reply SendMalformedUrlPage(Clock::time_point now) {
-    return PageReply(
+http::Response SendMalformedUrlPage(Clock::time_point now) {
+    return PageResponse(
         Status::kBadRequest,
         NoticePage(kInternalErrorTitle, "Malformed URL", "Malformed URL",
                    "<p>You have supplied a malformed URL. Directory Traversal is not allowed on "
@@ -102,76 +101,76 @@ Reply SendMalformedUrlPage(Clock::time_point now) {
         now);
 }
 
-Reply SendCgiErrorPage(Clock::time_point now) {
-    return PageReply(Status::kInternalServerError,
+http::Response SendCgiErrorPage(Clock::time_point now) {
+    return PageResponse(Status::kInternalServerError,
                      NoticePageBody(kInternalErrorTitle, "Error Processing CGI Script",
                                     "<p>Quorvane2000 encountered an error processing the "
                                     "requested CGI Script. Please restart Quorvane2000.</p>"),
                      now);
 }
 
-Reply SendPerlDisabledPage(Clock::time_point now) {
-    return PageReply(Status::kForbidden,
+http::Response SendPerlDisabledPage(Clock::time_point now) {
+    return PageResponse(Status::kForbidden,
                      NoticePage(kPerlTitle, "Perl Error", "Error Executing Perl Script",
                                 "<p>Quorvane2000 encountered an error trying to execute a Perl "
                                 "Script. Perl Scripting Not Enabled.</p>"),
                      now);
 }
 
-Reply SendPerlMissingPage(Clock::time_point now) {
-    return PageReply(Status::kInternalServerError,
+http::Response SendPerlMissingPage(Clock::time_point now) {
+    return PageResponse(Status::kInternalServerError,
                      NoticePage(kPerlTitle, "Perl Error", "Error Executing Perl Script",
                                 "<p>Quorvane2000 encountered an error trying to execute a Perl "
                                 "Script. The Perl Interpreter could not be found.</p>"),
                      now);
 }
 
-Reply SendTooLargePage(Clock::time_point now) {
-    return PageReply(Status::kContentTooLarge,
+http::Response SendTooLargePage(Clock::time_point now) {
+    return PageResponse(Status::kContentTooLarge,
                      NoticePageBody(kRequestErrorTitle, "Request Too Large",
                                     "<p>The request body is larger than this server accepts.</p>"),
                      now);
 }
 
-Reply SendNotImplementedPage(Clock::time_point now) {
-    return PageReply(Status::kNotImplemented,
+http::Response SendNotImplementedPage(Clock::time_point now) {
+    return PageResponse(Status::kNotImplemented,
                      NoticePageBody(kRequestErrorTitle, "Method Not Implemented",
                                     "<p>This server does not support the requested method.</p>"),
                      now);
 }
 
-Reply SendBusyPage(Clock::time_point now) {
-    return PageReply(Status::kServiceUnavailable,
+http::Response SendBusyPage(Clock::time_point now) {
+    return PageResponse(Status::kServiceUnavailable,
                      NoticePageBody(kRequestErrorTitle, "Server Busy",
                                     "<p>The server is too busy to take this request now. Please "
                                     "try again in a moment.</p>"),
                      now);
 }
 
-Reply SendTooManySignInsPage(std::chrono::seconds wait, Clock::time_point now) {
-    Reply reply =
-        PageReply(Status::kTooManyRequests,
+http::Response SendTooManySignInsPage(std::chrono::seconds wait, Clock::time_point now) {
+    http::Response response =
+        PageResponse(Status::kTooManyRequests,
                   NoticePageBody(kRequestErrorTitle, "Too Many Wrong Passwords",
                                  "<p>Too many wrong passwords came from your address. Please "
                                  "wait a moment, then try again.</p>"),
                   now);
-    reply.fields += "Retry-After: " + std::to_string(std::max<int64_t>(1, wait.count())) + "\r\n";
-    return reply;
+    response.fields.Add("Retry-After", std::to_string(std::max<int64_t>(1, wait.count())));
+    return response;
 }
 
-Reply SendUnavailablePage(Clock::time_point now) {
-    Reply reply = PageReply(
+http::Response SendUnavailablePage(Clock::time_point now) {
+    http::Response response = PageResponse(
         Status::kServiceUnavailable,
         NoticePageBody(kRequestErrorTitle, "Server Unavailable",
                        "<p>The server cannot read its settings just now. Please try again in a "
                        "moment.</p>"),
         now);
-    reply.fields += "Retry-After: 5\r\n";
-    return reply;
+    response.fields.Add("Retry-After", "5");
+    return response;
 }
 
-Reply SendRequestErrorPage(Status status, Clock::time_point now) {
-    return PageReply(status,
+http::Response SendRequestErrorPage(Status status, Clock::time_point now) {
+    return PageResponse(status,
                      NoticePageBody(kRequestErrorTitle, ReasonPhrase(status),
                                     "<p>The server could not understand this request.</p>"),
                      now);

@@ -182,54 +182,54 @@ std::shared_ptr<const std::string> ListingCache::Page(const fs::path& folder,
     return page;
 }
 
-Reply SendDirectoryListing(const fs::path& folder, std::string_view directory,
+http::Response SendDirectoryListing(const fs::path& folder, std::string_view directory,
                            std::string_view hostName, const config::OwnFiles& own,
                            ListingCache* cache) {
     ListingCache once;
     const std::shared_ptr<const std::string> page =
         (cache != nullptr ? *cache : once).Page(folder, directory, hostName, own);
-    Reply reply = StandardReply({.contentType = kPageType, .contentLength = page->size()});
-    reply.sharedBody = page;
+    http::Response reply = StandardResponse({.contentType = kPageType});
+    reply.body = page;
     return reply;
 }
 
-Reply SendRedirectPage(std::string_view url, Clock::time_point now) {
+http::Response SendRedirectPage(std::string_view url, Clock::time_point now) {
     std::string body = "<HTML>\r\n<HEAD>\r\n<META HTTP-EQUIV='REFRESH' CONTENT='1; URL=";
     body += url;
     body += "'></HEAD>\r\n</HTML>\r\n";
-    Reply reply = StandardReply({.status = Status::kFound,
-                                 .contentType = kPageType,
-                                 .contentLength = body.size(),
-                                 .expires = std::chrono::floor<std::chrono::seconds>(now),
-                                 .location = url});
+    http::Response reply =
+        StandardResponse({.status = Status::kFound,
+                          .contentType = kPageType,
+                          .expires = std::chrono::floor<std::chrono::seconds>(now),
+                          .location = url});
     reply.body = std::move(body);
     return reply;
 }
 
 namespace {
 
-Reply MovedPage(Status status, std::string_view sentence, std::string_view location,
+http::Response MovedPage(Status status, std::string_view sentence, std::string_view location,
                 Clock::time_point now) {
     const std::string link = http::EscapeHtml(location);
-    std::string body = "<html>\r\n<title>" + std::string(ReasonPhrase(status)) + "</title>\r\n<p>" +
+    std::string body = "<html>\r\n<title>" + std::string(http::ReasonPhrase(status)) + "</title>\r\n<p>" +
                        std::string(sentence) + " <a href=\"" + link + "\">" + link +
                        "</a>.</p>\r\n</html>\r\n";
-    Reply reply = StandardReply({.status = status,
-                                 .contentType = kPageType,
-                                 .contentLength = body.size(),
-                                 .expires = std::chrono::floor<std::chrono::seconds>(now),
-                                 .location = location});
+    http::Response reply =
+        StandardResponse({.status = status,
+                          .contentType = kPageType,
+                          .expires = std::chrono::floor<std::chrono::seconds>(now),
+                          .location = location});
     reply.body = std::move(body);
     return reply;
 }
 
 }  // namespace
 
-Reply SendMovedPage(std::string_view location, Clock::time_point now) {
+http::Response SendMovedPage(std::string_view location, Clock::time_point now) {
     return MovedPage(Status::kMovedPermanently, "This folder is at", location, now);
 }
 
-Reply SendSecureRedirectPage(std::string_view location, Clock::time_point now) {
+http::Response SendSecureRedirectPage(std::string_view location, Clock::time_point now) {
     // Temporary, so browsers forget it once the owner turns HTTPS off.
     return MovedPage(Status::kTemporaryRedirect, "This site is served over HTTPS, at", location,
                      now);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "config/program_folder.h"
-#include "responses/reply.h"
+#include "responses/standard_response.h"
 
 namespace quorvane::responses {
 
@@ -16,7 +16,7 @@ namespace quorvane::responses {
 // its files with date, link and size, each group sorted by name ignoring
 // letter case. Hidden names and the program's own files are left out. Names
 // are escaped for HTML in text and percent-encoded in links.
-Reply SendDirectoryListing(const std::filesystem::path& folder, std::string_view directory,
+http::Response SendDirectoryListing(const std::filesystem::path& folder, std::string_view directory,
                            std::string_view hostName, const config::OwnFiles& own,
                            class ListingCache* cache = nullptr);
 
@@ -46,14 +46,14 @@ class ListingCache {
 // A page that sends the browser on to the url after one second; it goes out
 // as "302 Found" with a Location line, so clients that do not read the page
 // follow it too.
-Reply SendRedirectPage(std::string_view url, Clock::time_point now);
+http::Response SendRedirectPage(std::string_view url, Clock::time_point now);
 
 // "301 Moved Permanently" to the location (a folder asked for without its
 // final slash), with a short page linking there.
-Reply SendMovedPage(std::string_view location, Clock::time_point now);
+http::Response SendMovedPage(std::string_view location, Clock::time_point now);
 
 // 307 to the same page over HTTPS, for a plain-HTTP request while visitors
 // are sent there.
-Reply SendSecureRedirectPage(std::string_view location, Clock::time_point now);
+http::Response SendSecureRedirectPage(std::string_view location, Clock::time_point now);
 
 }  // namespace quorvane::responses

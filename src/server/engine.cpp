@@ -116,6 +116,24 @@ std::error_code BindAll(asio::io_context& io, const std::vector<std::string>& ad
     return {};
 }
 
+// Runs the connection as its own coroutine, which holds it alive until it
+// ends. A failure inside one connection ends that connection only; it is
+// reported so it does not go unseen.
+void StartConnection(std::shared_ptr<Connection> connection, EngineObserver& observer) {
+    Connection& served = *connection;
+    auto run = [connection = std::move(connection)]() { return connection->Run(); };
+    asio::co_spawn(served.Executor(), std::move(run), [&observer](std::exception_ptr failure) {
+        if (!failure) {
+            return;
+        }
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& error) {
+            observer.OnLogAppended(std::string("Connection failed: ") + error.what() + "\r\n");
+        }
+    });
+}
+
 // True when a client waits in the listener's backlog.
 bool SomeoneWaits(asio::ip::tcp::acceptor& acceptor) {
     pollfd waiting{acceptor.native_handle(), POLLIN, 0};
@@ -169,8 +187,9 @@ asio::awaitable<void> AcceptLoop(asio::ip::tcp::acceptor& acceptor, ConnectionSe
             continue;
         }
         const bool local = IsThisComputer(fd, address);
-        Connection::Start(std::make_shared<Connection>(std::move(socket), std::move(address),
-                                                       std::move(client), local, services));
+        StartConnection(std::make_shared<Connection>(std::move(socket), std::move(address),
+                                                     std::move(client), local, services),
+                        services.observer);
     }
 }
 

@@ -12,7 +12,6 @@
 
 #include <asio/ssl/context.hpp>
 
-#include "server/async_slots.h"
 #include "server/body_budget.h"
 #include "server/connection.h"
 #include "server/connection_registry.h"
@@ -88,7 +87,7 @@ class Engine {
     LoadCounter load_;
     Timeouts timeouts_;
     std::optional<ConnectionLimits> limits_;
-    std::optional<AsyncSlots> cgiSlots_;
+    std::optional<cgi::AsyncSlots> cgiSlots_;
     std::optional<BodyBudget> bodies_;
     std::optional<ConnectionRegistry> connections_;
     std::unique_ptr<asio::io_context> io_;

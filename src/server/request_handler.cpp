@@ -80,7 +80,7 @@ Outcome RequestHandler::Handle(const http::Request& request, const Peer& peer,
         Exchange exchange{request, peer, scope, outcome};
         for (const auto step : kRoad) {
             Step taken = (this->*step)(exchange);
-            if (auto* reply = std::get_if<responses::Reply>(&taken)) {
+            if (auto* reply = std::get_if<http::Response>(&taken)) {
                 outcome.reply = std::move(*reply);
                 break;
             }
@@ -199,7 +199,7 @@ RequestHandler::Step RequestHandler::Authenticate(Exchange& exchange) {
         return GoOn{};
     }
     if (const auto wait = signIns_.Failed(client, now); wait.count() > 0) {
-        exchange.outcome.signInsHeld = Outcome::SignInsHeld{
+        exchange.outcome.signInsHeld = SignInsHeld{
             client, signIns_.Failures(client), std::chrono::ceil<std::chrono::seconds>(wait)};
     }
     return responses::SendAuthChallenge(policy.realm, exchange.scope);
@@ -258,7 +258,7 @@ RequestHandler::Step RequestHandler::LaunchScript(Exchange& exchange) {
     if (auto* launch = std::get_if<cgi::ScriptLaunch>(&decision.action)) {
         return std::move(*launch);
     }
-    return std::move(std::get<responses::Reply>(decision.action));
+    return std::move(std::get<http::Response>(decision.action));
 }
 
 RequestHandler::Step RequestHandler::Serve(Exchange& exchange) {
@@ -273,12 +273,12 @@ RequestHandler::Step RequestHandler::Serve(Exchange& exchange) {
         " For Document: " +
         config::LoggableText(query.empty() ? named : named + "?" + query, kLoggedTextLimit) +
         "\r\n";
-    responses::Reply reply = responses::ServeDocument(
+    http::Response reply = responses::ServeDocument(
         resolution, {.request = request, .get = request.method == Method::kGet}, exchange.scope);
     if (resolution.policy.secure) {
         // A page behind a password must not be shown from the browser's
         // cache to whoever sits at that computer next.
-        reply.fields += "Cache-Control: no-store\r\n";
+        reply.fields.Add("Cache-Control", "no-store");
     }
     return reply;
 }

@@ -14,9 +14,10 @@
 #include "config/program_folder.h"
 #include "http/request.h"
 #include "responses/listing_pages.h"
-#include "responses/reply.h"
+#include "http/response.h"
 #include "responses/request_scope.h"
 #include "responses/resolution.h"
+#include "server/engine_observer.h"
 #include "server/sign_in_throttle.h"
 
 namespace quorvane::server {
@@ -37,7 +38,7 @@ struct Peer {
 // the POST body the launch asks for), which then composes the reply from its
 // output.
 struct Outcome {
-    responses::Reply reply;
+    http::Response reply;
     std::optional<cgi::ScriptLaunch> script;
     std::string logView;  // completes the "Connection By: address" line
     std::optional<std::string> accessLogLine;
@@ -50,11 +51,6 @@ struct Outcome {
     // Settings or lists that could not be read while deciding, each told once.
     std::vector<config::ReadProblem> readProblems;
     // A client whose sign-ins now wait, and how long.
-    struct SignInsHeld {
-        std::string client;
-        int failures = 0;
-        std::chrono::seconds wait{0};
-    };
     std::optional<SignInsHeld> signInsHeld;
 };
 
@@ -88,7 +84,7 @@ class RequestHandler {
         cgi::ScriptKind kind = cgi::ScriptKind::kDocument;
     };
     struct GoOn {};
-    using Step = std::variant<GoOn, responses::Reply, cgi::ScriptLaunch>;
+    using Step = std::variant<GoOn, http::Response, cgi::ScriptLaunch>;
 
     Step RefuseBlocked(Exchange& exchange);
     Step RedirectSite(Exchange& exchange);

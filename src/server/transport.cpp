@@ -1,6 +1,8 @@
 #include "server/transport.h"
 
+#include <sys/sendfile.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <array>
 #include <asio/experimental/as_tuple.hpp>
@@ -8,6 +10,9 @@
 #include <asio/use_awaitable.hpp>
 #include <asio/write.hpp>
 #include <cerrno>
+#include <vector>
+
+#include "http/request.h"
 
 namespace quorvane::server {
 
@@ -114,6 +119,104 @@ asio::awaitable<bool> Transport::WaitUntilGone(std::string& early, std::size_t l
     }
 }
 
+asio::awaitable<bool> Transport::Send(std::string head, const http::Response& response,
+                                      bool withBody, const std::function<void()>& progress) {
+    if (response.IsRaw()) {
+        // A program's own whole message goes out as it wrote it; to HEAD,
+        // only its head.
+        std::string_view message = response.TextBody();
+        if (!withBody) {
+            message = message.substr(0, http::FindHeadEnd(message).value_or(message.size()));
+        }
+        co_return !co_await Write(asio::buffer(message));
+    }
+    withBody = withBody && response.AllowsBody();
+    const auto* file = std::get_if<http::FileBody>(&response.body);
+    if (!withBody || file == nullptr) {
+        // Head and body leave in one gathered write.
+        const std::string_view body = withBody ? response.TextBody() : std::string_view();
+        const std::array buffers{asio::const_buffer(asio::buffer(head)),
+                                 asio::const_buffer(body.data(), body.size())};
+        co_return !co_await Write(buffers);
+    }
+    std::string pending = std::move(head);  // what goes out before the file's next bytes
+    if (!tls_) {
+        // The head goes out marked "more to come", so a small file joins it
+        // in one packet.
+        const ssize_t sent = ::send(socket_.native_handle(), pending.data(), pending.size(),
+                                    MSG_MORE | MSG_NOSIGNAL);
+        pending.erase(0, sent > 0 ? static_cast<std::size_t>(sent) : 0);
+    }
+    for (const http::BodyPart& part : file->pieces.Parts()) {
+        pending += part.head;
+        if (!co_await SendFileSlice(file->file->Get(), part.slice, pending, progress)) {
+            co_return false;
+        }
+    }
+    pending += file->pieces.Closing();
+    co_return pending.empty() || !co_await Write(asio::buffer(pending));
+}
+
+asio::awaitable<bool> Transport::SendFileSlice(int file, http::ByteRange slice,
+                                               std::string& pending,
+                                               const std::function<void()>& progress) {
+    const uint64_t end = slice.last + 1;
+    uint64_t offset = slice.first;
+    if (tls_) {
+        // No sendfile through TLS: the file is read and written in pieces,
+        // the first after what is pending.
+        std::vector<char> chunk(std::min<uint64_t>(slice.Length(), 64 * 1024));
+        while (offset < end) {
+            const ssize_t count =
+                ::pread(file, chunk.data(), std::min<uint64_t>(chunk.size(), end - offset),
+                        static_cast<off_t>(offset));
+            if (count < 0 && errno == EINTR) {
+                continue;
+            }
+            if (count <= 0) {
+                co_return false;  // the file shrank or failed under us
+            }
+            const std::array pieces{asio::const_buffer(asio::buffer(pending)),
+                                    asio::const_buffer(chunk.data(), static_cast<size_t>(count))};
+            progress();
+            if (co_await Write(pieces)) {
+                co_return false;
+            }
+            pending.clear();
+            offset += static_cast<uint64_t>(count);
+        }
+        co_return true;
+    }
+    if (!pending.empty()) {
+        if (co_await Write(asio::buffer(pending))) {
+            co_return false;
+        }
+        pending.clear();
+    }
+    // The file goes from the page cache; the socket is already non-blocking
+    // (accept4 made it so).
+    off_t position = static_cast<off_t>(offset);
+    while (static_cast<uint64_t>(position) < end) {
+        const std::size_t want = static_cast<std::size_t>(
+            std::min<uint64_t>(end - static_cast<uint64_t>(position), 1u << 30));
+        const ssize_t count = ::sendfile(socket_.native_handle(), file, &position, want);
+        if (count > 0 || (count < 0 && errno == EINTR)) {
+            continue;
+        }
+        if (count < 0 && errno == EAGAIN) {
+            progress();
+            auto [error] =
+                co_await socket_.async_wait(asio::ip::tcp::socket::wait_write, kNoError);
+            if (error) {
+                co_return false;
+            }
+            continue;
+        }
+        co_return false;  // the file shrank or failed under us
+    }
+    co_return true;
+}
+
 bool Transport::NothingMoreSent() {
     if (tls_) {
         return false;
@@ -123,7 +226,18 @@ bool Transport::NothingMoreSent() {
     return peeked == 0 || (peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK));
 }
 
-asio::awaitable<void> Transport::Linger() {
+asio::awaitable<void> Transport::CloseGracefully(bool requestsDone,
+                                                 const std::function<void()>& lingering) {
+    if (!IsOpen()) {
+        co_return;
+    }
+    if (requestsDone && NothingMoreSent()) {
+        // Nothing unread and nothing more sent: a close now cannot reset the
+        // reply still on its way, so the client need not be waited for.
+        Close();
+        co_return;
+    }
+    lingering();
     std::error_code error;
     if (tls_) {
         // Sends close_notify, then reads (and drops) until the client's own
@@ -136,6 +250,7 @@ asio::awaitable<void> Transport::Linger() {
         std::size_t count = 0;
         std::tie(error, count) = co_await socket_.async_read_some(asio::buffer(discard), kNoError);
     }
+    Close();
 }
 
 }  // namespace quorvane::server

@@ -64,18 +64,22 @@ TEST(CgiOutput, HeaderBlocksBecomeTheHeadWithTheBodysRealLength) {
               "HTTP/1.1 200 OK\r\nServer: Quorvane2000\r\nDate: Sun, 01 Mar 2026 09:00:00 GMT\r\n"
               "Content-Type: text/plain\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhello");
     // The script's own framing and connection lines are the server's to state.
-    const responses::Reply own = *ComposeCgiReply(
+    const http::Response own = *ComposeCgiReply(
         "Status: 404 Not Found\r\nX-A: 1\r\nConnection: keep-alive\r\nContent-Length: 99\r\n"
         "Transfer-Encoding: chunked\r\n\r\nab");
-    EXPECT_EQ(own.statusLine, "HTTP/1.1 404 Not Found");
-    EXPECT_EQ(own.fields, "X-A: 1\r\nContent-Length: 2\r\n");
-    EXPECT_EQ(ComposeCgiReply("Location: /moved.htm\r\n\r\n")->statusLine, "HTTP/1.1 302 Found");
+    EXPECT_EQ(own.code, 404);
+    EXPECT_EQ(own.reason, "Not Found");
+    EXPECT_EQ(own.Field("X-A"), "1");
+    EXPECT_FALSE(own.fields.Has("Connection") || own.fields.Has("Transfer-Encoding") ||
+                 own.fields.Has("Content-Length"));
+    EXPECT_EQ(own.BodyLength(), 2u);
+    EXPECT_EQ(ComposeCgiReply("Location: /moved.htm\r\n\r\n")->status(), http::Status::kFound);
 }
 
 TEST(CgiOutput, FullRepliesAreRelayedAndBrokenOutputRefused) {
     const std::string full = "HTTP/1.0 200 OK\r\nX: y\r\n\r\nraw \x01 bytes";
     EXPECT_EQ(testing::WireText(*ComposeCgiReply(full)), full);
-    EXPECT_TRUE(ComposeCgiReply(full)->raw);
+    EXPECT_TRUE(ComposeCgiReply(full)->IsRaw());
     EXPECT_FALSE(ComposeCgiReply("").has_value());
     EXPECT_FALSE(ComposeCgiReply("just a body without headers\n\n").has_value());
     EXPECT_FALSE(ComposeCgiReply("Content-Type: text/plain\r\nno empty line").has_value());
@@ -143,7 +147,7 @@ class PrepareScriptTest : public ::testing::Test, public testing::TestSite {
     }
 
     static std::string Status(const ScriptDecision& decision) {
-        return testing::StatusLineOf(std::get<responses::Reply>(decision.action));
+        return testing::StatusLineOf(std::get<http::Response>(decision.action));
     }
     static const ScriptLaunch& Launch(const ScriptDecision& decision) {
         return std::get<ScriptLaunch>(decision.action);

@@ -28,7 +28,7 @@ class ErrorPagesTest : public ::testing::Test {
 
 TEST_F(ErrorPagesTest, ConfiguredPageIsSentUnchangedWithItsRealStatus) {
     folder_.Write("pages/missing.txt", "not html at all");
-    const Reply reply =
+    const http::Response reply =
         SendErrorPage(ErrorCode::k404, Scope("[ErrorPages]\n404Error=pages/missing.txt"));
     EXPECT_EQ(testing::WireText(reply),
               "HTTP/1.1 404 Not Found\r\nServer: Quorvane2000\r\n"
@@ -52,13 +52,13 @@ TEST_F(ErrorPagesTest, EachCodeReadsItsOwnKeyAndDefaultFile) {
         {ErrorCode::k404_3, "HTTP/1.1 403 Forbidden d"},
         {ErrorCode::k404_4, "HTTP/1.1 404 Not Found f"}};
     for (const auto& [code, text] : expected) {
-        const Reply reply = SendErrorPage(code, scope);
+        const http::Response reply = SendErrorPage(code, scope);
         EXPECT_EQ(testing::StatusLineOf(reply) + " " + testing::BodyText(reply), text);
     }
 }
 
 TEST_F(ErrorPagesTest, MissingPageGetsABuiltInPageAndCreatesNothing) {
-    const Reply reply = SendErrorPage(ErrorCode::k404_2, Scope(""));
+    const http::Response reply = SendErrorPage(ErrorCode::k404_2, Scope(""));
     EXPECT_EQ(testing::StatusLineOf(reply), "HTTP/1.1 403 Forbidden");
     EXPECT_NE(testing::BodyText(reply).find("<p>CGI scripting is not enabled on this server.</p>"),
               std::string::npos);
@@ -71,7 +71,7 @@ TEST_F(ErrorPagesTest, MissingPageGetsABuiltInPageAndCreatesNothing) {
 }
 
 TEST_F(ErrorPagesTest, NoticePagesAreTwelveLinesWithoutAFinalLineEnd) {
-    const std::pair<Reply, std::string> pages[] = {
+    const std::pair<http::Response, std::string> pages[] = {
         {SendMalformedUrlPage(now_), "HTTP/1.1 400 Bad Request"},
         {SendCgiErrorPage(now_), "HTTP/1.1 500 Internal Server Error"},
         {SendPerlDisabledPage(now_), "HTTP/1.1 403 Forbidden"},

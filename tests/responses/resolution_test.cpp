@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include "config/list_file.h"
-#include "responses/file_body.h"
+#include "responses/open_file.h"
 #include "support/temp_folder.h"
 
 namespace quorvane::responses {
@@ -146,7 +146,7 @@ TEST_F(ResolutionTest, TheFileServedIsTheOneExaminedWhereverItsNameLeadsByThen) 
     fs::remove(folder_.Path() / "www/open/link.htm");
     fs::create_symlink("../private/index.htm", folder_.Path() / "www/open/link.htm");
     ASSERT_TRUE(resolution.examined);
-    std::optional<FileBody> file =
+    std::optional<OpenFile> file =
         OpenExaminedFile(resolution.path, resolution.examined->Get(), resolution.info);
     ASSERT_TRUE(file);
     char text[32] = {};

@@ -15,34 +15,32 @@ std::string Slice(int file, uint64_t offset, uint64_t length) {
 
 }  // namespace
 
-std::string HeadText(const responses::Reply& reply) {
-    return reply.raw ? std::string() : responses::RenderHead(reply, kTestDate, "close");
+std::string HeadText(const http::Response& response) {
+    return http::RenderHead(response, kTestDate, "close");
 }
 
-std::string BodyText(const responses::Reply& reply) {
-    if (!reply.file) {
-        return std::string(reply.BodyInMemory());
-    }
-    if (reply.parts.empty()) {
-        return Slice(reply.file.Get(), reply.fileOffset, reply.fileLength);
+std::string BodyText(const http::Response& response) {
+    const auto* file = std::get_if<http::FileBody>(&response.body);
+    if (file == nullptr) {
+        return std::string(response.TextBody());
     }
     std::string body;
-    for (const http::BodyPart& part : reply.parts) {
-        body += part.head + Slice(reply.file.Get(), part.slice.first, part.slice.Length());
+    for (const http::BodyPart& part : file->pieces.Parts()) {
+        body += part.head + Slice(file->file->Get(), part.slice.first, part.slice.Length());
     }
-    return body + reply.closing;
+    return body + file->pieces.Closing();
 }
 
-std::string WireText(const responses::Reply& reply) {
-    return HeadText(reply) + BodyText(reply);
+std::string WireText(const http::Response& response) {
+    return HeadText(response) + BodyText(response);
 }
 
 std::string StatusLineOf(const std::string& head) {
     return head.substr(0, head.find("\r\n"));
 }
 
-std::string StatusLineOf(const responses::Reply& reply) {
-    return reply.raw ? StatusLineOf(reply.body) : reply.statusLine;
+std::string StatusLineOf(const http::Response& response) {
+    return StatusLineOf(response.IsRaw() ? std::string(response.TextBody()) : HeadText(response));
 }
 
 }  // namespace quorvane::testing

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "responses/reply.h"
+#include "http/response.h"
 
 namespace quorvane::testing {
 
@@ -11,14 +11,14 @@ namespace quorvane::testing {
 inline constexpr std::string_view kTestDate = "Sun, 01 Mar 2026 09:00:00 GMT";
 
 // The head as the connection would send it before closing, dated kTestDate.
-std::string HeadText(const responses::Reply& reply);
-// The bytes a reply puts on the wire: head, then its body (in memory, the
-// file slice, or the parts).
-std::string WireText(const responses::Reply& reply);
-std::string BodyText(const responses::Reply& reply);
+std::string HeadText(const http::Response& response);
+// The bytes a response puts on the wire: head, then its body (in memory, or
+// read from its file).
+std::string WireText(const http::Response& response);
+std::string BodyText(const http::Response& response);
 
 // The status line of a head ("HTTP/1.1 200 OK").
 std::string StatusLineOf(const std::string& head);
-std::string StatusLineOf(const responses::Reply& reply);
+std::string StatusLineOf(const http::Response& response);
 
 }  // namespace quorvane::testing

@@ -18,7 +18,7 @@ server::Outcome TestSite::Handle(std::string_view head, std::string_view peer) {
     return handler.Handle(http::ParseHead(head), {.address = peer}, now);
 }
 
-responses::Reply TestSite::Get(std::string_view path, std::string_view headers) {
+http::Response TestSite::Get(std::string_view path, std::string_view headers) {
     return Handle("GET " + std::string(path) + " HTTP/1.0\r\n" + std::string(headers) + "\r\n")
         .reply;
 }

@@ -25,7 +25,7 @@ class TestSite {
     // The head parsed as the connection parses it, then handled.
     server::Outcome Handle(std::string_view head, std::string_view peer = "10.0.0.7");
     // A GET of the path, with extra header lines ("Name: value\r\n").
-    responses::Reply Get(std::string_view path, std::string_view headers = "");
+    http::Response Get(std::string_view path, std::string_view headers = "");
 
     TempFolder folder;
     config::ProgramFolder program = folder.Program();

@@ -1,4 +1,4 @@
-#include "responses/file_body.h"
+#include "responses/open_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 
 namespace quorvane::responses {
 
-std::optional<FileBody> OpenFileBody(const std::filesystem::path& path) {
+std::optional<OpenFile> OpenRegularFile(const std::filesystem::path& path) {
     config::FileHandle file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (!file) {
         return std::nullopt;
@@ -16,20 +16,20 @@ std::optional<FileBody> OpenFileBody(const std::filesystem::path& path) {
     if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return std::nullopt;
     }
-    return FileBody{std::move(file), static_cast<uint64_t>(info.st_size), info};
+    return OpenFile{std::move(file), static_cast<uint64_t>(info.st_size), info};
 }
 
-std::optional<FileBody> OpenExaminedFile(const std::filesystem::path& path, int examined,
+std::optional<OpenFile> OpenExaminedFile(const std::filesystem::path& path, int examined,
                                          const struct stat& info) {
     if (examined >= 0 && S_ISREG(info.st_mode)) {
         char link[64];
         std::snprintf(link, sizeof link, "/proc/self/fd/%d", examined);
         config::FileHandle file{::open(link, O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
         if (file) {
-            return FileBody{std::move(file), static_cast<uint64_t>(info.st_size), info};
+            return OpenFile{std::move(file), static_cast<uint64_t>(info.st_size), info};
         }
     }
-    return OpenFileBody(path);
+    return OpenRegularFile(path);
 }
 
 }  // namespace quorvane::responses

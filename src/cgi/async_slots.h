@@ -10,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-namespace quorvane::server {
+namespace quorvane::cgi {
 
 // A counting semaphore for coroutines on one event loop: Acquire waits, in
 // arrival order, until a slot is free. Used to bound how many CGI children
@@ -80,4 +80,4 @@ class AsyncSlots {
     std::deque<std::shared_ptr<Waiter>> waiters_;
 };
 
-}  // namespace quorvane::server
+}  // namespace quorvane::cgi

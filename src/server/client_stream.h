@@ -1,0 +1,48 @@
+#pragma once
+
+#include <asio/awaitable.hpp>
+#include <cstdint>
+#include <string>
+
+#include "http/request.h"
+#include "server/body_budget.h"
+#include "server/limits.h"
+#include "server/transport.h"
+
+namespace quorvane::server {
+
+// What a client sends, as heads and bodies: bytes are buffered as they
+// arrive, heads are found in them, and a body is taken (or skipped) whole,
+// whatever follows it kept for the next request.
+class ClientStream {
+  public:
+    explicit ClientStream(Transport& transport) : transport_(transport) {}
+
+    // Reads what has arrived, up to the head limit; false when the client
+    // closed or the read was ended.
+    asio::awaitable<bool> ReadMore();
+    http::RequestParser::Found LookForHead() { return parser_.Look(received_); }
+    // The head found, parsed and taken out; `whole` false for one cut at the limit.
+    http::Request TakeHead(bool whole);
+    // Takes `length` bytes of body, first what is buffered, then from the
+    // socket, into `into` (dropped without it), each byte charged to
+    // `charge` when there is one; false when the client went away or the
+    // budget ran out (`overBudget`).
+    asio::awaitable<bool> Take(uint64_t length, std::string* into, BodyBudget::Charge* charge,
+                               bool& overBudget);
+
+    bool Empty() const { return received_.empty(); }
+    uint64_t Buffered() const { return received_.size(); }
+    // An idle connection holds no big buffer.
+    void Shrink();
+    // Completes true once the client has gone; bytes it sends meanwhile are
+    // kept for the next request.
+    asio::awaitable<bool> WaitUntilGone() { return transport_.WaitUntilGone(received_, kHeadLimit); }
+
+  private:
+    Transport& transport_;
+    std::string received_;  // read and not yet taken, the next head first
+    http::RequestParser parser_{kHeadLimit};
+};
+
+}  // namespace quorvane::server
