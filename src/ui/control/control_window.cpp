@@ -127,6 +127,7 @@ ControlWindow::ControlWindow(Setup setup, QWidget* parent)
     BuildWidgets();
     BuildMenus();
     ConnectEngine();
+    ShowServerState(false);
 }
 
 ControlWindow::~ControlWindow() {
@@ -254,7 +255,6 @@ void ControlWindow::BuildWidgets() {
     start_->setObjectName(QStringLiteral("StartBtn"));
     kill_ = new QPushButton(QStringLiteral("S&top Quorvane"));
     kill_->setObjectName(QStringLiteral("KillBtn"));
-    kill_->setEnabled(false);
     logButtons->addWidget(start_);
     logButtons->addWidget(kill_);
     logButtons->addStretch();
@@ -294,7 +294,7 @@ void ControlWindow::BuildWidgets() {
     tabs_->addTab(about, QStringLiteral("About Quorvane"));
 
     auto* buttons = new QHBoxLayout;
-    toggle_ = new QPushButton(kStartCaption);
+    toggle_ = new QPushButton;
     toggle_->setObjectName(QStringLiteral("Command2"));
     refresh_ = new QPushButton(QStringLiteral("&Refresh Log"));
     refresh_->setObjectName(QStringLiteral("Command3"));
@@ -330,7 +330,7 @@ void ControlWindow::BuildMenus() {
 
     trayMenu_ = new QMenu(QStringLiteral("&SystemTrayMenu"), this);
     trayMenu_->setObjectName(QStringLiteral("SystemTrayMenu"));
-    startItem_ = trayMenu_->addAction(QStringLiteral("&Start"));
+    startItem_ = trayMenu_->addAction(QString());
     startItem_->setObjectName(QStringLiteral("mnuStart"));
     QAction* restore = trayMenu_->addAction(QStringLiteral("&Restore"));
     restore->setObjectName(QStringLiteral("mnuRestore"));
@@ -382,8 +382,7 @@ void ControlWindow::ConnectEngine() {
     connect(
         &bridge_, &EngineBridge::Started, this,
         [this](const QString& startedAt) {
-            start_->setEnabled(false);
-            kill_->setEnabled(true);
+            ShowListener();
             timeStarted_->setText(startedAt);
             startProblem_->hide();
             ShowSettings();  // the URLs now name the port actually listened on
@@ -396,8 +395,7 @@ void ControlWindow::ConnectEngine() {
 }
 
 void ControlWindow::ShowStopped() {
-    start_->setEnabled(true);
-    kill_->setEnabled(false);
+    ShowListener();
     timeStarted_->setText(kNotStarted);
     listening_->setText(FromStd(control_.ListenSummary()));
     ShowHttps();
@@ -416,8 +414,6 @@ void ControlWindow::ShowHttps() {
 
 void ControlWindow::ShowStartFailure(const QString& reason) {
     ShowStopped();
-    toggle_->setText(kStartCaption);
-    startItem_->setText(QStringLiteral("&Start"));
     const QString text = FromStd(StartFailureText(control_.LastPortTried(), reason.toStdString()));
     startProblem_->setText(text);
     startProblem_->show();
@@ -538,8 +534,11 @@ void ControlWindow::ShowServing() {
 
 void ControlWindow::SettingsSaved() {
     ShowSettings();
-    // A failed restart reports itself through the engine, like any start.
-    control_.FollowListenSettings();
+    // A failed restart reports itself through the engine, like any start,
+    // and leaves the server off.
+    if (control_.FollowListenSettings() == server::ServerControl::ListenChange::kFailed) {
+        ShowServerState(false);
+    }
 }
 
 void ControlWindow::SetOptionsDialog(std::function<bool(QWidget*)> open) {
@@ -573,18 +572,18 @@ void ControlWindow::WatchDesktop() {
 }
 
 void ControlWindow::ToggleServer() {
-    if (toggle_->text() != kStartCaption) {
-        toggle_->setText(kStartCaption);
-        startItem_->setText(QStringLiteral("&Start"));
-        start_->setEnabled(true);
-        kill_->setEnabled(false);
-    } else {
-        toggle_->setText(kStopCaption);
-        startItem_->setText(QStringLiteral("&Stop"));
-        start_->setEnabled(false);
-        kill_->setEnabled(true);
-    }
-    control_.ToggleServer();
+    ShowServerState(control_.ToggleServer());
+}
+
+void ControlWindow::ShowServerState(bool running) {
+    toggle_->setText(running ? kStopCaption : kStartCaption);
+    startItem_->setText(running ? QStringLiteral("&Stop") : QStringLiteral("&Start"));
+    ShowListener();
+}
+
+void ControlWindow::ShowListener() {
+    start_->setEnabled(!control_.IsListening());
+    kill_->setEnabled(control_.IsListening());
 }
 
 void ControlWindow::RefreshLog() {

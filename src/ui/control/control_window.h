@@ -88,6 +88,13 @@ class ControlWindow : public QMainWindow {
     void AddTrayIcon();
     void SetAutoStart(bool enabled);
     void SetMinimiseOnStart(bool enabled);
+    // The toggle button and its tray menu item both show `running`, what
+    // ServerControl answered to the last toggle (off again after a failed
+    // restart), and so never disagree; the rest follows the listener.
+    void ShowServerState(bool running);
+    // The access log tab's start and stop buttons, which leave the toggle
+    // alone, show whether the listener runs.
+    void ShowListener();
     void ShowStopped();
     void ShowStartFailure(const QString& reason);
     void ShowServing();
