@@ -8,28 +8,22 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSvgRenderer>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "config/settings_file.h"
+#include "ui/control/clickable_label.h"
 #include "ui/control/host_addresses.h"
 #include "ui/control/qr_code.h"
 #include "ui/control/tray_state.h"
+#include "ui/control/window_pictures.h"
 #include "version.h"
-
-// The icon lives in a static library, whose resources must be registered
-// by hand.
-static void InitResources() {
-    Q_INIT_RESOURCE(quorvane);
-}
 
 namespace quorvane::ui {
 
@@ -44,77 +38,14 @@ QString FromStd(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-// A link-looking label.
-void StyleAsLink(QLabel* label) {
-    label->setCursor(Qt::PointingHandCursor);
-    label->setStyleSheet(QStringLiteral("color: palette(link); text-decoration: underline;"));
-}
-
-// The code with its quiet zone of four light modules, which a camera needs to
-// find it; black on white whatever the desktop's colours.
-QPixmap QrPixmap(const QrCode& code) {
-    constexpr int kQuietZone = 4;
-    const int modules = code.Size() + 2 * kQuietZone;
-    const int scale = std::max(3, 180 / modules);
-    QImage image(modules * scale, modules * scale, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    for (int y = 0; y < code.Size(); ++y) {
-        for (int x = 0; x < code.Size(); ++x) {
-            if (code.Dark(x, y)) {
-                painter.fillRect((x + kQuietZone) * scale, (y + kQuietZone) * scale, scale, scale,
-                                 Qt::black);
-            }
-        }
-    }
-    painter.end();
-    return QPixmap::fromImage(image);
+template <typename Widget, typename... Args>
+Widget* Named(const char* name, Args&&... args) {
+    auto* widget = new Widget(std::forward<Args>(args)...);
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
 }
 
 }  // namespace
-
-class ClickableLabel : public QLabel {
-    Q_OBJECT
-
-  public:
-    using QLabel::QLabel;
-
-  signals:
-    void clicked();
-
-  protected:
-    void mouseReleaseEvent(QMouseEvent* event) override {
-        QLabel::mouseReleaseEvent(event);
-        emit clicked();
-    }
-};
-
-QIcon AppIcon(bool serving) {
-    InitResources();
-    QSvgRenderer renderer(QStringLiteral(":/quorvane/quorvane.svg"));
-    QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
-        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        renderer.render(&painter);
-        painter.end();
-        if (!serving) {
-            // Stopped: the same picture in grey, faded, as idle tray icons are.
-            for (int y = 0; y < size; ++y) {
-                auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-                for (int x = 0; x < size; ++x) {
-                    const QRgb plain = qUnpremultiply(line[x]);
-                    const int grey = qGray(plain);
-                    const int alpha = qAlpha(plain) * 3 / 5;
-                    line[x] = qPremultiply(qRgba(grey, grey, grey, alpha));
-                }
-            }
-        }
-        icon.addPixmap(QPixmap::fromImage(image));
-    }
-    return icon;
-}
 
 ControlWindow::ControlWindow(Setup setup, QWidget* parent)
     : QMainWindow(parent),
@@ -127,6 +58,7 @@ ControlWindow::ControlWindow(Setup setup, QWidget* parent)
     BuildWidgets();
     BuildMenus();
     ConnectEngine();
+    ShowServerState(false);
 }
 
 ControlWindow::~ControlWindow() {
@@ -136,96 +68,91 @@ ControlWindow::~ControlWindow() {
 QWidget* ControlWindow::BuildInformationTab() {
     auto* information = new QWidget;
     auto* columns = new QHBoxLayout(information);
-    auto* form = new QFormLayout;
-    information_ = form;
-    siteUrl_ = new ClickableLabel;
-    siteUrl_->setObjectName(QStringLiteral("SiteURL"));
+    startProblem_ = Named<QLabel>("StartProblem");
+    startProblem_->setWordWrap(true);
+    startProblem_->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
+    startProblem_->hide();
+    auto* left = new QVBoxLayout;
+    left->addLayout(BuildInformationForm());
+    left->addWidget(startProblem_);
+    left->addStretch();
+    columns->addLayout(left, 1);
+    columns->addLayout(BuildLanCode());
+    ConnectLinks();
+    return information;
+}
+
+QFormLayout* ControlWindow::BuildInformationForm() {
+    information_ = new QFormLayout;
+    siteUrl_ = new ClickableLabel("SiteURL");
     siteUrl_->setToolTip(QStringLiteral("Go to the locally serverd site."));
-    serverLoc_ = new ClickableLabel;
-    serverLoc_->setObjectName(QStringLiteral("ServerLoc"));
+    serverLoc_ = new ClickableLabel("ServerLoc");
     serverLoc_->setToolTip(QStringLiteral("Open Windows Explorer at this location."));
     serverLoc_->setWordWrap(true);
-    serverIp_ = new QLabel;
-    serverIp_->setObjectName(QStringLiteral("ServerIP"));
-    listening_ = new QLabel;
-    listening_->setObjectName(QStringLiteral("ListenInfo"));
+    serverIp_ = Named<QLabel>("ServerIP");
+    listening_ = Named<QLabel>("ListenInfo");
     listening_->setWordWrap(true);
-    timeStarted_ = new QLabel(kNotStarted);
-    timeStarted_->setObjectName(QStringLiteral("TimeStarted"));
-    loggingStatus_ = new QLabel;
-    loggingStatus_->setObjectName(QStringLiteral("LoggingStatus"));
-    lanUrl_ = new ClickableLabel;
-    lanUrl_->setObjectName(QStringLiteral("LanURL"));
-    lanUrl_->setToolTip(QStringLiteral("Open the site as other devices on the network see it."));
-    copyLanUrl_ = new QPushButton(QStringLiteral("Cop&y"));
-    copyLanUrl_->setObjectName(QStringLiteral("CopyLanURL"));
-    copyLanUrl_->setToolTip(QStringLiteral("Copy the network address of the site."));
-    secureUrl_ = new ClickableLabel;
-    secureUrl_->setObjectName(QStringLiteral("SecureURL"));
+    timeStarted_ = Named<QLabel>("TimeStarted", kNotStarted);
+    loggingStatus_ = Named<QLabel>("LoggingStatus");
+    secureUrl_ = new ClickableLabel("SecureURL");
     secureUrl_->setToolTip(QStringLiteral("Go to the site over HTTPS."));
     // The fingerprint a user compares with the browser's, so it can be copied.
-    fingerprint_ = new QLabel;
-    fingerprint_->setObjectName(QStringLiteral("CertificateFingerprint"));
+    fingerprint_ = Named<QLabel>("CertificateFingerprint");
     fingerprint_->setWordWrap(true);
     fingerprint_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     fingerprint_->setToolTip(
         QStringLiteral("The SHA-256 fingerprint of the HTTPS certificate: the browser shows the "
                        "same one for this site."));
-    for (QLabel* link : {static_cast<QLabel*>(siteUrl_), static_cast<QLabel*>(serverLoc_),
-                         static_cast<QLabel*>(lanUrl_), static_cast<QLabel*>(secureUrl_)}) {
-        StyleAsLink(link);
-    }
-    auto* lanRow = new QHBoxLayout;
-    lanRow->addWidget(lanUrl_);
-    lanRow->addWidget(copyLanUrl_);
-    lanRow->addStretch();
-    form->addRow(QStringLiteral("Local URL:"), siteUrl_);
-    form->addRow(QStringLiteral("Secure URL:"), secureUrl_);
-    form->addRow(QStringLiteral("Certificate:"), fingerprint_);
-    form->addRow(QStringLiteral("Location:"), serverLoc_);
-    form->addRow(QStringLiteral("Server IP:"), serverIp_);
-    form->addRow(QStringLiteral("Listening:"), listening_);
-    form->addRow(QStringLiteral("Started:"), timeStarted_);
-    form->addRow(QStringLiteral("Logging:"), loggingStatus_);
-    form->addRow(QStringLiteral("Network URL:"), lanRow);
-    startProblem_ = new QLabel;
-    startProblem_->setObjectName(QStringLiteral("StartProblem"));
-    startProblem_->setWordWrap(true);
-    startProblem_->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
-    startProblem_->hide();
-    auto* left = new QVBoxLayout;
-    left->addLayout(form);
-    left->addWidget(startProblem_);
-    left->addStretch();
+    information_->addRow(QStringLiteral("Local URL:"), siteUrl_);
+    information_->addRow(QStringLiteral("Secure URL:"), secureUrl_);
+    information_->addRow(QStringLiteral("Certificate:"), fingerprint_);
+    information_->addRow(QStringLiteral("Location:"), serverLoc_);
+    information_->addRow(QStringLiteral("Server IP:"), serverIp_);
+    information_->addRow(QStringLiteral("Listening:"), listening_);
+    information_->addRow(QStringLiteral("Started:"), timeStarted_);
+    information_->addRow(QStringLiteral("Logging:"), loggingStatus_);
+    information_->addRow(QStringLiteral("Network URL:"), BuildLanRow());
+    return information_;
+}
 
-    // The QR code of the network URL, so a phone opens the site through its
-    // camera; a line instead when no other device can reach the site.
-    lanCode_ = new QLabel;
-    lanCode_->setObjectName(QStringLiteral("LanQRCode"));
+QLayout* ControlWindow::BuildLanRow() {
+    lanUrl_ = new ClickableLabel("LanURL");
+    lanUrl_->setToolTip(QStringLiteral("Open the site as other devices on the network see it."));
+    copyLanUrl_ = Named<QPushButton>("CopyLanURL", QStringLiteral("Cop&y"));
+    copyLanUrl_->setToolTip(QStringLiteral("Copy the network address of the site."));
+    auto* row = new QHBoxLayout;
+    row->addWidget(lanUrl_);
+    row->addWidget(copyLanUrl_);
+    row->addStretch();
+    return row;
+}
+
+// The QR code of the network URL, so a phone opens the site through its
+// camera; a line instead when no other device can reach the site.
+QLayout* ControlWindow::BuildLanCode() {
+    lanCode_ = Named<QLabel>("LanQRCode");
     lanCode_->setAlignment(Qt::AlignCenter);
     lanCode_->setToolTip(QStringLiteral("Point a phone's camera here to open the site."));
-    lanNote_ = new QLabel;
-    lanNote_->setObjectName(QStringLiteral("LanNote"));
+    lanNote_ = Named<QLabel>("LanNote");
     lanNote_->setWordWrap(true);
     lanNote_->setAlignment(Qt::AlignCenter);
     lanNote_->setMaximumWidth(190);
-    lanCaption_ = new QLabel(QStringLiteral("Scan with a phone on the same network"));
-    lanCaption_->setObjectName(QStringLiteral("LanQRCaption"));
+    lanCaption_ =
+        Named<QLabel>("LanQRCaption", QStringLiteral("Scan with a phone on the same network"));
     lanCaption_->setAlignment(Qt::AlignCenter);
-    auto* right = new QVBoxLayout;
-    right->addWidget(lanCode_);
-    right->addWidget(lanCaption_);
-    right->addWidget(lanNote_);
-    right->addStretch();
-    columns->addLayout(left, 1);
-    columns->addLayout(right);
+    auto* column = new QVBoxLayout;
+    column->addWidget(lanCode_);
+    column->addWidget(lanCaption_);
+    column->addWidget(lanNote_);
+    column->addStretch();
+    return column;
+}
 
-    connect(siteUrl_, &ClickableLabel::clicked, this,
-            [this] { OpenInBrowser(siteUrl_->text().trimmed()); });
-    connect(lanUrl_, &ClickableLabel::clicked, this,
-            [this] { OpenInBrowser(lanUrl_->text().trimmed()); });
-    connect(secureUrl_, &ClickableLabel::clicked, this,
-            [this] { OpenInBrowser(secureUrl_->text().trimmed()); });
+void ControlWindow::ConnectLinks() {
+    for (ClickableLabel* link : {siteUrl_, lanUrl_, secureUrl_}) {
+        connect(link, &ClickableLabel::clicked, this,
+                [this, link] { OpenInBrowser(link->text().trimmed()); });
+    }
     connect(serverLoc_, &ClickableLabel::clicked, this, [this] {
         if (location_.isUrl) {
             OpenInBrowser(serverLoc_->text().trimmed());
@@ -235,46 +162,58 @@ QWidget* ControlWindow::BuildInformationTab() {
     });
     connect(copyLanUrl_, &QPushButton::clicked, this,
             [this] { QGuiApplication::clipboard()->setText(lanUrl_->text()); });
-    return information;
 }
 
 void ControlWindow::BuildWidgets() {
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
-    tabs_ = new QTabWidget(central);
-    tabs_->setObjectName(QStringLiteral("SSTab1"));
+    tabs_ = Named<QTabWidget>("SSTab1", central);
     layout->addWidget(tabs_);
     tabs_->addTab(BuildInformationTab(), QStringLiteral("Information "));
+    tabs_->addTab(BuildAccessLogTab(), QStringLiteral("Access Log"));
+    tabs_->addTab(BuildAboutTab(), QStringLiteral("About Quorvane"));
+    toggle_ = Named<QPushButton>("Command2");
+    refresh_ = Named<QPushButton>("Command3", QStringLiteral("&Refresh Log"));
+    options_ = Named<QPushButton>("Command1", QStringLiteral("&Options..."));
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(toggle_);
+    buttons->addWidget(refresh_);
+    buttons->addStretch();
+    buttons->addWidget(options_);
+    layout->addLayout(buttons);
+    setCentralWidget(central);
+    resize(600, 420);
+    connect(toggle_, &QPushButton::clicked, this, &ControlWindow::ToggleServer);
+    connect(refresh_, &QPushButton::clicked, this, &ControlWindow::RefreshLog);
+}
 
-    // Access Log
+QWidget* ControlWindow::BuildAccessLogTab() {
     auto* accessLog = new QWidget;
-    auto* logLayout = new QVBoxLayout(accessLog);
-    auto* logButtons = new QHBoxLayout;
-    start_ = new QPushButton(kStartCaption);
-    start_->setObjectName(QStringLiteral("StartBtn"));
-    kill_ = new QPushButton(QStringLiteral("S&top Quorvane"));
-    kill_->setObjectName(QStringLiteral("KillBtn"));
-    kill_->setEnabled(false);
-    logButtons->addWidget(start_);
-    logButtons->addWidget(kill_);
-    logButtons->addStretch();
-    log_ = new QPlainTextEdit;
-    log_->setObjectName(QStringLiteral("ServerWindow"));
+    auto* layout = new QVBoxLayout(accessLog);
+    start_ = Named<QPushButton>("StartBtn", kStartCaption);
+    kill_ = Named<QPushButton>("KillBtn", QStringLiteral("S&top Quorvane"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(start_);
+    buttons->addWidget(kill_);
+    buttons->addStretch();
+    log_ = Named<QPlainTextEdit>("ServerWindow");
     log_->setReadOnly(true);
     log_->setMaximumBlockCount(5000);  // weeks of running must not grow without bound
     log_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    load_ = new QProgressBar;
-    load_->setObjectName(QStringLiteral("LoadIndicator"));
+    load_ = Named<QProgressBar>("LoadIndicator");
     load_->setRange(0, 100);
     load_->setValue(0);
-    logLayout->addLayout(logButtons);
-    logLayout->addWidget(log_);
-    logLayout->addWidget(load_);
-    tabs_->addTab(accessLog, QStringLiteral("Access Log"));
+    layout->addLayout(buttons);
+    layout->addWidget(log_);
+    layout->addWidget(load_);
+    connect(start_, &QPushButton::clicked, this, [this] { control_.StartListener(); });
+    connect(kill_, &QPushButton::clicked, this, [this] { control_.StopListener(); });
+    return accessLog;
+}
 
-    // About
+QWidget* ControlWindow::BuildAboutTab() {
     auto* about = new QWidget;
-    auto* aboutLayout = new QVBoxLayout(about);
+    auto* layout = new QVBoxLayout(about);
     auto* picture = new QLabel;
     picture->setPixmap(AppIcon().pixmap(96, 96));
     picture->setAlignment(Qt::AlignCenter);
@@ -283,35 +222,14 @@ void ControlWindow::BuildWidgets() {
         "folders, scripts and secure pages, served from the files beside this program."));
     blurb->setWordWrap(true);
     blurb->setAlignment(Qt::AlignCenter);
-    releaseVersion_ = new QLabel;
-    releaseVersion_->setObjectName(QStringLiteral("ReleaseVersion"));
+    releaseVersion_ = Named<QLabel>("ReleaseVersion");
     releaseVersion_->setAlignment(Qt::AlignCenter);
-    aboutLayout->addStretch();
-    aboutLayout->addWidget(picture);
-    aboutLayout->addWidget(blurb);
-    aboutLayout->addWidget(releaseVersion_);
-    aboutLayout->addStretch();
-    tabs_->addTab(about, QStringLiteral("About Quorvane"));
-
-    auto* buttons = new QHBoxLayout;
-    toggle_ = new QPushButton(kStartCaption);
-    toggle_->setObjectName(QStringLiteral("Command2"));
-    refresh_ = new QPushButton(QStringLiteral("&Refresh Log"));
-    refresh_->setObjectName(QStringLiteral("Command3"));
-    options_ = new QPushButton(QStringLiteral("&Options..."));
-    options_->setObjectName(QStringLiteral("Command1"));
-    buttons->addWidget(toggle_);
-    buttons->addWidget(refresh_);
-    buttons->addStretch();
-    buttons->addWidget(options_);
-    layout->addLayout(buttons);
-    setCentralWidget(central);
-    resize(600, 420);
-
-    connect(toggle_, &QPushButton::clicked, this, &ControlWindow::ToggleServer);
-    connect(refresh_, &QPushButton::clicked, this, &ControlWindow::RefreshLog);
-    connect(start_, &QPushButton::clicked, this, [this] { control_.StartListener(); });
-    connect(kill_, &QPushButton::clicked, this, [this] { control_.StopListener(); });
+    layout->addStretch();
+    layout->addWidget(picture);
+    layout->addWidget(blurb);
+    layout->addWidget(releaseVersion_);
+    layout->addStretch();
+    return about;
 }
 
 void ControlWindow::BuildMenus() {
@@ -330,7 +248,7 @@ void ControlWindow::BuildMenus() {
 
     trayMenu_ = new QMenu(QStringLiteral("&SystemTrayMenu"), this);
     trayMenu_->setObjectName(QStringLiteral("SystemTrayMenu"));
-    startItem_ = trayMenu_->addAction(QStringLiteral("&Start"));
+    startItem_ = trayMenu_->addAction(QString());
     startItem_->setObjectName(QStringLiteral("mnuStart"));
     QAction* restore = trayMenu_->addAction(QStringLiteral("&Restore"));
     restore->setObjectName(QStringLiteral("mnuRestore"));
@@ -382,8 +300,7 @@ void ControlWindow::ConnectEngine() {
     connect(
         &bridge_, &EngineBridge::Started, this,
         [this](const QString& startedAt) {
-            start_->setEnabled(false);
-            kill_->setEnabled(true);
+            ShowListener();
             timeStarted_->setText(startedAt);
             startProblem_->hide();
             ShowSettings();  // the URLs now name the port actually listened on
@@ -396,8 +313,7 @@ void ControlWindow::ConnectEngine() {
 }
 
 void ControlWindow::ShowStopped() {
-    start_->setEnabled(true);
-    kill_->setEnabled(false);
+    ShowListener();
     timeStarted_->setText(kNotStarted);
     listening_->setText(FromStd(control_.ListenSummary()));
     ShowHttps();
@@ -416,8 +332,6 @@ void ControlWindow::ShowHttps() {
 
 void ControlWindow::ShowStartFailure(const QString& reason) {
     ShowStopped();
-    toggle_->setText(kStartCaption);
-    startItem_->setText(QStringLiteral("&Start"));
     const QString text = FromStd(StartFailureText(control_.LastPortTried(), reason.toStdString()));
     startProblem_->setText(text);
     startProblem_->show();
@@ -538,8 +452,11 @@ void ControlWindow::ShowServing() {
 
 void ControlWindow::SettingsSaved() {
     ShowSettings();
-    // A failed restart reports itself through the engine, like any start.
-    control_.FollowListenSettings();
+    // A failed restart reports itself through the engine, like any start,
+    // and leaves the server off.
+    if (control_.FollowListenSettings() == server::ServerControl::ListenChange::kFailed) {
+        ShowServerState(false);
+    }
 }
 
 void ControlWindow::SetOptionsDialog(std::function<bool(QWidget*)> open) {
@@ -573,18 +490,18 @@ void ControlWindow::WatchDesktop() {
 }
 
 void ControlWindow::ToggleServer() {
-    if (toggle_->text() != kStartCaption) {
-        toggle_->setText(kStartCaption);
-        startItem_->setText(QStringLiteral("&Start"));
-        start_->setEnabled(true);
-        kill_->setEnabled(false);
-    } else {
-        toggle_->setText(kStopCaption);
-        startItem_->setText(QStringLiteral("&Stop"));
-        start_->setEnabled(false);
-        kill_->setEnabled(true);
-    }
-    control_.ToggleServer();
+    ShowServerState(control_.ToggleServer());
+}
+
+void ControlWindow::ShowServerState(bool running) {
+    toggle_->setText(running ? kStopCaption : kStartCaption);
+    startItem_->setText(running ? QStringLiteral("&Stop") : QStringLiteral("&Start"));
+    ShowListener();
+}
+
+void ControlWindow::ShowListener() {
+    start_->setEnabled(!control_.IsListening());
+    kill_->setEnabled(control_.IsListening());
 }
 
 void ControlWindow::RefreshLog() {
@@ -693,5 +610,3 @@ void ControlWindow::closeEvent(QCloseEvent* event) {
 }
 
 }  // namespace quorvane::ui
-
-#include "control_window.moc"

@@ -12,6 +12,7 @@
 
 class QAction;
 class QFormLayout;
+class QLayout;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
@@ -23,7 +24,6 @@ class QTimer;
 
 namespace quorvane::ui {
 
-// A label that reports clicks, for the site URL and the location.
 class ClickableLabel;
 
 // The control window: start and stop, the running log, the information
@@ -83,11 +83,24 @@ class ControlWindow : public QMainWindow {
   private:
     void BuildWidgets();
     QWidget* BuildInformationTab();
+    QFormLayout* BuildInformationForm();
+    QLayout* BuildLanRow();
+    QLayout* BuildLanCode();
+    void ConnectLinks();
+    QWidget* BuildAccessLogTab();
+    QWidget* BuildAboutTab();
     void BuildMenus();
     void ConnectEngine();
     void AddTrayIcon();
     void SetAutoStart(bool enabled);
     void SetMinimiseOnStart(bool enabled);
+    // The toggle button and its tray menu item both show `running`, what
+    // ServerControl answered to the last toggle (off again after a failed
+    // restart), and so never disagree; the rest follows the listener.
+    void ShowServerState(bool running);
+    // The access log tab's start and stop buttons, which leave the toggle
+    // alone, show whether the listener runs.
+    void ShowListener();
     void ShowStopped();
     void ShowStartFailure(const QString& reason);
     void ShowServing();
@@ -146,8 +159,5 @@ class ControlWindow : public QMainWindow {
     bool hideNoticeShown_ = false;
     bool unloaded_ = false;
 };
-
-// The window's own icon, drawn for it; greyed while the server is stopped.
-QIcon AppIcon(bool serving = true);
 
 }  // namespace quorvane::ui

@@ -11,34 +11,11 @@
 #include <QVBoxLayout>
 
 #include "ui/options/address_entry.h"
+#include "ui/options/widget_helpers.h"
 
 namespace quorvane::ui {
 
 namespace {
-
-std::string Text(const QLineEdit* box) {
-    return box->text().toStdString();
-}
-
-QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
-}
-
-QLineEdit* Box(const char* name, QWidget* parent) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(QString::fromLatin1(name));
-    return box;
-}
-
-QLabel* Label(const char* name, const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setWordWrap(true);
-    return label;
-}
 
 // Enter anywhere in the dialog is its confirming button.
 QHBoxLayout* ButtonRow(QPushButton* ok, QPushButton* cancel) {
@@ -79,21 +56,21 @@ AddDirectoryDialog::AddDirectoryDialog(VirtualDirectoryEditor& editor, MessageBo
     setWindowTitle(QStringLiteral("Add Virtual Directory"));
     setModal(true);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Label("Label1",
-                            QStringLiteral("Please type in the name of the Virtual Directory and "
-                                           "then browse to find the location that the Virtual "
-                                           "Directory points to."),
-                            this));
+    layout->addWidget(Text("Label1",
+                           QStringLiteral("Please type in the name of the Virtual Directory and "
+                                          "then browse to find the location that the Virtual "
+                                          "Directory points to."),
+                           this));
     auto* form = new QFormLayout;
-    name_ = Box("VDirName", this);
-    form->addRow(Label("Label2", QStringLiteral("Virtual Directory"), this), name_);
-    location_ = Box("Physical", this);
+    name_ = Named<QLineEdit>("VDirName", this);
+    form->addRow(Text("Label2", QStringLiteral("Virtual Directory"), this), name_);
+    location_ = Named<QLineEdit>("Physical", this);
     auto* browse = Button("Command1", QStringLiteral("Browse..."), this);
     browse->setToolTip(QStringLiteral("Browse Drive(s)"));
     auto* locationRow = new QHBoxLayout;
     locationRow->addWidget(location_);
     locationRow->addWidget(browse);
-    form->addRow(Label("Label3", QStringLiteral("Location"), this), locationRow);
+    form->addRow(Text("Label3", QStringLiteral("Location"), this), locationRow);
     layout->addLayout(form);
 
     auto* attributes = new QGroupBox(QStringLiteral("Directory Attributes"), this);
@@ -129,7 +106,7 @@ AddDirectoryDialog::AddDirectoryDialog(VirtualDirectoryEditor& editor, MessageBo
 }
 
 void AddDirectoryDialog::Ok() {
-    const Edit result = editor_.Add(Text(name_), Text(location_), secure_->isChecked(),
+    const Edit result = editor_.Add(S(name_->text()), S(location_->text()), secure_->isChecked(),
                                     script_->isChecked(), exe_->isChecked());
     const QString create = QStringLiteral("Create Virtual Directory");
     switch (result) {
@@ -166,7 +143,7 @@ AddressDialog::AddressDialog(AddressEditor& editor, MessageBoxes& messages, bool
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
     for (int i = 0; i < 4; ++i) {
-        octets_[i] = Box(("Octet" + std::to_string(i + 1)).c_str(), this);
+        octets_[i] = Named<QLineEdit>(("Octet" + std::to_string(i + 1)).c_str(), this);
         // No length limit on the box itself: a pasted whole address must
         // arrive whole, to be spread over the four boxes.
         octets_[i]->setMaximumWidth(48);
@@ -189,7 +166,7 @@ AddressDialog::AddressDialog(AddressEditor& editor, MessageBoxes& messages, bool
 void AddressDialog::Distribute(int edited, const QString& text) {
     AddressBoxes boxes;
     for (int i = 0; i < 4; ++i) {
-        boxes.parts[i] = Text(octets_[i]);
+        boxes.parts[i] = S(octets_[i]->text());
     }
     boxes = DistributeAddressInput(boxes, edited, text.toStdString());
     for (int i = 0; i < 4; ++i) {
@@ -205,8 +182,8 @@ void AddressDialog::Distribute(int edited, const QString& text) {
 }
 
 void AddressDialog::Ok() {
-    const std::array<std::string, 4> parts = {Text(octets_[0]), Text(octets_[1]), Text(octets_[2]),
-                                              Text(octets_[3])};
+    const std::array<std::string, 4> parts = {S(octets_[0]->text()), S(octets_[1]->text()),
+                                              S(octets_[2]->text()), S(octets_[3]->text())};
     Edit result = editor_.Add(parts);
     if (result == Edit::kOwnAddress) {
         const QString address = QStringLiteral("%1.%2.%3.%4")
@@ -250,8 +227,8 @@ DocumentDialog::DocumentDialog(DocumentEditor& editor, MessageBoxes& messages, Q
     setWindowTitle(QStringLiteral("Add Default Document"));
     setModal(true);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Label("Label1", QStringLiteral("Document Name"), this));
-    name_ = Box("Document", this);
+    layout->addWidget(Text("Label1", QStringLiteral("Document Name"), this));
+    name_ = Named<QLineEdit>("Document", this);
     layout->addWidget(name_);
     auto* add = Button("Command1", QStringLiteral("&Add"), this);
     auto* close = Button("Command2", QStringLiteral("&Close"), this);
@@ -261,7 +238,7 @@ DocumentDialog::DocumentDialog(DocumentEditor& editor, MessageBoxes& messages, Q
 }
 
 void DocumentDialog::Add() {
-    const Edit result = editor_.Add(Text(name_));
+    const Edit result = editor_.Add(S(name_->text()));
     if (result == Edit::kNameMissing || result == Edit::kDuplicate) {
         messages_.Warning(
             result == Edit::kNameMissing
@@ -283,10 +260,10 @@ MimeDialog::MimeDialog(MimeEditor& editor, MessageBoxes& messages, QWidget* pare
     setWindowTitle(QStringLiteral("Add MIME Type"));
     setModal(true);
     auto* layout = new QFormLayout(this);
-    extension_ = Box("FileExt", this);
-    type_ = Box("MIMEHeader", this);
-    layout->addRow(Label("Label1", QStringLiteral("File Extension (eg JPG):"), this), extension_);
-    layout->addRow(Label("Label2", QStringLiteral("Content Type (eg image/jpeg):"), this), type_);
+    extension_ = Named<QLineEdit>("FileExt", this);
+    type_ = Named<QLineEdit>("MIMEHeader", this);
+    layout->addRow(Text("Label1", QStringLiteral("File Extension (eg JPG):"), this), extension_);
+    layout->addRow(Text("Label2", QStringLiteral("Content Type (eg image/jpeg):"), this), type_);
     auto* ok = Button("Command1", QStringLiteral("&OK"), this);
     auto* cancel = Button("Command2", QStringLiteral("&Cancel"), this);
     layout->addRow(ButtonRow(ok, cancel));
@@ -295,7 +272,7 @@ MimeDialog::MimeDialog(MimeEditor& editor, MessageBoxes& messages, QWidget* pare
 }
 
 void MimeDialog::Ok() {
-    const Edit result = editor_.Add(Text(extension_), Text(type_));
+    const Edit result = editor_.Add(S(extension_->text()), S(type_->text()));
     if (result == Edit::kPartMissing) {
         messages_.Warning(QStringLiteral("You must supply a file extension AND a MIME Header."),
                           QStringLiteral("Quorvane"));

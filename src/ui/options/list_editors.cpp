@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "config/list_files.h"
+#include "config/list_records.h"
 #include "config/text.h"
 #include "ui/control/host_addresses.h"
 
@@ -14,10 +15,6 @@ namespace {
 
 bool SameIgnoringCase(const std::string& a, const std::string& b) {
     return config::EqualsIgnoringCase(a, b);
-}
-
-const char* YesNo(bool value) {
-    return value ? "Yes" : "No";
 }
 
 bool IsAddressPart(const std::string& part) {
@@ -103,7 +100,7 @@ Edit VirtualDirectoryEditor::Add(const std::string& name, const std::string& loc
         return Edit::kLocationMissing;
     }
     const std::string normal = NormaliseName(name);
-    return Append({normal, location, YesNo(secure), YesNo(script), YesNo(exe)});
+    return Append(config::VirtualDirectory{normal, location, secure, script, exe}.ToRecord());
 }
 
 Edit VirtualDirectoryEditor::Remove(std::optional<size_t> selected) {
@@ -118,9 +115,9 @@ void VirtualDirectoryEditor::ApplyHomeDirectory(const std::string& folder, bool 
     for (config::Record& row : rows_) {
         if (config::StartsWith(row[0], "/")) {
             row[1] = folder;
-            row[2] = YesNo(secure);
-            row[3] = YesNo(script);
-            row[4] = YesNo(exe);
+            row[2] = config::YesNo(secure);
+            row[3] = config::YesNo(script);
+            row[4] = config::YesNo(exe);
             return;
         }
     }

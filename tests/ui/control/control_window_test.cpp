@@ -188,6 +188,9 @@ TEST_F(ControlWindowTest, AFailedStartIsShownWhereTheUserLooks) {
     Window(holder.Port()).Startup();
     Find<QTabWidget>("SSTab1")->setCurrentIndex(1);
     Find<QPushButton>("Command2")->click();
+    // The toggle and its tray item show the server's answer at once, not after the report.
+    EXPECT_EQ(Find<QPushButton>("Command2")->text(), "&Start Quorvane");
+    EXPECT_EQ(Find<QMenu>("SystemTrayMenu")->actions().front()->text(), "&Start");
     const QString failure =
         QStringLiteral("Quorvane could not listen on port %1: Address already in use")
             .arg(holder.Port());

@@ -190,24 +190,31 @@ TEST_F(OptionsDialogTest, UpdateWritesEverySettingAndTheRootRowCancelWritesNothi
 
 TEST_F(OptionsDialogTest, UpdateRefusesWhatCannotWorkOnItsTab) {
     const std::string before = folder_.Read("quorvane.ini");
-    const std::function<void()> mistakes[] = {
-        [&] { Type("ServerPort", "80000"); }, [&] { Type("ScriptTimeout", "soon"); },
-        [&] { Type("HttpsPort", "70000"); }, [&] { Type("HttpsPort", "8080"); },  // the TCP port's
-        [&] { Type("CertificateFile", "/etc/site/certificate.pem"); },            // without its key
+    // Each mistake, and the box shown for it.
+    const std::pair<const char*, std::function<void()>> mistakes[] = {
+        {"ServerPort", [&] { Type("ServerPort", "80000"); }},
+        {"ScriptTimeout", [&] { Type("ScriptTimeout", "soon"); }},
+        {"HttpsPort", [&] { Type("HttpsPort", "70000"); }},
+        {"HttpsPort", [&] { Type("HttpsPort", "8080"); }},  // the TCP port's
+        {"CertificateFile", [&] { Type("CertificateFile", "/etc/site/certificate.pem"); }},
+        {"LogLimit", [&] { Type("LogLimit", "-1"); }},
         // The sample's folder "www" would redirect to itself for ever.
-        [&] { Find<QRadioButton>("Redirection")->click(); }};
-    for (const auto& mistake : mistakes) {
+        {"HomePage", [&] { Find<QRadioButton>("Redirection")->click(); }}};
+    for (const auto& [box, mistake] : mistakes) {
         Open();
-        Find<QTabWidget>("TabStrip1")->setCurrentIndex(0);
+        auto* tabs = Find<QTabWidget>("TabStrip1");
+        tabs->setCurrentIndex(0);
         mistake();
         Click("cmdUpdate");
         EXPECT_NE(dialog_->result(), QDialog::Accepted);
-        EXPECT_NE(Find<QTabWidget>("TabStrip1")->currentIndex(), 0);
+        EXPECT_NE(tabs->currentIndex(), 0);
+        EXPECT_TRUE(tabs->currentWidget()->isAncestorOf(Find<QWidget>(box))) << box;
     }
-    ASSERT_EQ(messages_.warnings.size(), 6u);
+    ASSERT_EQ(messages_.warnings.size(), 7u);
     EXPECT_TRUE(messages_.warnings[3].contains("HTTPS needs a port of its own"));
     EXPECT_TRUE(messages_.warnings[4].contains("Give both a certificate file and its key file"));
-    EXPECT_TRUE(messages_.warnings[5].contains("The Redirect To URL must be a whole web address"));
+    EXPECT_TRUE(messages_.warnings[5].contains("The log size limit must be a whole number"));
+    EXPECT_TRUE(messages_.warnings[6].contains("The Redirect To URL must be a whole web address"));
     EXPECT_EQ(folder_.Read("quorvane.ini"), before);
 
     Type("HomePage", "https://example.com/");

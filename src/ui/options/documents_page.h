@@ -1,0 +1,36 @@
+#pragma once
+
+#include "ui/options/list_editors.h"
+#include "ui/options/options_page.h"
+
+class QCheckBox;
+class QLineEdit;
+class QListWidget;
+
+namespace quorvane::ui {
+
+// "Documents": directory browsing, the page footer, and default.lst in the
+// order the server tries its names.
+class DocumentsPage : public OptionsPage {
+    Q_OBJECT
+
+  public:
+    explicit DocumentsPage(const OptionsSetup& setup);
+
+    void Show(const OptionsValues& values) override;
+    void Collect(OptionsValues& values) const override;
+
+  private:
+    QWidget* FooterFrame();
+    QWidget* DocumentList();
+    void Fill(std::optional<size_t> select = std::nullopt);
+
+    const OptionsSetup& setup_;
+    DocumentEditor documents_;
+    QCheckBox* directoryBrowsing_ = nullptr;
+    QCheckBox* footer_ = nullptr;
+    QLineEdit* footerHtml_ = nullptr;
+    QListWidget* list_ = nullptr;
+};
+
+}  // namespace quorvane::ui

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "ui/options/list_editors.h"
+#include "ui/options/options_page.h"
+
+class QTreeWidget;
+
+namespace quorvane::ui {
+
+// "Security": iplist.lst, the addresses refused every request.
+class SecurityPage : public OptionsPage {
+    Q_OBJECT
+
+  public:
+    explicit SecurityPage(const OptionsSetup& setup);
+
+  private:
+    void Fill();
+
+    AddressEditor blocked_;
+    QTreeWidget* list_;
+};
+
+}  // namespace quorvane::ui

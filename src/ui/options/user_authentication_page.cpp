@@ -1,0 +1,144 @@
+#include "ui/options/user_authentication_page.h"
+
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "config/text.h"
+#include "ui/options/entry_dialogs.h"
+#include "ui/options/list_page.h"
+#include "ui/options/widget_helpers.h"
+
+namespace quorvane::ui {
+
+namespace {
+
+const QString kTitle = QStringLiteral("User Authentication");
+
+}  // namespace
+
+UserAuthenticationPage::UserAuthenticationPage(const OptionsSetup& setup)
+    : setup_(setup), users_(setup.folder) {
+    auto* layout = new QVBoxLayout;
+    layout->addWidget(
+        Text("Label7", QStringLiteral("Here you can configure Quorvane2000's Basic "
+                                      "Authentication facilities. To add a user profile, you "
+                                      "need to supply a username and a password. This is then "
+                                      "used during the authentication process by the user. "
+                                      "User security is then added to a virtual directory. "
+                                      "When a user then requests access to a specific "
+                                      "directory, they will be asked to supply their username "
+                                      "and password.")));
+    list_ = Named<QListWidget>("UserList");
+    layout->addWidget(list_);
+    start_ = Button("Command10", QStringLiteral("&Add User..."));
+    remove_ = Button("Command12", QStringLiteral("&Remove User"));
+    layout->addLayout(Row({start_, remove_}));
+    layout->addWidget(EntryFrame());
+    WireList();
+    SetContent(kTitle, layout);
+    Fill();
+    entry_->setEnabled(false);
+    SetEntry(false);
+}
+
+QWidget* UserAuthenticationPage::EntryFrame() {
+    entry_ = Named<QGroupBox>("Frame3", QStringLiteral("New User Details"));
+    auto* form = new QFormLayout(entry_);
+    name_ = Named<QLineEdit>("Username");
+    password_ = Named<QLineEdit>("Password");
+    password_->setEchoMode(QLineEdit::Password);
+    form->addRow(Text("Label13", QStringLiteral("Username:")), name_);
+    form->addRow(Text("Label18", QStringLiteral("Password:")), password_);
+    add_ = Button("Command17", QStringLiteral("Add"));
+    finish_ = Button("Command19", QStringLiteral("Finish"));
+    form->addRow(Row({add_, finish_}, true));
+    connect(add_, &QPushButton::clicked, this, &UserAuthenticationPage::AddUser);
+    connect(finish_, &QPushButton::clicked, this, &UserAuthenticationPage::FinishEntry);
+    // Enter in either box adds the account, as the Add button does.
+    connect(name_, &QLineEdit::returnPressed, add_, &QPushButton::click);
+    connect(password_, &QLineEdit::returnPressed, add_, &QPushButton::click);
+    return entry_;
+}
+
+void UserAuthenticationPage::WireList() {
+    connect(start_, &QPushButton::clicked, this, &UserAuthenticationPage::StartEntry);
+    new ListPage(list_, nullptr, remove_, setup_.messages,
+                 {.fill = [this] { Fill(); },
+                  .remove = [this](std::optional<size_t> row) { return users_.Remove(row); },
+                  .question = QStringLiteral("Are you sure you want to delete this user?"),
+                  .title = kTitle,
+                  .refuse = [this](size_t row) -> std::optional<ListPage::Refusal> {
+                      if (config::EqualsIgnoringCase(users_.Rows()[row][0], "ADMIN")) {
+                          return ListPage::Refusal{
+                              QStringLiteral("You cannot delete the Administrator user."), kTitle};
+                      }
+                      return std::nullopt;
+                  }},
+                 this);
+}
+
+void UserAuthenticationPage::SetEntry(bool entering) {
+    for (QWidget* control : {static_cast<QWidget*>(name_), static_cast<QWidget*>(password_),
+                             static_cast<QWidget*>(add_), static_cast<QWidget*>(finish_)}) {
+        control->setEnabled(entering);
+    }
+    start_->setEnabled(!entering);
+    remove_->setEnabled(!entering);
+}
+
+void UserAuthenticationPage::StartEntry() {
+    entry_->setEnabled(true);
+    SetEntry(true);
+    name_->setFocus();
+}
+
+void UserAuthenticationPage::FinishEntry() {
+    name_->clear();
+    password_->clear();
+    SetEntry(false);
+    start_->setFocus();
+}
+
+void UserAuthenticationPage::AddUser() {
+    const Edit result = users_.Add(S(name_->text()), S(password_->text()));
+    switch (result) {
+        case Edit::kNameMissing:
+            setup_.messages.Warning(QStringLiteral("You must supply a Username."), kTitle);
+            name_->setFocus();
+            return;
+        case Edit::kPasswordMissing:
+            setup_.messages.Warning(QStringLiteral("You must supply a Password."), kTitle);
+            password_->setFocus();
+            return;
+        case Edit::kDuplicate:
+            setup_.messages.Warning(
+                QStringLiteral("A user with this name already exists. Please choose another "
+                               "username."),
+                kTitle);
+            name_->clear();
+            name_->setFocus();
+            return;
+        default:
+            if (ReportEdit(setup_.messages, result, kTitle)) {
+                Fill();
+                name_->clear();
+                password_->clear();
+                name_->setFocus();
+            }
+    }
+}
+
+void UserAuthenticationPage::Fill() {
+    list_->clear();
+    const QIcon icon = Icon(QStyle::SP_DialogApplyButton);
+    for (const config::Record& record : users_.Rows()) {
+        new QListWidgetItem(icon, Q(record[0]), list_);
+    }
+}
+
+}  // namespace quorvane::ui
