@@ -33,6 +33,17 @@ class ConsoleObserver : public quorvane::server::EngineObserver {
     void OnStarted(std::string_view) override {}
     void OnStopped() override {}
     void OnStartFailed(std::string_view) override {}
+    // Says where in the settings file the remedy lies.
+    void OnNotice(const quorvane::server::Notice& notice) override {
+        if (std::holds_alternative<quorvane::server::PasswordsInClear>(notice)) {
+            Print(
+                "Passwords cross the network unencrypted: a secure folder was asked for over "
+                "plain HTTP from another computer. Set HttpsPort and RedirectToHttps=1 under "
+                "[Server] in quorvane.ini to send visitors to HTTPS.\r\n");
+            return;
+        }
+        EngineObserver::OnNotice(notice);
+    }
 
     // Sends what is buffered on; called at least once a second.
     void Flush() {

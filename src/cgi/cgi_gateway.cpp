@@ -84,70 +84,90 @@ ScriptDecision PrepareScript(const ScriptRequest& request, const responses::Requ
     return decision;
 }
 
-std::optional<http::Response> ComposeCgiReply(std::string output) {
-    if (config::StartsWith(output, "HTTP/")) {
-        http::Response relayed;
-        relayed.body = http::RawMessage{std::move(output)};
-        return relayed;
-    }
+namespace {
+
+// A script's CGI header block: its fields, its Status line, and where its
+// body begins. Nothing for output without one, or with a line that is no
+// header line (a stray CR could split the reply).
+struct HeaderBlock {
+    http::Fields fields;
     std::string status;
     bool hasLocation = false;
-    http::Fields fields;
-    size_t position = 0;
-    for (;;) {
+    size_t bodyStart = 0;
+};
+
+std::optional<HeaderBlock> ReadHeaderBlock(std::string_view output) {
+    HeaderBlock block;
+    for (size_t position = 0;;) {
         const size_t end = output.find('\n', position);
-        if (end == std::string::npos) {
+        if (end == std::string_view::npos) {
             return std::nullopt;  // no empty line: no header block
         }
-        std::string_view line(output.data() + position, end - position);
+        std::string_view line = output.substr(position, end - position);
         position = end + 1;
         if (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
         }
         if (line.empty()) {
-            break;
+            block.bodyStart = position;
+            return block;
         }
         const size_t colon = line.find(':');
         if (colon == std::string_view::npos || colon == 0 ||
             std::any_of(line.begin(), line.end(), [](char c) {
                 return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F;
             })) {
-            return std::nullopt;  // not a header line; a stray CR could split the reply
+            return std::nullopt;
         }
         const std::string_view name = line.substr(0, colon);
         const std::string_view value = config::TrimBlanks(line.substr(colon + 1));
         if (config::EqualsIgnoringCase(name, "Status")) {
-            status = std::string(value);
-            continue;
+            block.status = std::string(value);
+        } else if (!config::EqualsIgnoringCase(name, "Connection") &&
+                   !config::EqualsIgnoringCase(name, "Content-Length") &&
+                   !config::EqualsIgnoringCase(name, "Transfer-Encoding")) {
+            // The connection and the body's framing are the server's to
+            // state: the whole output is at hand, so its length is known.
+            block.hasLocation = block.hasLocation || config::EqualsIgnoringCase(name, "Location");
+            block.fields.Add(name, value);
         }
-        // The connection and the body's framing are the server's to state:
-        // the whole output is at hand, so its length is known exactly.
-        if (config::EqualsIgnoringCase(name, "Connection") ||
-            config::EqualsIgnoringCase(name, "Content-Length") ||
-            config::EqualsIgnoringCase(name, "Transfer-Encoding")) {
-            continue;
-        }
-        hasLocation = hasLocation || config::EqualsIgnoringCase(name, "Location");
-        fields.Add(name, value);
     }
-    if (status.empty()) {
-        status = hasLocation ? "302 Found" : "200 OK";
+}
+
+// Three digits, then the reason after a blank; an interim 1xx is no answer
+// from a script.
+bool IsFinalStatus(std::string_view status) {
+    return status.size() >= 3 && (status.size() == 3 || status[3] == ' ') &&
+           status.front() >= '2' && status.front() <= '5' &&
+           std::all_of(status.begin(), status.begin() + 3,
+                       [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
+std::optional<http::Response> ComposeCgiReply(std::string output) {
+    if (config::StartsWith(output, "HTTP/")) {
+        http::Response relayed;
+        relayed.body = http::RawMessage{std::move(output)};
+        return relayed;
     }
-    // Three digits, then the reason after a blank; an interim 1xx is no
-    // answer from a script.
-    if (status.size() < 3 || (status.size() > 3 && status[3] != ' ') || status.front() < '2' ||
-        status.front() > '5' || !std::all_of(status.begin(), status.begin() + 3, [](char c) {
-            return c >= '0' && c <= '9';
-        })) {
+    std::optional<HeaderBlock> block = ReadHeaderBlock(output);
+    if (!block) {
         return std::nullopt;
     }
-    http::Response reply(std::stoi(status.substr(0, 3)),
-                         status.size() > 4 ? status.substr(4) : std::string());
-    reply.fields = std::move(fields);
+    if (block->status.empty()) {
+        block->status = block->hasLocation ? "302 Found" : "200 OK";
+    }
+    if (!IsFinalStatus(block->status)) {
+        return std::nullopt;
+    }
+    http::Response reply(std::stoi(block->status.substr(0, 3)),
+                         block->status.size() > 4 ? block->status.substr(4) : std::string());
+    reply.fields = std::move(block->fields);
     // A 204 or 304 ends with its head: a body the script wrote anyway would
     // be read as the next reply on a kept connection.
     if (reply.AllowsBody()) {
-        reply.body = output.substr(position);
+        reply.body = output.substr(block->bodyStart);
     }
     return reply;
 }

@@ -162,6 +162,52 @@ std::optional<ConfigSnapshots::Value> ConfigSnapshots::Trusted(const fs::path& p
     return entry.value;
 }
 
+namespace {
+
+// Why a file that would not open is not simply missing: only a name absent
+// from a folder that is there is a missing file; a link leading nowhere, or
+// a folder moved with the file in it, is not. Nothing when it is missing.
+std::optional<std::string> WhyNotOpened(const fs::path& path, int error) {
+    struct stat name {};
+    if (error != ENOENT) {
+        return ErrorText(error);
+    }
+    if (!IsFolder(path.parent_path())) {
+        return "its folder is not there";
+    }
+    if (::lstat(path.c_str(), &name) == 0) {
+        return "it is a link to nothing that exists";
+    }
+    return std::nullopt;
+}
+
+// The whole text of an open file; nothing (with the reason) when a read
+// failed.
+std::optional<std::string> ReadText(int fd, size_t expected, std::string& reason) {
+    std::string text(expected, '\0');
+    size_t have = 0;
+    for (;;) {
+        if (have == text.size()) {
+            text.resize(text.size() + 4096);  // the file grew meanwhile
+        }
+        const ssize_t got = ::read(fd, text.data() + have, text.size() - have);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            reason = ErrorText(errno);
+            return std::nullopt;
+        }
+        if (got == 0) {
+            text.resize(have);
+            return text;
+        }
+        have += static_cast<size_t>(got);
+    }
+}
+
+}  // namespace
+
 ConfigSnapshots::Reading ConfigSnapshots::Read(const fs::path& path, int64_t readAtNs) {
     {
         std::lock_guard lock(mutex_);
@@ -172,55 +218,25 @@ ConfigSnapshots::Reading ConfigSnapshots::Read(const fs::path& path, int64_t rea
     // Non-blocking, so a FIFO in the file's place is refused, not waited on.
     FileHandle file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (!file) {
-        const int error = errno;
-        // Only a name absent from a folder that is there is a missing file;
-        // a link leading nowhere, or a folder moved with the file in it, is not.
-        struct stat name {};
-        if (error != ENOENT) {
-            reading.reason = ErrorText(error);
-        } else if (!IsFolder(path.parent_path())) {
-            reading.reason = "its folder is not there";
-        } else if (::lstat(path.c_str(), &name) == 0) {
-            reading.reason = "it is a link to nothing that exists";
-        } else {
-            reading.outcome = Reading::Outcome::kMissing;
-        }
+        const std::optional<std::string> why = WhyNotOpened(path, errno);
+        reading.outcome = why ? Reading::Outcome::kFailed : Reading::Outcome::kMissing;
+        reading.reason = why.value_or("");
         return reading;
     }
     struct stat before {};
-    if (::fstat(file.Get(), &before) != 0) {
-        reading.reason = ErrorText(errno);
-        return reading;
-    }
-    if (!S_ISREG(before.st_mode)) {
+    if (::fstat(file.Get(), &before) != 0 || !S_ISREG(before.st_mode)) {
         reading.reason = "it is not a plain file";
         return reading;
     }
-    std::string& text = reading.text;
-    text.resize(static_cast<size_t>(before.st_size));
-    size_t have = 0;
-    for (;;) {
-        if (have == text.size()) {
-            text.resize(text.size() + 4096);  // the file grew meanwhile
-        }
-        const ssize_t got = ::read(file.Get(), text.data() + have, text.size() - have);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            reading.reason = ErrorText(errno);
-            return reading;
-        }
-        if (got == 0) {
-            break;
-        }
-        have += static_cast<size_t>(got);
-    }
-    text.resize(have);
+    std::optional<std::string> text =
+        ReadText(file.Get(), static_cast<size_t>(before.st_size), reading.reason);
     struct stat after {};
+    if (!text) {
+        return reading;
+    }
     if (::fstat(file.Get(), &after) != 0 ||
         !(IdentityOf<Identity>(before) == IdentityOf<Identity>(after)) ||
-        have != static_cast<size_t>(after.st_size)) {
+        text->size() != static_cast<size_t>(after.st_size)) {
         reading.reason = "it changed while it was read";
         return reading;
     }
@@ -229,8 +245,10 @@ ConfigSnapshots::Reading ConfigSnapshots::Read(const fs::path& path, int64_t rea
     }
     reading.identity = IdentityOf<Identity>(after);
     const bool recent = reading.identity.modifiedNs > readAtNs - kRacyWindowNs;
-    reading.outcome = recent && !text.empty() && text.back() != '\n' ? Reading::Outcome::kIncomplete
-                                                                     : Reading::Outcome::kText;
+    reading.outcome = recent && !text->empty() && text->back() != '\n'
+                          ? Reading::Outcome::kIncomplete
+                          : Reading::Outcome::kText;
+    reading.text = std::move(*text);
     return reading;
 }
 

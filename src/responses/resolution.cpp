@@ -201,17 +201,19 @@ void ApplyScriptFolders(const ResolveContext& context, const fs::path& lying, Po
 
 }  // namespace
 
-Resolution Resolve(const http::RequestTarget& target, const ResolveContext& context) {
-    Resolution resolution;
-    std::vector<std::string> folderSegments = target.segments;
+namespace {
+
+// The request's folder and document in URL space, and where on disk they
+// lie: the record the folder comes through (or the root folder) with the
+// rest of its segments joined on. Returns the segments the record took.
+size_t MapOntoFolders(const http::RequestTarget& target, const ResolveContext& context,
+                      std::vector<std::string>& folderSegments, Resolution& resolution) {
     if (!target.endsWithSlash && !folderSegments.empty() &&
         folderSegments.back().find('.') != std::string::npos) {
         resolution.document = std::move(folderSegments.back());
         folderSegments.pop_back();
     }
     resolution.directory = FolderText(folderSegments);
-
-    const config::Settings& settings = context.settings;
     size_t taken = 0;
     if (auto match = MatchRecord(context.dirs, folderSegments)) {
         resolution.record = std::move(match->first);
@@ -219,13 +221,44 @@ Resolution Resolve(const http::RequestTarget& target, const ResolveContext& cont
         resolution.folder = ConfiguredFolder(context.folder, resolution.record->folder);
     } else {
         resolution.folder = ConfiguredFolder(
-            context.folder, config::ServerValue(settings, config::setting::kRootDirectory));
+            context.folder, config::ServerValue(context.settings, config::setting::kRootDirectory));
     }
     for (size_t i = taken; i < folderSegments.size(); ++i) {
         resolution.folder /= folderSegments[i];
     }
     resolution.path =
         resolution.document.empty() ? resolution.folder : resolution.folder / resolution.document;
+    return taken;
+}
+
+// The first default document of the folder that is a file; false with none.
+bool PickDefaultDocument(const ResolveContext& context, OwnFilesOnce& own, OrdinaryDevices* devices,
+                         Resolution& resolution, fs::path& served) {
+    for (const std::string& name : context.defaults) {
+        if (name.empty() || name.find('/') != std::string::npos || name == "..") {
+            continue;
+        }
+        const PathFacts candidate = Examine(resolution.folder / name, devices);
+        if (KindOf(candidate, own) == Found::kFile) {
+            resolution.document = name;
+            resolution.defaultDocument = true;
+            resolution.path = resolution.folder / name;
+            resolution.found = Found::kFile;
+            served = candidate.canonical;
+            resolution.examined = candidate.handle;
+            resolution.info = candidate.info;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+Resolution Resolve(const http::RequestTarget& target, const ResolveContext& context) {
+    Resolution resolution;
+    std::vector<std::string> folderSegments = target.segments;
+    const size_t taken = MapOntoFolders(target, context, folderSegments, resolution);
 
     OwnFilesOnce own(context);
     OrdinaryDevices* devices = context.cache != nullptr ? &context.cache->Devices() : nullptr;
@@ -250,28 +283,12 @@ Resolution Resolve(const http::RequestTarget& target, const ResolveContext& cont
         resolution.info = facts.info;
     }
     if (resolution.found == Found::kFolder && resolution.document.empty()) {
-        for (const std::string& name : context.defaults) {
-            if (name.empty() || name.find('/') != std::string::npos || name == "..") {
-                continue;
-            }
-            const PathFacts candidate = Examine(resolution.folder / name, devices);
-            if (KindOf(candidate, own) == Found::kFile) {
-                resolution.document = name;
-                resolution.defaultDocument = true;
-                resolution.path = resolution.folder / name;
-                resolution.found = Found::kFile;
-                served = candidate.canonical;
-                resolution.examined = candidate.handle;
-                resolution.info = candidate.info;
-                break;
-            }
-        }
+        PickDefaultDocument(context, own, devices, resolution, served);
     }
-
     // Both the folder asked for and the file picked in it must be outside
     // every secure folder to go without credentials.
     ApplySecureFolders(context, {facts.canonical, served}, resolution.policy);
-    if (!resolution.policy.secure && config::IsOn(settings, config::setting::kSecure)) {
+    if (!resolution.policy.secure && config::IsOn(context.settings, config::setting::kSecure)) {
         resolution.policy.secure = true;
         resolution.policy.realm = resolution.directory;
     }

@@ -224,54 +224,28 @@ Engine::~Engine() {
 bool Engine::StartListener(const Listening& listening) {
     Close();
     load_.Reset();
-
     io_ = std::make_unique<asio::io_context>(1);
-    uint16_t port = listening.port;
-    std::error_code error = BindAll(*io_, listening.addresses, port, acceptors_, endpoints_);
-    const std::size_t plainListeners = acceptors_.size();
-    uint16_t httpsPort = 0;
-    if (!error && listening.https) {
-        httpsPort = listening.https->port;
-        error = BindAll(*io_, listening.addresses, httpsPort, acceptors_, httpsEndpoints_);
-        if (error) {
-            port = httpsPort;
-        }
-    }
-    if (error) {
-        failedPort_ = port;
+    if (const std::error_code error = Bind(listening)) {
         // The acceptors belong to the loop's services: they go first.
         acceptors_.clear();
         endpoints_.clear();
         httpsEndpoints_.clear();
         io_.reset();
-        observer_.OnLogAppended("Quorvane could not listen on port " + std::to_string(port) + ": " +
-                                error.message() + "\r\n");
+        observer_.OnLogAppended("Quorvane could not listen on port " + std::to_string(failedPort_) +
+                                ": " + error.message() + "\r\n");
         observer_.OnStartFailed(error.message());
         return false;
     }
-    port_ = port;
-    httpsPort_ = httpsPort;
     tls_ = listening.https ? listening.https->context : nullptr;
     cgiSlots_.emplace(kMaxCgiChildren);
     bodies_.emplace(kBodyBudget, kBodyBudget / kClientShare);
     connections_.emplace(limits_.value_or(CurrentConnectionLimits()),
                          [](Connection& connection) { connection.Abandon(); });
     notices_ = {};
-
-    const std::string startedAt = responses::LocalDateTimeText(std::chrono::system_clock::now());
-    std::string started = "Quorvane started at " + startedAt +
-                          "\r\nListening on port: " + std::to_string(port_) + "\r\n";
-    if (listening.https) {
-        started += "Listening for HTTPS on port: " + std::to_string(httpsPort_) +
-                   "\r\nHTTPS certificate SHA-256 fingerprint: " + listening.https->fingerprint +
-                   "\r\n";
-    }
-    observer_.OnLogReplaced(started + "Quorvane Ready...\r\n\r\n");
-    observer_.OnStarted(startedAt);
-
+    AnnounceStart(listening);
     std::size_t index = 0;
     for (asio::ip::tcp::acceptor& acceptor : acceptors_) {
-        const bool secure = index++ >= plainListeners;
+        const bool secure = index++ >= plainListeners_;
         asio::co_spawn(*io_,
                        AcceptLoop(acceptor, {.handler = handler_,
                                              .accessLog = accessLog_,
@@ -290,6 +264,38 @@ bool Engine::StartListener(const Listening& listening) {
     asio::co_spawn(*io_, FlushLoop(accessLog_), asio::detached);
     thread_.emplace([io = io_.get()] { io->run(); });
     return true;
+}
+
+std::error_code Engine::Bind(const Listening& listening) {
+    uint16_t port = listening.port;
+    std::error_code error = BindAll(*io_, listening.addresses, port, acceptors_, endpoints_);
+    plainListeners_ = acceptors_.size();
+    uint16_t httpsPort = 0;
+    if (!error && listening.https) {
+        httpsPort = listening.https->port;
+        error = BindAll(*io_, listening.addresses, httpsPort, acceptors_, httpsEndpoints_);
+        port = error ? httpsPort : port;
+    }
+    if (error) {
+        failedPort_ = port;
+        return error;
+    }
+    port_ = port;
+    httpsPort_ = httpsPort;
+    return {};
+}
+
+void Engine::AnnounceStart(const Listening& listening) {
+    const std::string startedAt = responses::LocalDateTimeText(std::chrono::system_clock::now());
+    std::string started = "Quorvane started at " + startedAt +
+                          "\r\nListening on port: " + std::to_string(port_) + "\r\n";
+    if (listening.https) {
+        started += "Listening for HTTPS on port: " + std::to_string(httpsPort_) +
+                   "\r\nHTTPS certificate SHA-256 fingerprint: " + listening.https->fingerprint +
+                   "\r\n";
+    }
+    observer_.OnLogReplaced(started + "Quorvane Ready...\r\n\r\n");
+    observer_.OnStarted(startedAt);
 }
 
 void Engine::StopListener() {

@@ -81,6 +81,11 @@ class Engine {
     int OpenConnections() const { return connections_ ? connections_->Count() : 0; }
 
   private:
+    // Binds every listener; the port that could not be bound goes to
+    // failedPort_.
+    std::error_code Bind(const Listening& listening);
+    void AnnounceStart(const Listening& listening);
+
     RequestHandler& handler_;
     AccessLog& accessLog_;
     EngineObserver& observer_;
@@ -100,6 +105,7 @@ class Engine {
     uint16_t port_ = 0;
     uint16_t httpsPort_ = 0;
     uint16_t failedPort_ = 0;
+    std::size_t plainListeners_ = 0;  // the first acceptors; those after them are HTTPS
 };
 
 }  // namespace quorvane::server

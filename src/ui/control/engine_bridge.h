@@ -30,6 +30,17 @@ class EngineBridge : public QObject, public server::EngineObserver {
     void OnStartFailed(std::string_view reason) override {
         emit StartFailed(QString::fromUtf8(reason.data(), static_cast<qsizetype>(reason.size())));
     }
+    // Says where in this window the remedy lies.
+    void OnNotice(const server::Notice& notice) override {
+        if (std::holds_alternative<server::PasswordsInClear>(notice)) {
+            OnLogAppended(
+                "Passwords cross the network unencrypted: a secure folder was asked for over "
+                "plain HTTP from another computer. Turn on HTTPS (the HTTPS port, on the Home "
+                "Directory tab of the options) and send visitors to it.\r\n");
+            return;
+        }
+        EngineObserver::OnNotice(notice);
+    }
 
   signals:
     void LogReplaced(const QString& text);
