@@ -28,8 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         }
         // The length is stated exactly when a body may follow.
-        if ((lower.find("\r\ncontent-length: ") == std::string::npos) ==
-                reply->AllowsBody() ||
+        if ((lower.find("\r\ncontent-length: ") == std::string::npos) == reply->AllowsBody() ||
             lower.find("\r\ntransfer-encoding:") != std::string::npos ||
             lower.find("\r\ncontent-length:") != lower.rfind("\r\ncontent-length:")) {
             std::abort();

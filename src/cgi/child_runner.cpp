@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "cgi/child_start.h"
+#include "server/limits.h"
 
 namespace quorvane::cgi {
 
@@ -73,7 +74,7 @@ asio::awaitable<void> ReadOutput(Child& child, std::string& output) {
         if (error) {
             co_return;  // end of output, or closed by Stop
         }
-        if (output.size() + count > kOutputLimit) {
+        if (output.size() + count > kScriptOutputLimit) {
             child.tooLarge = true;
             child.Stop();
             co_return;

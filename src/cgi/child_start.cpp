@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "server/limits.h"
+
 namespace quorvane::cgi {
 
 namespace {
@@ -29,8 +31,6 @@ std::vector<char*> Pointers(const std::vector<std::string>& texts) {
 bool Kept(int fd, const int* keep, int count) {
     return std::find(keep, keep + count, fd) != keep + count;
 }
-
-constexpr std::size_t kStackSize = 64 * 1024;
 
 struct ExecRequest {
     const ExecPlan* plan;
@@ -148,7 +148,7 @@ pid_t CloneRunning(int cgroupFd, int& pidFd, void (*entry)(void*), void* argumen
     args.pidfd = reinterpret_cast<std::uintptr_t>(&pidFd);
     args.exit_signal = SIGCHLD;
     args.stack = reinterpret_cast<std::uintptr_t>(stack);
-    args.stack_size = kStackSize;
+    args.stack_size = kChildStackSize;
     args.cgroup = cgroupFd >= 0 ? static_cast<std::uint64_t>(cgroupFd) : 0;
     const long result = quorvane_clone3_run(&args, sizeof args, entry, argument);
     if (result >= 0) {
@@ -174,7 +174,7 @@ ExecPlan::ExecPlan(const ScriptLaunch& launch)
     : argv_(Pointers(launch.argv)),
       envp_(Pointers(launch.environment)),
       workFolder_(launch.workFolder.c_str()),
-      stack_(new char[kStackSize]) {}
+      stack_(new char[kChildStackSize]) {}
 
 pid_t ExecPlan::Spawn(int stdinFd, int stdoutFd, int cgroupFd, int& pidFd, bool& cloned) const {
     cloned = false;

@@ -26,8 +26,7 @@ asio::awaitable<QueueWait> WaitForSlot(AsyncSlots& slots, ScriptClient& client,
                                        std::optional<AsyncSlots::Lease>& lease) {
     using namespace asio::experimental::awaitable_operators;
     asio::steady_timer limit(co_await asio::this_coro::executor, timeout);
-    auto first =
-        co_await (slots.Acquire() || client.WaitUntilGone() || limit.async_wait(kNoError));
+    auto first = co_await (slots.Acquire() || client.WaitUntilGone() || limit.async_wait(kNoError));
     if (first.index() == 0) {
         if (auto& granted = std::get<0>(first)) {
             lease.emplace(std::move(*granted));

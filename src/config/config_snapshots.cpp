@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "config/file_handle.h"
+#include "server/limits.h"
 
 namespace quorvane::config {
 
@@ -22,8 +23,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int64_t kRacyWindowNs = 2'000'000'000;
-// As many links as the kernel itself follows.
-constexpr int kMaxLinks = 40;
 
 int64_t RealTimeNs() {
     timespec now{};

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "config/text.h"
+#include "server/limits.h"
 
 namespace quorvane::http {
 

@@ -28,10 +28,6 @@ struct RangeRequest {
     std::vector<ByteRange> ranges;  // when partial: at least one, each inside the length
 };
 
-// More ranges than this in one header cannot come from a player or a download
-// tool resuming; such a header is ignored rather than answered in pieces.
-inline constexpr size_t kMaxRanges = 64;
-
 // Reads a Range header's value against a representation of `length` bytes.
 // Ignored: a unit other than "bytes" (letter case ignored), anything outside
 // the grammar (a range whose end lies before its start, such as 5-1, included)

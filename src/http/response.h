@@ -30,8 +30,8 @@ struct RawMessage {
 };
 // The body is exactly one of: none, a text, a text kept and shared by many
 // replies (a listing, an error page), slices of a file, a raw message.
-using Body = std::variant<NoBody, std::string, std::shared_ptr<const std::string>, FileBody,
-                          RawMessage>;
+using Body =
+    std::variant<NoBody, std::string, std::shared_ptr<const std::string>, FileBody, RawMessage>;
 
 // A reply as a value: its status, its own fields in order, its body. What
 // every reply shares (Server, Date, Connection, Content-Length) is added when
@@ -71,6 +71,7 @@ std::string_view ConnectionWord(bool keep, bool http10);
 // with its head), Connection when it says something ("close", or
 // "keep-alive" to an HTTP/1.0 client), and the empty line. A raw message has
 // no head of ours.
-std::string RenderHead(const Response& response, std::string_view date, std::string_view connection);
+std::string RenderHead(const Response& response, std::string_view date,
+                       std::string_view connection);
 
 }  // namespace quorvane::http

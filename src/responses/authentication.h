@@ -7,8 +7,8 @@
 #include <string_view>
 #include "config/list_records.h"
 
-#include "responses/standard_response.h"
 #include "responses/request_scope.h"
+#include "responses/standard_response.h"
 
 namespace quorvane::responses {
 

@@ -17,10 +17,11 @@
 #include "responses/error_pages.h"
 #include "responses/expiry.h"
 #include "responses/fallback_type.h"
-#include "responses/open_file.h"
 #include "responses/listing_pages.h"
 #include "responses/media_types.h"
+#include "responses/open_file.h"
 #include "responses/validators.h"
+#include "server/limits.h"
 
 namespace quorvane::responses {
 
@@ -116,8 +117,7 @@ std::optional<http::Response> CheckConditions(const Document& document,
                                               const RequestScope& scope, bool& rangeAllowed) {
     const http::Method method = request.request.method;
     const http::ConditionalOutcome outcome = http::EvaluateConditions(
-        request.request.ConditionFields(),
-        {document.etag, document.lastModified, !document.footed},
+        request.request.ConditionFields(), {document.etag, document.lastModified, !document.footed},
         std::chrono::floor<std::chrono::seconds>(scope.now),
         method == http::Method::kGet || method == http::Method::kHead);
     rangeAllowed = outcome.rangeAllowed;

@@ -3,9 +3,9 @@
 #include <string_view>
 
 #include "http/request.h"
-#include "responses/standard_response.h"
 #include "responses/request_scope.h"
 #include "responses/resolution.h"
+#include "responses/standard_response.h"
 
 namespace quorvane::responses {
 

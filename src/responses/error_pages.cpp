@@ -89,7 +89,7 @@ http::Response SendErrorPage(ErrorCode code, const RequestScope& scope) {
     }
     const std::string_view reason = ReasonPhrase(rule.status);
     return PageResponse(rule.status, NoticePageBody("Quorvane2000 Error", reason, rule.message),
-                     scope.now);
+                        scope.now);
 }
 
 http::Response SendMalformedUrlPage(Clock::time_point now) {
@@ -103,57 +103,58 @@ http::Response SendMalformedUrlPage(Clock::time_point now) {
 
 http::Response SendCgiErrorPage(Clock::time_point now) {
     return PageResponse(Status::kInternalServerError,
-                     NoticePageBody(kInternalErrorTitle, "Error Processing CGI Script",
-                                    "<p>Quorvane2000 encountered an error processing the "
-                                    "requested CGI Script. Please restart Quorvane2000.</p>"),
-                     now);
+                        NoticePageBody(kInternalErrorTitle, "Error Processing CGI Script",
+                                       "<p>Quorvane2000 encountered an error processing the "
+                                       "requested CGI Script. Please restart Quorvane2000.</p>"),
+                        now);
 }
 
 http::Response SendPerlDisabledPage(Clock::time_point now) {
     return PageResponse(Status::kForbidden,
-                     NoticePage(kPerlTitle, "Perl Error", "Error Executing Perl Script",
-                                "<p>Quorvane2000 encountered an error trying to execute a Perl "
-                                "Script. Perl Scripting Not Enabled.</p>"),
-                     now);
+                        NoticePage(kPerlTitle, "Perl Error", "Error Executing Perl Script",
+                                   "<p>Quorvane2000 encountered an error trying to execute a Perl "
+                                   "Script. Perl Scripting Not Enabled.</p>"),
+                        now);
 }
 
 http::Response SendPerlMissingPage(Clock::time_point now) {
     return PageResponse(Status::kInternalServerError,
-                     NoticePage(kPerlTitle, "Perl Error", "Error Executing Perl Script",
-                                "<p>Quorvane2000 encountered an error trying to execute a Perl "
-                                "Script. The Perl Interpreter could not be found.</p>"),
-                     now);
+                        NoticePage(kPerlTitle, "Perl Error", "Error Executing Perl Script",
+                                   "<p>Quorvane2000 encountered an error trying to execute a Perl "
+                                   "Script. The Perl Interpreter could not be found.</p>"),
+                        now);
 }
 
 http::Response SendTooLargePage(Clock::time_point now) {
-    return PageResponse(Status::kContentTooLarge,
-                     NoticePageBody(kRequestErrorTitle, "Request Too Large",
-                                    "<p>The request body is larger than this server accepts.</p>"),
-                     now);
+    return PageResponse(
+        Status::kContentTooLarge,
+        NoticePageBody(kRequestErrorTitle, "Request Too Large",
+                       "<p>The request body is larger than this server accepts.</p>"),
+        now);
 }
 
 http::Response SendNotImplementedPage(Clock::time_point now) {
     return PageResponse(Status::kNotImplemented,
-                     NoticePageBody(kRequestErrorTitle, "Method Not Implemented",
-                                    "<p>This server does not support the requested method.</p>"),
-                     now);
+                        NoticePageBody(kRequestErrorTitle, "Method Not Implemented",
+                                       "<p>This server does not support the requested method.</p>"),
+                        now);
 }
 
 http::Response SendBusyPage(Clock::time_point now) {
     return PageResponse(Status::kServiceUnavailable,
-                     NoticePageBody(kRequestErrorTitle, "Server Busy",
-                                    "<p>The server is too busy to take this request now. Please "
-                                    "try again in a moment.</p>"),
-                     now);
+                        NoticePageBody(kRequestErrorTitle, "Server Busy",
+                                       "<p>The server is too busy to take this request now. Please "
+                                       "try again in a moment.</p>"),
+                        now);
 }
 
 http::Response SendTooManySignInsPage(std::chrono::seconds wait, Clock::time_point now) {
     http::Response response =
         PageResponse(Status::kTooManyRequests,
-                  NoticePageBody(kRequestErrorTitle, "Too Many Wrong Passwords",
-                                 "<p>Too many wrong passwords came from your address. Please "
-                                 "wait a moment, then try again.</p>"),
-                  now);
+                     NoticePageBody(kRequestErrorTitle, "Too Many Wrong Passwords",
+                                    "<p>Too many wrong passwords came from your address. Please "
+                                    "wait a moment, then try again.</p>"),
+                     now);
     response.fields.Add("Retry-After", std::to_string(std::max<int64_t>(1, wait.count())));
     return response;
 }
@@ -171,9 +172,9 @@ http::Response SendUnavailablePage(Clock::time_point now) {
 
 http::Response SendRequestErrorPage(Status status, Clock::time_point now) {
     return PageResponse(status,
-                     NoticePageBody(kRequestErrorTitle, ReasonPhrase(status),
-                                    "<p>The server could not understand this request.</p>"),
-                     now);
+                        NoticePageBody(kRequestErrorTitle, ReasonPhrase(status),
+                                       "<p>The server could not understand this request.</p>"),
+                        now);
 }
 
 }  // namespace quorvane::responses

@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "responses/standard_response.h"
 #include "responses/request_scope.h"
+#include "responses/standard_response.h"
 
 namespace quorvane::responses {
 

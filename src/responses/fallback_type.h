@@ -6,9 +6,6 @@
 
 namespace quorvane::responses {
 
-// How much of a file decides its type when no list names it.
-inline constexpr size_t kSniffedBytes = 1024;
-
 // For a file that neither mime.lst nor the system table knows: "text/plain"
 // when `head` (its first kSniffedBytes bytes, or all of a shorter file) is
 // valid UTF-8 without NUL bytes, else "application/octet-stream". A character

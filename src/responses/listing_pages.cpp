@@ -10,6 +10,7 @@
 #include "config/text.h"
 #include "http/escaping.h"
 #include "responses/date_text.h"
+#include "server/limits.h"
 
 namespace quorvane::responses {
 
@@ -172,7 +173,7 @@ std::shared_ptr<const std::string> ListingCache::Page(const fs::path& folder,
                              [&](const Kept& kept) { return kept.key == fresh.key; });
     if (slot != kept_.end()) {
         *slot = std::move(fresh);
-    } else if (kept_.size() < kKeptPages) {
+    } else if (kept_.size() < kKeptListingPages) {
         kept_.push_back(std::move(fresh));
     } else {
         *std::min_element(kept_.begin(), kept_.end(), [](const Kept& a, const Kept& b) {
@@ -183,8 +184,8 @@ std::shared_ptr<const std::string> ListingCache::Page(const fs::path& folder,
 }
 
 http::Response SendDirectoryListing(const fs::path& folder, std::string_view directory,
-                           std::string_view hostName, const config::OwnFiles& own,
-                           ListingCache* cache) {
+                                    std::string_view hostName, const config::OwnFiles& own,
+                                    ListingCache* cache) {
     ListingCache once;
     const std::shared_ptr<const std::string> page =
         (cache != nullptr ? *cache : once).Page(folder, directory, hostName, own);
@@ -209,11 +210,11 @@ http::Response SendRedirectPage(std::string_view url, Clock::time_point now) {
 namespace {
 
 http::Response MovedPage(Status status, std::string_view sentence, std::string_view location,
-                Clock::time_point now) {
+                         Clock::time_point now) {
     const std::string link = http::EscapeHtml(location);
-    std::string body = "<html>\r\n<title>" + std::string(http::ReasonPhrase(status)) + "</title>\r\n<p>" +
-                       std::string(sentence) + " <a href=\"" + link + "\">" + link +
-                       "</a>.</p>\r\n</html>\r\n";
+    std::string body = "<html>\r\n<title>" + std::string(http::ReasonPhrase(status)) +
+                       "</title>\r\n<p>" + std::string(sentence) + " <a href=\"" + link + "\">" +
+                       link + "</a>.</p>\r\n</html>\r\n";
     http::Response reply =
         StandardResponse({.status = status,
                           .contentType = kPageType,

@@ -17,8 +17,8 @@ namespace quorvane::responses {
 // letter case. Hidden names and the program's own files are left out. Names
 // are escaped for HTML in text and percent-encoded in links.
 http::Response SendDirectoryListing(const std::filesystem::path& folder, std::string_view directory,
-                           std::string_view hostName, const config::OwnFiles& own,
-                           class ListingCache* cache = nullptr);
+                                    std::string_view hostName, const config::OwnFiles& own,
+                                    class ListingCache* cache = nullptr);
 
 // The pages of the folders listed last, each kept while its folder and every
 // entry shown (kind, size, time) are as they were, so a listing asked for
@@ -37,7 +37,6 @@ class ListingCache {
                                             const config::OwnFiles& own);
 
   private:
-    static constexpr size_t kKeptPages = 8;
     struct Kept;
     std::vector<Kept> kept_;
     uint64_t uses_ = 0;

@@ -1,6 +1,7 @@
 #include "responses/media_types.h"
 
 #include "config/atomic_file.h"
+#include "server/limits.h"
 
 #include <sys/stat.h>
 
@@ -11,9 +12,6 @@
 namespace quorvane::responses {
 
 namespace {
-
-// Far larger than any real table; a bigger file is not one, and is not read.
-constexpr off_t kLargestTable = 16 << 20;
 
 bool IsTokenCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -114,7 +112,7 @@ SystemMediaTypes::Identity SystemMediaTypes::Examine() const {
 
 void SystemMediaTypes::Load() {
     types_.clear();
-    if (!identity_.exists || identity_.size > kLargestTable) {
+    if (!identity_.exists || identity_.size > kLargestMediaTable) {
         return;
     }
     std::istringstream lines(config::ReadWholeFile(path_).value_or(""));

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "config/file_handle.h"
+#include "server/limits.h"
 
 namespace quorvane::responses {
 
@@ -134,7 +135,7 @@ bool OrdinaryDevices::Contains(dev_t device) const {
 }
 
 void OrdinaryDevices::Add(dev_t device) {
-    if (devices_.size() < 16 && !Contains(device)) {
+    if (devices_.size() < kRememberedDevices && !Contains(device)) {
         devices_.push_back(device);
     }
 }

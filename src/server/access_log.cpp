@@ -37,11 +37,6 @@ AccessLog::~AccessLog() {
     Close();
 }
 
-// Past this much, records wait no longer for the next tick.
-constexpr size_t kFlushAt = 64 * 1024;
-// A log that cannot be written keeps at most this much for later.
-constexpr size_t kKeepAtMost = 1024 * 1024;
-
 bool AccessLog::OpenEmpty() {
     return Open(O_TRUNC);
 }
@@ -123,7 +118,7 @@ void AccessLog::Write(std::string_view line) {
     }
     buffer_.append(line);
     buffer_.append("\r\n");
-    if (buffer_.size() >= kFlushAt) {
+    if (buffer_.size() >= kLogFlushAt) {
         FlushLocked();
     }
 }
@@ -146,8 +141,8 @@ void AccessLog::FlushLocked() {
         }
         if (!file_) {
             Fail("The access log " + name + " cannot be written: " + std::strerror(errno) + "\r\n");
-            if (buffer_.size() > kKeepAtMost) {
-                buffer_.erase(0, buffer_.size() - kKeepAtMost);
+            if (buffer_.size() > kLogHeldAtMost) {
+                buffer_.erase(0, buffer_.size() - kLogHeldAtMost);
             }
             return;
         }
@@ -162,8 +157,8 @@ void AccessLog::FlushLocked() {
         if (written <= 0) {
             Fail("The access log " + name + " cannot be written: " + std::strerror(errno) + "\r\n");
             buffer_.erase(0, buffer_.size() - pending.size());
-            if (buffer_.size() > kKeepAtMost) {
-                buffer_.erase(0, buffer_.size() - kKeepAtMost);
+            if (buffer_.size() > kLogHeldAtMost) {
+                buffer_.erase(0, buffer_.size() - kLogHeldAtMost);
             }
             return;
         }

@@ -8,8 +8,8 @@ namespace quorvane::server {
 asio::awaitable<bool> ClientStream::ReadMore() {
     const std::size_t used = received_.size();
     received_.resize(std::min(kHeadLimit, used + 4096));
-    auto [error, count] =
-        co_await transport_.ReadSome(asio::buffer(received_.data() + used, received_.size() - used));
+    auto [error, count] = co_await transport_.ReadSome(
+        asio::buffer(received_.data() + used, received_.size() - used));
     received_.resize(used + (error ? 0 : count));
     co_return !error;
 }

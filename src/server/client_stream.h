@@ -37,7 +37,9 @@ class ClientStream {
     void Shrink();
     // Completes true once the client has gone; bytes it sends meanwhile are
     // kept for the next request.
-    asio::awaitable<bool> WaitUntilGone() { return transport_.WaitUntilGone(received_, kHeadLimit); }
+    asio::awaitable<bool> WaitUntilGone() {
+        return transport_.WaitUntilGone(received_, kHeadLimit);
+    }
 
   private:
     Transport& transport_;

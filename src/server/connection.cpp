@@ -123,15 +123,14 @@ asio::awaitable<Connection::HeadRead> Connection::ReadHead(bool first) {
 
 asio::awaitable<bool> Connection::Serve(const http::Request& request, bool last,
                                         bool& everythingRead) {
-    Outcome outcome =
-        services_.handler.Handle(request,
-                                 {.address = peerAddress_,
-                                  .secure = transport_.Secure(),
-                                  .fromThisComputer = fromThisComputer_,
-                                  .serverPort = services_.port,
-                                  .httpsPort = services_.httpsPort,
-                                  .localAddress = localAddress_},
-                                 std::chrono::system_clock::now());
+    Outcome outcome = services_.handler.Handle(request,
+                                               {.address = peerAddress_,
+                                                .secure = transport_.Secure(),
+                                                .fromThisComputer = fromThisComputer_,
+                                                .serverPort = services_.port,
+                                                .httpsPort = services_.httpsPort,
+                                                .localAddress = localAddress_},
+                                               std::chrono::system_clock::now());
     Report(outcome);
     uint64_t unread = outcome.endsConnection ? 0 : request.body.length;
     if (outcome.script) {

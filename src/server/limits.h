@@ -3,7 +3,12 @@
 #include <chrono>
 #include <cstddef>
 
-namespace quorvane::server {
+#include <sys/types.h>
+
+// Every bound the program keeps, in one place so their sum can be read at
+// once: what a client may send, hold or cost, and what the program itself
+// keeps in memory.
+namespace quorvane {
 
 // Each open connection holds a descriptor and its buffers; past this many,
 // new clients wait in the kernel's listen backlog instead of being dropped.
@@ -83,6 +88,44 @@ inline constexpr std::chrono::seconds kLongestSignInWait{300};
 inline constexpr std::chrono::seconds kSignInMemory{900};
 inline constexpr std::size_t kThrottledClients = 4096;
 
+// More ranges than this in one header cannot come from a player or a download
+// tool resuming; such a header is ignored rather than answered in pieces.
+inline constexpr std::size_t kMaxRanges = 64;
+
+// A script's output beyond this is not relayed: the child is killed and the
+// client gets the CGI error page, so a runaway script cannot fill memory.
+inline constexpr std::size_t kScriptOutputLimit = 16 * 1024 * 1024;
+
+// The stack a script's child runs on between clone and exec.
+inline constexpr std::size_t kChildStackSize = 64 * 1024;
+
+// How much of a file decides its type when no list names it.
+inline constexpr std::size_t kSniffedBytes = 1024;
+
+// Far larger than any real media type table; a bigger file is not one, and is
+// not read.
+inline constexpr off_t kLargestMediaTable = 16 << 20;
+
+// As many links as the kernel itself follows when a list or folder of the
+// program folder is a link.
+inline constexpr int kMaxLinks = 40;
+
+// Rendered folder listings kept for their next request.
+inline constexpr std::size_t kKeptListingPages = 8;
+
+// File systems remembered as ordinary ones (not /proc or the like).
+inline constexpr std::size_t kRememberedDevices = 16;
+
+// Past this much, access log records wait no longer for the next tick.
+inline constexpr std::size_t kLogFlushAt = 64 * 1024;
+
+// A log that cannot be written holds at most this much for later.
+inline constexpr std::size_t kLogHeldAtMost = 1024 * 1024;
+
+// Pieces up to this size together are joined into one TLS write; a larger
+// body goes piece by piece, each in records of its own anyway.
+inline constexpr std::size_t kTlsJoinLimit = 256 * 1024;
+
 // A kept connection waits this long for its next request.
 inline constexpr std::chrono::seconds kKeepAliveTimeout{5};
 
@@ -92,6 +135,8 @@ inline constexpr std::chrono::seconds kSendIdleTimeout{30};
 // After the reply, what the client still sends is discarded this long, so
 // the close does not reset the connection under an unread reply.
 inline constexpr std::chrono::seconds kLingerTime{2};
+
+namespace server {
 
 // The waits above as one value, so tests can shorten them.
 struct Timeouts {
@@ -110,4 +155,6 @@ struct ConnectionLimits {
     int perClient = kMaxConnections / kClientShare;
 };
 
-}  // namespace quorvane::server
+}  // namespace server
+
+}  // namespace quorvane

@@ -199,8 +199,8 @@ RequestHandler::Step RequestHandler::Authenticate(Exchange& exchange) {
         return GoOn{};
     }
     if (const auto wait = signIns_.Failed(client, now); wait.count() > 0) {
-        exchange.outcome.signInsHeld = SignInsHeld{
-            client, signIns_.Failures(client), std::chrono::ceil<std::chrono::seconds>(wait)};
+        exchange.outcome.signInsHeld = SignInsHeld{client, signIns_.Failures(client),
+                                                   std::chrono::ceil<std::chrono::seconds>(wait)};
     }
     return responses::SendAuthChallenge(policy.realm, exchange.scope);
 }

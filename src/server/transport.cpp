@@ -13,16 +13,13 @@
 #include <vector>
 
 #include "http/request.h"
+#include "server/limits.h"
 
 namespace quorvane::server {
 
 namespace {
 
 constexpr auto kNoError = asio::experimental::as_tuple(asio::use_awaitable);
-
-// Pieces up to this size together are joined into one TLS write; a larger
-// body goes piece by piece, each in records of its own anyway.
-constexpr std::size_t kJoinLimit = 256 * 1024;
 
 // Waits until the socket is closed under it (or the wait is called off).
 asio::awaitable<void> WaitForever(asio::ip::tcp::socket& socket) {
@@ -64,7 +61,7 @@ asio::awaitable<std::error_code> Transport::Write(std::span<const asio::const_bu
         auto [error, count] = co_await asio::async_write(socket_, buffers, kNoError);
         co_return error;
     }
-    if (asio::buffer_size(buffers) <= kJoinLimit) {
+    if (asio::buffer_size(buffers) <= kTlsJoinLimit) {
         joined_.clear();
         for (const asio::const_buffer& piece : buffers) {
             joined_.append(static_cast<const char*>(piece.data()), piece.size());
@@ -205,8 +202,7 @@ asio::awaitable<bool> Transport::SendFileSlice(int file, http::ByteRange slice,
         }
         if (count < 0 && errno == EAGAIN) {
             progress();
-            auto [error] =
-                co_await socket_.async_wait(asio::ip::tcp::socket::wait_write, kNoError);
+            auto [error] = co_await socket_.async_wait(asio::ip::tcp::socket::wait_write, kNoError);
             if (error) {
                 co_return false;
             }

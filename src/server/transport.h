@@ -56,7 +56,8 @@ class Transport {
     // says close_notify, the sending side shuts, and whatever the client
     // still sends is read and dropped until it closes, or `lingering` (called
     // first) lets the caller's deadline close it.
-    asio::awaitable<void> CloseGracefully(bool requestsDone, const std::function<void()>& lingering);
+    asio::awaitable<void> CloseGracefully(bool requestsDone,
+                                          const std::function<void()>& lingering);
 
   private:
     // On a plain stream, whether the client has sent nothing that waits

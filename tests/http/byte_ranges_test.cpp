@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "http/byteranges_body.h"
+#include "server/limits.h"
 
 namespace quorvane::http {
 namespace {

@@ -111,15 +111,15 @@ TEST_F(HostileTlsTest, AHandshakeThatNeverEndsIsCutAtTheHeadDeadline) {
 TEST_F(HostileTlsTest, AThousandStalledHandshakesHoldNothingForEver) {
     rlimit limit{};
     ::getrlimit(RLIMIT_NOFILE, &limit);
-    limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 3 * server::kMaxConnections);
+    limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 3 * kMaxConnections);
     ::setrlimit(RLIMIT_NOFILE, &limit);
-    ASSERT_GE(limit.rlim_cur, static_cast<rlim_t>(2 * server::kMaxConnections + 100));
+    ASSERT_GE(limit.rlim_cur, static_cast<rlim_t>(2 * kMaxConnections + 100));
     ASSERT_TRUE(StillServes());
     ASSERT_TRUE(WaitForNoConnections());
     const size_t before = OpenDescriptors();
     {
         std::vector<std::unique_ptr<RawClient>> stalled;
-        for (int i = 0; i < server::kMaxConnections; ++i) {
+        for (int i = 0; i < kMaxConnections; ++i) {
             stalled.push_back(std::make_unique<RawClient>(HttpsPort(), 10s));
             ASSERT_TRUE(stalled.back()->Send(HelloStart())) << i;
         }
@@ -197,7 +197,7 @@ TEST_F(HostileTlsTest, AQueuedScriptRunsOnlyForATlsClientThatStayed) {
     Executable("cgi-bin/mark.exe",
                "touch ../ran.$$\nprintf 'Content-Type: text/plain\\r\\n\\r\\nmarked'\n");
     std::vector<std::thread> busy;
-    for (int i = 0; i < server::kMaxCgiChildren; ++i) {
+    for (int i = 0; i < kMaxCgiChildren; ++i) {
         busy.emplace_back([&] { SecureSend("GET /cgi-bin/busy.exe HTTP/1.0\r\n\r\n"); });
     }
     const auto started = [&] {
@@ -207,10 +207,10 @@ TEST_F(HostileTlsTest, AQueuedScriptRunsOnlyForATlsClientThatStayed) {
         }
         return count;
     };
-    for (int wait = 0; wait < 100 && started() < server::kMaxCgiChildren; ++wait) {
+    for (int wait = 0; wait < 100 && started() < kMaxCgiChildren; ++wait) {
         std::this_thread::sleep_for(20ms);
     }
-    ASSERT_EQ(started(), server::kMaxCgiChildren);
+    ASSERT_EQ(started(), kMaxCgiChildren);
     // One that stays is served once a slot frees: its watch for a close is
     // called off mid-read, and the TLS stream still carries the reply.
     const std::unique_ptr<RawClient> patient = SecureClient();
