@@ -236,13 +236,13 @@ class Server:
         return total
 
 
-def quorvane_server(binary, root, site, certificate=None, footer=False):
+def quorvane_server(binary, root, site, certificate=None, footer=False, name="quorvane"):
     """With a certificate, a second instance that serves HTTPS (and only the
     HTTPS workloads): the plain one is measured, memory included, as users
     run it without HTTPS, like the peers here. With `footer`, one that adds
     the footer to every page."""
-    folder = os.path.join(root, "quorvane-tls" if certificate else
-                          "quorvane-footer" if footer else "quorvane")
+    folder = os.path.join(root, f"{name}-tls" if certificate else
+                          f"{name}-footer" if footer else name)
     os.makedirs(folder)
     shutil.copy(binary, folder)
     port, tls_port = free_port(), (free_port() if certificate else None)
@@ -263,7 +263,7 @@ def quorvane_server(binary, root, site, certificate=None, footer=False):
         f.write('"htm,text/html"\r\n"bin,application/octet-stream"\r\n"txt,text/plain"\r\n')
     with open(os.path.join(folder, "users.lst"), "w") as f:
         f.write(f'"{USER}","{PASSWORD}"\r\n')
-    server = Server("quorvane", [os.path.join(folder, "quorvane-server")], port, folder,
+    server = Server(name, [os.path.join(folder, "quorvane-server")], port, folder,
                     tls_port=tls_port)
     server.tls_only = certificate is not None
     return server
@@ -373,6 +373,47 @@ def supports(server, workload, tls):
     return True
 
 
+def cpu_per_request(server, workload, path, connections, headers, kept, seconds):
+    before = server.cpu_seconds()
+    requests, _, _, failures = run_wrk(server.port, path, connections, headers, seconds, kept,
+                                       expect_success=not workload.startswith("not_found"))
+    return (server.cpu_seconds() - before) * 1e6 / max(requests, 1), failures
+
+
+def compare_with_baseline(args, root, site):
+    """This build against an earlier one, both running at once and measured in
+    turns, run by run, so a machine that slows down meanwhile slows both: a
+    change of a few per cent is then the code's, not the machine's."""
+    servers = [quorvane_server(args.server, root, site),
+               quorvane_server(args.baseline, root, site, name="baseline")]
+    for server in servers:
+        server.start()
+    time.sleep(2.5)  # see main: files this new are re-read
+    verdicts = []
+    try:
+        for workload, paths, connections, headers, kept, tls in WORKLOADS:
+            if tls or workload in CGI_WORKLOADS or (
+                    args.workloads and workload not in args.workloads.split(",")):
+                continue
+            samples = {server.name: [] for server in servers}
+            failures = 0
+            for _ in range(args.runs):
+                for server in servers:
+                    cpu, failed = cpu_per_request(server, workload, paths["*"], connections, headers,
+                                                  kept, args.seconds)
+                    samples[server.name].append(cpu)
+                    failures += failed
+            now, before = (statistics.median(samples[s.name]) for s in servers)
+            change = now / before - 1
+            verdicts.append(change <= 0.05 and failures == 0)
+            print(f"  {'met    ' if verdicts[-1] else 'NOT MET'}  {workload}: {now:.1f} us/req, "
+                  f"baseline {before:.1f} ({change:+.1%}), failures {failures}", flush=True)
+    finally:
+        for server in servers:
+            server.stop()
+    return 0 if all(verdicts) else 1
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--server", required=True, help="path of the quorvane-server binary")
@@ -381,11 +422,19 @@ def main():
     parser.add_argument("--csv", default="bench-results.csv")
     parser.add_argument("--only", default="", help="comma-separated server names")
     parser.add_argument("--workloads", default="", help="comma-separated workload names")
+    parser.add_argument("--baseline", default="",
+                        help="an earlier quorvane-server: only compare this build's CPU per "
+                             "request with it, within 5 %%")
     args = parser.parse_args()
 
     root = tempfile.mkdtemp(prefix="quorvane-bench-")
     os.chmod(root, 0o755)  # nginx's worker runs as an unprivileged user
     site = make_site(root)
+    if args.baseline:
+        try:
+            return compare_with_baseline(args, root, site)
+        finally:
+            shutil.rmtree(root, ignore_errors=True)
     certificate = make_certificate(root)
     makers = [("quorvane", lambda: quorvane_server(args.server, root, site)),
               ("quorvane", lambda: quorvane_server(args.server, root, site, certificate)),
