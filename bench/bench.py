@@ -397,6 +397,8 @@ def compare_with_baseline(args, root, site):
                 continue
             samples = {server.name: [] for server in servers}
             failures = 0
+            for server in servers:  # a first run only warms caches and allocators
+                cpu_per_request(server, workload, paths["*"], connections, headers, kept, 1)
             for _ in range(args.runs):
                 for server in servers:
                     cpu, failed = cpu_per_request(server, workload, paths["*"], connections, headers,
