@@ -10,13 +10,14 @@
 #include "http/escaping.h"
 #include "http/http_date.h"
 #include "http/request.h"
+#include "server/limits.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     namespace http = quorvane::http;
     // The parser finds the same end however the bytes arrive.
-    http::RequestParser whole(16 * 1024);
-    http::RequestParser pieces(16 * 1024);
+    http::RequestParser whole(quorvane::kHeadLimit);
+    http::RequestParser pieces(quorvane::kHeadLimit);
     const http::RequestParser::Found found = whole.Look(input);
     http::RequestParser::Found trickled = http::RequestParser::Found::kNothingYet;
     for (size_t i = 1; i <= input.size() && trickled == http::RequestParser::Found::kNothingYet;
