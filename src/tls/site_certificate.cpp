@@ -9,8 +9,10 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 
 #include "config/atomic_file.h"
 #include "tls/private_file.h"
@@ -135,6 +137,81 @@ std::optional<SiteCertificate> SiteCertificate::Load(const std::filesystem::path
     return SiteCertificate(std::move(material));
 }
 
+namespace {
+
+// A random positive serial number of 127 bits, as the standard allows, and
+// validity from an hour ago (clocks differ) for `validity`.
+bool SetSerialAndValidity(X509* certificate, EVP_PKEY* key, SiteCertificate::Clock::time_point now,
+                          std::chrono::days validity) {
+    unsigned char serial[16];
+    if (RAND_bytes(serial, sizeof serial) != 1) {
+        return false;
+    }
+    serial[0] &= 0x7f;
+    const std::unique_ptr<BIGNUM, FreeNumber> number(BN_bin2bn(serial, sizeof serial, nullptr));
+    const std::time_t start = SiteCertificate::Clock::to_time_t(now - std::chrono::hours(1));
+    const std::time_t end = SiteCertificate::Clock::to_time_t(now + validity);
+    return number &&
+           BN_to_ASN1_INTEGER(number.get(), X509_get_serialNumber(certificate)) != nullptr &&
+           X509_set_version(certificate, X509_VERSION_3) == 1 &&
+           ASN1_TIME_set(X509_getm_notBefore(certificate), start) != nullptr &&
+           ASN1_TIME_set(X509_getm_notAfter(certificate), end) != nullptr &&
+           X509_set_pubkey(certificate, key) == 1;
+}
+
+std::vector<std::string> DnsNames(const std::vector<std::string>& names) {
+    std::vector<std::string> dnsNames;
+    std::copy_if(names.begin(), names.end(), std::back_inserter(dnsNames), IsDnsName);
+    return dnsNames;
+}
+
+// The subject (and, self-signed, the issuer) names the machine; a common
+// name holds at most 64 characters.
+bool NameSubject(X509* certificate, const std::vector<std::string>& dnsNames) {
+    const std::string commonName =
+        dnsNames.empty() ? std::string("Quorvane2000") : dnsNames.front().substr(0, 64);
+    X509_NAME* subject = X509_get_subject_name(certificate);
+    const auto add = [&](const char* field, const std::string& value) {
+        return X509_NAME_add_entry_by_txt(subject, field, MBSTRING_UTF8,
+                                          reinterpret_cast<const unsigned char*>(value.c_str()), -1,
+                                          -1, 0) == 1;
+    };
+    return add("O", "Quorvane2000 (self-signed)") && add("CN", commonName) &&
+           X509_set_issuer_name(certificate, subject) == 1;
+}
+
+std::string AlternativeNames(const std::vector<std::string>& dnsNames,
+                             const std::vector<std::string>& addresses) {
+    std::string alternatives;
+    for (const std::string& name : dnsNames) {
+        alternatives += (alternatives.empty() ? "DNS:" : ",DNS:") + name;
+    }
+    for (const std::string& address : addresses) {
+        in6_addr v6{};
+        in_addr v4{};
+        const bool isV4 = ::inet_pton(AF_INET, address.c_str(), &v4) == 1;
+        const bool isV6 = !isV4 && ::inet_pton(AF_INET6, address.c_str(), &v6) == 1;
+        // A link-local address only works with an interface name, which a
+        // certificate cannot hold.
+        if (isV4 || (isV6 && !IN6_IS_ADDR_LINKLOCAL(&v6))) {
+            alternatives += (alternatives.empty() ? "IP:" : ",IP:") + address;
+        }
+    }
+    return alternatives;
+}
+
+// A certificate for a server, not an authority: browsers refuse an
+// authority's certificate in a server's place.
+bool AddServerExtensions(X509* certificate, const std::string& alternatives) {
+    return AddExtension(certificate, NID_basic_constraints, "critical,CA:FALSE") &&
+           AddExtension(certificate, NID_key_usage, "critical,digitalSignature") &&
+           AddExtension(certificate, NID_ext_key_usage, "serverAuth") &&
+           AddExtension(certificate, NID_subject_key_identifier, "hash") &&
+           (alternatives.empty() || AddExtension(certificate, NID_subject_alt_name, alternatives));
+}
+
+}  // namespace
+
 std::optional<SiteCertificate> SiteCertificate::Create(const std::vector<std::string>& names,
                                                        const std::vector<std::string>& addresses,
                                                        Clock::time_point now,
@@ -153,67 +230,14 @@ std::optional<SiteCertificate> SiteCertificate::Create(const std::vector<std::st
     if (!material->key || !certificate) {
         return fail("no key");
     }
-
-    // A random positive serial number of 127 bits, as the standard allows.
-    unsigned char serial[16];
-    if (RAND_bytes(serial, sizeof serial) != 1) {
-        return fail("no random numbers");
-    }
-    serial[0] &= 0x7f;
-    const std::unique_ptr<BIGNUM, FreeNumber> number(BN_bin2bn(serial, sizeof serial, nullptr));
-    const std::time_t start = Clock::to_time_t(now - std::chrono::hours(1));
-    const std::time_t end = Clock::to_time_t(now + kValidity);
-    if (!number ||
-        BN_to_ASN1_INTEGER(number.get(), X509_get_serialNumber(certificate)) == nullptr ||
-        X509_set_version(certificate, X509_VERSION_3) != 1 ||
-        ASN1_TIME_set(X509_getm_notBefore(certificate), start) == nullptr ||
-        ASN1_TIME_set(X509_getm_notAfter(certificate), end) == nullptr ||
-        X509_set_pubkey(certificate, material->key.get()) != 1) {
+    if (!SetSerialAndValidity(certificate, material->key.get(), now, kValidity)) {
         return fail("the certificate's fields");
     }
-
-    std::vector<std::string> dnsNames;
-    for (const std::string& name : names) {
-        if (IsDnsName(name)) {
-            dnsNames.push_back(name);
-        }
-    }
-    // The subject names the machine; a common name holds at most 64 characters.
-    const std::string commonName =
-        dnsNames.empty() ? std::string("Quorvane2000") : dnsNames.front().substr(0, 64);
-    X509_NAME* subject = X509_get_subject_name(certificate);
-    const auto add = [&](const char* field, const std::string& value) {
-        return X509_NAME_add_entry_by_txt(subject, field, MBSTRING_UTF8,
-                                          reinterpret_cast<const unsigned char*>(value.c_str()), -1,
-                                          -1, 0) == 1;
-    };
-    if (!add("O", "Quorvane2000 (self-signed)") || !add("CN", commonName) ||
-        X509_set_issuer_name(certificate, subject) != 1) {
+    const std::vector<std::string> dnsNames = DnsNames(names);
+    if (!NameSubject(certificate, dnsNames)) {
         return fail("the certificate's name");
     }
-
-    std::string alternatives;
-    for (const std::string& name : dnsNames) {
-        alternatives += (alternatives.empty() ? "DNS:" : ",DNS:") + name;
-    }
-    for (const std::string& address : addresses) {
-        in6_addr v6{};
-        in_addr v4{};
-        const bool isV4 = ::inet_pton(AF_INET, address.c_str(), &v4) == 1;
-        const bool isV6 = !isV4 && ::inet_pton(AF_INET6, address.c_str(), &v6) == 1;
-        // A link-local address only works with an interface name, which a
-        // certificate cannot hold.
-        if (isV4 || (isV6 && !IN6_IS_ADDR_LINKLOCAL(&v6))) {
-            alternatives += (alternatives.empty() ? "IP:" : ",IP:") + address;
-        }
-    }
-    // A certificate for a server, not an authority: browsers refuse an
-    // authority's certificate in a server's place.
-    if (!AddExtension(certificate, NID_basic_constraints, "critical,CA:FALSE") ||
-        !AddExtension(certificate, NID_key_usage, "critical,digitalSignature") ||
-        !AddExtension(certificate, NID_ext_key_usage, "serverAuth") ||
-        !AddExtension(certificate, NID_subject_key_identifier, "hash") ||
-        (!alternatives.empty() && !AddExtension(certificate, NID_subject_alt_name, alternatives))) {
+    if (!AddServerExtensions(certificate, AlternativeNames(dnsNames, addresses))) {
         return fail("the certificate's extensions");
     }
     if (X509_sign(certificate, material->key.get(), EVP_sha256()) == 0) {
