@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -86,13 +87,10 @@ std::string Environment(const char* name) {
     return value != nullptr ? value : "";
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The exit status when the command line alone decides the run (help, the
+// version, or words it does not understand).
+std::optional<int> AnswerCommandLine(const quorvane::app::CommandLine& line) {
     using quorvane::app::ProgramKind;
-    const std::vector<std::string_view> arguments(argv + std::min(argc, 1), argv + argc);
-    const quorvane::app::CommandLine line =
-        quorvane::app::ParseCommandLine(arguments, ProgramKind::kServer);
     if (!line.error.empty()) {
         std::cerr << "quorvane-server: " << line.error << "\n"
                   << quorvane::app::UsageText(ProgramKind::kServer);
@@ -106,37 +104,31 @@ int main(int argc, char** argv) {
         std::cout << quorvane::app::VersionText(ProgramKind::kServer);
         return 0;
     }
+    return std::nullopt;
+}
 
-    const std::filesystem::path executableFolder =
-        quorvane::app::ExecutablePath(argc > 0 ? argv[0] : "").parent_path();
-    const quorvane::app::FolderChoice choice(
-        {executableFolder, quorvane::app::InstalledSamplesFolder(executableFolder), line.folder,
-         Environment("XDG_CONFIG_HOME"), Environment("HOME")});
-    const quorvane::app::FolderChoice::Result folder = choice.Choose();
-    if (!folder.problem.empty()) {
-        std::cerr << "quorvane-server: " << folder.problem << std::endl;
-        return 1;
-    }
-
-    // Block the stop signals in every thread; this thread takes them with
-    // sigwait once the server runs.
+// Blocks the stop signals in every thread (this one takes them with sigwait
+// once the server runs), lets a write to a CGI child that has exited report
+// EPIPE instead of ending the program, and allows as many descriptors as the
+// system lets this user have.
+sigset_t PrepareProcess() {
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    // Writing to a CGI child that has exited reports EPIPE instead of ending
-    // the program.
     std::signal(SIGPIPE, SIG_IGN);
     quorvane::server::RaiseDescriptorLimit();
+    return stopSignals;
+}
 
+int Serve(const std::filesystem::path& folder, const std::string& folderNotice,
+          const sigset_t& stopSignals) {
     ConsoleObserver observer;
-    if (const std::string notice = choice.Notice(folder); !notice.empty()) {
-        observer.OnLogAppended(notice + "\r\n");
+    if (!folderNotice.empty()) {
+        observer.OnLogAppended(folderNotice + "\r\n");
     }
-    quorvane::server::ServerControl control(quorvane::config::ProgramFolder(folder.folder),
-                                            observer, {});
-
+    quorvane::server::ServerControl control(quorvane::config::ProgramFolder(folder), observer, {});
     if (!control.Startup().settingsFound) {
         std::cerr << quorvane::server::kSettingsMissingMessage << std::endl;
     }
@@ -154,4 +146,27 @@ int main(int argc, char** argv) {
     std::fputs("\n", stdout);
     control.Unload();
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string_view> arguments(argv + std::min(argc, 1), argv + argc);
+    const quorvane::app::CommandLine line =
+        quorvane::app::ParseCommandLine(arguments, quorvane::app::ProgramKind::kServer);
+    if (const std::optional<int> status = AnswerCommandLine(line)) {
+        return *status;
+    }
+    const std::filesystem::path executableFolder =
+        quorvane::app::ExecutablePath(argc > 0 ? argv[0] : "").parent_path();
+    const quorvane::app::FolderChoice choice(
+        {executableFolder, quorvane::app::InstalledSamplesFolder(executableFolder), line.folder,
+         Environment("XDG_CONFIG_HOME"), Environment("HOME")});
+    const quorvane::app::FolderChoice::Result folder = choice.Choose();
+    if (!folder.problem.empty()) {
+        std::cerr << "quorvane-server: " << folder.problem << std::endl;
+        return 1;
+    }
+    const sigset_t stopSignals = PrepareProcess();
+    return Serve(folder.folder, choice.Notice(folder), stopSignals);
 }

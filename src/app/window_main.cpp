@@ -30,6 +30,52 @@ std::string Environment(const char* name) {
     return value != nullptr ? value : "";
 }
 
+void PrepareApplication() {
+    QApplication::setApplicationName(QStringLiteral("Quorvane2000"));
+    QApplication::setDesktopFileName(QStringLiteral(QUORVANE_APP_ID));
+    // The window decides when the program ends: closing it while it serves
+    // only hides it to the tray, and a message box shown meanwhile must not
+    // end the program when it closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+// The window and its options dialog over the chosen folder, until the person
+// quits.
+int RunWindow(const std::filesystem::path& folder, const std::filesystem::path& program,
+              quorvane::ui::SingleInstance& instance, bool minimized, const std::string& notice) {
+    quorvane::ui::QtMessageBoxes messages;
+    quorvane::ui::QtDesktopServices desktop;
+    quorvane::ui::ControlWindow window(
+        {quorvane::config::ProgramFolder(folder),
+         program,
+         quorvane::ui::AutostartFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")),
+         messages,
+         desktop,
+         {}});
+    QObject::connect(&instance, &quorvane::ui::SingleInstance::Activated, &window,
+                     &quorvane::ui::ControlWindow::RestoreWindow);
+    quorvane::ui::QtFilePickers pickers;
+    window.SetOptionsDialog([&](QWidget* parent) {
+        quorvane::ui::OptionsDialog dialog(
+            {.folder = window.Control().Folder(),
+             .messages = messages,
+             .pickers = pickers,
+             .rootChanged = [&](const QString& root) { window.ShowRootDirectory(root); },
+             .hostAddresses = desktop.HostAddresses()},
+            parent);
+        return dialog.exec() == QDialog::Accepted;
+    });
+    window.Startup();
+    if (minimized) {
+        // As the "Minimise on Start" preference does: only the tray icon shows.
+        window.Tray() != nullptr ? window.hide() : window.showMinimized();
+    }
+    if (!notice.empty()) {
+        window.Observer().OnLogAppended(notice + "\r\n");
+    }
+    return QApplication::exec();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -47,14 +93,8 @@ int main(int argc, char** argv) {
     // the program.
     std::signal(SIGPIPE, SIG_IGN);
     quorvane::server::RaiseDescriptorLimit();
-
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quorvane2000"));
-    QApplication::setDesktopFileName(QStringLiteral(QUORVANE_APP_ID));
-    // The window decides when the program ends: closing it while it serves
-    // only hides it to the tray, and a message box shown meanwhile must not
-    // end the program when it closes.
-    QApplication::setQuitOnLastWindowClosed(false);
+    PrepareApplication();
 
     const quorvane::app::CommandLine line =
         quorvane::app::ParseCommandLine(Arguments(argc, argv), ProgramKind::kWindow);
@@ -82,36 +122,5 @@ int main(int argc, char** argv) {
     if (!instance.Claim()) {
         return 0;
     }
-
-    quorvane::ui::QtMessageBoxes messages;
-    quorvane::ui::QtDesktopServices desktop;
-    quorvane::ui::ControlWindow window(
-        {quorvane::config::ProgramFolder(folder.folder),
-         program,
-         quorvane::ui::AutostartFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")),
-         messages,
-         desktop,
-         {}});
-    QObject::connect(&instance, &quorvane::ui::SingleInstance::Activated, &window,
-                     &quorvane::ui::ControlWindow::RestoreWindow);
-    quorvane::ui::QtFilePickers pickers;
-    window.SetOptionsDialog([&](QWidget* parent) {
-        quorvane::ui::OptionsDialog dialog(
-            {.folder = window.Control().Folder(),
-             .messages = messages,
-             .pickers = pickers,
-             .rootChanged = [&](const QString& folder) { window.ShowRootDirectory(folder); },
-             .hostAddresses = desktop.HostAddresses()},
-            parent);
-        return dialog.exec() == QDialog::Accepted;
-    });
-    window.Startup();
-    if (line.minimized) {
-        // As the "Minimise on Start" preference does: only the tray icon shows.
-        window.Tray() != nullptr ? window.hide() : window.showMinimized();
-    }
-    if (const std::string notice = choice.Notice(folder); !notice.empty()) {
-        window.Observer().OnLogAppended(notice + "\r\n");
-    }
-    return QApplication::exec();
+    return RunWindow(folder.folder, program, instance, line.minimized, choice.Notice(folder));
 }
