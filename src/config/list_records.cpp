@@ -29,13 +29,18 @@ std::string_view YesNo(bool yes) {
 }
 
 VirtualDirectory VirtualDirectory::FromRecord(const Record& record) {
-    return {record.at(0), record.at(1), IsYes(record.at(2)), IsYes(record.at(3)),
-            IsYes(record.at(4))};
+    return {record.at(0),        record.at(1),        IsYes(record.at(2)), IsYes(record.at(3)),
+            IsYes(record.at(4)), IsYes(record.at(5)), IsYes(record.at(6))};
 }
 
 Record VirtualDirectory::ToRecord() const {
-    return {name, folder, std::string(YesNo(secure)), std::string(YesNo(scripts)),
-            std::string(YesNo(programs))};
+    return {name,
+            folder,
+            std::string(YesNo(secure)),
+            std::string(YesNo(scripts)),
+            std::string(YesNo(programs)),
+            std::string(YesNo(uploads)),
+            std::string(YesNo(changes))};
 }
 
 UserAccount UserAccount::FromRecord(const Record& record) {

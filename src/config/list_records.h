@@ -19,13 +19,16 @@ std::string_view YesNo(bool yes);
 // dirs.lst: a name the site is reached by, the folder it serves, and what
 // holds there.
 struct VirtualDirectory {
-    static constexpr size_t kFields = 5;
+    static constexpr size_t kFields = 7;
 
     std::string name;    // "/" or "/docs/"
     std::string folder;  // as configured; a relative one lies in the program folder
     bool secure = false;
     bool scripts = false;   // ".pl" and ".cgi" names may run
     bool programs = false;  // ".exe" names may run
+    // Two later fields, "No" where a record of five fields lacks them.
+    bool uploads = false;  // visitors may add files and folders
+    bool changes = false;  // visitors may overwrite, rename, move and delete
 
     static VirtualDirectory FromRecord(const Record& record);
     Record ToRecord() const;

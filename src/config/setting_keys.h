@@ -75,6 +75,10 @@ inline constexpr SettingKey kSiteLocation = Same("HomePage", "SiteLocation", kCh
 inline constexpr SettingKey kSecure = Same("HomePage", "Secure", kFlagEqualsOne, "0");
 inline constexpr SettingKey kScriptAllowed = Same("HomePage", "ScriptAllowed", kFlagNotZero, "0");
 inline constexpr SettingKey kExeAllowed = Same("HomePage", "EXEAllowed", kFlagNotZero, "0");
+// Visitors may add files and folders to the root folder; and overwrite,
+// rename, move and delete there.
+inline constexpr SettingKey kUploads = Same("HomePage", "Uploads", kFlagEqualsOne, "0");
+inline constexpr SettingKey kChanges = Same("HomePage", "Changes", kFlagEqualsOne, "0");
 
 inline constexpr SettingKey kEnableFooter =
     Differs("Documents", "EnableFooter", kFlagEqualsOne, "0", "1",
@@ -112,6 +116,12 @@ inline constexpr SettingKey kCgiEnabled = Same("CGI", "Enabled", kFlagNotZero, "
 inline constexpr SettingKey kEnablePerl = Same("CGI", "EnablePerl", kFlagNotZero, "0");
 inline constexpr SettingKey kPerlLocation = Same("CGI", "PerlLocation", kText, "/usr/bin/perl");
 inline constexpr SettingKey kScriptTimeout = Number("CGI", "Timeout", "30", 1, 86400);
+
+// An upload that would leave less free room on the disk than this is refused
+// before its body is taken (507); a file larger than MaxFileMiB is refused
+// (413), 0 for no such limit.
+inline constexpr SettingKey kKeepFreeMiB = Number("Uploads", "KeepFreeMiB", "1024", 0, 1L << 40);
+inline constexpr SettingKey kMaxFileMiB = Number("Uploads", "MaxFileMiB", "0", 0, 1L << 40);
 
 inline constexpr SettingKey kMinimise = Same("StartUp", "Minimise", kTruthWord, "False");
 inline constexpr SettingKey kAutoStart = Same("StartUp", "AutoStart", kTruthWord, "False");

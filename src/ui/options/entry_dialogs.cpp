@@ -106,8 +106,11 @@ AddDirectoryDialog::AddDirectoryDialog(VirtualDirectoryEditor& editor, MessageBo
 }
 
 void AddDirectoryDialog::Ok() {
-    const Edit result = editor_.Add(S(name_->text()), S(location_->text()), secure_->isChecked(),
-                                    script_->isChecked(), exe_->isChecked());
+    const Edit result = editor_.Add({.name = S(name_->text()),
+                                     .folder = S(location_->text()),
+                                     .secure = secure_->isChecked(),
+                                     .scripts = script_->isChecked(),
+                                     .programs = exe_->isChecked()});
     const QString create = QStringLiteral("Create Virtual Directory");
     switch (result) {
         case Edit::kNameMissing:

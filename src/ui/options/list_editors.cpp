@@ -72,7 +72,18 @@ Edit RecordList::RemoveAt(std::optional<size_t> selected) {
 }
 
 VirtualDirectoryEditor::VirtualDirectoryEditor(const config::ProgramFolder& folder)
-    : RecordList(folder.ListFilePath(config::kDirsList), 5), folder_(folder) {}
+    : RecordList(folder.ListFilePath(config::kDirsList), config::VirtualDirectory::kFields),
+      folder_(folder) {
+    // A record of five fields lacks the two write fields, which mean "No";
+    // the rest are kept as written.
+    for (config::Record& row : rows_) {
+        for (size_t field = 5; field < row.size(); ++field) {
+            if (row[field].empty()) {
+                row[field] = config::YesNo(false);
+            }
+        }
+    }
+}
 
 bool VirtualDirectoryEditor::SameEntry(const config::Record& listed,
                                        const config::Record& added) const {
@@ -90,17 +101,21 @@ std::string VirtualDirectoryEditor::NormaliseName(const std::string& name) {
     return normal;
 }
 
-Edit VirtualDirectoryEditor::Add(const std::string& name, const std::string& location, bool secure,
-                                 bool script, bool exe) {
-    if (name.empty()) {
+Edit VirtualDirectoryEditor::Add(config::VirtualDirectory directory) {
+    if (directory.name.empty()) {
         return Edit::kNameMissing;
     }
     std::error_code error;
-    if (location.empty() || !std::filesystem::is_directory(folder_.Resolve(location), error)) {
+    if (directory.folder.empty() ||
+        !std::filesystem::is_directory(folder_.Resolve(directory.folder), error)) {
         return Edit::kLocationMissing;
     }
-    const std::string normal = NormaliseName(name);
-    return Append(config::VirtualDirectory{normal, location, secure, script, exe}.ToRecord());
+    directory.name = NormaliseName(directory.name);
+    // A written name could run where scripts or programs may.
+    if (directory.scripts || directory.programs) {
+        directory.uploads = directory.changes = false;
+    }
+    return Append(directory.ToRecord());
 }
 
 Edit VirtualDirectoryEditor::Remove(std::optional<size_t> selected) {
@@ -110,14 +125,12 @@ Edit VirtualDirectoryEditor::Remove(std::optional<size_t> selected) {
     return RemoveAt(selected);
 }
 
-void VirtualDirectoryEditor::ApplyHomeDirectory(const std::string& folder, bool secure, bool script,
-                                                bool exe) {
+void VirtualDirectoryEditor::ApplyHomeDirectory(const config::VirtualDirectory& root) {
     for (config::Record& row : rows_) {
         if (config::StartsWith(row[0], "/")) {
-            row[1] = folder;
-            row[2] = config::YesNo(secure);
-            row[3] = config::YesNo(script);
-            row[4] = config::YesNo(exe);
+            config::VirtualDirectory updated = root;
+            updated.name = row[0];
+            row = updated.ToRecord();
             return;
         }
     }

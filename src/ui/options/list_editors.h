@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "config/list_file.h"
+#include "config/list_records.h"
 #include "config/program_folder.h"
 
 namespace quorvane::ui {
@@ -55,7 +56,7 @@ class RecordList {
     std::vector<config::Record> rows_;
 };
 
-// dirs.lst: name, folder, secure, script, exe.
+// dirs.lst: name, folder, secure, script, exe, uploads, changes.
 class VirtualDirectoryEditor : public RecordList {
   public:
     explicit VirtualDirectoryEditor(const config::ProgramFolder& folder);
@@ -64,11 +65,10 @@ class VirtualDirectoryEditor : public RecordList {
     // that, letter case ignored) is refused, and so is a location that is
     // not an existing folder (a relative one is taken from the program
     // folder, as the server takes it).
-    Edit Add(const std::string& name, const std::string& location, bool secure, bool script,
-             bool exe);
+    Edit Add(config::VirtualDirectory directory);
     Edit Remove(std::optional<size_t> selected);
     // The root row takes the Home Directory tab's folder and flags.
-    void ApplyHomeDirectory(const std::string& folder, bool secure, bool script, bool exe);
+    void ApplyHomeDirectory(const config::VirtualDirectory& root);
 
     static std::string NormaliseName(const std::string& name);
 

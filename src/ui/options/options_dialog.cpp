@@ -88,8 +88,12 @@ void OptionsDialog::Update() {
         return;
     }
     if (values.thisComputer) {
-        directories_.ApplyHomeDirectory(values.homePage, values.secureSite, values.scriptAllowed,
-                                        values.exeAllowed);
+        directories_.ApplyHomeDirectory({.folder = values.homePage,
+                                         .secure = values.secureSite,
+                                         .scripts = values.scriptAllowed,
+                                         .programs = values.exeAllowed,
+                                         .uploads = values.uploads,
+                                         .changes = values.changes});
     }
     directories_.Save();
     accept();

@@ -89,6 +89,10 @@ OptionsValues LoadOptions(const config::Settings& settings) {
     values.secureSite = CheckBoxState(read(kSecure));
     values.scriptAllowed = CheckBoxState(read(kScriptAllowed));
     values.exeAllowed = CheckBoxState(read(kExeAllowed));
+    values.uploads = CheckBoxState(read(kUploads));
+    values.changes = CheckBoxState(read(kChanges));
+    values.keepFreeMiB = read(kKeepFreeMiB);
+    values.maxFileMiB = read(kMaxFileMiB);
     values.homePage = read(kRootDirectory);
     values.thisComputer = StartsWith(read(kSiteLocation), "Local");
     values.port = read(kPort);
@@ -132,6 +136,10 @@ std::vector<config::SettingWrite> UpdateWrites(const OptionsValues& values) {
         Write(kSecure, Flag(values.secureSite)),
         Write(kScriptAllowed, Flag(values.scriptAllowed)),
         Write(kExeAllowed, Flag(values.exeAllowed)),
+        Write(kUploads, Flag(values.uploads)),
+        Write(kChanges, Flag(values.changes)),
+        Write(kKeepFreeMiB, values.keepFreeMiB),
+        Write(kMaxFileMiB, values.maxFileMiB),
         Write(kRootDirectory, values.homePage),
         Write(kSiteLocation, values.thisComputer ? "Local" : "Redir"),
         Write(kPort, values.port),

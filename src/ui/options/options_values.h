@@ -26,6 +26,10 @@ struct OptionsValues {
     bool secureSite = false;
     bool scriptAllowed = false;
     bool exeAllowed = false;
+    bool uploads = false;  // visitors may add files to the root folder
+    bool changes = false;  // and overwrite, rename, move and delete there
+    std::string keepFreeMiB;
+    std::string maxFileMiB;  // "0": no limit
     std::string port;
     std::string listen;     // [Server] Listen as stored: "Network", "Local" or an address
     std::string httpsPort;  // "0": off

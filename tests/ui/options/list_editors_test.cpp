@@ -23,29 +23,45 @@ TEST_F(ListEditorsTest, VirtualDirectoriesNormaliseRefuseDuplicatesAndKeepTheRoo
     folder_.Write("site/pics/keep", "");
     const std::string pics = (folder_.Path() / "site/pics").string();
     VirtualDirectoryEditor editor(program_);
-    EXPECT_EQ(editor.Add("", "x", false, false, false), Edit::kNameMissing);
-    EXPECT_EQ(editor.Add("a", "", false, false, false), Edit::kLocationMissing);
+    const auto add = [&](std::string name, std::string location, bool secure, bool scripts,
+                         bool programs, bool uploads = false) {
+        return editor.Add({.name = std::move(name),
+                           .folder = std::move(location),
+                           .secure = secure,
+                           .scripts = scripts,
+                           .programs = programs,
+                           .uploads = uploads,
+                           .changes = uploads});
+    };
+    EXPECT_EQ(add("", "x", false, false, false), Edit::kNameMissing);
+    EXPECT_EQ(add("a", "", false, false, false), Edit::kLocationMissing);
     // The location must be a real folder; a relative one lies in the program folder.
-    EXPECT_EQ(editor.Add("a", "no-such-folder", false, false, false), Edit::kLocationMissing);
-    EXPECT_EQ(editor.Add("a", "x/keep", false, false, false), Edit::kLocationMissing);
-    EXPECT_EQ(editor.Add("docs", "x", false, false, false), Edit::kDuplicate);
-    EXPECT_EQ(editor.Add("/DOCS/", "x", false, false, false), Edit::kDuplicate);
-    EXPECT_EQ(editor.Add("/", "x", false, false, false), Edit::kDuplicate);
-    EXPECT_EQ(editor.Add("say\"hi", "x", false, false, false), Edit::kUnstorable);
-    EXPECT_EQ(editor.Add("d", "x", true, false, true), Edit::kDone);  // not a prefix match
-    EXPECT_EQ(editor.Add("/pics/", pics, false, true, false), Edit::kDone);
+    EXPECT_EQ(add("a", "no-such-folder", false, false, false), Edit::kLocationMissing);
+    EXPECT_EQ(add("a", "x/keep", false, false, false), Edit::kLocationMissing);
+    EXPECT_EQ(add("docs", "x", false, false, false), Edit::kDuplicate);
+    EXPECT_EQ(add("/DOCS/", "x", false, false, false), Edit::kDuplicate);
+    EXPECT_EQ(add("/", "x", false, false, false), Edit::kDuplicate);
+    EXPECT_EQ(add("say\"hi", "x", false, false, false), Edit::kUnstorable);
+    EXPECT_EQ(add("d", "x", true, false, true), Edit::kDone);  // not a prefix match
+    // Where scripts may run, no visitor may write.
+    EXPECT_EQ(add("/pics/", pics, false, true, false, true), Edit::kDone);
+    EXPECT_EQ(add("/drop/", "x", false, false, false, true), Edit::kDone);
+    // Records of five fields are written back with their two write fields.
     EXPECT_EQ(folder_.Read("dirs.lst"),
-              "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n\"/docs/\",\"d\",\"No\",\"No\",\"No\"\r\n"
-              "\"/d/\",\"x\",\"Yes\",\"No\",\"Yes\"\r\n\"/pics/\",\"" +
-                  pics + "\",\"No\",\"Yes\",\"No\"\r\n");
+              "\"/\",\"www\",\"No\",\"No\",\"No\",\"No\",\"No\"\r\n"
+              "\"/docs/\",\"d\",\"No\",\"No\",\"No\",\"No\",\"No\"\r\n"
+              "\"/d/\",\"x\",\"Yes\",\"No\",\"Yes\",\"No\",\"No\"\r\n\"/pics/\",\"" +
+                  pics +
+                  "\",\"No\",\"Yes\",\"No\",\"No\",\"No\"\r\n"
+                  "\"/drop/\",\"x\",\"No\",\"No\",\"No\",\"Yes\",\"Yes\"\r\n");
 
     EXPECT_EQ(editor.Remove(0), Edit::kRootRefused);
     EXPECT_EQ(editor.Remove(std::nullopt), Edit::kNothingSelected);
     EXPECT_EQ(editor.Remove(1), Edit::kDone);
-    editor.ApplyHomeDirectory("/srv/site", true, false, true);
+    editor.ApplyHomeDirectory({.folder = "/srv/site", .secure = true, .programs = true});
     ASSERT_TRUE(editor.Save());
-    EXPECT_EQ(folder_.Read("dirs.lst").substr(0, 38),
-              "\"/\",\"/srv/site\",\"Yes\",\"No\",\"Yes\"\r\n\"/d/");
+    EXPECT_TRUE(folder_.Read("dirs.lst").starts_with(
+        "\"/\",\"/srv/site\",\"Yes\",\"No\",\"Yes\",\"No\",\"No\"\r\n\"/d/"));
 }
 
 TEST_F(ListEditorsTest, AddressesAreFourNumbersAndWholeEntriesCompare) {

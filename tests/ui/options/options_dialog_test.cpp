@@ -175,8 +175,8 @@ TEST_F(OptionsDialogTest, UpdateWritesEverySettingAndTheRootRowCancelWritesNothi
     EXPECT_EQ(Setting("Logging", "RefreshOnStop") + Setting("Logging", "UserControlled"),
               "TrueFalse");
     EXPECT_EQ(Setting("Server", "Port"), "9090");
-    EXPECT_TRUE(
-        folder_.Read("dirs.lst").starts_with("\"/\",\"/srv/site\",\"Yes\",\"No\",\"No\"\r\n"));
+    EXPECT_TRUE(folder_.Read("dirs.lst").starts_with(
+        "\"/\",\"/srv/site\",\"Yes\",\"No\",\"No\",\"No\",\"No\"\r\n"));
     // Comments and keys the dialog does not know stay.
     EXPECT_NE(folder_.Read("quorvane.ini").find("; Quorvane2000 settings."), std::string::npos);
 
@@ -249,9 +249,9 @@ TEST_F(OptionsDialogTest, VirtualDirectoriesAreAddedAndRemovedAtOnce) {
     EXPECT_EQ(messages_.warnings,
               std::vector<QString>{"Create Virtual Directory: You must select a real location "
                                    "for the Virtual Directory."});
-    EXPECT_NE(
-        folder_.Read("dirs.lst").find("\"/docs/\",\"" + chosen + "\",\"Yes\",\"No\",\"No\"\r\n"),
-        std::string::npos);
+    EXPECT_NE(folder_.Read("dirs.lst")
+                  .find("\"/docs/\",\"" + chosen + "\",\"Yes\",\"No\",\"No\",\"No\",\"No\"\r\n"),
+              std::string::npos);
     auto* vdirs = Find<QTreeWidget>("vdirs");
     EXPECT_EQ(vdirs->topLevelItemCount(), 4);
 

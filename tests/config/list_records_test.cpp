@@ -1,0 +1,36 @@
+#include "config/list_records.h"
+
+#include <gtest/gtest.h>
+
+namespace quorvane::config {
+namespace {
+
+TEST(VirtualDirectoryRecord, TheWriteFieldsAreOptionalAndOnlyYesGrants) {
+    struct Case {
+        std::string_view line;
+        bool secure, scripts, programs, uploads, changes;
+    };
+    const Case cases[] = {
+        // Five fields: every existing file keeps its meaning.
+        {R"("/d/","x","Yes","No","Yes")", true, false, true, false, false},
+        {R"("/d/","x","No","No","No","Yes","No")", false, false, false, true, false},
+        {R"("/d/","x","No","No","No","No","Yes")", false, false, false, false, true},
+        {R"("/d/","x","No","No","No","yes","YES")", false, false, false, false, false},
+        {R"("/d/","x","No","No","No","Yes")", false, false, false, true, false},
+    };
+    for (const Case& c : cases) {
+        const std::vector<VirtualDirectory> read = ParseDirectories(c.line);
+        ASSERT_EQ(read.size(), 1u) << c.line;
+        const VirtualDirectory& d = read.front();
+        EXPECT_EQ(std::tuple(d.secure, d.scripts, d.programs, d.uploads, d.changes),
+                  std::tuple(c.secure, c.scripts, c.programs, c.uploads, c.changes))
+            << c.line;
+        EXPECT_EQ(ParseDirectories(FormatRecord(d.ToRecord())).front(), d) << c.line;
+    }
+    EXPECT_EQ(
+        FormatRecord(VirtualDirectory{"/", "www", false, false, false, true, true}.ToRecord()),
+        "\"/\",\"www\",\"No\",\"No\",\"No\",\"Yes\",\"Yes\"\r\n");
+}
+
+}  // namespace
+}  // namespace quorvane::config
