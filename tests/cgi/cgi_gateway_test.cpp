@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "cgi/cgi_environment.h"
-#include "support/reply_text.h"
 #include "support/test_site.h"
 
 namespace quorvane::cgi {
@@ -60,9 +59,10 @@ TEST(CgiEnvironment, HeadersBecomeVariablesButNeverCredentialsOrProxy) {
 }
 
 TEST(CgiOutput, HeaderBlocksBecomeTheHeadWithTheBodysRealLength) {
-    EXPECT_EQ(testing::WireText(*ComposeCgiReply("Content-Type: text/plain\n\nhello")),
-              "HTTP/1.1 200 OK\r\nServer: Quorvane2000\r\nDate: Sun, 01 Mar 2026 09:00:00 GMT\r\n"
-              "Content-Type: text/plain\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhello");
+    const http::Response plain = *ComposeCgiReply("Content-Type: text/plain\n\nhello");
+    EXPECT_EQ(plain.code, 200);
+    EXPECT_EQ(plain.Field("Content-Type"), "text/plain");
+    EXPECT_EQ(plain.TextBody(), "hello");
     // The script's own framing and connection lines are the server's to state.
     const http::Response own = *ComposeCgiReply(
         "Status: 404 Not Found\r\nX-A: 1\r\nConnection: keep-alive\r\nContent-Length: 99\r\n"
@@ -78,8 +78,8 @@ TEST(CgiOutput, HeaderBlocksBecomeTheHeadWithTheBodysRealLength) {
 
 TEST(CgiOutput, FullRepliesAreRelayedAndBrokenOutputRefused) {
     const std::string full = "HTTP/1.0 200 OK\r\nX: y\r\n\r\nraw \x01 bytes";
-    EXPECT_EQ(testing::WireText(*ComposeCgiReply(full)), full);
     EXPECT_TRUE(ComposeCgiReply(full)->IsRaw());
+    EXPECT_EQ(ComposeCgiReply(full)->TextBody(), full);
     EXPECT_FALSE(ComposeCgiReply("").has_value());
     EXPECT_FALSE(ComposeCgiReply("just a body without headers\n\n").has_value());
     EXPECT_FALSE(ComposeCgiReply("Content-Type: text/plain\r\nno empty line").has_value());
@@ -122,7 +122,7 @@ TEST(ScriptRule, OnlyTheEndingDecidesWhatRunsAndLookAlikesAreRefused) {
 class PrepareScriptTest : public ::testing::Test, public testing::TestSite {
   protected:
     PrepareScriptTest() {
-        folder.Write("dirs.lst", "\"/cgi/\",\"cgi\",\"No\",\"Yes\",\"Yes\"\r\n");
+        folder.WriteDirs({{"/cgi/", "cgi", false, true, true}});
         folder.Write("cgi/run.pl", "print 1;");
         UseSettings("[CGI]\nEnablePerl=1\nPerlLocation=/usr/bin/perl\nTimeout=7\n");
     }
@@ -146,8 +146,8 @@ class PrepareScriptTest : public ::testing::Test, public testing::TestSite {
                              {program, config_, handler.Host(), now, snapshots_});
     }
 
-    static std::string Status(const ScriptDecision& decision) {
-        return testing::StatusLineOf(std::get<http::Response>(decision.action));
+    static int Status(const ScriptDecision& decision) {
+        return std::get<http::Response>(decision.action).code;
     }
     static const ScriptLaunch& Launch(const ScriptDecision& decision) {
         return std::get<ScriptLaunch>(decision.action);
@@ -164,19 +164,19 @@ TEST_F(PrepareScriptTest, LaunchesWithItsLimitOrRefusesAtOnce) {
               (std::vector<std::string>{(folder.Path() / "cgi/tool.exe").string()}));
     EXPECT_EQ(Launch(Prepare("run.pl")).timeLimit, std::chrono::seconds(7));
 
-    EXPECT_EQ(Status(Prepare("absent.pl")), "HTTP/1.1 404 Not Found");
-    EXPECT_EQ(Status(Prepare(".hidden.pl")), "HTTP/1.1 404 Not Found");
-    folder.Write("nocgi.lst", "\"10.0.0.7\"\r\n");
+    EXPECT_EQ(Status(Prepare("absent.pl")), 404);
+    EXPECT_EQ(Status(Prepare(".hidden.pl")), 404);
+    folder.WriteAddresses(config::kNoCgiList, {"10.0.0.7"});
     const ScriptDecision barred = Prepare("run.pl");
-    EXPECT_EQ(Status(barred), "HTTP/1.1 403 Forbidden");
+    EXPECT_EQ(Status(barred), 403);
     EXPECT_EQ(barred.logView, " ** IP Blocked (CGI) **\r\n");
     std::filesystem::remove(folder.Path() / "nocgi.lst");
 
     UseSettings("[CGI]\nEnablePerl=0\n");
-    EXPECT_EQ(Status(Prepare("run.pl")), "HTTP/1.1 403 Forbidden");
+    EXPECT_EQ(Status(Prepare("run.pl")), 403);
     EXPECT_TRUE(std::holds_alternative<ScriptLaunch>(Prepare("tool.exe").action));
     UseSettings("[CGI]\nEnablePerl=1\nPerlLocation=/nowhere/perl\n");
-    EXPECT_EQ(Status(Prepare("run.pl")), "HTTP/1.1 500 Internal Server Error");
+    EXPECT_EQ(Status(Prepare("run.pl")), 500);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "config/list_file.h"
 #include "responses/open_file.h"
 #include "support/temp_folder.h"
 
@@ -15,15 +14,8 @@ namespace fs = std::filesystem;
 class ResolutionTest : public ::testing::Test {
   protected:
     ResolutionTest() {
-        folder_.Write("quorvane.ini", "");
-        folder_.Write("dirs.lst",
-                      "\"/\",\"top\",\"No\",\"Yes\",\"No\"\r\n"
-                      "\"/docs/\",\"manuals\",\"No\",\"No\",\"Yes\"\r\n"
-                      "\"/docs/\",\"shadowed\",\"Yes\",\"Yes\",\"Yes\"\r\n"
-                      "\"//docs//inner\",\"inner\",\"No\",\"No\",\"No\"\r\n"
-                      "\"/private/\",\"www/private\",\"Yes\",\"No\",\"No\"\r\n"
-                      "\"/private/deeper/\",\"www/private/deeper\",\"Yes\",\"No\",\"No\"\r\n"
-                      "\"/nowhere/\",\"\",\"No\",\"No\",\"No\"\r\n");
+        folder_.WriteSettings({});
+        folder_.WriteDirs(dirs_);
         folder_.Write("top/index.htm", "top");
         folder_.Write("www/sub/page.htm", "sub");
         folder_.Write("www/private/index.htm", "private");
@@ -38,16 +30,22 @@ class ResolutionTest : public ::testing::Test {
     void UseSettings(std::string_view text) { settings_ = config::Settings::Parse(text); }
 
     Resolution Resolve(std::string_view target) {
-        const auto dirs = config::ReadDirectories(folder_.Path() / "dirs.lst");
         const std::vector<std::string> defaults = {"index.htm"};
         return responses::Resolve(*http::ParseTarget(target),
-                                  {dirs, defaults, settings_, program_});
+                                  {dirs_, defaults, settings_, program_});
     }
     fs::path At(std::string_view relative) const { return folder_.Path() / relative; }
 
     testing::TempFolder folder_;
     config::ProgramFolder program_ = folder_.Program();
     config::Settings settings_;
+    std::vector<config::VirtualDirectory> dirs_ = {{"/", "top", false, true},
+                                                   {"/docs/", "manuals", false, false, true},
+                                                   {"/docs/", "shadowed", true, true, true},
+                                                   {"//docs//inner", "inner"},
+                                                   {"/private/", "www/private", true},
+                                                   {"/private/deeper/", "www/private/deeper", true},
+                                                   {"/nowhere/", ""}};
 };
 
 TEST_F(ResolutionTest, SegmentsMapOntoTheLongestRecordOrTheRootFolder) {
@@ -89,8 +87,7 @@ TEST_F(ResolutionTest, AnythingInsideASecureFolderIsSecureWhateverLeadsThere) {
 
 // What may run follows where the file lies, whichever way it was reached.
 TEST_F(ResolutionTest, ScriptsAndProgramsFollowTheFolderThatHoldsTheFile) {
-    folder_.Write("dirs.lst",
-                  folder_.Read("dirs.lst") + "\"/plain/\",\"top/plain\",\"No\",\"No\",\"No\"\r\n");
+    dirs_.push_back({"/plain/", "top/plain"});
     for (std::string_view name :
          {"top/run.pl", "top/plain/run.pl", "www/sub/run.pl", "manuals/sub/tool.exe"}) {
         folder_.Write(name, "x");
@@ -122,8 +119,7 @@ TEST_F(ResolutionTest, ScriptsAndProgramsFollowTheFolderThatHoldsTheFile) {
 TEST_F(ResolutionTest, ASecureFolderMovedStaysSecureWhereverItGoes) {
     folder_.Write("store/priv/s.txt", "secret");
     fs::create_symlink("../store/priv", At("www/linked"));
-    folder_.Write("dirs.lst", folder_.Read("dirs.lst") +
-                                  "\"/linked/\",\"www/linked\",\"Yes\",\"No\",\"No\"\r\n");
+    dirs_.push_back({"/linked/", "www/linked", true});
     EXPECT_TRUE(Resolve("/linked/s.txt").policy.secure);
     fs::rename(At("store"), At("store2"));
     fs::remove(At("www/linked"));

@@ -15,17 +15,11 @@ class AddressedSite : public RunningSite {
   public:
     explicit AddressedSite(std::string address)
         : RunningSite(QuickTimeouts(), {{std::move(address)}, 0}) {
-        folder.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=www\r\n[CGI]\r\nEnabled=1\r\n");
-        folder.Write("dirs.lst",
-                     "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n"
-                     "\"/cgi-bin/\",\"cgi-bin\",\"No\",\"No\",\"Yes\"\r\n");
+        folder.WriteSettings({{"HomePage", "RootDirectory", "www"}, {"CGI", "Enabled", "1"}});
+        folder.WriteDirs({{"/", "www"}, {"/cgi-bin/", "cgi-bin", false, false, true}});
         folder.Write("www/index.htm", "home");
-        ::chmod(folder
-                    .Write("cgi-bin/addr.exe",
-                           "#!/bin/sh\nprintf 'Content-Type: text/plain\\r\\n\\r\\n%s' "
-                           "\"$REMOTE_ADDR\"\n")
-                    .c_str(),
-                0755);
+        folder.WriteScript("cgi-bin/addr.exe",
+                           "printf 'Content-Type: text/plain\\r\\n\\r\\n%s' \"$REMOTE_ADDR\"\n");
     }
 
     // A client connecting to `server` is `seen` everywhere, and each typed
@@ -38,19 +32,18 @@ class AddressedSite : public RunningSite {
         EXPECT_NE(folder.Read("quorvane.log").find(seen + ",["), std::string::npos)
             << folder.Read("quorvane.log");
         for (std::string_view entry : entries) {
-            const std::string record = "\"" + std::string(entry) + "\"\r\n";
-            folder.Write("nocgi.lst", record);
+            folder.WriteAddresses(config::kNoCgiList, {std::string(entry)});
             EXPECT_EQ(StatusOf(Exchange(Port(), "GET /cgi-bin/addr.exe HTTP/1.0\r\n\r\n", server)),
                       "HTTP/1.1 403 Forbidden")
                 << entry;
             EXPECT_EQ(BodyOf(Exchange(Port(), "GET /index.htm HTTP/1.0\r\n\r\n", server)), "home");
-            folder.Write("nocgi.lst", "");
-            folder.Write("iplist.lst", record);
+            folder.WriteAddresses(config::kNoCgiList, {});
+            folder.WriteAddresses(config::kBlockList, {std::string(entry)});
             EXPECT_EQ(StatusOf(Exchange(Port(), "GET /index.htm HTTP/1.0\r\n\r\n", server)),
                       "HTTP/1.1 403 Forbidden")
                 << entry;
             EXPECT_TRUE(observer.WaitForLog("Connection By: " + seen + " ** IP Blocked **\r\n"));
-            folder.Write("iplist.lst", "");
+            folder.WriteAddresses(config::kBlockList, {});
         }
     }
 };
@@ -59,7 +52,7 @@ TEST(ClientAddress, AnIpv4ClientOfADualStackListenerIsItsIpv4Address) {
     // An IPv6 socket that takes IPv4 connections, as "::" does, but on loopback.
     AddressedSite site("::ffff:127.0.0.1");
     site.ExpectSeenAs("127.0.0.1", "127.0.0.1", {"127.0.0.1", "::FFFF:127.0.0.1"});
-    site.folder.Write("iplist.lst", "\"::ffff:127.0.0.2\"\r\n\"127.0.0.10\"\r\n");
+    site.folder.WriteAddresses(config::kBlockList, {"::ffff:127.0.0.2", "127.0.0.10"});
     EXPECT_EQ(BodyOf(site.Fetch("/index.htm")), "home");
 }
 

@@ -20,7 +20,7 @@ class EngineTest : public ::testing::Test, public testing::RunningSite {
   protected:
     EngineTest() : RunningSite(Timeouts{.head = 1s, .body = 1s, .sendIdle = 2s, .linger = 1s}) {
         config::CreateDirsList(program);
-        folder.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=www\r\n");
+        folder.WriteSettings({{"HomePage", "RootDirectory", "www"}});
         folder.Write("www/index.htm", "<html>home</html>");
         folder.Write("www/other.txt", "other");
     }

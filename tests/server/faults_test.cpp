@@ -21,13 +21,12 @@ using namespace std::chrono_literals;
 class FaultsTest : public ::testing::Test, public testing::RunningSite {
   protected:
     FaultsTest() {
-        folder.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=site\r\n");
-        folder.Write("dirs.lst", "\"/\",\"site\",\"No\",\"No\",\"No\"\r\n");
+        folder.WriteSettings({{"HomePage", "RootDirectory", "site"}});
+        folder.WriteDirs({{"/", "site"}});
         folder.Write("site/index.htm", "home");
         folder.Write("www/index.htm", "default root");
     }
 
-    std::string Get(std::string_view path) { return Fetch(path); }
     // Puts a folder where a file was: it exists, but cannot be read as one.
     void MakeUnreadable(const char* name) {
         std::filesystem::remove(folder.Path() / name);
@@ -36,30 +35,28 @@ class FaultsTest : public ::testing::Test, public testing::RunningSite {
 };
 
 TEST_F(FaultsTest, SettingsAndListsThatVanishFallBackToDefaults) {
-    EXPECT_EQ(testing::BodyOf(Get("/")), "home");
+    EXPECT_EQ(testing::BodyOf(Fetch("/")), "home");
     std::filesystem::remove(folder.Path() / "quorvane.ini");
     std::filesystem::remove(folder.Path() / "dirs.lst");
-    EXPECT_EQ(testing::BodyOf(Get("/")), "default root");  // RootDirectory's default, www
+    EXPECT_EQ(testing::BodyOf(Fetch("/")), "default root");  // RootDirectory's default, www
     std::filesystem::remove(folder.Path() / "default.lst");
-    EXPECT_EQ(testing::StatusOf(Get("/")), "HTTP/1.1 404 Not Found");  // no default documents now
+    EXPECT_EQ(testing::StatusOf(Fetch("/")), "HTTP/1.1 404 Not Found");  // no default documents now
     std::filesystem::remove(folder.Path() / "mime.lst");  // the system's table answers instead
-    EXPECT_NE(Get("/index.htm").find("Content-Type: text/html\r\n"), std::string::npos);
+    EXPECT_NE(Fetch("/index.htm").find("Content-Type: text/html\r\n"), std::string::npos);
 }
 
 TEST_F(FaultsTest, AFileThatCannotBeReadKeepsItsLastGoodCopyAndIsSaidOnce) {
-    folder.Write("users.lst", "\"guest\",\"pw\"\r\n");
-    folder.Write("iplist.lst", "\"10.9.9.9\"\r\n");
-    folder.Write("dirs.lst",
-                 "\"/\",\"site\",\"No\",\"No\",\"No\"\r\n"
-                 "\"/vault/\",\"vault\",\"Yes\",\"No\",\"No\"\r\n");
+    folder.WriteUsers({{"guest", "pw"}});
+    folder.WriteAddresses(config::kBlockList, {"10.9.9.9"});
+    folder.WriteDirs({{"/", "site"}, {"/vault/", "vault", true}});
     folder.Write("vault/s.txt", "SECRET");
-    EXPECT_EQ(testing::StatusOf(Get("/vault/s.txt")), "HTTP/1.1 401 Unauthorized");
+    EXPECT_EQ(testing::StatusOf(Fetch("/vault/s.txt")), "HTTP/1.1 401 Unauthorized");
     for (const char* name : {"quorvane.ini", "dirs.lst", "iplist.lst", "users.lst"}) {
         MakeUnreadable(name);
     }
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(testing::StatusOf(Get("/vault/s.txt")), "HTTP/1.1 401 Unauthorized");
-        EXPECT_EQ(testing::BodyOf(Get("/")), "home");
+        EXPECT_EQ(testing::StatusOf(Fetch("/vault/s.txt")), "HTTP/1.1 401 Unauthorized");
+        EXPECT_EQ(testing::BodyOf(Fetch("/")), "home");
     }
     const std::string notice =
         "dirs.lst cannot be read (it is not a plain file); the copy read before stays in use "
@@ -68,8 +65,8 @@ TEST_F(FaultsTest, AFileThatCannotBeReadKeepsItsLastGoodCopyAndIsSaidOnce) {
     EXPECT_EQ(observer.Log().find(notice), observer.Log().rfind(notice));
     // Readable again, the file applies to the very next request.
     std::filesystem::remove(folder.Path() / "dirs.lst");
-    folder.Write("dirs.lst", "\"/\",\"site\",\"No\",\"No\",\"No\"\r\n");
-    EXPECT_EQ(testing::StatusOf(Get("/vault/s.txt")), "HTTP/1.1 404 Not Found");
+    folder.WriteDirs({{"/", "site"}});
+    EXPECT_EQ(testing::StatusOf(Fetch("/vault/s.txt")), "HTTP/1.1 404 Not Found");
 }
 
 TEST_F(FaultsTest, AGuardingFileNeverReadRefusesEveryRequestUntilItCanBe) {
@@ -89,32 +86,32 @@ TEST_F(FaultsTest, AGuardingFileNeverReadRefusesEveryRequestUntilItCanBe) {
 }
 
 TEST_F(FaultsTest, AFifoInAFilesPlaceNeverHoldsTheServer) {
-    folder.Write("users.lst", "\"guest\",\"pw\"\r\n");
-    EXPECT_EQ(testing::BodyOf(Get("/")), "home");
+    folder.WriteUsers({{"guest", "pw"}});
+    EXPECT_EQ(testing::BodyOf(Fetch("/")), "home");
     log.Close();
     for (const char* name : {"users.lst", "404.htm", "quorvane.log"}) {
         std::filesystem::remove(folder.Path() / name);
         ASSERT_EQ(::mkfifo((folder.Path() / name).c_str(), 0600), 0) << name;
     }
     log.OpenForAppend();
-    EXPECT_EQ(testing::StatusOf(Get("/missing.htm")), "HTTP/1.1 404 Not Found");
-    EXPECT_EQ(testing::BodyOf(Get("/")), "home");
+    EXPECT_EQ(testing::StatusOf(Fetch("/missing.htm")), "HTTP/1.1 404 Not Found");
+    EXPECT_EQ(testing::BodyOf(Fetch("/")), "home");
     log.Flush();
     EXPECT_TRUE(observer.WaitForLog("The access log quorvane.log cannot be"));
 }
 
 TEST_F(FaultsTest, ARemovedRootAnswers404) {
     std::filesystem::remove_all(folder.Path() / "site");
-    EXPECT_EQ(testing::StatusOf(Get("/")), "HTTP/1.1 404 Not Found");
-    EXPECT_EQ(testing::StatusOf(Get("/index.htm")), "HTTP/1.1 404 Not Found");
+    EXPECT_EQ(testing::StatusOf(Fetch("/")), "HTTP/1.1 404 Not Found");
+    EXPECT_EQ(testing::StatusOf(Fetch("/index.htm")), "HTTP/1.1 404 Not Found");
 }
 
 TEST_F(FaultsTest, ARemovedAccessLogIsStartedAgainAndSaidOnce) {
-    Get("/");
+    Fetch("/");
     log.Flush();
     std::filesystem::remove(folder.Path() / "quorvane.log");
     for (int i = 0; i < 3; ++i) {
-        Get("/index.htm");
+        Fetch("/index.htm");
     }
     log.Flush();
     const std::string log = observer.Log();
@@ -131,7 +128,7 @@ TEST_F(FaultsTest, AnUnwritableAccessLogIsSaidOnceAndServingGoesOn) {
     std::filesystem::create_symlink("/dev/full", folder.Path() / "quorvane.log");
     log.OpenEmpty();
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(testing::BodyOf(Get("/")), "home");
+        EXPECT_EQ(testing::BodyOf(Fetch("/")), "home");
         log.Flush();
     }
     const std::string log = observer.Log();
@@ -153,16 +150,16 @@ TEST_F(FaultsTest, AClientResettingMidFileLeavesTheServerWhole) {
         client.Close();
     }
     EXPECT_TRUE(observer.WaitForLoad(0));
-    EXPECT_EQ(testing::BodyOf(Get("/")), "home");
+    EXPECT_EQ(testing::BodyOf(Fetch("/")), "home");
 }
 
 TEST_F(FaultsTest, UpdatesRacingRequestsAreSeenWholeOrNotAtAll) {
     folder.Write("a/index.htm", "<html>site A</html>");
     folder.Write("b/index.htm", "<html>site B</html>");
-    folder.Write("dirs.lst", "");
-    folder.Write("quorvane.ini",
-                 "[HomePage]\r\nRootDirectory=a\r\n[Documents]\r\nEnableFooter=1\r\n"
-                 "FooterHTML=[A]\r\n");
+    folder.WriteDirs({});
+    folder.WriteSettings({{"HomePage", "RootDirectory", "a"},
+                          {"Documents", "EnableFooter", "1"},
+                          {"Documents", "FooterHTML", "[A]"}});
     std::atomic<bool> done{false};
     std::thread updater([&] {
         const config::SettingWrite toA[] = {{"HomePage", "RootDirectory", "a"},
@@ -175,7 +172,7 @@ TEST_F(FaultsTest, UpdatesRacingRequestsAreSeenWholeOrNotAtAll) {
     });
     int mixed = 0;
     for (int i = 0; i < 1000; ++i) {
-        const std::string body = testing::BodyOf(Get("/"));
+        const std::string body = testing::BodyOf(Fetch("/"));
         mixed += body == "<html>site A[A]</html>" || body == "<html>site B[B]</html>" ? 0 : 1;
     }
     done = true;

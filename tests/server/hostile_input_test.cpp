@@ -27,29 +27,25 @@ constexpr std::string_view kSecrets[] = {"root:x:0",      "PRIVATE-PAGE",       
 class HostileInputTest : public ::testing::Test, public RunningSite {
   protected:
     HostileInputTest() {
-        folder.Write("quorvane.ini",
-                     "[HomePage]\r\nRootDirectory=www\r\n[Documents]\r\nDirectoryBrowsing=1\r\n"
-                     "[CGI]\r\nEnabled=1\r\nEnablePerl=1\r\nPerlLocation=/usr/bin/perl\r\n");
-        folder.Write("dirs.lst",
-                     "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n"
-                     "\"/private/\",\"www/private\",\"Yes\",\"No\",\"No\"\r\n"
-                     "\"/securecgi/\",\"www/securecgi\",\"Yes\",\"Yes\",\"No\"\r\n"
-                     "\"/scripts/\",\"scripts\",\"No\",\"Yes\",\"No\"\r\n"
-                     "\"/all/\",\"www\",\"No\",\"No\",\"No\"\r\n"
-                     "\"/cgi-bin/\",\"cgi-bin\",\"No\",\"Yes\",\"Yes\"\r\n");
-        folder.Write("users.lst", "\"guest\",\"quorvane\"\r\n");
+        folder.WriteSettings({{"HomePage", "RootDirectory", "www"},
+                              {"Documents", "DirectoryBrowsing", "1"},
+                              {"CGI", "Enabled", "1"},
+                              {"CGI", "EnablePerl", "1"},
+                              {"CGI", "PerlLocation", "/usr/bin/perl"}});
+        folder.WriteDirs(dirs);
+        folder.WriteUsers({{"guest", "quorvane"}});
         folder.Write("www/index.htm", "<html>home</html>");
         folder.Write("www/private/index.htm", "PRIVATE-PAGE");
         folder.Write("www/private/sub/secret.txt", "SUB-SECRET");
         folder.Write("www/securecgi/env.pl",
                      "# SCRIPT-SOURCE\nprint \"Content-Type: text/plain\\n\\nok\";\n");
         folder.Write("cgi-bin/form.pl", "# SCRIPT-SOURCE\n");
-        Executable("scripts/run.pl.sh",
-                   "#!/bin/sh\nprintf 'Content-Type: text/plain\\r\\n\\r\\nRAN-AS-SCRIPT'\n");
-        Executable("scripts/hello.pl.x",
-                   "#!/usr/bin/perl\nprint \"Content-Type: text/plain\\n\\nRAN-AS-SCRIPT\";\n");
-        Executable("scripts/tool.exe",
-                   "#!/bin/sh\nprintf 'Content-Type: text/plain\\r\\n\\r\\nRAN-AS-SCRIPT'\n");
+        const std::string ran = "printf 'Content-Type: text/plain\\r\\n\\r\\nRAN-AS-SCRIPT'\n";
+        folder.WriteScript("scripts/run.pl.sh", ran);
+        folder.WriteScript("scripts/hello.pl.x",
+                           "print \"Content-Type: text/plain\\n\\nRAN-AS-SCRIPT\";\n",
+                           "/usr/bin/perl");
+        folder.WriteScript("scripts/tool.exe", ran);
         folder.Write("www/my.planet.htm", "a page");
         // Links a careless user might leave in a site.
         Link("../users.lst", "www/u.txt");
@@ -67,9 +63,6 @@ class HostileInputTest : public ::testing::Test, public RunningSite {
         log.Flush();
     }
 
-    void Executable(std::string_view name, std::string_view text) {
-        ::chmod(folder.Write(name, text).c_str(), 0755);
-    }
     void Link(std::string_view target, std::string_view name) {
         std::filesystem::create_symlink(target, folder.Path() / name);
     }
@@ -87,6 +80,14 @@ class HostileInputTest : public ::testing::Test, public RunningSite {
             }
         }
     }
+
+    // The records of dirs.lst; a test adds its own and writes them again.
+    std::vector<config::VirtualDirectory> dirs = {{"/", "www"},
+                                                  {"/private/", "www/private", true},
+                                                  {"/securecgi/", "www/securecgi", true, true},
+                                                  {"/scripts/", "scripts", false, true},
+                                                  {"/all/", "www"},
+                                                  {"/cgi-bin/", "cgi-bin", false, true, true}};
 };
 
 std::vector<std::string> InEveryMethod(std::initializer_list<std::string_view> targets,
@@ -155,7 +156,7 @@ TEST_F(HostileInputTest, ASecureFolderIsSecureWhicheverWayItIsReached) {
     EXPECT_EQ(BodyOf(Fetch("/private/sub/secret.txt", kGuest, "127.0.0.2")), "SUB-SECRET");
     EXPECT_EQ(BodyOf(Fetch("/securecgi/env.pl", kGuest, "127.0.0.2")), "ok");
     // A user removed while signed in is refused on the very next request.
-    folder.Write("users.lst", "\"someone\",\"else\"\r\n");
+    folder.WriteUsers({{"someone", "else"}});
     EXPECT_EQ(StatusOf(Fetch("/private/index.htm", kGuest, "127.0.0.2")), kChallenge);
 }
 
@@ -175,7 +176,7 @@ TEST_F(HostileInputTest, WrongPasswordsMakeTheirAddressWaitAndNoOtherClient) {
     // The owner, from another address, is let in at once.
     EXPECT_EQ(BodyOf(Fetch("/private/index.htm", kGuest, "127.0.0.2")), "PRIVATE-PAGE");
     // Signing in with one known account does not wipe the guesses at another.
-    folder.Write("users.lst", "\"guest\",\"quorvane\"\r\n\"admin\",\"Zx9-secret\"\r\n");
+    folder.WriteUsers({{"guest", "quorvane"}, {"admin", "Zx9-secret"}});
     const std::string wrongAdmin = "Authorization: Basic YWRtaW46eA==\r\n";  // admin:x
     std::string last;
     for (int round = 0; round < 10; ++round) {
@@ -193,11 +194,9 @@ TEST_F(HostileInputTest, ASecureFolderStaysSecureWhenItsNameIsPointedElsewhere) 
     folder.Write("www/vaultA/x.htm", "A");
     folder.Write("www/vaultB/x.htm", "PRIVATE-PAGE");
     Link("vaultA", "www/vault");
-    const auto dirs =
-        folder.Write("dirs.lst", folder.Read("dirs.lst") +
-                                     "\"/vault/\",\"www/vault\",\"Yes\",\"No\",\"No\"\r\n");
+    dirs.push_back({"/vault/", "www/vault", true});
     const timespec past[2] = {{0, UTIME_OMIT}, {std::time(nullptr) - 60, 0}};
-    ::utimensat(AT_FDCWD, dirs.c_str(), past, 0);  // an old list, trusted as read
+    ::utimensat(AT_FDCWD, folder.WriteDirs(dirs).c_str(), past, 0);  // an old list, trusted as read
     EXPECT_EQ(StatusOf(Fetch("/vaultA/x.htm")), kChallenge);
     EXPECT_EQ(StatusOf(Fetch("/vaultB/x.htm")), "HTTP/1.1 200 OK");
     // The record's name now leads to the other folder, dirs.lst unchanged.
@@ -210,8 +209,8 @@ TEST_F(HostileInputTest, ASecureFolderStaysSecureWhenItsNameIsPointedElsewhere) 
 TEST_F(HostileInputTest, ASecureFolderStaysSecureWhenItOrAFolderAroundItMoves) {
     folder.Write("store/priv/s.txt", "PRIVATE-PAGE");
     Link("../store/priv", "www/linked");
-    folder.Write("dirs.lst",
-                 folder.Read("dirs.lst") + "\"/linked/\",\"www/linked\",\"Yes\",\"No\",\"No\"\r\n");
+    dirs.push_back({"/linked/", "www/linked", true});
+    folder.WriteDirs(dirs);
     ExpectRefused({"GET /linked/s.txt HTTP/1.0\r\n\r\n"}, {kChallenge});
     // Moves keep every inode; only where things lie changes.
     const std::function<void()> moves[] = {
@@ -240,7 +239,8 @@ TEST_F(HostileInputTest, ASecureFolderStaysSecureWhenItOrAFolderAroundItMoves) {
 
 TEST_F(HostileInputTest, AScriptsSourceStaysInsideWhicheverRecordOrLinkReachesIt) {
     Link("..", "www/up");
-    folder.Write("dirs.lst", folder.Read("dirs.lst") + "\"/tree/\",\".\",\"No\",\"No\",\"No\"\r\n");
+    dirs.push_back({"/tree/", "."});
+    folder.WriteDirs(dirs);
     ExpectRefused(InEveryMethod({"/up/cgi-bin/form.pl", "/up/scripts/run.pl.sh",
                                  "/up/scripts/tool.exe", "/tree/cgi-bin/form.pl",
                                  "/tree/scripts/hello.pl.x", "/up/www/securecgi/env.pl"}),
@@ -255,8 +255,9 @@ TEST_F(HostileInputTest, OnlyTheRunRuleRunsAndNoScriptSourceLeavesAScriptFolder)
                                  "/scripts/RUN.PL.SH", "/cgi-bin/form.pl.bak", "/cgi-bin/form.pl/",
                                  "/cgi-bin/form.pl/?x=1", "/scripts/run.pl.sh/"}),
                   {kNotFound});
-    folder.Write("quorvane.ini",
-                 "[HomePage]\r\nRootDirectory=www\r\n[CGI]\r\nEnabled=1\r\nEnablePerl=0\r\n");
+    folder.WriteSettings({{"HomePage", "RootDirectory", "www"},
+                          {"CGI", "Enabled", "1"},
+                          {"CGI", "EnablePerl", "0"}});
     ExpectRefused(InEveryMethod({"/scripts/hello.pl.x"}), {kNotFound});
     ExpectRefused({"GET /cgi-bin/form.pl HTTP/1.0\r\n\r\n"}, {"HTTP/1.1 403 Forbidden"});
     // Where nothing may run, such names are plain documents.
@@ -283,8 +284,7 @@ TEST_F(HostileInputTest, OwnFilesAndSystemAreasAreRefusedByWhatTheyAre) {
     folder.Write("https-key.pem", "MADE-KEY");
     Link("../https-key.pem", "www/made-key.pem");
     folder.Write("www/list/site-key.pem", "GIVEN-KEY");
-    folder.Write("quorvane.ini",
-                 folder.Read("quorvane.ini") + "[Server]\r\nKeyFile=www/list/site-key.pem\r\n");
+    config::WriteSetting(program.SettingsPath(), "Server", "KeyFile", "www/list/site-key.pem");
     for (std::string_view key : {"/made-key.pem", "/list/site-key.pem"}) {
         EXPECT_EQ(StatusOf(Fetch(key)), kNotFound) << key;
     }
@@ -301,15 +301,14 @@ TEST_F(HostileInputTest, RefusedClientsNeverGetToSendABody) {
     ASSERT_TRUE(
         unauthorised.Send("POST /securecgi/env.pl HTTP/1.0\r\nContent-Length: 8388608\r\n\r\n"));
     EXPECT_EQ(StatusOf(unauthorised.ReadAll()), kChallenge);
-    folder.Write("iplist.lst", "\"127.0.0.1\"\r\n");
+    folder.WriteAddresses(config::kBlockList, {"127.0.0.1"});
     RawClient blocked(Port());
     ASSERT_TRUE(blocked.Send(post));
     EXPECT_EQ(StatusOf(blocked.ReadAll()), "HTTP/1.1 403 Forbidden");
 }
 
 TEST_F(HostileInputTest, ABodyTricklingInIsCutOffAtItsDeadline) {
-    Executable("cgi-bin/echo.exe",
-               "#!/bin/sh\nprintf 'Content-Type: text/plain\\r\\n\\r\\n'\ncat\n");
+    folder.WriteScript("cgi-bin/echo.exe", "printf 'Content-Type: text/plain\\r\\n\\r\\n'\ncat\n");
     RawClient trickle(Port(), 10s);
     ASSERT_TRUE(trickle.Send("POST /cgi-bin/echo.exe HTTP/1.0\r\nContent-Length: 100\r\n\r\n"));
     // One byte every half second would keep an idle timer alive for ever;
@@ -334,7 +333,7 @@ TEST_F(HostileInputTest, EveryParsedRequestLeavesOneEscapedRecord) {
     for (const std::string& attempt : attempts) {
         Send(attempt);
     }
-    folder.Write("iplist.lst", "\"127.0.0.1\"\r\n");
+    folder.WriteAddresses(config::kBlockList, {"127.0.0.1"});
     Fetch("/blocked-too.htm");
     engine.StopListener();  // flushes the log
     const std::string records = folder.Read("quorvane.log");
@@ -438,9 +437,9 @@ TEST_F(HostileInputTest, AHeadOutOfFormIsRefusedWholeSoNoBodyPassesForARequest) 
 }
 
 TEST_F(HostileInputTest, NoAnswerToHeadCarriesABodyWhateverWentWrong) {
-    Executable("cgi-bin/whole.exe",
-               "#!/bin/sh\nprintf 'HTTP/1.0 200 OK\\r\\nContent-Type: text/plain\\r\\n\\r\\n"
-               "NPH-BODY'\n");
+    folder.WriteScript(
+        "cgi-bin/whole.exe",
+        "printf 'HTTP/1.0 200 OK\\r\\nContent-Type: text/plain\\r\\n\\r\\nNPH-BODY'\n");
     const std::string heads[] = {
         "HEAD /../x HTTP/1.1\r\nHost: x\r\n\r\n",
         "HEAD / HTTP/1.1\r\nHost: x\r\nHost: y\r\n\r\n",
@@ -461,9 +460,9 @@ TEST_F(HostileInputTest, NoAnswerToHeadCarriesABodyWhateverWentWrong) {
 
 TEST_F(HostileInputTest, AScriptsBodylessStatusesEndWithTheirHead) {
     const auto script = [&](std::string_view name, std::string_view status) {
-        Executable(
+        folder.WriteScript(
             "cgi-bin/" + std::string(name),
-            "#!/bin/sh\nprintf 'Status: " + std::string(status) +
+            "printf 'Status: " + std::string(status) +
                 "\\r\\nContent-Type: text/plain\\r\\n\\r\\nGET /u.txt HTTP/1.1\\r\\n\\r\\n'\n");
     };
     script("none.exe", "204 No Content");

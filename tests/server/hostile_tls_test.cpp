@@ -17,15 +17,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-size_t OpenDescriptors() {
-    size_t count = 0;
-    for ([[maybe_unused]] const auto& entry :
-         std::filesystem::directory_iterator("/proc/self/fd")) {
-        ++count;
-    }
-    return count;
-}
-
 // The start of a real TLS 1.2/1.3 ClientHello, as a browser sends it.
 std::string HelloStart() {
     return std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03", 11) + std::string(32, 'r');
@@ -34,12 +25,10 @@ std::string HelloStart() {
 class HostileTlsTest : public ::testing::Test, public SecureSite {
   protected:
     HostileTlsTest() {
-        folder.Write("quorvane.ini",
-                     "[HomePage]\r\nRootDirectory=www\r\n[Documents]\r\nDirectoryBrowsing=1\r\n"
-                     "[CGI]\r\nEnabled=1\r\n");
-        folder.Write("dirs.lst",
-                     "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n"
-                     "\"/cgi-bin/\",\"cgi-bin\",\"No\",\"No\",\"Yes\"\r\n");
+        folder.WriteSettings({{"HomePage", "RootDirectory", "www"},
+                              {"Documents", "DirectoryBrowsing", "1"},
+                              {"CGI", "Enabled", "1"}});
+        folder.WriteDirs({{"/", "www"}, {"/cgi-bin/", "cgi-bin", false, false, true}});
         folder.Write("www/index.htm", "home");
         std::string big;
         for (int i = 0; big.size() < 300000; ++i) {
@@ -48,19 +37,10 @@ class HostileTlsTest : public ::testing::Test, public SecureSite {
         big_ = big;
         folder.Write("www/big.txt", big);
         folder.Write("www/list/a.txt", "a");
-        Executable("cgi-bin/hello.exe", "printf 'Content-Type: text/plain\\r\\n\\r\\nhi'\n");
+        folder.WriteScript("cgi-bin/hello.exe",
+                           "printf 'Content-Type: text/plain\\r\\n\\r\\nhi'\n");
     }
 
-    void Executable(const char* name, const std::string& body) {
-        const auto path = folder.Write(name, "#!/bin/sh\n" + body);
-        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
-    }
-    bool WaitForNoConnections() const {
-        for (int i = 0; i < 200 && engine.OpenConnections() > 0; ++i) {
-            std::this_thread::sleep_for(50ms);
-        }
-        return engine.OpenConnections() == 0;
-    }
     // The HTTPS port still serves a real client.
     bool StillServes() const {
         return BodyOf(SecureSend("GET /index.htm HTTP/1.0\r\n\r\n")) == "home";
@@ -187,25 +167,22 @@ TEST_F(HostileTlsTest, AThousandRequestsOverKeptTlsConnectionsLeakNothing) {
 
 TEST_F(HostileTlsTest, TheBlockListAndScriptsHoldOverTls) {
     EXPECT_EQ(BodyOf(SecureSend("GET /cgi-bin/hello.exe HTTP/1.0\r\n\r\n")), "hi");
-    folder.Write("iplist.lst", "\"127.0.0.1\"\r\n");
+    folder.WriteAddresses(config::kBlockList, {"127.0.0.1"});
     EXPECT_EQ(StatusOf(SecureSend("GET /index.htm HTTP/1.0\r\n\r\n")), "HTTP/1.1 403 Forbidden");
 }
 
 TEST_F(HostileTlsTest, AQueuedScriptRunsOnlyForATlsClientThatStayed) {
-    Executable("cgi-bin/busy.exe",
-               "touch ../started.$$\nsleep 1\nprintf 'Content-Type: text/plain\\r\\n\\r\\nbusy'\n");
-    Executable("cgi-bin/mark.exe",
-               "touch ../ran.$$\nprintf 'Content-Type: text/plain\\r\\n\\r\\nmarked'\n");
+    folder.WriteScript(
+        "cgi-bin/busy.exe",
+        "touch ../started.$$\nsleep 1\nprintf 'Content-Type: text/plain\\r\\n\\r\\nbusy'\n");
+    folder.WriteScript("cgi-bin/mark.exe",
+                       "touch ../ran.$$\nprintf 'Content-Type: text/plain\\r\\n\\r\\nmarked'\n");
     std::vector<std::thread> busy;
     for (int i = 0; i < kMaxCgiChildren; ++i) {
         busy.emplace_back([&] { SecureSend("GET /cgi-bin/busy.exe HTTP/1.0\r\n\r\n"); });
     }
     const auto started = [&] {
-        int count = 0;
-        for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
-            count += entry.path().filename().string().starts_with("started.") ? 1 : 0;
-        }
-        return count;
+        return static_cast<int>(folder.NamesStartingWith("started.").size());
     };
     for (int wait = 0; wait < 100 && started() < kMaxCgiChildren; ++wait) {
         std::this_thread::sleep_for(20ms);
@@ -226,10 +203,8 @@ TEST_F(HostileTlsTest, AQueuedScriptRunsOnlyForATlsClientThatStayed) {
     ASSERT_TRUE(patient->Send("GET /index.htm HTTP/1.1\r\nHost: t\r\n\r\n"));
     EXPECT_TRUE(patient->ReadReply().ends_with("\r\n\r\nhome"));
     EXPECT_EQ(BodyOf(SecureSend("GET /cgi-bin/hello.exe HTTP/1.0\r\n\r\n")), "hi");
-    for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
-        EXPECT_FALSE(entry.path().filename().string().starts_with("ran."))
-            << "a script ran for a client that had gone";
-    }
+    EXPECT_TRUE(folder.NamesStartingWith("ran.").empty())
+        << "a script ran for a client that had gone";
 }
 
 }  // namespace

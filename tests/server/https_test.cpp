@@ -23,24 +23,23 @@ class HttpsTest : public ::testing::Test {
         folder_.Write("www/index.htm", "home");
         folder_.Write("www/private/index.htm", "PRIVATE");
         folder_.Write("default.lst", "\"index.htm\"\r\n");
-        folder_.Write("users.lst", "\"guest\",\"pw\"\r\n");
-        folder_.Write("dirs.lst",
-                      "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n"
-                      "\"/private/\",\"www/private\",\"Yes\",\"No\",\"No\"\r\n"
-                      "\"/cgi-bin/\",\"cgi-bin\",\"No\",\"No\",\"Yes\"\r\n");
-        ::chmod(folder_
-                    .Write("cgi-bin/env.exe",
-                           "#!/bin/sh\nprintf 'Content-Type: text/plain\\r\\n\\r\\n%s %s' "
-                           "\"$HTTPS\" \"$SERVER_PORT\"\n")
-                    .c_str(),
-                0755);
+        folder_.WriteUsers({{"guest", "pw"}});
+        folder_.WriteDirs({{"/", "www"},
+                           {"/private/", "www/private", true},
+                           {"/cgi-bin/", "cgi-bin", false, false, true}});
+        folder_.WriteScript(
+            "cgi-bin/env.exe",
+            "printf 'Content-Type: text/plain\\r\\n\\r\\n%s %s' \"$HTTPS\" \"$SERVER_PORT\"\n");
     }
 
-    // HTTPS on (its port chosen freely), with these further settings.
-    ServerControl& Start(const std::string& settings = "") {
-        folder_.Write("quorvane.ini",
-                      "[Server]\r\nHttpsPort=1\r\n" + settings +
-                          "[HomePage]\r\nRootDirectory=www\r\n[CGI]\r\nEnabled=1\r\n");
+    // HTTPS on (its port chosen freely), with these further keys of [Server].
+    ServerControl& Start(const std::vector<std::pair<std::string, std::string>>& server = {}) {
+        folder_.WriteSettings({{"Server", "HttpsPort", "1"},
+                               {"HomePage", "RootDirectory", "www"},
+                               {"CGI", "Enabled", "1"}});
+        for (const auto& [key, value] : server) {
+            config::WriteSetting(folder_.Program().SettingsPath(), "Server", key, value);
+        }
         control_.emplace(folder_.Program(), observer_, ServerControl::Options{"127.0.0.1", 0, 0});
         control_->Startup();
         control_->ToggleServer();
@@ -122,7 +121,7 @@ TEST_F(HttpsTest, AGivenCertificateAndKeyAreServedAndAWrongKeyStopsTheStart) {
                   .status,
               0);
     ServerControl& control =
-        Start("CertificateFile=given.pem\r\nKeyFile=" + Path("given-key.pem") + "\r\n");
+        Start({{"CertificateFile", "given.pem"}, {"KeyFile", Path("given-key.pem")}});
     ASSERT_TRUE(control.IsListening()) << observer_.Log();
     EXPECT_FALSE(std::filesystem::exists(folder_.Path() / "https-certificate.pem"));
     RawClient client(control.HttpsPort());
@@ -139,7 +138,7 @@ TEST_F(HttpsTest, AGivenCertificateAndKeyAreServedAndAWrongKeyStopsTheStart) {
                          Path("other-key.pem"))
                   .status,
               0);
-    Start("CertificateFile=given.pem\r\nKeyFile=other-key.pem\r\nPort=8080\r\n");
+    Start({{"CertificateFile", "given.pem"}, {"KeyFile", "other-key.pem"}, {"Port", "8080"}});
     EXPECT_FALSE(control_->IsListening());
     EXPECT_NE(observer_.Log().find(
                   "Quorvane could not listen on port 1: the key in " + Path("other-key.pem") +
@@ -148,11 +147,11 @@ TEST_F(HttpsTest, AGivenCertificateAndKeyAreServedAndAWrongKeyStopsTheStart) {
         << observer_.Log();
     EXPECT_NE(observer_.Failure().find("does not belong"), std::string::npos);
 
-    Start("CertificateFile=given.pem\r\n");
+    Start({{"CertificateFile", "given.pem"}});
     EXPECT_FALSE(control_->IsListening());
     EXPECT_NE(observer_.Failure().find("give both a certificate file and a key file"),
               std::string::npos);
-    folder_.Write("quorvane.ini", "[Server]\r\nHttpsPort=65536\r\n");
+    folder_.WriteSettings({{"Server", "HttpsPort", "65536"}});
     EXPECT_FALSE(control_->ToggleServer());
     EXPECT_TRUE(observer_.Log().ends_with(
         "Quorvane could not listen on port 65536: not an HTTPS port number from 0 (off) to "
@@ -160,7 +159,7 @@ TEST_F(HttpsTest, AGivenCertificateAndKeyAreServedAndAWrongKeyStopsTheStart) {
 }
 
 TEST_F(HttpsTest, PlainRequestsAreSentToHttpsWhenSoSet) {
-    ServerControl& control = Start("RedirectToHttps=1\r\n");
+    ServerControl& control = Start({{"RedirectToHttps", "1"}});
     ASSERT_TRUE(control.IsListening()) << observer_.Log();
     const std::string https = std::to_string(control.HttpsPort());
     const std::string kClose = "Connection: close\r\n\r\n";
@@ -195,7 +194,7 @@ TEST_F(HttpsTest, PlainRequestsAreSentToHttpsWhenSoSet) {
 
 TEST(PasswordsInClear, OnlyAnotherComputerAskingOverPlainHttpCounts) {
     testing::TestSite site;
-    site.folder.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=www\r\nSecure=1\r\n");
+    site.folder.WriteSettings({{"HomePage", "RootDirectory", "www"}, {"HomePage", "Secure", "1"}});
     site.folder.Write("www/index.htm", "home");
     const http::Request request = http::ParseHead("GET /index.htm HTTP/1.0\r\n\r\n");
     const auto clear = [&](bool secure, bool fromThisComputer) {
@@ -209,7 +208,7 @@ TEST(PasswordsInClear, OnlyAnotherComputerAskingOverPlainHttpCounts) {
     EXPECT_TRUE(clear(false, false));
     EXPECT_FALSE(clear(true, false));
     EXPECT_FALSE(clear(false, true));
-    site.folder.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=www\r\n");
+    site.folder.WriteSettings({{"HomePage", "RootDirectory", "www"}});
     EXPECT_FALSE(clear(false, false));
 }
 

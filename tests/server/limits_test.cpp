@@ -18,27 +18,19 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::Exchange;
+using testing::OpenDescriptors;
 using testing::RawClient;
-
-size_t OpenDescriptors() {
-    size_t count = 0;
-    for ([[maybe_unused]] const auto& entry :
-         std::filesystem::directory_iterator("/proc/self/fd")) {
-        ++count;
-    }
-    return count;
-}
 
 class LimitsTest : public ::testing::Test, public testing::RunningSite {
   protected:
     LimitsTest() {
-        folder.Write("quorvane.ini",
-                     "[HomePage]\r\nRootDirectory=site\r\n[Documents]\r\nDirectoryBrowsing=1\r\n"
-                     "[CGI]\r\nEnabled=1\r\nTimeout=10\r\n");
-        folder.Write("dirs.lst",
-                     "\"/\",\"site\",\"No\",\"No\",\"No\"\r\n"
-                     "\"/cgi/\",\"cgi\",\"No\",\"No\",\"Yes\"\r\n"
-                     "\"/secure/\",\"site/secure\",\"Yes\",\"No\",\"No\"\r\n");
+        folder.WriteSettings({{"HomePage", "RootDirectory", "site"},
+                              {"Documents", "DirectoryBrowsing", "1"},
+                              {"CGI", "Enabled", "1"},
+                              {"CGI", "Timeout", "10"}});
+        folder.WriteDirs({{"/", "site"},
+                          {"/cgi/", "cgi", false, false, true},
+                          {"/secure/", "site/secure", true}});
         folder.Write("site/index.htm", "home");
         folder.Write("site/list/a.txt", "a");
         Script("hello.exe", "printf 'Content-Type: text/plain\\r\\n\\r\\nhi'\n");
@@ -49,17 +41,8 @@ class LimitsTest : public ::testing::Test, public testing::RunningSite {
                "printf 'Content-Type: text/plain\\r\\n\\r\\ndone'\n");
     }
 
-    // Lingering and half-sent connections end within their deadlines.
-    bool WaitForNoConnections() const {
-        for (int i = 0; i < 100 && engine.OpenConnections() > 0; ++i) {
-            std::this_thread::sleep_for(50ms);
-        }
-        return engine.OpenConnections() == 0;
-    }
-
     void Script(const char* name, const std::string& body) {
-        const auto path = folder.Write(std::string("cgi/") + name, "#!/bin/sh\n" + body);
-        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+        folder.WriteScript(std::string("cgi/") + name, body);
     }
 };
 
@@ -109,14 +92,11 @@ TEST_F(LimitsTest, AtMostEightChildrenRunAndTheRestWaitTheirTurn) {
     }
     EXPECT_EQ(done.load(), 12);
     int most = 0;
-    int reports = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
-        if (entry.path().filename().string().starts_with("seen.")) {
-            most = std::max(most, std::stoi(folder.Read(entry.path().filename().string())));
-            ++reports;
-        }
+    const std::vector<std::string> reports = folder.NamesStartingWith("seen.");
+    for (const std::string& report : reports) {
+        most = std::max(most, std::stoi(folder.Read(report)));
     }
-    EXPECT_EQ(reports, 12);
+    EXPECT_EQ(reports.size(), 12u);
     EXPECT_LE(most, kMaxCgiChildren);
     EXPECT_GE(most, 2);  // they did run side by side
 }
@@ -129,17 +109,13 @@ TEST_F(LimitsTest, AQueuedScriptWhoseClientLeftNeverStarts) {
     for (int i = 0; i < kMaxCgiChildren; ++i) {
         busy.emplace_back([&] { Exchange(engine.Port(), "GET /cgi/busy.exe HTTP/1.0\r\n\r\n"); });
     }
-    const auto startedScripts = [&] {
-        int started = 0;
-        for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
-            started += entry.path().filename().string().starts_with("started.") ? 1 : 0;
-        }
-        return started;
+    const auto started = [&] {
+        return static_cast<int>(folder.NamesStartingWith("started.").size());
     };
-    for (int wait = 0; wait < 100 && startedScripts() < kMaxCgiChildren; ++wait) {
+    for (int wait = 0; wait < 100 && started() < kMaxCgiChildren; ++wait) {
         std::this_thread::sleep_for(20ms);
     }
-    EXPECT_EQ(startedScripts(), kMaxCgiChildren);  // every slot is taken
+    EXPECT_EQ(started(), kMaxCgiChildren);  // every slot is taken
     for (int i = 0; i < 20; ++i) {
         RawClient impatient(engine.Port());
         ASSERT_TRUE(impatient.Send("GET /cgi/mark.exe HTTP/1.0\r\n\r\n"));
@@ -148,10 +124,8 @@ TEST_F(LimitsTest, AQueuedScriptWhoseClientLeftNeverStarts) {
         client.join();
     }
     EXPECT_TRUE(Exchange(engine.Port(), "GET /cgi/hello.exe HTTP/1.0\r\n\r\n").ends_with("hi"));
-    for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
-        EXPECT_FALSE(entry.path().filename().string().starts_with("ran."))
-            << "a script ran for a client that had gone";
-    }
+    EXPECT_TRUE(folder.NamesStartingWith("ran.").empty())
+        << "a script ran for a client that had gone";
 }
 
 TEST_F(LimitsTest, ARunningScriptWhoseClientLeftIsEndedWithWhatItStarted) {

@@ -87,16 +87,18 @@ std::vector<Case> SiteCases() {
 class ReplayTest : public ::testing::Test, public RunningSite {
   protected:
     ReplayTest() {
-        folder.Write("quorvane.ini",
-                     "[HomePage]\r\nRootDirectory=www\r\n[Documents]\r\nDirectoryBrowsing=1\r\n"
-                     "EnableFooter=1\r\nFooterHTML=<p>footer</p>\r\n[CGI]\r\nEnabled=1\r\n"
-                     "EnablePerl=1\r\nPerlLocation=/usr/bin/perl\r\n");
-        folder.Write("dirs.lst",
-                     "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n"
-                     "\"/private/\",\"www/private\",\"Yes\",\"No\",\"No\"\r\n"
-                     "\"/docs/\",\"manuals\",\"No\",\"No\",\"No\"\r\n"
-                     "\"/cgi-bin/\",\"cgi-bin\",\"No\",\"Yes\",\"Yes\"\r\n");
-        folder.Write("users.lst", "\"guest\",\"quorvane\"\r\n");
+        folder.WriteSettings({{"HomePage", "RootDirectory", "www"},
+                              {"Documents", "DirectoryBrowsing", "1"},
+                              {"Documents", "EnableFooter", "1"},
+                              {"Documents", "FooterHTML", "<p>footer</p>"},
+                              {"CGI", "Enabled", "1"},
+                              {"CGI", "EnablePerl", "1"},
+                              {"CGI", "PerlLocation", "/usr/bin/perl"}});
+        folder.WriteDirs({{"/", "www"},
+                          {"/private/", "www/private", true},
+                          {"/docs/", "manuals"},
+                          {"/cgi-bin/", "cgi-bin", false, true, true}});
+        folder.WriteUsers({{"guest", "quorvane"}});
         folder.Write("404.htm", "<html>our own missing page</html>");
         folder.Write("www/index.htm", "<html><body>home</body></html>");
         folder.Write("www/page.txt", "0123456789");
@@ -105,16 +107,20 @@ class ReplayTest : public ::testing::Test, public RunningSite {
         folder.Write("www/files/b.bin", std::string(300, 'b'));
         folder.Write("www/private/index.htm", "<html>private</html>");
         folder.Write("manuals/index.html", "<html>manual</html>");
-        Script("hello.exe",
-               "printf 'Content-Type: text/plain\\r\\n\\r\\nhello %s' \"$QUERY_STRING\"");
-        Script("echo.exe",
-               "printf 'Content-Type: text/plain\\r\\n\\r\\n%s %s ' \"$REQUEST_METHOD\" "
-               "\"$CONTENT_LENGTH\"\nhead -c \"$CONTENT_LENGTH\"");
-        Script("status.exe",
-               "printf 'Status: 404 Not Here\\r\\nContent-Type: text/plain\\r\\n\\r\\nno'");
-        Script("nph.exe",
-               "printf 'HTTP/1.0 200 OK\\r\\nContent-Type: text/plain\\r\\n\\r\\nwhole'");
-        Script("moved.exe", "printf 'Location: /index.htm\\r\\n\\r\\n'");
+        folder.WriteScript(
+            "cgi-bin/hello.exe",
+            "printf 'Content-Type: text/plain\\r\\n\\r\\nhello %s' \"$QUERY_STRING\"\n");
+        folder.WriteScript(
+            "cgi-bin/echo.exe",
+            "printf 'Content-Type: text/plain\\r\\n\\r\\n%s %s ' \"$REQUEST_METHOD\" "
+            "\"$CONTENT_LENGTH\"\nhead -c \"$CONTENT_LENGTH\"\n");
+        folder.WriteScript(
+            "cgi-bin/status.exe",
+            "printf 'Status: 404 Not Here\\r\\nContent-Type: text/plain\\r\\n\\r\\nno'\n");
+        folder.WriteScript(
+            "cgi-bin/nph.exe",
+            "printf 'HTTP/1.0 200 OK\\r\\nContent-Type: text/plain\\r\\n\\r\\nwhole'\n");
+        folder.WriteScript("cgi-bin/moved.exe", "printf 'Location: /index.htm\\r\\n\\r\\n'\n");
         folder.Write("cgi-bin/hello.pl",
                      "print \"Content-Type: text/plain\\r\\n\\r\\nhello from perl\";\n");
         folder.Write("cgi-bin/hello.pl.bak", "old");
@@ -123,10 +129,6 @@ class ReplayTest : public ::testing::Test, public RunningSite {
             const timespec times[2] = {{1767225600, 0}, {1767225600, 0}};  // 2026-01-01
             ::utimensat(AT_FDCWD, entry.path().c_str(), times, AT_SYMLINK_NOFOLLOW);
         }
-    }
-
-    void Script(const std::string& name, const std::string& body) {
-        ::chmod(folder.Write("cgi-bin/" + name, "#!/bin/sh\n" + body + "\n").c_str(), 0755);
     }
 
     std::string Replay(const std::string& request) const {
@@ -166,12 +168,12 @@ TEST_F(ReplayTest, EveryExchangeIsAnsweredAsRecorded) {
         replayed += Recorded(c, Masked(Replay(c.request)));
     }
     // The whole site redirected, and then a blocked client.
-    folder.Write("quorvane.ini",
-                 "[HomePage]\r\nSiteLocation=Redir\r\nRootDirectory=http://example.org/\r\n");
+    folder.WriteSettings({{"HomePage", "SiteLocation", "Redir"},
+                          {"HomePage", "RootDirectory", "http://example.org/"}});
     const Case redirected{"site redirected", "GET /anything HTTP/1.0\r\n\r\n"};
     replayed += Recorded(redirected, Masked(Replay(redirected.request)));
-    folder.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=www\r\n");
-    folder.Write("iplist.lst", "\"127.0.0.1\"\r\n");
+    folder.WriteSettings({{"HomePage", "RootDirectory", "www"}});
+    folder.WriteAddresses(config::kBlockList, {"127.0.0.1"});
     const Case blocked{"blocked client", "GET / HTTP/1.0\r\n\r\n"};
     replayed += Recorded(blocked, Masked(Replay(blocked.request)));
 

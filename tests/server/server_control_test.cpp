@@ -60,9 +60,10 @@ TEST_F(ServerControlTest, MissingSettingsFileSkipsTheRestOfStartUp) {
 }
 
 TEST_F(ServerControlTest, StartUpRepairsListsAndReadsItsPreferences) {
-    folder_.Write("quorvane.ini",
-                  "[StartUp]\r\nMinimise=Truely\r\nAutoStart=true\r\n"
-                  "[Fault]\r\nRebuildDIRS=1\r\n[HomePage]\r\nRootDirectory=/srv/site\r\n");
+    folder_.WriteSettings({{"StartUp", "Minimise", "Truely"},
+                           {"StartUp", "AutoStart", "true"},
+                           {"Fault", "RebuildDIRS", "1"},
+                           {"HomePage", "RootDirectory", "/srv/site"}});
     const StartupReport report = Control().Startup();
     EXPECT_TRUE(report.settingsFound);
     EXPECT_TRUE(report.minimise);
@@ -74,7 +75,8 @@ TEST_F(ServerControlTest, StartUpRepairsListsAndReadsItsPreferences) {
 
 TEST_F(ServerControlTest, LogPoliciesDecideWhenTheLogIsEmptied) {
     folder_.Write("quorvane.log", "old record\r\n");
-    folder_.Write("quorvane.ini", "[Logging]\r\nRefreshOnRun=False\r\nRefreshOnStop=False\r\n");
+    folder_.WriteSettings(
+        {{"Logging", "RefreshOnRun", "False"}, {"Logging", "RefreshOnStop", "False"}});
     EXPECT_EQ(Control().Startup().logPolicy, LogPolicy::kUserControlled);
     ASSERT_TRUE(control_->ToggleServer());
     testing::Exchange(control_->Port(), "GET / HTTP/1.0\r\n\r\n");
@@ -85,7 +87,8 @@ TEST_F(ServerControlTest, LogPoliciesDecideWhenTheLogIsEmptied) {
     control_.reset();
 
     folder_.Write("quorvane.log", "old record\r\n");
-    folder_.Write("quorvane.ini", "[Logging]\r\nRefreshOnRun=False\r\nRefreshOnStop=True\r\n");
+    folder_.WriteSettings(
+        {{"Logging", "RefreshOnRun", "False"}, {"Logging", "RefreshOnStop", "True"}});
     EXPECT_EQ(Control().Startup().logPolicy, LogPolicy::kRefreshOnStop);
     EXPECT_EQ(folder_.Read("quorvane.log"), "old record\r\n");  // kept until the toggle starts
     ASSERT_TRUE(control_->ToggleServer());
@@ -93,14 +96,14 @@ TEST_F(ServerControlTest, LogPoliciesDecideWhenTheLogIsEmptied) {
     control_.reset();
 
     folder_.Write("quorvane.log", "old record\r\n");
-    folder_.Write("quorvane.ini", "[Logging]\r\n");
+    folder_.WriteSettings({});
     EXPECT_EQ(Control().Startup().logPolicy, LogPolicy::kRefreshOnRun);
     EXPECT_EQ(folder_.Read("quorvane.log"), "");
     EXPECT_EQ(LoggingStatusText(LogPolicy::kRefreshOnRun), "Log Refreshed On Every Run");
 }
 
 TEST_F(ServerControlTest, ToggleStartsAndStopsTheListener) {
-    folder_.Write("quorvane.ini", "[HomePage]\r\nRootDirectory=www\r\n");
+    folder_.WriteSettings({{"HomePage", "RootDirectory", "www"}});
     folder_.Write("www/index.htm", "hi");
     folder_.Write("default.lst", "\"index.htm\"\r\n");
     Control().Startup();
@@ -114,7 +117,7 @@ TEST_F(ServerControlTest, ToggleStartsAndStopsTheListener) {
 
 TEST_F(ServerControlTest, APortThatIsNoPortNumberIsAStartFailure) {
     for (const char* value : {"0", "65536", "80x", "-1", ""}) {
-        folder_.Write("quorvane.ini", std::string("[Server]\r\nPort=") + value + "\r\n");
+        folder_.WriteSettings({{"Server", "Port", value}});
         Control(std::nullopt).Startup();
         EXPECT_FALSE(control_->ToggleServer()) << value;
         EXPECT_TRUE(observer_.Log().ends_with(std::string("Quorvane could not listen on port ") +
@@ -127,8 +130,7 @@ TEST_F(ServerControlTest, APortThatIsNoPortNumberIsAStartFailure) {
 }
 
 TEST_F(ServerControlTest, OnlyThisComputerListensOnLoopbackAlone) {
-    folder_.Write("quorvane.ini",
-                  "[Server]\r\nListen=Local\r\n[HomePage]\r\nRootDirectory=www\r\n");
+    folder_.WriteSettings({{"Server", "Listen", "Local"}, {"HomePage", "RootDirectory", "www"}});
     folder_.Write("www/index.htm", "hi");
     folder_.Write("default.lst", "\"index.htm\"\r\n");
     Control(0, "").Startup();
@@ -160,14 +162,15 @@ TEST_F(ServerControlTest, OnlyThisComputerListensOnLoopbackAlone) {
 }
 
 TEST_F(ServerControlTest, ANamedAddressListensWhereTheNameResolves) {
-    folder_.Write("quorvane.ini", "[Server]\r\nListen=localhost\r\n");
+    folder_.WriteSettings({{"Server", "Listen", "localhost"}});
     Control(0, "").Startup();
     ASSERT_TRUE(control_->ToggleServer()) << observer_.Log();
     EXPECT_TRUE(control_->ListensLocallyOnly());
     EXPECT_FALSE(testing::Exchange(control_->Port(), "GET / HTTP/1.0\r\n\r\n").empty());
     control_->ToggleServer();
 
-    folder_.Write("quorvane.ini", "[Server]\r\nListen=no-such-host.invalid\r\nPort=8080\r\n");
+    folder_.WriteSettings(
+        {{"Server", "Listen", "no-such-host.invalid"}, {"Server", "Port", "8080"}});
     Control(std::nullopt, "").Startup();
     EXPECT_FALSE(control_->ToggleServer());
     EXPECT_NE(observer_.Log().find("Quorvane could not listen on port 8080: the listening address "

@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <utility>
 
 namespace quorvane::testing {
 
@@ -168,19 +169,9 @@ void RawClient::ShutdownSending() {
 }
 
 std::string RawClient::ReadAll() {
-    std::string reply = std::move(pending_);
-    pending_.clear();
-    char chunk[65536];
-    for (;;) {
-        const ssize_t got = Receive(chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) {
-            continue;  // a child of the server ended; keep reading
-        }
-        if (got <= 0) {
-            return reply;
-        }
-        reply.append(chunk, static_cast<size_t>(got));
+    while (Fill()) {
     }
+    return std::exchange(pending_, {});
 }
 
 bool RawClient::Fill() {

@@ -5,7 +5,6 @@
 #include <functional>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "server/engine_observer.h"
 
@@ -22,14 +21,9 @@ class RecordingObserver : public server::EngineObserver {
         Update([&] { log_ += text; });
     }
     void OnLoadCount(int count) override {
-        Update([&] {
-            load_ = count;
-            loadHistory_.push_back(count);
-        });
+        Update([&] { load_ = count; });
     }
-    void OnStarted(std::string_view startedAt) override {
-        Update([&] { startedAt_ = std::string(startedAt); });
-    }
+    void OnStarted(std::string_view) override {}
     void OnStopped() override {
         Update([&] { ++stops_; });
     }
@@ -44,10 +38,6 @@ class RecordingObserver : public server::EngineObserver {
     int Load() const {
         std::lock_guard lock(mutex_);
         return load_;
-    }
-    std::vector<int> LoadHistory() const {
-        std::lock_guard lock(mutex_);
-        return loadHistory_;
     }
     std::string Failure() const {
         std::lock_guard lock(mutex_);
@@ -83,8 +73,6 @@ class RecordingObserver : public server::EngineObserver {
     mutable std::condition_variable changed_;
     std::string log_;
     int load_ = 0;
-    std::vector<int> loadHistory_;
-    std::string startedAt_;
     std::string failure_;
     int stops_ = 0;
 };

@@ -2,8 +2,11 @@
 
 #include <stdlib.h>
 #include <fstream>
+#include <span>
 #include <sstream>
 #include <stdexcept>
+
+#include "config/list_file.h"
 
 namespace quorvane::testing {
 
@@ -36,6 +39,61 @@ std::string TempFolder::Read(std::string_view relative) const {
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();
+}
+
+std::filesystem::path TempFolder::WriteScript(std::string_view relative, std::string_view body,
+                                              std::string_view interpreter) const {
+    const std::filesystem::path file =
+        Write(relative, "#!" + std::string(interpreter) + "\n" + std::string(body));
+    std::filesystem::permissions(file, std::filesystem::perms(0755));
+    return file;
+}
+
+std::filesystem::path TempFolder::WriteSettings(
+    std::initializer_list<config::SettingWrite> keys) const {
+    return Write(config::kSettingsFileName,
+                 config::ApplySettingWrites("", std::span(keys.begin(), keys.size())));
+}
+
+namespace {
+
+template <typename Typed>
+std::string ListText(const std::vector<Typed>& records) {
+    std::string text;
+    for (const Typed& record : records) {
+        text += config::FormatRecord(record.ToRecord());
+    }
+    return text;
+}
+
+}  // namespace
+
+std::filesystem::path TempFolder::WriteDirs(
+    const std::vector<config::VirtualDirectory>& dirs) const {
+    return Write(config::kDirsList, ListText(dirs));
+}
+
+std::filesystem::path TempFolder::WriteUsers(const std::vector<config::UserAccount>& users) const {
+    return Write(config::kUsersList, ListText(users));
+}
+
+std::filesystem::path TempFolder::WriteAddresses(std::string_view list,
+                                                 const std::vector<std::string>& addresses) const {
+    std::string text;
+    for (const std::string& address : addresses) {
+        text += config::FormatRecord({address});
+    }
+    return Write(list, text);
+}
+
+std::vector<std::string> TempFolder::NamesStartingWith(std::string_view prefix) const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+        if (entry.path().filename().string().starts_with(prefix)) {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    return names;
 }
 
 }  // namespace quorvane::testing

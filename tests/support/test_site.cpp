@@ -1,6 +1,7 @@
 #include "support/test_site.h"
 
 #include <stdexcept>
+#include <thread>
 
 #include "config/list_files.h"
 #include "support/http_client.h"
@@ -38,6 +39,13 @@ RunningSite::~RunningSite() {
 
 server::Timeouts RunningSite::QuickTimeouts() {
     return {.head = 2s, .body = 2s, .cgiQueue = 5s, .sendIdle = 5s, .linger = 1s, .discard = 1s};
+}
+
+bool RunningSite::WaitForNoConnections() const {
+    for (int i = 0; i < 200 && engine.OpenConnections() > 0; ++i) {
+        std::this_thread::sleep_for(50ms);
+    }
+    return engine.OpenConnections() == 0;
 }
 
 std::string RunningSite::Send(std::string_view request) const {
@@ -80,6 +88,11 @@ std::unique_ptr<RawClient> SecureSite::SecureClient() const {
 std::string SecureSite::SecureSend(std::string_view request) const {
     const std::unique_ptr<RawClient> client = SecureClient();
     return client->Send(request) ? client->ReadAll() : std::string();
+}
+
+size_t OpenDescriptors() {
+    const std::filesystem::directory_iterator descriptors("/proc/self/fd");
+    return static_cast<size_t>(std::distance(descriptors, {}));
 }
 
 std::string StatusOf(const std::string& reply) {

@@ -46,6 +46,8 @@ class RunningSite : public TestSite {
     static server::Timeouts QuickTimeouts();
 
     uint16_t Port() const { return engine.Port(); }
+    // Waits (ten seconds at most) until every connection has ended.
+    bool WaitForNoConnections() const;
     std::string Send(std::string_view request) const;
     // A GET of the path; from another client's address with a `source`.
     std::string Fetch(std::string_view path, std::string_view headers = "",
@@ -84,6 +86,9 @@ class SecureSite : public TestCertificate, public RunningSite {
     // One request over its own TLS connection; the whole reply.
     std::string SecureSend(std::string_view request) const;
 };
+
+// How many descriptors this process holds open.
+size_t OpenDescriptors();
 
 // The parts of a reply as received.
 std::string StatusOf(const std::string& reply);

@@ -24,7 +24,7 @@ TEST(AutostartFolder, FollowsXdgConfigHomeElseHome) {
 TEST(StartupPreferences, WriteTheSettingsAndTheAutostartEntry) {
     testing::TempFolder folder;
     const config::ProgramFolder program = folder.Program();
-    folder.Write("quorvane.ini", "[StartUp]\r\nMinimise=False\r\n");
+    folder.WriteSettings({{"StartUp", "Minimise", "False"}});
     StartupPreferences preferences(program,
                                    AutostartEntry(folder.Path() / "autostart", "/opt/q/quorvane"));
     ASSERT_TRUE(preferences.SetAutoStart(true));

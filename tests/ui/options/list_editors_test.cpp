@@ -16,9 +16,7 @@ class ListEditorsTest : public ::testing::Test {
 };
 
 TEST_F(ListEditorsTest, VirtualDirectoriesNormaliseRefuseDuplicatesAndKeepTheRoot) {
-    folder_.Write(
-        "dirs.lst",
-        "\"/\",\"www\",\"No\",\"No\",\"No\"\r\n\"/docs/\",\"d\",\"No\",\"No\",\"No\"\r\n");
+    folder_.WriteDirs({{"/", "www"}, {"/docs/", "d"}});
     folder_.Write("x/keep", "");
     folder_.Write("site/pics/keep", "");
     const std::string pics = (folder_.Path() / "site/pics").string();
@@ -126,8 +124,7 @@ TEST_F(ListEditorsTest, MimeTypesAreStoredAsOneFieldWithoutALeadingDot) {
 }
 
 TEST_F(ListEditorsTest, UsersCompareWholeNamesAndAdminStays) {
-    folder_.Write("users.lst",
-                  "\"ADMIN\",\"a\"\r\n\"bob\",\"1\"\r\n\"Bob\",\"2\"\r\n\"bob\",\"3\"\r\n");
+    folder_.WriteUsers({{"ADMIN", "a"}, {"bob", "1"}, {"Bob", "2"}, {"bob", "3"}});
     UserEditor editor(program_);
     EXPECT_EQ(editor.Add("", "x"), Edit::kNameMissing);
     EXPECT_EQ(editor.Add("carol", ""), Edit::kPasswordMissing);
@@ -153,7 +150,7 @@ TEST_F(ListEditorsTest, TheUserListIsPrivateAcrossRewritesWhateverItWasBefore) {
         return info.st_mode & 0777;
     };
     for (const mode_t before : {0600, 0640, 0644, 0666}) {
-        folder_.Write("users.lst", "\"ADMIN\",\"a\"\r\n");
+        folder_.WriteUsers({{"ADMIN", "a"}});
         std::filesystem::permissions(folder_.Path() / "users.lst", std::filesystem::perms(before));
         UserEditor editor(program_);
         EXPECT_EQ(editor.Add("bob", "1"), Edit::kDone);

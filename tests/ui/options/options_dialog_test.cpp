@@ -102,7 +102,7 @@ TEST_F(OptionsDialogTest, LoadsEveryTabFromTheFiles) {
 }
 
 TEST_F(OptionsDialogTest, MissingSectionsShowTheDialogDefaults) {
-    folder_.Write("quorvane.ini", "");
+    folder_.WriteSettings({});
     Open();
     EXPECT_TRUE(Find<QCheckBox>("DocFooter")->isChecked());
     EXPECT_EQ(Find<QComboBox>("ExpireInterval")->currentText(), "Minutes");
@@ -280,8 +280,8 @@ TEST_F(OptionsDialogTest, VirtualDirectoriesAreAddedAndRemovedAtOnce) {
 
 TEST_F(OptionsDialogTest, AddressListsTakeFourNumbers) {
     // IPv6 entries typed into the files show as they stand.
-    folder_.Write("iplist.lst", "\"2001:DB8::7\"\r\n");
-    folder_.Write("nocgi.lst", "\"::1\"\r\n");
+    folder_.WriteAddresses(config::kBlockList, {"2001:DB8::7"});
+    folder_.WriteAddresses(config::kNoCgiList, {"::1"});
     Open();
     EXPECT_EQ(Find<QTreeWidget>("IPList")->topLevelItem(0)->text(0), "2001:DB8::7");
     EXPECT_EQ(Find<QListWidget>("CGINoList")->item(0)->text(), "::1");
@@ -393,7 +393,7 @@ TEST_F(OptionsDialogTest, DefaultDocumentsAndMimeTypes) {
 }
 
 TEST_F(OptionsDialogTest, UsersAreAddedInTheEntryAreaAndAdminStays) {
-    folder_.Write("users.lst", "\"Admin\",\"x\"\r\n");
+    folder_.WriteUsers({{"Admin", "x"}});
     Open();
     EXPECT_FALSE(Find<QLineEdit>("Username")->isEnabled());
     Click("Command10");
