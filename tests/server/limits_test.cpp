@@ -101,33 +101,6 @@ TEST_F(LimitsTest, AtMostEightChildrenRunAndTheRestWaitTheirTurn) {
     EXPECT_GE(most, 2);  // they did run side by side
 }
 
-TEST_F(LimitsTest, AQueuedScriptWhoseClientLeftNeverStarts) {
-    Script("busy.exe",
-           "touch ../started.$$\nsleep 1\nprintf 'Content-Type: text/plain\\r\\n\\r\\nbusy'\n");
-    Script("mark.exe", "touch ../ran.$$\nprintf 'Content-Type: text/plain\\r\\n\\r\\nmarked'\n");
-    std::vector<std::thread> busy;
-    for (int i = 0; i < kMaxCgiChildren; ++i) {
-        busy.emplace_back([&] { Exchange(engine.Port(), "GET /cgi/busy.exe HTTP/1.0\r\n\r\n"); });
-    }
-    const auto started = [&] {
-        return static_cast<int>(folder.NamesStartingWith("started.").size());
-    };
-    for (int wait = 0; wait < 100 && started() < kMaxCgiChildren; ++wait) {
-        std::this_thread::sleep_for(20ms);
-    }
-    EXPECT_EQ(started(), kMaxCgiChildren);  // every slot is taken
-    for (int i = 0; i < 20; ++i) {
-        RawClient impatient(engine.Port());
-        ASSERT_TRUE(impatient.Send("GET /cgi/mark.exe HTTP/1.0\r\n\r\n"));
-    }  // each closes at once, still queued
-    for (std::thread& client : busy) {
-        client.join();
-    }
-    EXPECT_TRUE(Exchange(engine.Port(), "GET /cgi/hello.exe HTTP/1.0\r\n\r\n").ends_with("hi"));
-    EXPECT_TRUE(folder.NamesStartingWith("ran.").empty())
-        << "a script ran for a client that had gone";
-}
-
 TEST_F(LimitsTest, ARunningScriptWhoseClientLeftIsEndedWithWhatItStarted) {
     Script("long.exe", "sleep 30 &\necho $! > ../pid.tmp && mv ../pid.tmp ../pid\nwait\n");
     const auto pidFile = folder.Path() / "pid";

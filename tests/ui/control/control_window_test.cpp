@@ -430,10 +430,6 @@ class SingleInstanceTest : public ::testing::Test {
         EXPECT_TRUE(server->listen(QString::fromStdString((folder / Key(program_)).string())));
         return server;
     }
-    static void Open(const std::filesystem::path& folder) {
-        std::filesystem::create_directories(folder);
-        std::filesystem::permissions(folder, std::filesystem::perms(0777));
-    }
 
     const uid_t user_ = ::getuid();
     const testing::TempFolder runtime_;
@@ -450,26 +446,6 @@ TEST_F(SingleInstanceTest, ASecondStartOnTheSameFolderWakesTheFirst) {
     EXPECT_FALSE(SingleInstance(Folder(), Key(program_), user_).Claim());
     EXPECT_TRUE(WaitUntil([&] { return activations == 1; }));
     EXPECT_TRUE(SingleInstance(Folder(), Key(other), user_).Claim());
-}
-
-TEST_F(SingleInstanceTest, AListenerInAFolderOthersCouldWriteIsNeverAsked) {
-    // The runtime folder is open to others, so the socket goes to a private
-    // folder of this user's in the temporary folder, and still wakes a second start.
-    const std::filesystem::path open = runtime_.Path() / "open";
-    Open(open);
-    const std::unique_ptr<QLocalServer> stranger = Stranger(open);
-    const std::optional<std::filesystem::path> folder =
-        InstanceFolder(open.string(), temp_.Path(), user_);
-    ASSERT_TRUE(folder.has_value());
-    SingleInstance first(folder, Key(program_), user_);
-    int activations = 0;
-    QObject::connect(&first, &SingleInstance::Activated, [&] { ++activations; });
-    EXPECT_TRUE(first.Claim());
-    EXPECT_FALSE(SingleInstance(folder, Key(program_), user_).Claim());
-    EXPECT_TRUE(WaitUntil([&] { return activations == 1; }));
-
-    // A connection would wait in the listener's queue.
-    EXPECT_FALSE(stranger->waitForNewConnection(0));
 }
 
 // Every process here runs as one user; an instance told it belongs to another
