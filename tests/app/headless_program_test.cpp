@@ -7,12 +7,7 @@
 #include <iterator>
 
 #include "config/list_file.h"
-#include "config/list_records.h"
-#include "config/program_folder.h"
-#include "config/settings_file.h"
 #include "support/child_process.h"
-#include "support/http_client.h"
-#include "support/temp_folder.h"
 #include "support/test_site.h"
 
 namespace quorvane {

@@ -1,8 +1,6 @@
 // How both programs read their command line and pick their program folder.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <vector>
 
 #include "app/command_line.h"
@@ -134,9 +132,7 @@ TEST_F(FolderChoiceTest, SecretsArePrivateFromTheirFirstByteEvenInAnOpenFolder) 
         {"www/users.lst", 0644},  // a page of the site, not the program's list
     };
     for (const auto& [file, mode] : modes) {
-        struct stat info {};
-        ASSERT_EQ(::stat((root_.Path() / "site" / file).c_str(), &info), 0) << file;
-        EXPECT_EQ(info.st_mode & 0777, mode) << file;
+        EXPECT_EQ(testing::ModeOf(root_.Path() / "site" / file), mode) << file;
     }
     EXPECT_EQ(root_.Read("site/users.lst"), "users.lst");
     EXPECT_EQ(root_.Read("site/quorvane.log"), "kept");

@@ -2,8 +2,6 @@
 // runs as a portable copy; the files with secrets there are private too.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <fstream>
 #include <iterator>
 
@@ -15,11 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-unsigned ModeOf(const fs::path& file) {
-    struct stat info {};
-    EXPECT_EQ(::stat(file.c_str(), &info), 0) << file;
-    return info.st_mode & 0777;
-}
+using testing::ModeOf;
 
 TEST(SampleCopy, TheBuildTreesUserListIsPrivate) {
     const fs::path bin = fs::path(QUORVANE_SERVER_PATH).parent_path();

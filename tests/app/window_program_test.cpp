@@ -10,7 +10,6 @@
 #include <cstring>
 #include <thread>
 
-#include "config/settings_file.h"
 #include "support/child_process.h"
 #include "support/http_client.h"
 #include "support/temp_folder.h"

@@ -4,7 +4,6 @@
 #include <atomic>
 #include <thread>
 
-#include "support/http_client.h"
 #include "support/test_site.h"
 
 namespace quorvane::testing {

@@ -49,5 +49,13 @@ TEST(AddressText, AListNamesAClientInAnySpellingOfIpv6) {
     EXPECT_FALSE(ListsAddress({}, "10.0.0.1"));
 }
 
+TEST(ClientGroup, AnIpv6ClientCountsByItsNetwork) {
+    EXPECT_EQ(ClientGroup("192.0.2.7"), "192.0.2.7");
+    EXPECT_EQ(ClientGroup("2001:db8:1:2:aaaa::1"), "2001:db8:1:2::/64");
+    EXPECT_EQ(ClientGroup("2001:db8:1:2:bbbb::9"), "2001:db8:1:2::/64");
+    EXPECT_EQ(ClientGroup("::1"), "::/64");
+    EXPECT_EQ(ClientGroup(""), "");
+}
+
 }  // namespace
 }  // namespace quorvane::config

@@ -1,4 +1,3 @@
-#include "config/settings_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -63,9 +62,7 @@ TEST(SettingsWrite, CreatesTheFileKeepsItsPermissionsAndRefusesLineBreaks) {
 
     ::chmod(path.c_str(), 0640);
     ASSERT_TRUE(WriteSetting(path, "Documents", "EnableFooter", "1"));
-    struct stat info {};
-    ::stat(path.c_str(), &info);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(testing::ModeOf(path), 0640u);
     const std::string written = folder.Read("quorvane.ini");
     const SettingWrite writes[] = {{"A", "B", "2"}, {"A", "C", "two\r\nlines"}};
     EXPECT_FALSE(WriteSettings(path, writes));

@@ -2,11 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <ctime>
-
-#include "server/access_log.h"
-
 namespace quorvane::http {
 namespace {
 

@@ -9,18 +9,12 @@
 #include <string>
 
 #include "server/limits.h"
-#include "support/http_client.h"
-#include "support/temp_folder.h"
 #include "support/test_site.h"
 
 namespace quorvane::server {
 namespace {
 
-mode_t ModeOf(const std::filesystem::path& path) {
-    struct stat info {};
-    ::stat(path.c_str(), &info);
-    return info.st_mode & 0777;
-}
+using testing::ModeOf;
 
 TEST(AccessLogLine, RecordsTheRawLineWithControlCharactersEscaped) {
     std::tm local{};

@@ -3,9 +3,7 @@
 // the block list, the CGI-barred list, REMOTE_ADDR, the access log and the
 // log view.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include "support/http_client.h"
 #include "support/test_site.h"
 
 namespace quorvane::testing {

@@ -1,12 +1,10 @@
 #include "server/engine.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 
 #include <thread>
 
 #include "config/list_files.h"
-#include "support/http_client.h"
 #include "support/test_site.h"
 
 namespace quorvane::server {

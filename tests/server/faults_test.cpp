@@ -2,15 +2,12 @@
 // turning unreadable under it, clients dropping mid-reply, and settings
 // replaced while requests stream in.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <atomic>
 #include <thread>
 
-#include "config/settings_file.h"
-#include "support/http_client.h"
 #include "support/test_site.h"
 
 namespace quorvane::server {

@@ -9,7 +9,6 @@
 #include <functional>
 #include <thread>
 
-#include "support/http_client.h"
 #include "support/test_site.h"
 
 namespace quorvane::testing {

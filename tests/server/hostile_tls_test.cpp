@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "server/limits.h"
-#include "support/http_client.h"
 #include "support/test_site.h"
 
 namespace quorvane::testing {

@@ -2,13 +2,9 @@
 // machine or given, real clients checking it, and the move of plain
 // requests to HTTPS.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "server/server_control.h"
 #include "support/child_process.h"
-#include "support/http_client.h"
-#include "support/recording_observer.h"
-#include "support/temp_folder.h"
 #include "support/test_site.h"
 
 namespace quorvane::server {
@@ -79,9 +75,7 @@ TEST_F(HttpsTest, TheMadeCertificateServesRealClientsAndItsFingerprintIsShown) {
     EXPECT_NE(observer_.Log().find("Made a self-signed certificate for HTTPS: " +
                                    Path("https-certificate.pem")),
               std::string::npos);
-    struct stat key {};
-    ASSERT_EQ(::stat(Path("https-key.pem").c_str(), &key), 0);
-    EXPECT_EQ(key.st_mode & 0777, 0600u);
+    EXPECT_EQ(testing::ModeOf(Path("https-key.pem")), 0600u);
     EXPECT_EQ(control.ListenSummary(),
               "http://127.0.0.1:" + std::to_string(control.Port()) + " and https://127.0.0.1:" +
                   std::to_string(control.HttpsPort()) + " (this computer only)");
@@ -182,26 +176,6 @@ TEST_F(HttpsTest, PlainRequestsAreSentToHttpsWhenSoSet) {
     EXPECT_EQ(Curl(ca + "-u guest:pw " + Url("127.0.0.1", "/private/")), "PRIVATE");
     // Following the move, a plain address ends up served over HTTPS.
     EXPECT_EQ(Curl(ca + "-L http://127.0.0.1:" + std::to_string(control.Port()) + "/"), "home");
-}
-
-TEST(PasswordsInClear, OnlyAnotherComputerAskingOverPlainHttpCounts) {
-    testing::TestSite site;
-    site.folder.WriteSettings({{"HomePage", "RootDirectory", "www"}, {"HomePage", "Secure", "1"}});
-    site.folder.Write("www/index.htm", "home");
-    const http::Request request = http::ParseHead("GET /index.htm HTTP/1.0\r\n\r\n");
-    const auto clear = [&](bool secure, bool fromThisComputer) {
-        return site.handler
-            .Handle(
-                request,
-                {.address = "192.0.2.9", .secure = secure, .fromThisComputer = fromThisComputer},
-                site.now)
-            .passwordsInClear;
-    };
-    EXPECT_TRUE(clear(false, false));
-    EXPECT_FALSE(clear(true, false));
-    EXPECT_FALSE(clear(false, true));
-    site.folder.WriteSettings({{"HomePage", "RootDirectory", "www"}});
-    EXPECT_FALSE(clear(false, false));
 }
 
 }  // namespace

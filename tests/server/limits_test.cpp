@@ -1,7 +1,6 @@
 // The server's bounds: descriptors never leak, CGI children are capped, and
 // connections past the limit wait rather than fail.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <atomic>
 #include <fstream>
@@ -10,7 +9,6 @@
 #include "server/body_budget.h"
 #include "server/descriptor_limit.h"
 #include "server/limits.h"
-#include "support/http_client.h"
 #include "support/test_site.h"
 
 namespace quorvane::server {

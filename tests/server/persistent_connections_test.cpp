@@ -2,12 +2,9 @@
 // requests on one, the idle limit, 100-continue, and the refusals that end a
 // connection. Pipelining and HTTP/1.0 keep-alive are in the replay corpus.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
-#include <thread>
 
-#include "support/http_client.h"
 #include "support/test_site.h"
 
 namespace quorvane::testing {

@@ -11,7 +11,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "support/http_client.h"
 #include "support/test_site.h"
 
 namespace quorvane::testing {

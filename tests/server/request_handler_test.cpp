@@ -90,5 +90,23 @@ TEST_F(RequestHandlerTest, EditsApplyToTheNextRequest) {
     EXPECT_EQ(Handle("GET / HTTP/1.0\r\n\r\n").reply.code, 403);
 }
 
+TEST_F(RequestHandlerTest, PasswordsGoInClearOnlyWhenAnotherComputerAsksOverPlainHttp) {
+    folder.WriteSettings({{"HomePage", "RootDirectory", "www"}, {"HomePage", "Secure", "1"}});
+    const http::Request request = http::ParseHead("GET /index.htm HTTP/1.0\r\n\r\n");
+    const auto clear = [&](bool secure, bool fromThisComputer) {
+        return handler
+            .Handle(
+                request,
+                {.address = "192.0.2.9", .secure = secure, .fromThisComputer = fromThisComputer},
+                now)
+            .passwordsInClear;
+    };
+    EXPECT_TRUE(clear(false, false));
+    EXPECT_FALSE(clear(true, false));
+    EXPECT_FALSE(clear(false, true));
+    folder.WriteSettings({{"HomePage", "RootDirectory", "www"}});
+    EXPECT_FALSE(clear(false, false));
+}
+
 }  // namespace
 }  // namespace quorvane::server

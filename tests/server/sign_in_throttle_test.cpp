@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "config/address_text.h"
 #include "server/limits.h"
 
 namespace quorvane::server {
@@ -47,14 +46,6 @@ TEST(SignInThrottle, RemembersABoundedNumberOfClients) {
     }
     EXPECT_EQ(throttle.Failures("client 0"), 0) << "the quiet longest were forgotten";
     EXPECT_EQ(throttle.Failures("client " + std::to_string(3 * kThrottledClients - 1)), 1);
-}
-
-TEST(ClientGroup, AnIpv6ClientCountsByItsNetwork) {
-    EXPECT_EQ(config::ClientGroup("192.0.2.7"), "192.0.2.7");
-    EXPECT_EQ(config::ClientGroup("2001:db8:1:2:aaaa::1"), "2001:db8:1:2::/64");
-    EXPECT_EQ(config::ClientGroup("2001:db8:1:2:bbbb::9"), "2001:db8:1:2::/64");
-    EXPECT_EQ(config::ClientGroup("::1"), "::/64");
-    EXPECT_EQ(config::ClientGroup(""), "");
 }
 
 }  // namespace

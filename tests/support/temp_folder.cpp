@@ -1,6 +1,7 @@
 #include "support/temp_folder.h"
 
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <fstream>
 #include <span>
 #include <sstream>
@@ -94,6 +95,11 @@ std::vector<std::string> TempFolder::NamesStartingWith(std::string_view prefix) 
         }
     }
     return names;
+}
+
+unsigned ModeOf(const std::filesystem::path& file) {
+    struct stat info {};
+    return ::stat(file.c_str(), &info) == 0 ? info.st_mode & 0777 : 0;
 }
 
 }  // namespace quorvane::testing

@@ -44,4 +44,7 @@ class TempFolder {
     std::filesystem::path path_;
 };
 
+// The permission bits of a file; none when it is not there.
+unsigned ModeOf(const std::filesystem::path& file);
+
 }  // namespace quorvane::testing

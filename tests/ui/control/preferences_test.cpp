@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "config/settings_file.h"
 #include "support/temp_folder.h"
 
 namespace quorvane::ui {

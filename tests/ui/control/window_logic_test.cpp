@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "config/settings_file.h"
 #include "server/host_identity.h"
 #include "support/temp_folder.h"
 #include "ui/control/host_addresses.h"

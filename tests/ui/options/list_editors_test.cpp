@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "support/temp_folder.h"
 
@@ -138,17 +137,11 @@ TEST_F(ListEditorsTest, UsersCompareWholeNamesAndAdminStays) {
     UserEditor fresh(program_);  // a missing list counts as empty
     EXPECT_TRUE(fresh.Rows().empty());
     EXPECT_EQ(fresh.Add("dave", "pw"), Edit::kDone);
-    struct stat info {};
-    ::stat((folder_.Path() / "users.lst").c_str(), &info);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(testing::ModeOf(folder_.Path() / "users.lst"), 0600u);
 }
 
 TEST_F(ListEditorsTest, TheUserListIsPrivateAcrossRewritesWhateverItWasBefore) {
-    const auto mode = [&](const char* file) {
-        struct stat info {};
-        EXPECT_EQ(::stat((folder_.Path() / file).c_str(), &info), 0) << file;
-        return info.st_mode & 0777;
-    };
+    const auto mode = [&](const char* file) { return testing::ModeOf(folder_.Path() / file); };
     for (const mode_t before : {0600, 0640, 0644, 0666}) {
         folder_.WriteUsers({{"ADMIN", "a"}});
         std::filesystem::permissions(folder_.Path() / "users.lst", std::filesystem::perms(before));

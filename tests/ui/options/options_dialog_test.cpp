@@ -14,13 +14,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
-#include <atomic>
-#include <thread>
 
-#include "config/settings_file.h"
-#include "server/server_control.h"
-#include "support/http_client.h"
-#include "support/recording_observer.h"
 #include "support/temp_folder.h"
 #include "support/ui_fakes.h"
 
