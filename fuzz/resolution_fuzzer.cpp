@@ -4,7 +4,6 @@
 // beside the root. Invariants: every physical path starts in a configured
 // folder; nothing inside a secure folder is answered without credentials; no
 // own file is ever served; nothing outside the run rule is ever executed.
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +16,7 @@
 #include "config/list_records.h"
 #include "responses/resolution.h"
 #include "server/request_handler.h"
+#include "support/reply_text.h"
 
 namespace {
 
@@ -95,26 +95,6 @@ bool StartsIn(const fs::path& path, const fs::path& folder) {
     return text == prefix || text.starts_with(prefix + "/");
 }
 
-std::string Slice(int file, uint64_t offset, uint64_t length) {
-    std::string content(length, '\0');
-    const ssize_t got = ::pread(file, content.data(), content.size(), static_cast<off_t>(offset));
-    content.resize(got < 0 ? 0 : static_cast<size_t>(got));
-    return content;
-}
-
-std::string BodyOf(const Outcome& outcome) {
-    const auto& reply = outcome.reply;
-    const auto* file = std::get_if<quorvane::http::FileBody>(&reply.body);
-    if (file == nullptr) {
-        return std::string(reply.TextBody());
-    }
-    std::string body;
-    for (const auto& part : file->pieces.Parts()) {
-        body += part.head + Slice(file->file->Get(), part.slice.first, part.slice.Length());
-    }
-    return body + file->pieces.Closing();
-}
-
 bool Runnable(std::string_view name) {
     const auto ends = [&](std::string_view ending) {
         if (name.size() < ending.size()) {
@@ -163,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                              (signedIn ? std::string(kGuest) : std::string()) + "\r\n";
     const Outcome outcome =
         site.handler.Handle(quorvane::http::ParseHead(head), {.address = "10.0.0.7"}, {});
-    const std::string body = BodyOf(outcome);
+    const std::string body = quorvane::testing::BodyText(outcome.reply);
     // Redirects and error pages may repeat the request's own text; content
     // leaks only in what is delivered.
     const bool delivered =
