@@ -166,7 +166,13 @@ Problem ReadRequestLine(std::string_view line, Request& request) {
         firstSpace == std::string_view::npos ? firstSpace : line.find(' ', firstSpace + 1);
     const std::string_view word = line.substr(0, firstSpace);
     static constexpr std::pair<std::string_view, Method> kMethods[] = {
-        {"GET", Method::kGet}, {"HEAD", Method::kHead}, {"POST", Method::kPost}};
+        {"GET", Method::kGet},           {"HEAD", Method::kHead},
+        {"POST", Method::kPost},         {"OPTIONS", Method::kOptions},
+        {"PROPFIND", Method::kPropfind}, {"PROPPATCH", Method::kProppatch},
+        {"MKCOL", Method::kMkcol},       {"PUT", Method::kPut},
+        {"DELETE", Method::kDelete},     {"COPY", Method::kCopy},
+        {"MOVE", Method::kMove},         {"LOCK", Method::kLock},
+        {"UNLOCK", Method::kUnlock}};
     for (const auto& [name, method] : kMethods) {
         if (word == name) {
             request.method = method;
@@ -190,6 +196,22 @@ Problem ReadRequestLine(std::string_view line, Request& request) {
 }
 
 }  // namespace
+
+bool Writes(Method method) {
+    switch (method) {
+        case Method::kProppatch:
+        case Method::kMkcol:
+        case Method::kPut:
+        case Method::kDelete:
+        case Method::kCopy:
+        case Method::kMove:
+        case Method::kLock:
+        case Method::kUnlock:
+            return true;
+        default:
+            return false;
+    }
+}
 
 Request ParseHead(std::string_view head, bool whole) {
     Request request;

@@ -12,7 +12,26 @@
 
 namespace quorvane::http {
 
-enum class Method { kGet, kHead, kPost, kOther };
+enum class Method {
+    kGet,
+    kHead,
+    kPost,
+    // WebDAV's, and the OPTIONS it answers.
+    kOptions,
+    kPropfind,
+    kProppatch,
+    kMkcol,
+    kPut,
+    kDelete,
+    kCopy,
+    kMove,
+    kLock,
+    kUnlock,
+    kOther
+};
+
+// The methods that change what is on disk.
+bool Writes(Method method);
 
 // Why a head cannot be taken as a request.
 enum class Problem {
@@ -31,7 +50,7 @@ struct BodyFraming {
 // A request as its head states it, as far as the head could be read.
 struct Request {
     Method method = Method::kOther;
-    std::string methodName;   // "GET", "HEAD", "POST"; empty for another method
+    std::string methodName;   // as named, when the method is one this server knows
     std::string requestLine;  // up to and including its closing CR, as received
     Problem problem = Problem::kNone;
     bool http10 = false;                  // an HTTP/1.0 request (else HTTP/1.1 or a later 1.x)
@@ -40,6 +59,8 @@ struct Request {
     BodyFraming body;
     bool keepAlive = false;  // the client would keep the connection for more
     bool expectContinue = false;
+    // The body, once read, for a request whose answer needs it whole.
+    std::optional<std::string> content;
 
     // The fields the server reads, each by its name here alone.
     size_t HostLines() const { return fields.Count("Host"); }
@@ -48,6 +69,17 @@ struct Request {
     std::optional<std::string> Range() const { return fields.Get("Range"); }
     std::optional<std::string> ContentType() const { return fields.Get("Content-Type"); }
     std::optional<std::string> Accept() const { return fields.Get("Accept"); }
+    std::optional<std::string> Depth() const { return fields.Get("Depth"); }
+    std::optional<std::string> Destination() const { return fields.Get("Destination"); }
+    std::optional<std::string> Overwrite() const { return fields.Get("Overwrite"); }
+    std::optional<std::string> If() const { return fields.Get("If"); }
+    std::optional<std::string> LockToken() const { return fields.Get("Lock-Token"); }
+    std::optional<std::string> Timeout() const { return fields.Get("Timeout"); }
+    std::optional<std::string> Origin() const { return fields.Get("Origin"); }
+    bool HasBody() const {
+        return body.kind == BodyFraming::Kind::kChunked ||
+               (body.kind == BodyFraming::Kind::kLength && body.length > 0);
+    }
     Conditions ConditionFields() const;
 };
 

@@ -85,8 +85,10 @@ std::optional<Document> OpenDocument(const Resolution& resolution, const Request
     document.contentType = ContentTypeOf(resolution.document, document.file, scope);
     document.expires = DocumentExpiry(scope.settings, scope.now);
     std::optional<std::string> footer;
+    // A folder visitors write to sends its files exactly as stored, so the
+    // length a WebDAV client was told is the length it gets.
     if (config::ToUpperAscii(document.contentType) == "TEXT/HTML" &&
-        config::IsOn(scope.settings, setting::kEnableFooter)) {
+        !resolution.policy.TakesWrites() && config::IsOn(scope.settings, setting::kEnableFooter)) {
         footer = config::ServerValue(scope.settings, setting::kFooterHtml);
     }
     const uint64_t size = document.file.size;

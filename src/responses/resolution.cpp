@@ -122,6 +122,11 @@ struct PolicyFolder {
     const config::VirtualDirectory* record = nullptr;  // nothing for the root folder
 };
 
+bool RootRuns(const config::Settings& settings) {
+    return config::IsOn(settings, config::setting::kScriptAllowed) ||
+           config::IsOn(settings, config::setting::kExeAllowed);
+}
+
 bool HoldsScripts(const std::string& name) {
     for (std::string_view kind : {".pl", ".cgi", ".exe"}) {
         if (config::ToUpperAscii(name).find(config::ToUpperAscii(kind)) != std::string::npos) {
@@ -166,9 +171,10 @@ void ApplySecureFolders(const ResolveContext& context, const std::vector<fs::pat
     }
 }
 
-// Scripts and programs run as the deepest configured folder holding the file
-// says; any folder holding it that lets either run guards its sources.
-void ApplyScriptFolders(const ResolveContext& context, const fs::path& lying, Policy& policy) {
+// Scripts, programs and writes follow the deepest configured folder holding
+// the file; any folder holding it that lets either run guards its sources,
+// and takes no writes.
+void ApplyFolderRules(const ResolveContext& context, const fs::path& lying, Policy& policy) {
     std::vector<PolicyFolder> folders{
         Locate(context.folder,
                config::ServerValue(context.settings, config::setting::kRootDirectory), nullptr)};
@@ -177,26 +183,56 @@ void ApplyScriptFolders(const ResolveContext& context, const fs::path& lying, Po
             folders.push_back(Locate(context.folder, record.folder, &record));
         }
     }
-    const auto runs = [&](const PolicyFolder& folder) {
-        return folder.record
-                   ? std::pair(folder.record->scripts, folder.record->programs)
-                   : std::pair(config::IsOn(context.settings, config::setting::kScriptAllowed),
-                               config::IsOn(context.settings, config::setting::kExeAllowed));
-    };
     const PolicyFolder* deepest = nullptr;
     for (const PolicyFolder& folder : folders) {
-        const auto [scripts, programs] = runs(folder);
+        const bool runs = folder.record ? folder.record->scripts || folder.record->programs
+                                        : RootRuns(context.settings);
         // One that cannot be located may hold it: its sources stay guarded.
         if (!folder.real || IsInside(lying, *folder.real)) {
-            policy.insideScriptFolder = policy.insideScriptFolder || scripts || programs;
+            policy.insideScriptFolder = policy.insideScriptFolder || runs;
         }
         if (folder.real && IsInside(lying, *folder.real) &&
             (deepest == nullptr || Depth(*folder.real) > Depth(*deepest->real))) {
             deepest = &folder;
         }
     }
-    std::tie(policy.scripts, policy.programs) =
-        deepest != nullptr ? runs(*deepest) : std::pair(false, false);
+    if (deepest == nullptr) {
+        return;
+    }
+    const config::Settings& settings = context.settings;
+    const config::VirtualDirectory* record = deepest->record;
+    policy.scripts =
+        record ? record->scripts : config::IsOn(settings, config::setting::kScriptAllowed);
+    policy.programs =
+        record ? record->programs : config::IsOn(settings, config::setting::kExeAllowed);
+    if (!policy.insideScriptFolder) {
+        policy.uploads =
+            record ? record->uploads : config::IsOn(settings, config::setting::kUploads);
+        policy.changes =
+            record ? record->changes : config::IsOn(settings, config::setting::kChanges);
+    }
+}
+
+// Whether any folder lets visitors write, so the rules are worth looking up.
+bool AnyWritable(const ResolveContext& context) {
+    return IsOn(context.settings, config::setting::kUploads) ||
+           IsOn(context.settings, config::setting::kChanges) ||
+           std::any_of(context.dirs.begin(), context.dirs.end(),
+                       [](const config::VirtualDirectory& record) {
+                           return record.uploads || record.changes;
+                       });
+}
+
+void ApplyPolicy(const ResolveContext& context, const std::vector<fs::path>& lying,
+                 const std::string& realm, bool allRules, Policy& policy) {
+    ApplySecureFolders(context, lying, policy);
+    if (!policy.secure && config::IsOn(context.settings, config::setting::kSecure)) {
+        policy.secure = true;
+        policy.realm = realm;
+    }
+    if (allRules || AnyWritable(context)) {
+        ApplyFolderRules(context, lying.back(), policy);
+    }
 }
 
 }  // namespace
@@ -286,17 +322,69 @@ Resolution Resolve(const http::RequestTarget& target, const ResolveContext& cont
         PickDefaultDocument(context, own, devices, resolution, served);
     }
     // Both the folder asked for and the file picked in it must be outside
-    // every secure folder to go without credentials.
-    ApplySecureFolders(context, {facts.canonical, served}, resolution.policy);
-    if (!resolution.policy.secure && config::IsOn(context.settings, config::setting::kSecure)) {
-        resolution.policy.secure = true;
-        resolution.policy.realm = resolution.directory;
-    }
-    // Only a name that could run needs to know which folders lie around it.
-    if (!resolution.document.empty() && HoldsScripts(resolution.document)) {
-        ApplyScriptFolders(context, served, resolution.policy);
-    }
+    // every secure folder to go without credentials. Only a name that could
+    // run needs to know which folders lie around it, unless some take writes.
+    ApplyPolicy(context, {facts.canonical, served}, resolution.directory,
+                !resolution.document.empty() && HoldsScripts(resolution.document),
+                resolution.policy);
     return resolution;
+}
+
+Resolution ResolveEntry(const http::RequestTarget& target, const ResolveContext& context) {
+    Resolution resolution;
+    const std::vector<std::string>& segments = target.segments;
+    size_t taken = 0;
+    if (auto match = MatchRecord(context.dirs, segments)) {
+        resolution.record = std::move(match->first);
+        taken = match->second;
+        resolution.base = ConfiguredFolder(context.folder, resolution.record->folder);
+    } else {
+        resolution.base = ConfiguredFolder(
+            context.folder, config::ServerValue(context.settings, config::setting::kRootDirectory));
+    }
+    resolution.below.assign(segments.begin() + static_cast<std::ptrdiff_t>(taken), segments.end());
+    resolution.folder = resolution.base;
+    for (size_t i = 0; i + 1 < resolution.below.size(); ++i) {
+        resolution.folder /= resolution.below[i];
+    }
+    resolution.document = resolution.below.empty() ? std::string() : resolution.below.back();
+    resolution.path =
+        resolution.below.empty() ? resolution.folder : resolution.folder / resolution.document;
+    std::vector<std::string> parent = segments;
+    if (!parent.empty()) {
+        parent.pop_back();
+    }
+    resolution.directory = FolderText(parent);
+
+    OwnFilesOnce own(context);
+    OrdinaryDevices* devices = context.cache != nullptr ? &context.cache->Devices() : nullptr;
+    const PathFacts facts = Examine(resolution.path, devices);
+    resolution.found = NamesHiddenEntry(segments) ? Found::kNothing : KindOf(facts, own);
+    if (resolution.found == Found::kFile) {
+        resolution.examined = facts.handle;
+        resolution.info = facts.info;
+    }
+    ApplyPolicy(context, {facts.canonical}, resolution.directory, true, resolution.policy);
+    return resolution;
+}
+
+bool HoldsGuardedFolder(const fs::path& tree, const ResolveContext& context) {
+    const auto held = [&](const fs::path& configured) {
+        const std::optional<fs::path> real = RealPathNow(configured);
+        return !real || IsInside(*real, tree);
+    };
+    if (held(context.folder.Path()) ||
+        (RootRuns(context.settings) &&
+         held(ConfiguredFolder(
+             context.folder,
+             config::ServerValue(context.settings, config::setting::kRootDirectory))))) {
+        return true;
+    }
+    return std::any_of(
+        context.dirs.begin(), context.dirs.end(), [&](const config::VirtualDirectory& record) {
+            return !record.folder.empty() && (record.secure || record.scripts || record.programs) &&
+                   held(ConfiguredFolder(context.folder, record.folder));
+        });
 }
 
 }  // namespace quorvane::responses

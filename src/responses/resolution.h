@@ -23,6 +23,12 @@ struct Policy {
     // Some folder that holds the file lets scripts or programs run, so a
     // name that could run there is never sent as a document.
     bool insideScriptFolder = false;
+    // Visitors may add files and folders here; may overwrite, rename, move
+    // and delete here. Never where a name could run.
+    bool uploads = false;
+    bool changes = false;
+
+    bool TakesWrites() const { return uploads || changes; }
 };
 
 enum class Found { kNothing, kFile, kFolder };
@@ -42,6 +48,10 @@ struct Resolution {
     // For a file found: the file as examined, and what it was then.
     std::shared_ptr<const config::FileHandle> examined;
     struct stat info {};
+    // The configured folder the path is built on, and the request's segments
+    // joined onto it, so a write can open each of them beneath that folder.
+    std::filesystem::path base;
+    std::vector<std::string> below;
 };
 
 // What resolution keeps between requests on the engine's thread: the file
@@ -83,5 +93,25 @@ struct ResolveContext {
 // configured folder that holds it, and a name that would run in any folder
 // holding it never goes out as a document.
 Resolution Resolve(const http::RequestTarget& target, const ResolveContext& context);
+
+// The same mapping for a method that acts on the entry the target names,
+// whatever its name looks like and whether it exists yet: no default
+// document, no dot rule. `document` is the last segment (empty for a
+// configured folder itself), `folder` the folder holding it. The policy
+// follows where the entry lies, or would lie once made, and always knows
+// whether names could run and whether visitors may write there: the deepest
+// configured folder holding it decides, and a folder where names could run
+// never takes writes.
+Resolution ResolveEntry(const http::RequestTarget& target, const ResolveContext& context);
+
+}  // namespace quorvane::responses
+
+namespace quorvane::responses {
+
+// Whether a tree at `tree` (where it lies now) holds a folder the owner
+// configured to guard or run something: a secure folder, a folder where
+// names run, or the program's own folder. One that cannot be located
+// counts as held.
+bool HoldsGuardedFolder(const std::filesystem::path& tree, const ResolveContext& context);
 
 }  // namespace quorvane::responses

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "http/chunked_body.h"
+
 namespace quorvane::server {
 
 asio::awaitable<bool> ClientStream::ReadMore() {
@@ -47,6 +49,69 @@ asio::awaitable<bool> ClientStream::Take(uint64_t length, std::string* into,
         left -= mine;
     }
     co_return true;
+}
+
+asio::awaitable<bool> ClientStream::Refill() {
+    // Bodies arrive in large reads; the buffer is given back once idle.
+    received_.resize(kStreamReadSize);
+    auto [error, count] = co_await transport_.ReadSome(asio::buffer(received_));
+    received_.resize(error ? 0 : count);
+    co_return !error;
+}
+
+asio::awaitable<ClientStream::BodyEnd> ClientStream::Stream(
+    const http::BodyFraming& framing, uint64_t limit,
+    const std::function<bool(std::string_view)>& consume, const std::function<void()>& progress) {
+    if (framing.kind == http::BodyFraming::Kind::kChunked) {
+        co_return co_await StreamChunked(limit, consume, progress);
+    }
+    const uint64_t length = framing.kind == http::BodyFraming::Kind::kLength ? framing.length : 0;
+    if (length > limit) {
+        co_return BodyEnd::kTooLarge;
+    }
+    co_return co_await StreamLength(length, consume, progress);
+}
+
+asio::awaitable<ClientStream::BodyEnd> ClientStream::StreamLength(
+    uint64_t length, const std::function<bool(std::string_view)>& consume,
+    const std::function<void()>& progress) {
+    for (uint64_t left = length; left > 0;) {
+        if (received_.empty() && !co_await Refill()) {
+            co_return BodyEnd::kGone;
+        }
+        progress();
+        const auto mine = static_cast<std::size_t>(std::min<uint64_t>(left, received_.size()));
+        const bool taken = consume(std::string_view(received_).substr(0, mine));
+        received_.erase(0, mine);
+        left -= mine;
+        if (!taken) {
+            co_return BodyEnd::kRefused;
+        }
+    }
+    co_return BodyEnd::kComplete;
+}
+
+asio::awaitable<ClientStream::BodyEnd> ClientStream::StreamChunked(
+    uint64_t limit, const std::function<bool(std::string_view)>& consume,
+    const std::function<void()>& progress) {
+    http::ChunkedDecoder decoder;
+    std::string data;
+    while (decoder.state() == http::ChunkedDecoder::State::kReading) {
+        if (received_.empty() && !co_await Refill()) {
+            co_return BodyEnd::kGone;
+        }
+        progress();
+        data.clear();
+        received_.erase(0, decoder.Feed(received_, data));
+        if (decoder.DataLength() > limit) {
+            co_return BodyEnd::kTooLarge;
+        }
+        if (!data.empty() && !consume(data)) {
+            co_return BodyEnd::kRefused;
+        }
+    }
+    co_return decoder.state() == http::ChunkedDecoder::State::kDone ? BodyEnd::kComplete
+                                                                    : BodyEnd::kMalformed;
 }
 
 void ClientStream::Shrink() {

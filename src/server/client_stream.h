@@ -2,6 +2,7 @@
 
 #include <asio/awaitable.hpp>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "http/request.h"
@@ -31,6 +32,21 @@ class ClientStream {
     asio::awaitable<bool> Take(uint64_t length, std::string* into, BodyBudget::Charge* charge,
                                bool& overBudget);
 
+    // How streaming a body ended.
+    enum class BodyEnd {
+        kComplete,
+        kTooLarge,   // more data than the limit
+        kRefused,    // the consumer would take no more
+        kMalformed,  // a chunked body out of form
+        kGone,       // the client closed, or the read was ended
+    };
+    // Streams a body framed by its length or chunked to `consume`, data
+    // only, at most `limit` bytes, as it arrives; `progress` is told each
+    // time bytes arrive. What follows the body stays for the next request.
+    asio::awaitable<BodyEnd> Stream(const http::BodyFraming& framing, uint64_t limit,
+                                    const std::function<bool(std::string_view)>& consume,
+                                    const std::function<void()>& progress);
+
     bool Empty() const { return received_.empty(); }
     uint64_t Buffered() const { return received_.size(); }
     // An idle connection holds no big buffer.
@@ -42,6 +58,15 @@ class ClientStream {
     }
 
   private:
+    asio::awaitable<BodyEnd> StreamLength(uint64_t length,
+                                          const std::function<bool(std::string_view)>& consume,
+                                          const std::function<void()>& progress);
+    asio::awaitable<BodyEnd> StreamChunked(uint64_t limit,
+                                           const std::function<bool(std::string_view)>& consume,
+                                           const std::function<void()>& progress);
+    // Reads what arrives next into the empty buffer; false when the client went away.
+    asio::awaitable<bool> Refill();
+
     Transport& transport_;
     std::string received_;  // read and not yet taken, the next head first
     http::RequestParser parser_{kHeadLimit};

@@ -8,6 +8,7 @@
 
 #include "config/address_text.h"
 #include "http/http_date.h"
+#include "responses/error_pages.h"
 #include "server/access_log.h"
 #include "server/engine_observer.h"
 #include "server/request_handler.h"
@@ -121,18 +122,34 @@ asio::awaitable<Connection::HeadRead> Connection::ReadHead(bool first) {
     }
 }
 
+Outcome Connection::Decide(const http::Request& request) {
+    return services_.handler.Handle(request,
+                                    {.address = peerAddress_,
+                                     .secure = transport_.Secure(),
+                                     .fromThisComputer = fromThisComputer_,
+                                     .serverPort = services_.port,
+                                     .httpsPort = services_.httpsPort,
+                                     .localAddress = localAddress_},
+                                    std::chrono::system_clock::now());
+}
+
 asio::awaitable<bool> Connection::Serve(const http::Request& request, bool last,
                                         bool& everythingRead) {
-    Outcome outcome = services_.handler.Handle(request,
-                                               {.address = peerAddress_,
-                                                .secure = transport_.Secure(),
-                                                .fromThisComputer = fromThisComputer_,
-                                                .serverPort = services_.port,
-                                                .httpsPort = services_.httpsPort,
-                                                .localAddress = localAddress_},
-                                               std::chrono::system_clock::now());
+    Outcome outcome = Decide(request);
+    // A chunked body not taken cannot be skipped by its length: the
+    // connection ends after the reply.
+    uint64_t unread = outcome.endsConnection ? 0
+                      : request.body.kind == http::BodyFraming::Kind::kChunked
+                          ? UINT64_MAX
+                          : request.body.length;
+    if (outcome.bodyWanted || outcome.sink) {
+        if (!co_await TakeBody(request, outcome)) {
+            Abandon();  // the client went away: nothing is left to answer
+            co_return false;
+        }
+        unread = 0;  // taken whole, or the connection ends
+    }
     Report(outcome);
-    uint64_t unread = outcome.endsConnection ? 0 : request.body.length;
     if (outcome.script) {
         if (outcome.script->inputLength > 0 || !outcome.script->input.empty()) {
             unread = 0;  // the script takes the body
@@ -159,6 +176,88 @@ asio::awaitable<bool> Connection::Serve(const http::Request& request, bool last,
     bool overBudget = false;
     everythingRead = unread == 0 || co_await stream_.Take(unread, nullptr, nullptr, overBudget);
     co_return everythingRead;
+}
+
+asio::awaitable<bool> Connection::OfferContinue(const http::Request& request) {
+    if (!request.expectContinue || !stream_.Empty()) {
+        co_return true;
+    }
+    static constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+    co_return !co_await transport_.Write(asio::buffer(kContinue));
+}
+
+// How a body that could not be taken is answered; the connection then ends,
+// since the rest of the body is never read.
+void Connection::RefuseBody(ClientStream::BodyEnd end, Outcome& outcome) {
+    const auto now = std::chrono::system_clock::now();
+    outcome.endsConnection = true;
+    outcome.sink.reset();  // an upload cut short leaves nothing
+    switch (end) {
+        case ClientStream::BodyEnd::kTooLarge:
+            outcome.reply = responses::SendTooLargePage(now);
+            break;
+        case ClientStream::BodyEnd::kRefused:
+            outcome.reply = responses::SendBusyPage(now);
+            break;
+        default:
+            outcome.reply = responses::SendRequestErrorPage(http::Status::kBadRequest, now);
+    }
+}
+
+asio::awaitable<bool> Connection::TakeBody(const http::Request& request, Outcome& outcome) {
+    if (!co_await OfferContinue(request)) {
+        co_return false;
+    }
+    if (outcome.sink) {
+        co_return co_await Upload(request, outcome);
+    }
+    std::string content;
+    BodyBudget::Charge charge(services_.bodies, place_->client);
+    SetDeadline(services_.timeouts.body);
+    const ClientStream::BodyEnd end = co_await stream_.Stream(
+        request.body, *outcome.bodyWanted,
+        [&](std::string_view bytes) {
+            if (!charge.Add(bytes.size())) {
+                return false;
+            }
+            content.append(bytes);
+            return true;
+        },
+        [] {});
+    if (end == ClientStream::BodyEnd::kGone) {
+        co_return false;
+    }
+    if (end != ClientStream::BodyEnd::kComplete) {
+        RefuseBody(end, outcome);
+        co_return true;
+    }
+    http::Request whole = request;
+    whole.content = std::move(content);
+    outcome = Decide(whole);
+    co_return true;
+}
+
+// An upload streams into its sink for as long as bytes keep coming.
+asio::awaitable<bool> Connection::Upload(const http::Request& request, Outcome& outcome) {
+    http::BodySink& sink = *outcome.sink;
+    const auto stall = services_.timeouts.uploadStall;
+    SetDeadline(stall);
+    const ClientStream::BodyEnd end = co_await stream_.Stream(
+        request.body, sink.Limit(), [&](std::string_view bytes) { return sink.Write(bytes); },
+        [this, stall] { SetDeadline(stall); });
+    if (end == ClientStream::BodyEnd::kGone) {
+        co_return false;
+    }
+    if (end != ClientStream::BodyEnd::kComplete && end != ClientStream::BodyEnd::kRefused) {
+        RefuseBody(end, outcome);
+        co_return true;
+    }
+    std::string note;
+    outcome.reply = sink.Finish(note);
+    outcome.logView = " " + request.methodName + ": " + note + "\r\n";
+    outcome.endsConnection = end != ClientStream::BodyEnd::kComplete;
+    outcome.sink.reset();
+    co_return true;
 }
 
 asio::awaitable<bool> Connection::RunScriptOf(const http::Request& request, Outcome& outcome) {

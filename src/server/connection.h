@@ -77,6 +77,14 @@ class Connection : public std::enable_shared_from_this<Connection>, private cgi:
     // Handles one whole request; false when the connection cannot go on.
     // `everythingRead` says whether the request's body was all taken.
     asio::awaitable<bool> Serve(const http::Request& request, bool last, bool& everythingRead);
+    Outcome Decide(const http::Request& request);
+    // Asks a client that waits to be asked for its body; false when it went away.
+    asio::awaitable<bool> OfferContinue(const http::Request& request);
+    // Reads the body the outcome asks for, and puts the reply in the
+    // outcome; false when the client went away meanwhile.
+    asio::awaitable<bool> TakeBody(const http::Request& request, Outcome& outcome);
+    asio::awaitable<bool> Upload(const http::Request& request, Outcome& outcome);
+    static void RefuseBody(ClientStream::BodyEnd end, Outcome& outcome);
     // Runs the outcome's script and puts its reply in the outcome; false
     // when the client went away meanwhile.
     asio::awaitable<bool> RunScriptOf(const http::Request& request, Outcome& outcome);

@@ -126,6 +126,13 @@ inline constexpr std::size_t kLogHeldAtMost = 1024 * 1024;
 // body goes piece by piece, each in records of its own anyway.
 inline constexpr std::size_t kTlsJoinLimit = 256 * 1024;
 
+// An upload streams for as long as it takes, but fails when no byte of it
+// arrives for this long.
+inline constexpr std::chrono::seconds kUploadStallTimeout{30};
+
+// Request bodies streamed to files are read this much at a time.
+inline constexpr std::size_t kStreamReadSize = 64 * 1024;
+
 // A kept connection waits this long for its next request.
 inline constexpr std::chrono::seconds kKeepAliveTimeout{5};
 
@@ -147,6 +154,7 @@ struct Timeouts {
     std::chrono::steady_clock::duration keepAlive = kKeepAliveTimeout;
     std::chrono::steady_clock::duration linger = kLingerTime;
     std::chrono::steady_clock::duration discard = kDiscardTimeout;
+    std::chrono::steady_clock::duration uploadStall = kUploadStallTimeout;
 };
 
 // How many connections may be open at once, in all and from one client.

@@ -4,6 +4,7 @@
 #include "config/address_text.h"
 #include "config/setting_keys.h"
 #include "config/text.h"
+#include "dav/webdav.h"
 #include "http/escaping.h"
 #include "responses/authentication.h"
 #include "responses/document_server.h"
@@ -88,6 +89,14 @@ Outcome RequestHandler::Handle(const http::Request& request, const Peer& peer,
                 outcome.script = std::move(*launch);
                 break;
             }
+            if (auto* wanted = std::get_if<dav::BodyWanted>(&taken)) {
+                outcome.bodyWanted = wanted->limit;
+                break;
+            }
+            if (auto* sink = std::get_if<std::unique_ptr<http::BodySink>>(&taken)) {
+                outcome.sink = std::move(*sink);
+                break;
+            }
         }
     }
     outcome.readProblems = snapshots_.TakeProblems();
@@ -138,7 +147,10 @@ RequestHandler::Step RequestHandler::RefuseUnserviceable(Exchange& exchange) {
         request.body.kind == http::BodyFraming::Kind::kInvalid) {
         return responses::SendRequestErrorPage(Status::kBadRequest, now);
     }
-    if (request.body.kind == http::BodyFraming::Kind::kChunked) {
+    // Only bodies this server reads itself may come chunked; a script is
+    // told its body's length.
+    if (request.body.kind == http::BodyFraming::Kind::kChunked &&
+        !dav::IsDavMethod(request.method)) {
         return responses::SendRequestErrorPage(Status::kLengthRequired, now);
     }
     if (!request.target) {
@@ -166,20 +178,39 @@ RequestHandler::Step RequestHandler::MoveToHttps(Exchange& exchange) {
     return responses::SendSecureRedirectPage(location, exchange.scope.now);
 }
 
+responses::ResolveContext RequestHandler::ContextFor(const responses::RequestScope& scope,
+                                                     const config::OwnFiles* own) {
+    return {*scope.config.directories,
+            *scope.config.defaultDocuments,
+            scope.settings,
+            folder_,
+            own,
+            &resolveCache_};
+}
+
+// WebDAV's methods act on the entry named, whatever its name looks like.
 RequestHandler::Step RequestHandler::ResolveTarget(Exchange& exchange) {
-    const responses::RequestScope& scope = exchange.scope;
     const auto own = snapshots_.OwnFilesOf(folder_);
-    exchange.resolution = responses::Resolve(
-        *exchange.request.target, {*scope.config.directories, *scope.config.defaultDocuments,
-                                   scope.settings, folder_, own.get(), &resolveCache_});
+    const responses::ResolveContext context = ContextFor(exchange.scope, own.get());
+    const http::RequestTarget& target = *exchange.request.target;
+    exchange.resolution = dav::IsDavMethod(exchange.request.method)
+                              ? responses::ResolveEntry(target, context)
+                              : responses::Resolve(target, context);
     return GoOn{};
 }
 
 // Access is decided on where the request landed, never on how it was spelled.
 RequestHandler::Step RequestHandler::Authenticate(Exchange& exchange) {
-    const responses::Policy& policy = exchange.resolution->policy;
-    if (!policy.secure) {
-        return GoOn{};
+    if (auto refused = CheckCredentials(exchange, exchange.resolution->policy)) {
+        return std::move(*refused);
+    }
+    return GoOn{};
+}
+
+std::optional<http::Response> RequestHandler::CheckCredentials(Exchange& exchange,
+                                                               const responses::Policy& policy) {
+    if (!policy.secure || exchange.user) {
+        return std::nullopt;
     }
     const Peer& peer = exchange.peer;
     exchange.outcome.passwordsInClear = !peer.secure && !peer.fromThisComputer;
@@ -196,13 +227,67 @@ RequestHandler::Step RequestHandler::Authenticate(Exchange& exchange) {
     }
     exchange.user = responses::AuthenticateRequest(*authorization, *exchange.scope.config.users);
     if (exchange.user) {
-        return GoOn{};
+        return std::nullopt;
     }
     if (const auto wait = signIns_.Failed(client, now); wait.count() > 0) {
         exchange.outcome.signInsHeld = SignInsHeld{client, signIns_.Failures(client),
                                                    std::chrono::ceil<std::chrono::seconds>(wait)};
     }
     return responses::SendAuthChallenge(policy.realm, exchange.scope);
+}
+
+namespace {
+
+// A write sent from a page of another site (or from a sandboxed page, whose
+// origin is "null") is refused: a visitor's browser must not be made to
+// write with the visitor's credentials.
+bool CrossSite(const http::Request& request) {
+    const std::optional<std::string> origin = request.Origin();
+    if (!origin) {
+        return false;
+    }
+    const size_t scheme = origin->find("://");
+    return scheme == std::string::npos ||
+           !config::EqualsIgnoringCase(origin->substr(scheme + 3), request.Host().value_or(""));
+}
+
+}  // namespace
+
+RequestHandler::Step RequestHandler::AnswerWebDav(Exchange& exchange) {
+    const http::Request& request = exchange.request;
+    if (!dav::IsDavMethod(request.method)) {
+        return GoOn{};
+    }
+    exchange.outcome.logView =
+        " " + request.methodName + ": " +
+        config::LoggableText(http::PathText(*request.target), kLoggedTextLimit) + "\r\n";
+    if (http::Writes(request.method) && CrossSite(request)) {
+        return responses::SendRequestErrorPage(Status::kForbidden, exchange.scope.now);
+    }
+    const auto own = snapshots_.OwnFilesOf(folder_);
+    const responses::ResolveContext context = ContextFor(exchange.scope, own.get());
+    dav::DavRequest dav{request,
+                        *exchange.resolution,
+                        exchange.scope,
+                        context,
+                        locks_,
+                        [&](const http::RequestTarget& target)
+                            -> std::variant<responses::Resolution, http::Response> {
+                            responses::Resolution destination =
+                                responses::ResolveEntry(target, context);
+                            if (auto refused = CheckCredentials(exchange, destination.policy)) {
+                                return std::move(*refused);
+                            }
+                            return destination;
+                        }};
+    dav::Answer answer = dav::AnswerDav(dav);
+    if (auto* wanted = std::get_if<dav::BodyWanted>(&answer)) {
+        return *wanted;
+    }
+    if (auto* sink = std::get_if<std::unique_ptr<http::BodySink>>(&answer)) {
+        return std::move(*sink);
+    }
+    return std::move(std::get<http::Response>(answer));
 }
 
 // A folder is named with its final slash, so its pages' relative links
@@ -279,6 +364,12 @@ RequestHandler::Step RequestHandler::Serve(Exchange& exchange) {
         // A page behind a password must not be shown from the browser's
         // cache to whoever sits at that computer next.
         reply.fields.Add("Cache-Control", "no-store");
+    }
+    if (resolution.policy.TakesWrites()) {
+        // A page or picture a visitor uploaded must not act as this site
+        // with the next visitor's credentials.
+        reply.fields.Add("Content-Security-Policy", "sandbox");
+        reply.fields.Add("X-Content-Type-Options", "nosniff");
     }
     return reply;
 }

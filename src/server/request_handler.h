@@ -2,6 +2,7 @@
 
 #include <array>
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,9 @@
 #include "cgi/script_rule.h"
 #include "config/config_snapshots.h"
 #include "config/program_folder.h"
+#include "dav/lock_table.h"
+#include "dav/webdav.h"
+#include "http/body_sink.h"
 #include "http/request.h"
 #include "http/response.h"
 #include "responses/listing_pages.h"
@@ -33,13 +37,17 @@ struct Peer {
     std::string_view localAddress;
 };
 
-// What handling one request decided. Exactly one of `reply` and `script`
-// answers the client: a script is run by the connection (after it has read
-// the POST body the launch asks for), which then composes the reply from its
-// output.
+// What handling one request decided. Exactly one of `reply`, `script`,
+// `bodyWanted` and `sink` answers the client: a script is run by the
+// connection (after it has read the POST body the launch asks for), which
+// then composes the reply from its output; a body wanted whole is read and
+// the request handled again with it; a body streamed goes into the sink,
+// which answers once it has all come.
 struct Outcome {
     http::Response reply;
     std::optional<cgi::ScriptLaunch> script;
+    std::optional<size_t> bodyWanted;
+    std::unique_ptr<http::BodySink> sink;
     std::string logView;  // completes the "Connection By: address" line
     std::optional<std::string> accessLogLine;
     // The request cannot be gone on from (refused before it was understood):
@@ -84,7 +92,8 @@ class RequestHandler {
         cgi::ScriptKind kind = cgi::ScriptKind::kDocument;
     };
     struct GoOn {};
-    using Step = std::variant<GoOn, http::Response, cgi::ScriptLaunch>;
+    using Step = std::variant<GoOn, http::Response, cgi::ScriptLaunch, dav::BodyWanted,
+                              std::unique_ptr<http::BodySink>>;
 
     Step RefuseBlocked(Exchange& exchange);
     Step RedirectSite(Exchange& exchange);
@@ -92,17 +101,30 @@ class RequestHandler {
     Step MoveToHttps(Exchange& exchange);
     Step ResolveTarget(Exchange& exchange);
     Step Authenticate(Exchange& exchange);
+    Step AnswerWebDav(Exchange& exchange);
     Step RedirectFolder(Exchange& exchange);
     Step Classify(Exchange& exchange);
     Step LaunchScript(Exchange& exchange);
     Step Serve(Exchange& exchange);
 
-    static constexpr std::array kRoad = {
-        &RequestHandler::RefuseBlocked,       &RequestHandler::RedirectSite,
-        &RequestHandler::RefuseUnserviceable, &RequestHandler::MoveToHttps,
-        &RequestHandler::ResolveTarget,       &RequestHandler::Authenticate,
-        &RequestHandler::RedirectFolder,      &RequestHandler::Classify,
-        &RequestHandler::LaunchScript,        &RequestHandler::Serve};
+    static constexpr std::array kRoad = {&RequestHandler::RefuseBlocked,
+                                         &RequestHandler::RedirectSite,
+                                         &RequestHandler::RefuseUnserviceable,
+                                         &RequestHandler::MoveToHttps,
+                                         &RequestHandler::ResolveTarget,
+                                         &RequestHandler::Authenticate,
+                                         &RequestHandler::AnswerWebDav,
+                                         &RequestHandler::RedirectFolder,
+                                         &RequestHandler::Classify,
+                                         &RequestHandler::LaunchScript,
+                                         &RequestHandler::Serve};
+
+    // The credentials a secure place needs: nothing when they were given
+    // (the user is then known), else the challenge or the wait.
+    std::optional<http::Response> CheckCredentials(Exchange& exchange,
+                                                   const responses::Policy& policy);
+    responses::ResolveContext ContextFor(const responses::RequestScope& scope,
+                                         const config::OwnFiles* own);
 
     const config::ProgramFolder& folder_;
     responses::HostIdentity host_;
@@ -111,6 +133,7 @@ class RequestHandler {
     responses::ResolveCache resolveCache_;
     responses::ListingCache listings_;
     SignInThrottle signIns_;
+    dav::LockTable locks_;
 };
 
 }  // namespace quorvane::server

@@ -102,7 +102,7 @@ TEST_F(RealClientsTest, PythonHttpClientKeepsOneConnectionForEveryKindOfReply) {
         "        assert len(body) == int(r.getheader('Content-Length')), path\n"
         "    first = first or c.sock\n"
         "    assert c.sock is first, 'a new connection for request %d' % i\n"
-        "c.request('PUT', '/')\n"
+        "c.request('PATCH', '/')\n"
         "r = c.getresponse()\n"
         "r.read()\n"
         "assert r.status == 501 and r.getheader('Connection') == 'close'\n"

@@ -16,7 +16,7 @@ TEST(RequestParse, TheMethodIsTheWholeFirstWordAndTheTargetIsTakenApart) {
     EXPECT_EQ(ParseHead("POST /f.pl HTTP/1.0\r\n\r\n").method, Method::kPost);
     EXPECT_FALSE(ParseHead("GET /%2e%2e/x HTTP/1.0\r\n\r\n").target.has_value());
     for (const char* head :
-         {"get / HTTP/1.0\r\n\r\n", "GETX / HTTP/1.0\r\n\r\n", "PUT /x.htm HTTP/1.1\r\n\r\n", ""}) {
+         {"get / HTTP/1.0\r\n\r\n", "GETX / HTTP/1.0\r\n\r\n", "PATCH /x.htm HTTP/1.1\r\n\r\n", ""}) {
         const Request other = ParseHead(head);
         EXPECT_EQ(other.method, Method::kOther) << head;
     }

@@ -41,7 +41,7 @@ TEST_F(RequestHandlerTest, RefusalsAreRecordedToo) {
     EXPECT_EQ(traversal.reply.code, 400);
     EXPECT_TRUE(traversal.accessLogLine.has_value());
 
-    const Outcome other = Handle("PUT /index.htm HTTP/1.1\r\n\r\n", "10.0.0.71");
+    const Outcome other = Handle("PATCH /index.htm HTTP/1.1\r\n\r\n", "10.0.0.71");
     EXPECT_EQ(other.reply.code, 501);
     EXPECT_EQ(other.accessLogLine->back(), ',');
     EXPECT_EQ(Handle("POST /index.htm HTTP/1.0\r\nContent-Length: 99999999\r\n\r\n", "10.0.0.71")
