@@ -60,6 +60,13 @@ bool IsLogLimit(const std::string& text) {
     return config::NumberIn(config::setting::kLogLimitMiB, text).has_value();
 }
 
+WriteBoxes ShownWriteBoxes(bool scripts, bool programs, bool uploads, bool changes) {
+    if (scripts || programs) {
+        return {.enabled = false};
+    }
+    return {.enabled = true, .uploads = uploads, .changes = changes};
+}
+
 OptionsValues LoadOptions(const config::Settings& settings) {
     using namespace config::setting;
     OptionsValues values;

@@ -78,4 +78,15 @@ bool IsHttpsPortNumber(const std::string& text);  // 0 (off) or a port number
 bool IsWholeSeconds(const std::string& text);
 bool IsLogLimit(const std::string& text);  // whole MiB, 0 (none) to 1000000
 
+// A folder's two write boxes as they show. A file a visitor puts where
+// scripts or programs may run could then be run, so while either may, both
+// boxes are unticked and cannot be ticked.
+struct WriteBoxes {
+    bool enabled = true;
+    bool uploads = false;
+    bool changes = false;
+    bool operator==(const WriteBoxes&) const = default;
+};
+WriteBoxes ShownWriteBoxes(bool scripts, bool programs, bool uploads, bool changes);
+
 }  // namespace quorvane::ui

@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+class QCheckBox;
 class QHBoxLayout;
 class QListWidget;
 
@@ -41,5 +42,19 @@ QHBoxLayout* Row(std::initializer_list<QWidget*> widgets, bool stretchFirst = fa
 // The selected row of a list, if any.
 std::optional<size_t> Selected(QListWidget* list);
 QIcon Icon(QStyle::StandardPixmap which);
+
+// A folder's rights: which names may run there, and what visitors may write.
+struct FolderRightsBoxes {
+    QCheckBox* scripts;
+    QCheckBox* programs;
+    QCheckBox* uploads;
+    QCheckBox* changes;
+};
+// Makes the two write boxes ("Uploads", "Changes") for the run boxes given;
+// from then on they follow ShownWriteBoxes whenever a run box changes.
+FolderRightsBoxes WithWriteBoxes(QCheckBox* scripts, QCheckBox* programs,
+                                 QWidget* parent = nullptr);
+// After all four were set at once: the write boxes as the rule has them.
+void ShowWriteBoxes(const FolderRightsBoxes& boxes);
 
 }  // namespace quorvane::ui

@@ -62,6 +62,26 @@ class OptionsDialogTest : public ::testing::Test {
     // A key as the user presses it on the widget; unused keys go on to the
     // widget's dialog, as they would.
     static void Press(QWidget* widget, Qt::Key key) { QTest::keyClick(widget, key); }
+    // Every caption in the area, as laid out now, has the room it asks for.
+    static void ExpectNothingCut(QWidget* area) {
+        for (const QLabel* label : area->findChildren<QLabel*>()) {
+            if (!label->isVisibleTo(area) || label->text().isEmpty()) {
+                continue;
+            }
+            if (label->wordWrap()) {
+                EXPECT_GE(label->height(), label->heightForWidth(label->width()))
+                    << label->text().toStdString();
+            } else {
+                EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+            }
+        }
+        for (const QAbstractButton* button : area->findChildren<QAbstractButton*>()) {
+            if (button->isVisibleTo(area)) {
+                EXPECT_GE(button->width(), button->sizeHint().width())
+                    << button->text().toStdString();
+            }
+        }
+    }
     std::string Folder(const char* name) {
         std::filesystem::create_directories(folder_.Path() / name);
         return (folder_.Path() / name).string();
@@ -169,8 +189,8 @@ TEST_F(OptionsDialogTest, UpdateWritesEverySettingAndTheRootRowCancelWritesNothi
     EXPECT_EQ(Setting("Logging", "RefreshOnStop") + Setting("Logging", "UserControlled"),
               "TrueFalse");
     EXPECT_EQ(Setting("Server", "Port"), "9090");
-    EXPECT_TRUE(folder_.Read("dirs.lst").starts_with(
-        "\"/\",\"/srv/site\",\"Yes\",\"No\",\"No\",\"No\",\"No\"\r\n"));
+    EXPECT_TRUE(folder_.Read("dirs.lst")
+                    .starts_with("\"/\",\"/srv/site\",\"Yes\",\"No\",\"No\",\"No\",\"No\"\r\n"));
     // Comments and keys the dialog does not know stay.
     EXPECT_NE(folder_.Read("quorvane.ini").find("; Quorvane2000 settings."), std::string::npos);
 
@@ -235,7 +255,25 @@ TEST_F(OptionsDialogTest, VirtualDirectoriesAreAddedAndRemovedAtOnce) {
         Click("Command1", &add);  // Browse...
         EXPECT_EQ(Find<QLineEdit>("Physical", &add)->text().toStdString(), chosen);
         Find<QCheckBox>("SecureDir", &add)->setChecked(true);
+        // The write boxes are off while scripts or programs may run there.
+        auto* uploads = Find<QCheckBox>("Uploads", &add);
+        auto* changes = Find<QCheckBox>("Changes", &add);
+        EXPECT_EQ(uploads->text(), "Visitors may add files");
+        EXPECT_EQ(changes->text(), "Visitors may change and delete files");
+        for (const char* runs : {"ScriptAllowed", "EXEAllowed"}) {
+            uploads->click();
+            changes->click();
+            ASSERT_TRUE(uploads->isChecked() && changes->isChecked());
+            Find<QCheckBox>(runs, &add)->click();
+            EXPECT_FALSE(uploads->isEnabled() || changes->isEnabled()) << runs;
+            EXPECT_FALSE(uploads->isChecked() || changes->isChecked()) << runs;
+            Find<QCheckBox>(runs, &add)->click();
+            EXPECT_TRUE(uploads->isEnabled() && changes->isEnabled()) << runs;
+        }
+        uploads->click();
+        changes->click();
         add.show();
+        ExpectNothingCut(&add);
         Press(Find<QLineEdit>("VDirName", &add), Qt::Key_Return);  // Enter is OK
         EXPECT_EQ(add.result(), QDialog::Accepted);
     };
@@ -244,10 +282,14 @@ TEST_F(OptionsDialogTest, VirtualDirectoriesAreAddedAndRemovedAtOnce) {
               std::vector<QString>{"Create Virtual Directory: You must select a real location "
                                    "for the Virtual Directory."});
     EXPECT_NE(folder_.Read("dirs.lst")
-                  .find("\"/docs/\",\"" + chosen + "\",\"Yes\",\"No\",\"No\",\"No\",\"No\"\r\n"),
+                  .find("\"/docs/\",\"" + chosen + "\",\"Yes\",\"No\",\"No\",\"Yes\",\"Yes\"\r\n"),
               std::string::npos);
     auto* vdirs = Find<QTreeWidget>("vdirs");
-    EXPECT_EQ(vdirs->topLevelItemCount(), 4);
+    ASSERT_EQ(vdirs->topLevelItemCount(), 4);
+    // The write columns, "No" for a record written before them.
+    EXPECT_EQ(vdirs->headerItem()->text(5) + " " + vdirs->headerItem()->text(6), "Uploads Changes");
+    EXPECT_EQ(vdirs->topLevelItem(3)->text(5) + vdirs->topLevelItem(3)->text(6), "YesYes");
+    EXPECT_EQ(vdirs->topLevelItem(2)->text(5) + vdirs->topLevelItem(2)->text(6), "NoNo");
 
     Select(vdirs, 0);
     Click("Command3");

@@ -48,6 +48,25 @@ TEST(OptionsValues, UpdateWritesEveryKeyButTheWindowsOwnOnce) {
     }
 }
 
+TEST(OptionsValues, WriteBoxesAreOffWhereNamesMayRun) {
+    struct Case {
+        bool scripts, programs, uploads, changes;
+        WriteBoxes shown;
+    };
+    const Case cases[] = {
+        {false, false, false, false, {true, false, false}},
+        {false, false, true, false, {true, true, false}},
+        {false, false, false, true, {true, false, true}},
+        {true, false, true, true, {false, false, false}},
+        {false, true, true, false, {false, false, false}},
+        {true, true, false, false, {false, false, false}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ShownWriteBoxes(c.scripts, c.programs, c.uploads, c.changes), c.shown)
+            << c.scripts << c.programs << c.uploads << c.changes;
+    }
+}
+
 TEST(OptionsValues, RedirectTargetsAreAbsoluteWebAddresses) {
     EXPECT_TRUE(IsRedirectTarget("http://www.example.com/"));
     EXPECT_TRUE(IsRedirectTarget(" HTTPS://example.com:8443/shop?x=1 "));
