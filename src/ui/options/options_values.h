@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "config/setting_keys.h"
 #include "config/settings_file.h"
 
 namespace quorvane::ui {
@@ -88,5 +89,11 @@ struct WriteBoxes {
     bool operator==(const WriteBoxes&) const = default;
 };
 WriteBoxes ShownWriteBoxes(bool scripts, bool programs, bool uploads, bool changes);
+
+// The upload limits' number boxes hold whole MiB up to this.
+inline constexpr int kMiBBoxMax = 1 << 20;
+// What such a box shows for a stored limit: the number the server takes (its
+// default where the text is not such a number), brought within the box's range.
+int MiBBoxValue(const config::SettingKey& key, const std::string& stored);
 
 }  // namespace quorvane::ui

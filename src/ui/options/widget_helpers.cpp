@@ -17,6 +17,10 @@ QLabel* Text(const char* name, const QString& text, QWidget* parent) {
     return label;
 }
 
+QLabel* Caption(const char* name, const QString& text, QWidget* parent) {
+    return Named<QLabel>(name, text, parent);
+}
+
 QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
     auto* button = Named<QPushButton>(name, caption, parent);
     button->setAutoDefault(false);

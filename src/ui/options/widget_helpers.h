@@ -35,6 +35,9 @@ Widget* Named(const char* name, Args&&... args) {
 
 // A label that wraps its text.
 QLabel* Text(const char* name, const QString& text, QWidget* parent = nullptr);
+// A box's caption, kept on one line: beside a box a wrapping label is
+// squeezed until its words no longer fit.
+QLabel* Caption(const char* name, const QString& text, QWidget* parent = nullptr);
 // A button that Enter in a box does not press.
 QPushButton* Button(const char* name, const QString& caption, QWidget* parent = nullptr);
 // The widgets side by side, pushed to the left (or, with stretchFirst, to the right).

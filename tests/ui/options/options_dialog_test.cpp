@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -200,6 +201,66 @@ TEST_F(OptionsDialogTest, UpdateWritesEverySettingAndTheRootRowCancelWritesNothi
     EXPECT_EQ(Find<QComboBox>("ListenChoice")->currentText(), "Only at 192.0.2.5");
     Click("cmdUpdate");
     EXPECT_EQ(Setting("Server", "Listen"), "192.0.2.5");
+}
+
+TEST_F(OptionsDialogTest, HomeDirectoryKeepsTheRootsWriteRightsAndUploadLimits) {
+    Open();
+    auto* keepFree = Find<QSpinBox>("KeepFreeMiB");
+    auto* maxFile = Find<QSpinBox>("MaxFileMiB");
+    // The sample has no [Uploads]: the server's defaults show.
+    EXPECT_EQ(keepFree->value(), 1024);
+    EXPECT_EQ(maxFile->value(), 0);
+    EXPECT_EQ(keepFree->maximum(), 1048576);
+    Find<QCheckBox>("Uploads")->click();
+    Find<QCheckBox>("Changes")->click();
+    keepFree->setValue(500);
+    maxFile->setValue(20);
+    Click("cmdUpdate");
+    EXPECT_EQ(Setting("HomePage", "Uploads") + Setting("HomePage", "Changes"), "11");
+    EXPECT_EQ(Setting("Uploads", "KeepFreeMiB") + " " + Setting("Uploads", "MaxFileMiB"), "500 20");
+    EXPECT_TRUE(folder_.Read("dirs.lst")
+                    .starts_with("\"/\",\"www\",\"No\",\"No\",\"No\",\"Yes\",\"Yes\"\r\n"));
+
+    // Opened again it shows them; scripts at the root take the write rights away.
+    Open();
+    EXPECT_TRUE(Find<QCheckBox>("Uploads")->isChecked() && Find<QCheckBox>("Changes")->isChecked());
+    EXPECT_EQ(Find<QSpinBox>("KeepFreeMiB")->value(), 500);
+    EXPECT_EQ(Find<QSpinBox>("MaxFileMiB")->value(), 20);
+    Find<QCheckBox>("ScriptAllowed")->click();
+    EXPECT_FALSE(Find<QCheckBox>("Uploads")->isEnabled() ||
+                 Find<QCheckBox>("Changes")->isEnabled());
+    Click("cmdUpdate");
+    EXPECT_EQ(Setting("HomePage", "Uploads") + Setting("HomePage", "Changes"), "00");
+    EXPECT_TRUE(folder_.Read("dirs.lst")
+                    .starts_with("\"/\",\"www\",\"No\",\"Yes\",\"No\",\"No\",\"No\"\r\n"));
+
+    // A file that allows both at once shows no write rights; an unreadable
+    // limit shows what the server takes instead.
+    config::WriteSetting(program_.SettingsPath(), "HomePage", "Changes", "1");
+    config::WriteSetting(program_.SettingsPath(), "Uploads", "KeepFreeMiB", "plenty");
+    Open();
+    EXPECT_FALSE(Find<QCheckBox>("Changes")->isChecked() ||
+                 Find<QCheckBox>("Changes")->isEnabled());
+    EXPECT_EQ(Find<QSpinBox>("KeepFreeMiB")->value(), 1024);
+    Find<QCheckBox>("ScriptAllowed")->click();
+    EXPECT_TRUE(Find<QCheckBox>("Changes")->isEnabled());
+    EXPECT_FALSE(Find<QCheckBox>("Changes")->isChecked());
+}
+
+TEST_F(OptionsDialogTest, NoCaptionOnTheHomeDirectoryTabIsCut) {
+    Open();
+    auto* tabs = Find<QTabWidget>("TabStrip1");
+    QWidget* home = nullptr;
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->tabText(i) == "Home Directory") {
+            home = tabs->widget(i);
+            tabs->setCurrentIndex(i);
+        }
+    }
+    ASSERT_NE(home, nullptr);
+    dialog_->show();
+    QApplication::processEvents();
+    ExpectNothingCut(home);
 }
 
 TEST_F(OptionsDialogTest, UpdateRefusesWhatCannotWorkOnItsTab) {
