@@ -17,7 +17,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "config/settings_file.h"
+#include "config/list_records.h"
+#include "server/https_setup.h"
 #include "ui/control/clickable_label.h"
 #include "ui/control/host_addresses.h"
 #include "ui/control/qr_code.h"
@@ -112,6 +113,7 @@ QFormLayout* ControlWindow::BuildInformationForm() {
     information_->addRow(QStringLiteral("Started:"), timeStarted_);
     information_->addRow(QStringLiteral("Logging:"), loggingStatus_);
     information_->addRow(QStringLiteral("Network URL:"), BuildLanRow());
+    information_->addRow(QStringLiteral("File manager:"), BuildFileAccessRow());
     return information_;
 }
 
@@ -124,6 +126,22 @@ QLayout* ControlWindow::BuildLanRow() {
     row->addWidget(lanUrl_);
     row->addWidget(copyLanUrl_);
     row->addStretch();
+    return row;
+}
+
+QLayout* ControlWindow::BuildFileAccessRow() {
+    fileAddress_ = Named<QLabel>("FileManagerURL");
+    fileAddress_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    fileAddress_->setToolTip(
+        QStringLiteral("Open this address in a file manager to add and change the site's "
+                       "files."));
+    copyFileAddress_ = Named<QPushButton>("CopyFileManagerURL", QStringLiteral("&Copy"));
+    copyFileAddress_->setToolTip(QStringLiteral("Copy the file manager's address of the site."));
+    auto* row = new QHBoxLayout;
+    row->addWidget(fileAddress_);
+    row->addWidget(copyFileAddress_);
+    row->addStretch();
+    fileAccessRow_ = row;
     return row;
 }
 
@@ -162,6 +180,8 @@ void ControlWindow::ConnectLinks() {
     });
     connect(copyLanUrl_, &QPushButton::clicked, this,
             [this] { QGuiApplication::clipboard()->setText(lanUrl_->text()); });
+    connect(copyFileAddress_, &QPushButton::clicked, this,
+            [this] { QGuiApplication::clipboard()->setText(fileAddress_->text()); });
 }
 
 void ControlWindow::BuildWidgets() {
@@ -410,7 +430,20 @@ void ControlWindow::ShowSettings() {
     listening_->setText(FromStd(control_.ListenSummary()));
     ShowHttps();
     ShowLanAccess();
+    ShowFileAccess(settings);
     ShowServing();
+}
+
+void ControlWindow::ShowFileAccess(const config::Settings& settings) {
+    // HTTPS as the secure URL has it while the server runs, else as set.
+    const uint16_t httpsPort = control_.IsListening()
+                                   ? control_.HttpsPort()
+                                   : server::ConfiguredHttpsPort(settings).value_or(0);
+    const std::optional<std::string> address = FileManagerAddress(
+        settings, config::ReadDirectories(control_.Folder().ListFilePath(config::kDirsList)),
+        control_.Host().hostName, shownPort_, httpsPort);
+    fileAddress_->setText(FromStd(address.value_or("")));
+    information_->setRowVisible(fileAccessRow_, address.has_value());
 }
 
 void ControlWindow::ShowLanAccess() {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "config/settings_file.h"
 #include "server/server_control.h"
 #include "ui/control/desktop.h"
 #include "ui/control/engine_bridge.h"
@@ -85,6 +86,7 @@ class ControlWindow : public QMainWindow {
     QWidget* BuildInformationTab();
     QFormLayout* BuildInformationForm();
     QLayout* BuildLanRow();
+    QLayout* BuildFileAccessRow();
     QLayout* BuildLanCode();
     void ConnectLinks();
     QWidget* BuildAccessLogTab();
@@ -106,6 +108,8 @@ class ControlWindow : public QMainWindow {
     void ShowServing();
     void ShowSettings();
     void ShowLanAccess();
+    // The file manager's address, while a folder takes visitors' files.
+    void ShowFileAccess(const config::Settings& settings);
     void ShowHttps();  // the secure URL and the certificate's fingerprint, while HTTPS runs
     void OpenInBrowser(const QString& url);
     void AppendLog(const QString& text);
@@ -136,6 +140,9 @@ class ControlWindow : public QMainWindow {
     QLabel* lanCode_ = nullptr;
     QLabel* lanCaption_ = nullptr;
     QLabel* lanNote_ = nullptr;
+    QLabel* fileAddress_ = nullptr;
+    QPushButton* copyFileAddress_ = nullptr;
+    QLayout* fileAccessRow_ = nullptr;
     QLabel* releaseVersion_ = nullptr;
     QPushButton* toggle_ = nullptr;
     QPushButton* refresh_ = nullptr;

@@ -66,13 +66,15 @@ bool IsOwnAddress(std::string_view address, const std::vector<std::string>& host
     return false;
 }
 
-std::string SiteUrl(std::string_view host, uint16_t port, bool secure) {
-    std::string url = secure ? "https://" : "http://";
+std::string UrlHost(std::string_view host) {
     if (host.find(':') != std::string_view::npos) {
-        url += "[" + std::string(host) + "]";
-    } else {
-        url += host;
+        return "[" + std::string(host) + "]";
     }
+    return std::string(host);
+}
+
+std::string SiteUrl(std::string_view host, uint16_t port, bool secure) {
+    std::string url = (secure ? "https://" : "http://") + UrlHost(host);
     if (port != (secure ? 443 : 80)) {
         url += ":" + std::to_string(port);
     }

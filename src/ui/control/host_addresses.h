@@ -17,8 +17,11 @@ std::optional<std::string> ChooseLanAddress(const std::vector<std::string>& addr
 // True for 127.0.0.0/8, ::1 and each of the given addresses of this machine.
 bool IsOwnAddress(std::string_view address, const std::vector<std::string>& hostAddresses);
 
+// A host as a URL names it: an IPv6 address goes in brackets.
+std::string UrlHost(std::string_view host);
+
 // "http://host" with ":port" unless it is 80 (secure: "https://host" unless
-// it is 443); an IPv6 host goes in brackets.
+// it is 443).
 std::string SiteUrl(std::string_view host, uint16_t port, bool secure = false);
 
 }  // namespace quorvane::ui

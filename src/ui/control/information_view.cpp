@@ -1,5 +1,6 @@
 #include "ui/control/information_view.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "config/setting_keys.h"
@@ -28,6 +29,30 @@ LanAccess DescribeLanAccess(const std::optional<std::string>& lanAddress, uint16
         return {"", "This computer has no network address that other devices could open."};
     }
     return {SiteUrl(*lanAddress, port), ""};
+}
+
+namespace {
+
+bool TakesWrites(const config::VirtualDirectory& folder) {
+    return (folder.uploads || folder.changes) && !folder.scripts && !folder.programs;
+}
+
+}  // namespace
+
+std::optional<std::string> FileManagerAddress(
+    const config::Settings& settings, const std::vector<config::VirtualDirectory>& directories,
+    std::string_view host, uint16_t port, uint16_t httpsPort) {
+    using namespace config::setting;
+    const config::VirtualDirectory root{.scripts = config::IsOn(settings, kScriptAllowed),
+                                        .programs = config::IsOn(settings, kExeAllowed),
+                                        .uploads = config::IsOn(settings, kUploads),
+                                        .changes = config::IsOn(settings, kChanges)};
+    if (!TakesWrites(root) && std::none_of(directories.begin(), directories.end(), TakesWrites)) {
+        return std::nullopt;
+    }
+    const bool secure = httpsPort != 0;
+    return (secure ? "davs://" : "dav://") + UrlHost(host) + ":" +
+           std::to_string(secure ? httpsPort : port) + "/";
 }
 
 std::string StartFailureText(std::string_view port, std::string_view reason) {

@@ -4,7 +4,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "config/list_records.h"
 #include "config/program_folder.h"
 #include "config/settings_file.h"
 
@@ -27,6 +29,14 @@ struct LanAccess {
 };
 LanAccess DescribeLanAccess(const std::optional<std::string>& lanAddress, uint16_t port,
                             bool listensLocallyOnly);
+
+// The address a file manager opens to add and change the site's files, while
+// any folder takes them: the root or a dirs.lst record where visitors may add
+// or change files and no name may run (a written one could then be run).
+// Over HTTPS when httpsPort, the port it is served on, is not 0.
+std::optional<std::string> FileManagerAddress(
+    const config::Settings& settings, const std::vector<config::VirtualDirectory>& directories,
+    std::string_view host, uint16_t port, uint16_t httpsPort);
 
 // A start that failed, in words that say what to do about it.
 std::string StartFailureText(std::string_view port, std::string_view reason);

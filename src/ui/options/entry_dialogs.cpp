@@ -80,13 +80,16 @@ AddDirectoryDialog::AddDirectoryDialog(VirtualDirectoryEditor& editor, MessageBo
         QStringLiteral("Secure This Virtual Directory (User Authentication required)."),
         attributes);
     secure_->setObjectName(QStringLiteral("SecureDir"));
-    script_ =
-        new QCheckBox(QStringLiteral("Allow Scripting Access (PERL Script Execution)"), attributes);
-    script_->setObjectName(QStringLiteral("ScriptAllowed"));
-    exe_ = new QCheckBox(QStringLiteral("Allow EXE Files to be CGI Scripts (EXE File Execution)"),
-                         attributes);
-    exe_->setObjectName(QStringLiteral("EXEAllowed"));
-    for (QCheckBox* box : {secure_, script_, exe_}) {
+    rights_ = WithWriteBoxes(
+        Named<QCheckBox>("ScriptAllowed",
+                         QStringLiteral("Allow Scripting Access (PERL Script Execution)"),
+                         attributes),
+        Named<QCheckBox>("EXEAllowed",
+                         QStringLiteral("Allow EXE Files to be CGI Scripts (EXE File Execution)"),
+                         attributes),
+        attributes);
+    for (QCheckBox* box :
+         {secure_, rights_.scripts, rights_.programs, rights_.uploads, rights_.changes}) {
         attributeLayout->addWidget(box);
     }
     layout->addWidget(attributes);
@@ -109,8 +112,10 @@ void AddDirectoryDialog::Ok() {
     const Edit result = editor_.Add({.name = S(name_->text()),
                                      .folder = S(location_->text()),
                                      .secure = secure_->isChecked(),
-                                     .scripts = script_->isChecked(),
-                                     .programs = exe_->isChecked()});
+                                     .scripts = rights_.scripts->isChecked(),
+                                     .programs = rights_.programs->isChecked(),
+                                     .uploads = rights_.uploads->isChecked(),
+                                     .changes = rights_.changes->isChecked()});
     const QString create = QStringLiteral("Create Virtual Directory");
     switch (result) {
         case Edit::kNameMissing:

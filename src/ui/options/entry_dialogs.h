@@ -5,6 +5,7 @@
 #include "ui/control/desktop.h"
 #include "ui/options/list_editors.h"
 #include "ui/options/pickers.h"
+#include "ui/options/widget_helpers.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -14,7 +15,8 @@ namespace quorvane::ui {
 // Shows the message for a refused edit; true when the edit was done.
 bool ReportEdit(MessageBoxes& messages, Edit result, const QString& title);
 
-// "Add Virtual Directory": a name, a folder and three attributes.
+// "Add Virtual Directory": a name, a folder and its attributes: secured,
+// which names run, what visitors may write.
 class AddDirectoryDialog : public QDialog {
     Q_OBJECT
   public:
@@ -28,8 +30,7 @@ class AddDirectoryDialog : public QDialog {
     QLineEdit* name_;
     QLineEdit* location_;
     QCheckBox* secure_;
-    QCheckBox* script_;
-    QCheckBox* exe_;
+    FolderRightsBoxes rights_;
 };
 
 // "Enter IP Address": four parts of an address for the block list

@@ -2,14 +2,17 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "config/setting_keys.h"
 #include "server/listen_plan.h"
 #include "ui/options/https_frame.h"
 #include "ui/options/widget_helpers.h"
@@ -29,13 +32,16 @@ HomeDirectoryPage::HomeDirectoryPage(const OptionsSetup& setup) : setup_(setup) 
     layout->addLayout(homeRow);
     secureSite_ =
         Named<QCheckBox>("SecureSite", QStringLiteral("Visitors must Authenticate to view site"));
-    scriptAllowed_ = Named<QCheckBox>(
-        "ScriptAllowed", QStringLiteral("Allow Scripting Access (PERL Script Execution)"));
-    exeAllowed_ = Named<QCheckBox>(
-        "EXEAllowed", QStringLiteral("Allow EXE Files to be CGI Scripts (EXE File Execution)"));
-    layout->addWidget(secureSite_);
-    layout->addWidget(scriptAllowed_);
-    layout->addWidget(exeAllowed_);
+    rights_ = WithWriteBoxes(
+        Named<QCheckBox>("ScriptAllowed",
+                         QStringLiteral("Allow Scripting Access (PERL Script Execution)")),
+        Named<QCheckBox>("EXEAllowed",
+                         QStringLiteral("Allow EXE Files to be CGI Scripts (EXE File Execution)")));
+    for (QCheckBox* box :
+         {secureSite_, rights_.scripts, rights_.programs, rights_.uploads, rights_.changes}) {
+        layout->addWidget(box);
+    }
+    layout->addLayout(UploadLimits());
     layout->addLayout(PortRow());
     https_ = new HttpsFrame(setup_);
     layout->addWidget(https_);
@@ -66,6 +72,23 @@ QWidget* HomeDirectoryPage::SiteChoiceFrame() {
         homePage_->setFocus();
     });
     return frame;
+}
+
+QLayout* HomeDirectoryPage::UploadLimits() {
+    keepFree_ = Named<QSpinBox>("KeepFreeMiB");
+    keepFree_->setToolTip(
+        QStringLiteral("An upload that would leave less free room than this on the disk "
+                       "is refused."));
+    maxFile_ = Named<QSpinBox>("MaxFileMiB");
+    auto* form = new QFormLayout;
+    for (QSpinBox* box : {keepFree_, maxFile_}) {
+        box->setRange(0, kMiBBoxMax);
+    }
+    form->addRow(Caption("KeepFreeLabel", QStringLiteral("Keep free on disk (MiB)")), keepFree_);
+    form->addRow(Caption("MaxFileLabel", QStringLiteral("Largest upload (MiB, 0 is no limit)")),
+                 maxFile_);
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    return form;
 }
 
 QLayout* HomeDirectoryPage::PortRow() {
@@ -114,8 +137,13 @@ void HomeDirectoryPage::BrowseHome() {
 
 void HomeDirectoryPage::Show(const OptionsValues& values) {
     secureSite_->setChecked(values.secureSite);
-    scriptAllowed_->setChecked(values.scriptAllowed);
-    exeAllowed_->setChecked(values.exeAllowed);
+    rights_.scripts->setChecked(values.scriptAllowed);
+    rights_.programs->setChecked(values.exeAllowed);
+    rights_.uploads->setChecked(values.uploads);
+    rights_.changes->setChecked(values.changes);
+    ShowWriteBoxes(rights_);
+    keepFree_->setValue(MiBBoxValue(config::setting::kKeepFreeMiB, values.keepFreeMiB));
+    maxFile_->setValue(MiBBoxValue(config::setting::kMaxFileMiB, values.maxFileMiB));
     homePage_->setText(Q(values.homePage));
     port_->setText(Q(values.port));
     ShowListenChoice(values.listen);
@@ -143,8 +171,12 @@ std::optional<OptionsPage::Refusal> HomeDirectoryPage::Check() const {
 
 void HomeDirectoryPage::Collect(OptionsValues& values) const {
     values.secureSite = secureSite_->isChecked();
-    values.scriptAllowed = scriptAllowed_->isChecked();
-    values.exeAllowed = exeAllowed_->isChecked();
+    values.scriptAllowed = rights_.scripts->isChecked();
+    values.exeAllowed = rights_.programs->isChecked();
+    values.uploads = rights_.uploads->isChecked();
+    values.changes = rights_.changes->isChecked();
+    values.keepFreeMiB = std::to_string(keepFree_->value());
+    values.maxFileMiB = std::to_string(maxFile_->value());
     values.homePage = S(homePage_->text());
     values.thisComputer = thisComputer_->isChecked();
     values.port = S(port_->text().trimmed());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/options/options_page.h"
+#include "ui/options/widget_helpers.h"
 
 class QCheckBox;
 class QComboBox;
@@ -8,14 +9,15 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 
 namespace quorvane::ui {
 
 class HttpsFrame;
 
 // "Home Directory": where the site comes from (a folder here, or a redirect
-// elsewhere) and the root folder's rights, the port and who can connect,
-// and HTTPS.
+// elsewhere) and the root folder's rights, the limits on what visitors
+// upload, the port and who can connect, and HTTPS.
 class HomeDirectoryPage : public OptionsPage {
     Q_OBJECT
 
@@ -28,6 +30,7 @@ class HomeDirectoryPage : public OptionsPage {
 
   private:
     QWidget* SiteChoiceFrame();
+    QLayout* UploadLimits();
     QLayout* PortRow();
     // A folder here can be browsed for and secured; a redirect cannot.
     void ShowSiteChoice(bool thisComputer);
@@ -41,8 +44,9 @@ class HomeDirectoryPage : public OptionsPage {
     QLineEdit* homePage_;
     QPushButton* browse_;
     QCheckBox* secureSite_;
-    QCheckBox* scriptAllowed_;
-    QCheckBox* exeAllowed_;
+    FolderRightsBoxes rights_;
+    QSpinBox* keepFree_ = nullptr;
+    QSpinBox* maxFile_ = nullptr;
     QLineEdit* port_ = nullptr;
     QComboBox* listen_ = nullptr;
     HttpsFrame* https_;

@@ -24,7 +24,7 @@ HttpsFrame::HttpsFrame(const OptionsSetup& setup)
     port_ = Named<QLineEdit>("HttpsPort");
     port_->setMaximumWidth(80);
     port_->setToolTip(QStringLiteral("0 turns HTTPS off; 443 is the usual port."));
-    form->addRow(Text("Label23", QStringLiteral("HTTPS port (0 is off)")), port_);
+    form->addRow(Caption("Label23", QStringLiteral("HTTPS port (0 is off)")), port_);
     certificateFile_ =
         FileRow(form, "CertificateFile", "BrowseCertificate", QStringLiteral("Certificate file"));
     keyFile_ = FileRow(form, "KeyFile", "BrowseKey", QStringLiteral("Key file"));
@@ -48,7 +48,7 @@ QLineEdit* HttpsFrame::FileRow(QFormLayout* form, const char* name, const char* 
     auto* row = new QHBoxLayout;
     row->addWidget(box);
     row->addWidget(browse);
-    form->addRow(Text("", caption), row);
+    form->addRow(Caption("", caption), row);
     return box;
 }
 

@@ -8,6 +8,7 @@
 #include "config/list_records.h"
 #include "config/text.h"
 #include "ui/control/host_addresses.h"
+#include "ui/options/options_values.h"
 
 namespace quorvane::ui {
 
@@ -111,10 +112,10 @@ Edit VirtualDirectoryEditor::Add(config::VirtualDirectory directory) {
         return Edit::kLocationMissing;
     }
     directory.name = NormaliseName(directory.name);
-    // A written name could run where scripts or programs may.
-    if (directory.scripts || directory.programs) {
-        directory.uploads = directory.changes = false;
-    }
+    const WriteBoxes writes = ShownWriteBoxes(directory.scripts, directory.programs,
+                                              directory.uploads, directory.changes);
+    directory.uploads = writes.uploads;
+    directory.changes = writes.changes;
     return Append(directory.ToRecord());
 }
 

@@ -60,6 +60,21 @@ bool IsLogLimit(const std::string& text) {
     return config::NumberIn(config::setting::kLogLimitMiB, text).has_value();
 }
 
+WriteBoxes ShownWriteBoxes(bool scripts, bool programs, bool uploads, bool changes) {
+    if (scripts || programs) {
+        return {.enabled = false};
+    }
+    return {.enabled = true, .uploads = uploads, .changes = changes};
+}
+
+int MiBBoxValue(const config::SettingKey& key, const std::string& stored) {
+    std::optional<long> value = config::NumberIn(key, stored);
+    if (!value) {
+        value = config::NumberIn(key, key.serverDefault);
+    }
+    return static_cast<int>(std::clamp<long>(value.value_or(key.min), 0, kMiBBoxMax));
+}
+
 OptionsValues LoadOptions(const config::Settings& settings) {
     using namespace config::setting;
     OptionsValues values;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "config/setting_keys.h"
 #include "config/settings_file.h"
 
 namespace quorvane::ui {
@@ -77,5 +78,22 @@ bool IsPortNumber(const std::string& text);
 bool IsHttpsPortNumber(const std::string& text);  // 0 (off) or a port number
 bool IsWholeSeconds(const std::string& text);
 bool IsLogLimit(const std::string& text);  // whole MiB, 0 (none) to 1000000
+
+// A folder's two write boxes as they show. A file a visitor puts where
+// scripts or programs may run could then be run, so while either may, both
+// boxes are unticked and cannot be ticked.
+struct WriteBoxes {
+    bool enabled = true;
+    bool uploads = false;
+    bool changes = false;
+    bool operator==(const WriteBoxes&) const = default;
+};
+WriteBoxes ShownWriteBoxes(bool scripts, bool programs, bool uploads, bool changes);
+
+// The upload limits' number boxes hold whole MiB up to this.
+inline constexpr int kMiBBoxMax = 1 << 20;
+// What such a box shows for a stored limit: the number the server takes (its
+// default where the text is not such a number), brought within the box's range.
+int MiBBoxValue(const config::SettingKey& key, const std::string& stored);
 
 }  // namespace quorvane::ui

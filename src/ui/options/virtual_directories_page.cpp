@@ -24,7 +24,8 @@ VirtualDirectoriesPage::VirtualDirectoriesPage(const OptionsSetup& setup,
     list_ = Named<QTreeWidget>("vdirs");
     list_->setHeaderLabels({QStringLiteral("Virtual Directory"), QStringLiteral("Path "),
                             QStringLiteral("Secure?"), QStringLiteral("Script"),
-                            QStringLiteral("EXE")});
+                            QStringLiteral("EXE"), QStringLiteral("Uploads"),
+                            QStringLiteral("Changes")});
     list_->setRootIsDecorated(false);
     layout->addWidget(list_);
     auto* add = Button("Command1", QStringLiteral("&Add..."));
@@ -58,8 +59,11 @@ VirtualDirectoriesPage::VirtualDirectoriesPage(const OptionsSetup& setup,
 void VirtualDirectoriesPage::Fill() {
     list_->clear();
     for (const config::Record& record : directories_.Rows()) {
-        auto* row = new QTreeWidgetItem(
-            list_, {Q(record[0]), Q(record[1]), Q(record[2]), Q(record[3]), Q(record[4])});
+        QStringList columns;
+        for (const std::string& field : record) {
+            columns << Q(field);
+        }
+        auto* row = new QTreeWidgetItem(list_, columns);
         row->setIcon(
             0, Icon(config::IsYes(record[2]) ? QStyle::SP_DialogApplyButton : QStyle::SP_DirIcon));
     }

@@ -1,10 +1,13 @@
 #include "ui/options/widget_helpers.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+
+#include "ui/options/options_values.h"
 
 namespace quorvane::ui {
 
@@ -12,6 +15,10 @@ QLabel* Text(const char* name, const QString& text, QWidget* parent) {
     auto* label = Named<QLabel>(name, text, parent);
     label->setWordWrap(true);
     return label;
+}
+
+QLabel* Caption(const char* name, const QString& text, QWidget* parent) {
+    return Named<QLabel>(name, text, parent);
 }
 
 QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
@@ -44,6 +51,30 @@ std::optional<size_t> Selected(QListWidget* list) {
 
 QIcon Icon(QStyle::StandardPixmap which) {
     return QApplication::style()->standardIcon(which);
+}
+
+FolderRightsBoxes WithWriteBoxes(QCheckBox* scripts, QCheckBox* programs, QWidget* parent) {
+    const FolderRightsBoxes boxes{
+        scripts, programs,
+        Named<QCheckBox>("Uploads", QStringLiteral("Visitors may add files"), parent),
+        Named<QCheckBox>("Changes", QStringLiteral("Visitors may change and delete files"),
+                         parent)};
+    for (QCheckBox* runs : {scripts, programs}) {
+        QObject::connect(runs, &QCheckBox::toggled, boxes.uploads,
+                         [boxes] { ShowWriteBoxes(boxes); });
+    }
+    ShowWriteBoxes(boxes);
+    return boxes;
+}
+
+void ShowWriteBoxes(const FolderRightsBoxes& boxes) {
+    const WriteBoxes shown =
+        ShownWriteBoxes(boxes.scripts->isChecked(), boxes.programs->isChecked(),
+                        boxes.uploads->isChecked(), boxes.changes->isChecked());
+    boxes.uploads->setChecked(shown.uploads);
+    boxes.changes->setChecked(shown.changes);
+    boxes.uploads->setEnabled(shown.enabled);
+    boxes.changes->setEnabled(shown.enabled);
 }
 
 }  // namespace quorvane::ui

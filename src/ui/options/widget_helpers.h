@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+class QCheckBox;
 class QHBoxLayout;
 class QListWidget;
 
@@ -34,6 +35,9 @@ Widget* Named(const char* name, Args&&... args) {
 
 // A label that wraps its text.
 QLabel* Text(const char* name, const QString& text, QWidget* parent = nullptr);
+// A box's caption, kept on one line: beside a box a wrapping label is
+// squeezed until its words no longer fit.
+QLabel* Caption(const char* name, const QString& text, QWidget* parent = nullptr);
 // A button that Enter in a box does not press.
 QPushButton* Button(const char* name, const QString& caption, QWidget* parent = nullptr);
 // The widgets side by side, pushed to the left (or, with stretchFirst, to the right).
@@ -41,5 +45,19 @@ QHBoxLayout* Row(std::initializer_list<QWidget*> widgets, bool stretchFirst = fa
 // The selected row of a list, if any.
 std::optional<size_t> Selected(QListWidget* list);
 QIcon Icon(QStyle::StandardPixmap which);
+
+// A folder's rights: which names may run there, and what visitors may write.
+struct FolderRightsBoxes {
+    QCheckBox* scripts;
+    QCheckBox* programs;
+    QCheckBox* uploads;
+    QCheckBox* changes;
+};
+// Makes the two write boxes ("Uploads", "Changes") for the run boxes given;
+// from then on they follow ShownWriteBoxes whenever a run box changes.
+FolderRightsBoxes WithWriteBoxes(QCheckBox* scripts, QCheckBox* programs,
+                                 QWidget* parent = nullptr);
+// After all four were set at once: the write boxes as the rule has them.
+void ShowWriteBoxes(const FolderRightsBoxes& boxes);
 
 }  // namespace quorvane::ui

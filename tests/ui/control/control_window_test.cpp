@@ -163,6 +163,13 @@ TEST_F(ControlWindowTest, HttpsShowsItsAddressAndTheFingerprintToCompare) {
         Text("ListenInfo")
             .contains(
                 QStringLiteral(" and https://127.0.0.1:%1 ").arg(window.Control().HttpsPort())));
+    // The file manager's address names the port HTTPS listens on, not the one set.
+    SetSetting("HomePage", "Changes", "1");
+    window.SettingsSaved();
+    EXPECT_EQ(Text("FileManagerURL"),
+              QStringLiteral("davs://%1:%2/")
+                  .arg(QString::fromStdString(window.Control().Host().hostName))
+                  .arg(window.Control().HttpsPort()));
 
     Find<QPushButton>("Command2")->click();
     ASSERT_TRUE(WaitUntil([&] { return Log().endsWith("Quorvane Halted\n"); }));
@@ -280,6 +287,35 @@ TEST_F(ControlWindowTest, TheNetworkAddressAndItsQrCodeFollowAddressAndPort) {
     EXPECT_FALSE(Find<QLabel>("LanQRCode")->isVisibleTo(window_.get()));
     EXPECT_EQ(Text("LanNote"),
               "The server listens on this computer only: other devices cannot open it.");
+}
+
+TEST_F(ControlWindowTest, TheFileManagerAddressShowsWhileAFolderTakesFiles) {
+    ControlWindow& window = Window();
+    window.Startup();
+    // The sample lets no visitor write.
+    EXPECT_FALSE(Find<QLabel>("FileManagerURL")->isVisibleTo(&window));
+    EXPECT_FALSE(Find<QPushButton>("CopyFileManagerURL")->isVisibleTo(&window));
+
+    folder_.WriteDirs(
+        {{.name = "/", .folder = "www"}, {.name = "/drop/", .folder = "www", .uploads = true}});
+    window.SettingsSaved();
+    const QString host = QString::fromStdString(window.Control().Host().hostName);
+    EXPECT_EQ(Text("FileManagerURL"), "dav://" + host + ":8080/");
+    EXPECT_TRUE(Find<QLabel>("FileManagerURL")->isVisibleTo(&window));
+    auto* copy = Find<QPushButton>("CopyFileManagerURL");
+    EXPECT_EQ(copy->text().remove('&'), "Copy");
+    copy->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "dav://" + host + ":8080/");
+
+    // Set to serve HTTPS, the address is the secure one.
+    SetSetting("Server", "HttpsPort", "8443");
+    window.SettingsSaved();
+    EXPECT_EQ(Text("FileManagerURL"), "davs://" + host + ":8443/");
+
+    // Where scripts may run, the folder takes nothing.
+    folder_.WriteDirs({{.name = "/drop/", .folder = "www", .scripts = true, .uploads = true}});
+    window.SettingsSaved();
+    EXPECT_FALSE(Find<QLabel>("FileManagerURL")->isVisibleTo(&window));
 }
 
 TEST_F(ControlWindowTest, CheckMarkPairsMoveTogetherAndWriteTheirSettings) {

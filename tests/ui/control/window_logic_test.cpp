@@ -60,6 +60,47 @@ TEST(InformationView, StartFailuresSayWhatToDo) {
               std::string::npos);
 }
 
+TEST(InformationView, TheFileManagerAddressShowsWhileAFolderTakesWrites) {
+    using config::VirtualDirectory;
+    const VirtualDirectory uploads{.name = "/drop/", .folder = "d", .uploads = true};
+    const VirtualDirectory changes{.name = "/edit/", .folder = "e", .changes = true};
+    const VirtualDirectory scripted{
+        .name = "/cgi/", .folder = "c", .scripts = true, .uploads = true, .changes = true};
+    const VirtualDirectory programs{
+        .name = "/bin/", .folder = "b", .programs = true, .changes = true};
+    const VirtualDirectory secured{.name = "/private/", .folder = "p", .secure = true};
+    struct Case {
+        const char* settings;
+        std::vector<VirtualDirectory> dirs;
+        uint16_t httpsPort;
+        std::optional<std::string> address;
+    };
+    const Case cases[] = {
+        {"", {}, 0, std::nullopt},
+        {"", {secured}, 443, std::nullopt},
+        {"[HomePage]\nUploads=1\n", {}, 0, "dav://host.example:8080/"},
+        {"[HomePage]\nChanges=1\n", {secured}, 443, "davs://host.example:443/"},
+        {"[HomePage]\nUploads=2\nChanges=yes\n", {}, 0, std::nullopt},  // only 1 turns on
+        // Where names may run at the root, the root takes nothing.
+        {"[HomePage]\nUploads=1\nChanges=1\nScriptAllowed=1\n", {}, 0, std::nullopt},
+        {"[HomePage]\nUploads=1\nEXEAllowed=2\n", {}, 0, std::nullopt},
+        {"[HomePage]\nUploads=1\nEXEAllowed=2\n", {changes}, 0, "dav://host.example:8080/"},
+        {"", {uploads}, 0, "dav://host.example:8080/"},
+        {"", {secured, changes}, 8443, "davs://host.example:8443/"},
+        {"", {scripted, programs}, 0, std::nullopt},
+        {"[HomePage]\nScriptAllowed=1\n", {programs, uploads}, 0, "dav://host.example:8080/"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FileManagerAddress(config::Settings::Parse(c.settings), c.dirs, "host.example",
+                                     8080, c.httpsPort),
+                  c.address)
+            << c.settings << " " << c.dirs.size() << " " << c.httpsPort;
+    }
+    // Every port is named, also the usual ones; an IPv6 host goes in brackets.
+    EXPECT_EQ(FileManagerAddress(config::Settings::Parse(""), {uploads}, "2001:db8::5", 80, 0),
+              "dav://[2001:db8::5]:80/");
+}
+
 TEST(InstanceKey, OneKeyPerFolderAndUser) {
     const testing::TempFolder folder;
     const testing::TempFolder other;

@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -62,6 +63,26 @@ class OptionsDialogTest : public ::testing::Test {
     // A key as the user presses it on the widget; unused keys go on to the
     // widget's dialog, as they would.
     static void Press(QWidget* widget, Qt::Key key) { QTest::keyClick(widget, key); }
+    // Every caption in the area, as laid out now, has the room it asks for.
+    static void ExpectNothingCut(QWidget* area) {
+        for (const QLabel* label : area->findChildren<QLabel*>()) {
+            if (!label->isVisibleTo(area) || label->text().isEmpty()) {
+                continue;
+            }
+            if (label->wordWrap()) {
+                EXPECT_GE(label->height(), label->heightForWidth(label->width()))
+                    << label->text().toStdString();
+            } else {
+                EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+            }
+        }
+        for (const QAbstractButton* button : area->findChildren<QAbstractButton*>()) {
+            if (button->isVisibleTo(area)) {
+                EXPECT_GE(button->width(), button->sizeHint().width())
+                    << button->text().toStdString();
+            }
+        }
+    }
     std::string Folder(const char* name) {
         std::filesystem::create_directories(folder_.Path() / name);
         return (folder_.Path() / name).string();
@@ -169,8 +190,8 @@ TEST_F(OptionsDialogTest, UpdateWritesEverySettingAndTheRootRowCancelWritesNothi
     EXPECT_EQ(Setting("Logging", "RefreshOnStop") + Setting("Logging", "UserControlled"),
               "TrueFalse");
     EXPECT_EQ(Setting("Server", "Port"), "9090");
-    EXPECT_TRUE(folder_.Read("dirs.lst").starts_with(
-        "\"/\",\"/srv/site\",\"Yes\",\"No\",\"No\",\"No\",\"No\"\r\n"));
+    EXPECT_TRUE(folder_.Read("dirs.lst")
+                    .starts_with("\"/\",\"/srv/site\",\"Yes\",\"No\",\"No\",\"No\",\"No\"\r\n"));
     // Comments and keys the dialog does not know stay.
     EXPECT_NE(folder_.Read("quorvane.ini").find("; Quorvane2000 settings."), std::string::npos);
 
@@ -180,6 +201,66 @@ TEST_F(OptionsDialogTest, UpdateWritesEverySettingAndTheRootRowCancelWritesNothi
     EXPECT_EQ(Find<QComboBox>("ListenChoice")->currentText(), "Only at 192.0.2.5");
     Click("cmdUpdate");
     EXPECT_EQ(Setting("Server", "Listen"), "192.0.2.5");
+}
+
+TEST_F(OptionsDialogTest, HomeDirectoryKeepsTheRootsWriteRightsAndUploadLimits) {
+    Open();
+    auto* keepFree = Find<QSpinBox>("KeepFreeMiB");
+    auto* maxFile = Find<QSpinBox>("MaxFileMiB");
+    // The sample has no [Uploads]: the server's defaults show.
+    EXPECT_EQ(keepFree->value(), 1024);
+    EXPECT_EQ(maxFile->value(), 0);
+    EXPECT_EQ(keepFree->maximum(), 1048576);
+    Find<QCheckBox>("Uploads")->click();
+    Find<QCheckBox>("Changes")->click();
+    keepFree->setValue(500);
+    maxFile->setValue(20);
+    Click("cmdUpdate");
+    EXPECT_EQ(Setting("HomePage", "Uploads") + Setting("HomePage", "Changes"), "11");
+    EXPECT_EQ(Setting("Uploads", "KeepFreeMiB") + " " + Setting("Uploads", "MaxFileMiB"), "500 20");
+    EXPECT_TRUE(folder_.Read("dirs.lst")
+                    .starts_with("\"/\",\"www\",\"No\",\"No\",\"No\",\"Yes\",\"Yes\"\r\n"));
+
+    // Opened again it shows them; scripts at the root take the write rights away.
+    Open();
+    EXPECT_TRUE(Find<QCheckBox>("Uploads")->isChecked() && Find<QCheckBox>("Changes")->isChecked());
+    EXPECT_EQ(Find<QSpinBox>("KeepFreeMiB")->value(), 500);
+    EXPECT_EQ(Find<QSpinBox>("MaxFileMiB")->value(), 20);
+    Find<QCheckBox>("ScriptAllowed")->click();
+    EXPECT_FALSE(Find<QCheckBox>("Uploads")->isEnabled() ||
+                 Find<QCheckBox>("Changes")->isEnabled());
+    Click("cmdUpdate");
+    EXPECT_EQ(Setting("HomePage", "Uploads") + Setting("HomePage", "Changes"), "00");
+    EXPECT_TRUE(folder_.Read("dirs.lst")
+                    .starts_with("\"/\",\"www\",\"No\",\"Yes\",\"No\",\"No\",\"No\"\r\n"));
+
+    // A file that allows both at once shows no write rights; an unreadable
+    // limit shows what the server takes instead.
+    config::WriteSetting(program_.SettingsPath(), "HomePage", "Changes", "1");
+    config::WriteSetting(program_.SettingsPath(), "Uploads", "KeepFreeMiB", "plenty");
+    Open();
+    EXPECT_FALSE(Find<QCheckBox>("Changes")->isChecked() ||
+                 Find<QCheckBox>("Changes")->isEnabled());
+    EXPECT_EQ(Find<QSpinBox>("KeepFreeMiB")->value(), 1024);
+    Find<QCheckBox>("ScriptAllowed")->click();
+    EXPECT_TRUE(Find<QCheckBox>("Changes")->isEnabled());
+    EXPECT_FALSE(Find<QCheckBox>("Changes")->isChecked());
+}
+
+TEST_F(OptionsDialogTest, NoCaptionOnTheHomeDirectoryTabIsCut) {
+    Open();
+    auto* tabs = Find<QTabWidget>("TabStrip1");
+    QWidget* home = nullptr;
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->tabText(i) == "Home Directory") {
+            home = tabs->widget(i);
+            tabs->setCurrentIndex(i);
+        }
+    }
+    ASSERT_NE(home, nullptr);
+    dialog_->show();
+    QApplication::processEvents();
+    ExpectNothingCut(home);
 }
 
 TEST_F(OptionsDialogTest, UpdateRefusesWhatCannotWorkOnItsTab) {
@@ -235,7 +316,25 @@ TEST_F(OptionsDialogTest, VirtualDirectoriesAreAddedAndRemovedAtOnce) {
         Click("Command1", &add);  // Browse...
         EXPECT_EQ(Find<QLineEdit>("Physical", &add)->text().toStdString(), chosen);
         Find<QCheckBox>("SecureDir", &add)->setChecked(true);
+        // The write boxes are off while scripts or programs may run there.
+        auto* uploads = Find<QCheckBox>("Uploads", &add);
+        auto* changes = Find<QCheckBox>("Changes", &add);
+        EXPECT_EQ(uploads->text(), "Visitors may add files");
+        EXPECT_EQ(changes->text(), "Visitors may change and delete files");
+        for (const char* runs : {"ScriptAllowed", "EXEAllowed"}) {
+            uploads->click();
+            changes->click();
+            ASSERT_TRUE(uploads->isChecked() && changes->isChecked());
+            Find<QCheckBox>(runs, &add)->click();
+            EXPECT_FALSE(uploads->isEnabled() || changes->isEnabled()) << runs;
+            EXPECT_FALSE(uploads->isChecked() || changes->isChecked()) << runs;
+            Find<QCheckBox>(runs, &add)->click();
+            EXPECT_TRUE(uploads->isEnabled() && changes->isEnabled()) << runs;
+        }
+        uploads->click();
+        changes->click();
         add.show();
+        ExpectNothingCut(&add);
         Press(Find<QLineEdit>("VDirName", &add), Qt::Key_Return);  // Enter is OK
         EXPECT_EQ(add.result(), QDialog::Accepted);
     };
@@ -244,10 +343,14 @@ TEST_F(OptionsDialogTest, VirtualDirectoriesAreAddedAndRemovedAtOnce) {
               std::vector<QString>{"Create Virtual Directory: You must select a real location "
                                    "for the Virtual Directory."});
     EXPECT_NE(folder_.Read("dirs.lst")
-                  .find("\"/docs/\",\"" + chosen + "\",\"Yes\",\"No\",\"No\",\"No\",\"No\"\r\n"),
+                  .find("\"/docs/\",\"" + chosen + "\",\"Yes\",\"No\",\"No\",\"Yes\",\"Yes\"\r\n"),
               std::string::npos);
     auto* vdirs = Find<QTreeWidget>("vdirs");
-    EXPECT_EQ(vdirs->topLevelItemCount(), 4);
+    ASSERT_EQ(vdirs->topLevelItemCount(), 4);
+    // The write columns, "No" for a record written before them.
+    EXPECT_EQ(vdirs->headerItem()->text(5) + " " + vdirs->headerItem()->text(6), "Uploads Changes");
+    EXPECT_EQ(vdirs->topLevelItem(3)->text(5) + vdirs->topLevelItem(3)->text(6), "YesYes");
+    EXPECT_EQ(vdirs->topLevelItem(2)->text(5) + vdirs->topLevelItem(2)->text(6), "NoNo");
 
     Select(vdirs, 0);
     Click("Command3");

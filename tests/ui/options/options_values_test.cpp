@@ -48,6 +48,44 @@ TEST(OptionsValues, UpdateWritesEveryKeyButTheWindowsOwnOnce) {
     }
 }
 
+TEST(OptionsValues, WriteBoxesAreOffWhereNamesMayRun) {
+    struct Case {
+        bool scripts, programs, uploads, changes;
+        WriteBoxes shown;
+    };
+    const Case cases[] = {
+        {false, false, false, false, {true, false, false}},
+        {false, false, true, false, {true, true, false}},
+        {false, false, false, true, {true, false, true}},
+        {true, false, true, true, {false, false, false}},
+        {false, true, true, false, {false, false, false}},
+        {true, true, false, false, {false, false, false}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ShownWriteBoxes(c.scripts, c.programs, c.uploads, c.changes), c.shown)
+            << c.scripts << c.programs << c.uploads << c.changes;
+    }
+}
+
+TEST(OptionsValues, UploadLimitBoxesShowWhatTheServerTakes) {
+    using config::setting::kKeepFreeMiB;
+    using config::setting::kMaxFileMiB;
+    const std::tuple<const config::SettingKey*, std::string, int> cases[] = {
+        {&kKeepFreeMiB, "2048", 2048},
+        {&kKeepFreeMiB, " 7 ", 7},
+        {&kKeepFreeMiB, "0", 0},
+        {&kKeepFreeMiB, "lots", 1024},
+        {&kKeepFreeMiB, "-1", 1024},
+        {&kKeepFreeMiB, "", 1024},
+        {&kMaxFileMiB, "soon", 0},
+        {&kMaxFileMiB, "1048576", kMiBBoxMax},
+        {&kMaxFileMiB, "5000000", kMiBBoxMax},  // valid, yet beyond the box
+    };
+    for (const auto& [key, stored, shown] : cases) {
+        EXPECT_EQ(MiBBoxValue(*key, stored), shown) << key->key << " " << stored;
+    }
+}
+
 TEST(OptionsValues, RedirectTargetsAreAbsoluteWebAddresses) {
     EXPECT_TRUE(IsRedirectTarget("http://www.example.com/"));
     EXPECT_TRUE(IsRedirectTarget(" HTTPS://example.com:8443/shop?x=1 "));
