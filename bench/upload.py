@@ -214,8 +214,10 @@ $HTTP["url"] =~ "^/drop/" {{
 def measure(args, targets):
     singles = {target["server"].name: [] for target in targets}
     many = []
+    # The single uploads all come first, each run in the other order, so
+    # neither server uploads behind the other's (or the crowd's) write-back.
     for run in range(1, args.runs + 1):
-        for target in targets:
+        for target in targets if run % 2 else list(reversed(targets)):
             if not enough_disk(target["drop"]):
                 return None
             row = upload_once(target, run)
@@ -223,6 +225,7 @@ def measure(args, targets):
             print(f"{target['server'].name:9} run {run}: {row['rate']:7.1f} MB/s  "
                   f"peak {row['peak']:7d} KiB  cpu {row['cpu']:5.2f} s  status {row['status']}",
                   flush=True)
+    for run in range(1, args.runs + 1):
         if not enough_disk(targets[0]["drop"]):
             return None
         row = upload_many(targets[0]["server"], targets[0]["drop"])

@@ -168,7 +168,11 @@ class Exchange {
     // change to `path` (and its members when `deep`, and its folder's
     // membership when `member`).
     std::optional<Response> CheckLocks(const std::string& path, bool member, bool deep);
-    std::optional<Response> Conditions(const std::string& path, bool member, bool deep);
+    std::optional<Response> RefuseTransfer(const Resolution& to, const std::string& toPath,
+                                           int from, bool move) const;
+    std::optional<Response> RefuseArrival(const Resolution& to, const std::string& toPath, int into,
+                                          bool replacing, bool move);
+    void AddMembers(Multistatus& reply, const PropertyQuery& query);
     Entry Describe(int fd, const std::string& path, const std::string& name,
                    const struct stat& info, const responses::Policy& policy);
     std::string EtagOf(const struct stat& info, const std::string& name,
@@ -351,10 +355,6 @@ std::optional<Response> Exchange::CheckLocks(const std::string& path, bool membe
     return std::nullopt;
 }
 
-std::optional<Response> Exchange::Conditions(const std::string& path, bool member, bool deep) {
-    return CheckLocks(path, member, deep);
-}
-
 std::string Exchange::ContentTypeOf(const std::string& name) const {
     if (auto listed = responses::LookUpContentType(name, *dav_.scope.config.mediaTypes)) {
         return *listed;
@@ -393,6 +393,25 @@ Entry Exchange::Describe(int fd, const std::string& path, const std::string& nam
     return entry;
 }
 
+// A folder's members as its listing shows them.
+void Exchange::AddMembers(Multistatus& reply, const PropertyQuery& query) {
+    const FileHandle folder(::open(target_.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const config::OwnFiles own =
+        responses::OwnFilesWithKey(dav_.scope.folder, dav_.scope.settings, dav_.context.own);
+    const std::string base = path_ == "/" ? std::string() : path_;
+    EachName(folder.Get(), [&](const std::string& child) {
+        struct stat info {};
+        if (child.front() == '.' || ::fstatat(folder.Get(), child.c_str(), &info, 0) != 0 ||
+            !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) || own.Contains(info) ||
+            (target_.policy.insideScriptFolder && !IsAcceptableName(child))) {
+            return;  // hidden, gone, a device or pipe, an own file, a script's source
+        }
+        const FileHandle opened(::openat(folder.Get(), child.c_str(), O_PATH | O_CLOEXEC));
+        reply.AddEntry(Describe(opened.Get(), base + "/" + child, child, info, target_.policy),
+                       query);
+    });
+}
+
 Answer Exchange::Propfind() {
     const std::string depth = request_.Depth().value_or("infinity");
     if (depth != "0" && depth != "1") {
@@ -408,7 +427,9 @@ Answer Exchange::Propfind() {
     if (target_.found == Found::kNothing) {
         return Plain(Status::kNotFound);
     }
-    const FileHandle self = OpenEntry(target_, O_PATH);
+    // Read as GET reads, links followed where the site follows them; only
+    // writes are held beneath the configured folder.
+    const FileHandle self(::open(target_.path.c_str(), O_PATH | O_CLOEXEC));
     const std::optional<struct stat> info = self ? StatusOf(self.Get()) : std::nullopt;
     if (!info) {
         return Plain(Status::kNotFound);
@@ -418,26 +439,53 @@ Answer Exchange::Propfind() {
     const std::string name = segments.empty() ? "/" : segments.back();
     reply.AddEntry(Describe(self.Get(), path_, name, *info, target_.policy), *query);
     if (depth == "1" && S_ISDIR(info->st_mode)) {
-        const FileHandle folder = OpenEntry(target_, O_RDONLY | O_DIRECTORY);
-        const config::OwnFiles own =
-            responses::OwnFilesWithKey(dav_.scope.folder, dav_.scope.settings, dav_.context.own);
-        const std::string base = path_ == "/" ? std::string() : path_;
-        EachName(folder.Get(), [&](const std::string& child) {
-            struct stat childInfo {};
-            if (child.front() == '.' ||
-                ::fstatat(folder.Get(), child.c_str(), &childInfo, 0) != 0 ||
-                !(S_ISREG(childInfo.st_mode) || S_ISDIR(childInfo.st_mode)) ||
-                own.Contains(childInfo) ||
-                (target_.policy.insideScriptFolder && !IsAcceptableName(child))) {
-                return;  // as the folder's listing leaves them out
-            }
-            const FileHandle opened(::openat(folder.Get(), child.c_str(), O_PATH | O_CLOEXEC));
-            reply.AddEntry(
-                Describe(opened.Get(), base + "/" + child, child, childInfo, target_.policy),
-                *query);
-        });
+        // A folder's names are shown where its page would list them, or
+        // where visitors write and so must see what is there.
+        if (!target_.policy.TakesWrites() &&
+            !config::IsOn(dav_.scope.settings, setting::kDirectoryBrowsing)) {
+            return Plain(Status::kForbidden);
+        }
+        AddMembers(reply, *query);
     }
     return Xml(Status::kMultiStatus, reply.Finish());
+}
+
+// Sets and removes in document order, all or nothing: when one fails, what
+// was done goes back as it was, and the others fail with it (424).
+std::vector<std::pair<PropertyName, Status>> ApplyPropertyUpdate(const XmlElement& update,
+                                                                 DeadProperties* dead) {
+    std::vector<std::pair<PropertyName, Status>> results;
+    std::vector<std::pair<PropertyName, std::optional<std::string>>> undo;
+    bool failed = false;
+    for (const XmlElement& change : update.children) {
+        const bool set = change.Is(kDavNamespace, "set");
+        const XmlElement* prop = change.Child(kDavNamespace, "prop");
+        if ((!set && !change.Is(kDavNamespace, "remove")) || prop == nullptr) {
+            continue;
+        }
+        for (const XmlElement& property : prop->children) {
+            PropertyName name{property.ns, property.name};
+            if (failed) {
+                results.emplace_back(std::move(name), Status::kFailedDependency);
+                continue;
+            }
+            const std::optional<std::string> before = dead ? dead->Get(name) : std::nullopt;
+            const bool done = name.ns != kDavNamespace && dead != nullptr &&
+                              (set ? dead->Set(name, property.InnerXml()) : dead->Remove(name));
+            failed = !done;
+            results.emplace_back(name, done ? Status::kOk : Status::kForbidden);
+            undo.emplace_back(std::move(name), before);
+        }
+    }
+    if (failed) {
+        for (auto& [name, before] : dead != nullptr ? undo : decltype(undo)()) {
+            before ? dead->Set(name, *before) : dead->Remove(name);
+        }
+        for (auto& [name, status] : results) {
+            status = status == Status::kOk ? Status::kFailedDependency : status;
+        }
+    }
+    return results;
 }
 
 Answer Exchange::Proppatch() {
@@ -454,43 +502,12 @@ Answer Exchange::Proppatch() {
     if (!target_.policy.changes || target_.below.empty()) {
         return Plain(Status::kForbidden);
     }
-    if (auto refused = Conditions(path_, false, false)) {
+    if (auto refused = CheckLocks(path_, false, false)) {
         return std::move(*refused);
     }
     const FileHandle entry = OpenEntry(target_, O_PATH);
     DeadProperties dead(entry.Get());
-    std::vector<std::pair<PropertyName, Status>> results;
-    std::vector<std::pair<PropertyName, std::optional<std::string>>> undo;
-    bool failed = false;
-    for (const XmlElement& change : root->children) {
-        const bool set = change.Is(kDavNamespace, "set");
-        const XmlElement* prop = change.Child(kDavNamespace, "prop");
-        if ((!set && !change.Is(kDavNamespace, "remove")) || prop == nullptr) {
-            continue;
-        }
-        for (const XmlElement& property : prop->children) {
-            PropertyName name{property.ns, property.name};
-            if (failed) {
-                results.emplace_back(std::move(name), Status::kFailedDependency);
-                continue;
-            }
-            const std::optional<std::string> before = dead.Get(name);
-            const bool done = name.ns != kDavNamespace && entry &&
-                              (set ? dead.Set(name, property.InnerXml()) : dead.Remove(name));
-            failed = !done;
-            results.emplace_back(name, done ? Status::kOk : Status::kForbidden);
-            undo.emplace_back(std::move(name), before);
-        }
-    }
-    if (failed) {
-        // All or nothing: what was set goes back as it was.
-        for (auto& [name, before] : undo) {
-            before ? dead.Set(name, *before) : dead.Remove(name);
-        }
-        for (auto& [name, status] : results) {
-            status = status == Status::kOk ? Status::kFailedDependency : status;
-        }
-    }
+    const auto results = ApplyPropertyUpdate(*root, entry ? &dead : nullptr);
     Multistatus reply;
     reply.AddPropertyStatuses(Href(path_, target_.found == Found::kFolder), results);
     return Xml(Status::kMultiStatus, reply.Finish());
@@ -510,7 +527,7 @@ Answer Exchange::Mkcol() {
     if (auto refused = RefuseWrite(target_, parent.Get(), false)) {
         return std::move(*refused);
     }
-    if (auto refused = Conditions(path_, true, false)) {
+    if (auto refused = CheckLocks(path_, true, false)) {
         return std::move(*refused);
     }
     if (::mkdirat(parent.Get(), target_.document.c_str(), 0755) != 0) {
@@ -533,7 +550,7 @@ Answer Exchange::Put() {
     if (auto refused = RefuseWrite(target_, parent.Get(), existing.has_value())) {
         return std::move(*refused);
     }
-    if (auto refused = Conditions(path_, !existing, false)) {
+    if (auto refused = CheckLocks(path_, !existing, false)) {
         return std::move(*refused);
     }
     const config::Settings& settings = dav_.scope.settings;
@@ -580,7 +597,7 @@ Answer Exchange::Delete() {
     if (TreeGuarded(target_, parent.Get())) {
         return Plain(Status::kForbidden);
     }
-    if (auto refused = Conditions(path_, true, true)) {
+    if (auto refused = CheckLocks(path_, true, true)) {
         return std::move(*refused);
     }
     if (!RemoveTree(parent.Get(), target_.document)) {
@@ -617,6 +634,40 @@ std::optional<Response> Exchange::ResolveDestination(std::optional<Resolution>& 
     return std::nullopt;
 }
 
+// Whether the source may go to the destination at all.
+std::optional<Response> Exchange::RefuseTransfer(const Resolution& to, const std::string& toPath,
+                                                 int from, bool move) const {
+    if (toPath == path_ || PathWithin(toPath, path_) || PathWithin(path_, toPath)) {
+        return Plain(Status::kForbidden);  // onto itself, or into its own tree
+    }
+    // What a password guards never moves into the open.
+    if (target_.policy.secure && !to.policy.secure) {
+        return Plain(Status::kForbidden);
+    }
+    if ((move && RefuseWrite(target_, from, true)) || TreeGuarded(target_, from)) {
+        return Plain(Status::kForbidden);
+    }
+    return std::nullopt;
+}
+
+// Whether the destination may take it: a new name where uploads are
+// allowed, a replaced one where changes are, unlocked or with its tokens.
+std::optional<Response> Exchange::RefuseArrival(const Resolution& to, const std::string& toPath,
+                                                int into, bool replacing, bool move) {
+    if (auto refused = RefuseWrite(to, into, replacing)) {
+        return refused;
+    }
+    if (replacing && TreeGuarded(to, into)) {
+        return Plain(Status::kForbidden);
+    }
+    if (move) {
+        if (auto refused = CheckLocks(path_, true, true)) {
+            return refused;
+        }
+    }
+    return CheckLocks(toPath, true, replacing);
+}
+
 Answer Exchange::CopyOrMove(bool move) {
     std::optional<Resolution> to;
     std::string toPath;
@@ -624,7 +675,6 @@ Answer Exchange::CopyOrMove(bool move) {
         return std::move(*refused);
     }
     const std::string depth = request_.Depth().value_or("infinity");
-    const bool overwrite = request_.Overwrite().value_or("T") != "F";
     if ((depth != "0" && depth != "infinity") || (move && depth != "infinity")) {
         return Plain(Status::kBadRequest);
     }
@@ -632,49 +682,32 @@ Answer Exchange::CopyOrMove(bool move) {
     if (!from || target_.found == Found::kNothing) {
         return Plain(Status::kNotFound);
     }
-    if (toPath == path_ || PathWithin(toPath, path_) || PathWithin(path_, toPath)) {
-        return Plain(Status::kForbidden);  // onto itself, or into its own tree
-    }
-    // What a password guards never moves into the open.
-    if (target_.policy.secure && !to->policy.secure) {
-        return Plain(Status::kForbidden);
-    }
-    if ((move && RefuseWrite(target_, from.Get(), true)) || TreeGuarded(target_, from.Get())) {
-        return Plain(Status::kForbidden);
+    if (auto refused = RefuseTransfer(*to, toPath, from.Get(), move)) {
+        return std::move(*refused);
     }
     const FileHandle into = OpenParent(*to);
     if (!into) {
         return Plain(errno == ENOENT || errno == ENOTDIR ? Status::kConflict : Status::kForbidden);
     }
-    const std::optional<struct stat> existing = EntryStatus(into.Get(), to->document);
-    if (existing && !overwrite) {
+    const bool existing = EntryStatus(into.Get(), to->document).has_value();
+    if (existing && request_.Overwrite().value_or("T") == "F") {
         return Plain(Status::kPreconditionFailed);
     }
-    if (auto refused = RefuseWrite(*to, into.Get(), existing.has_value())) {
-        return std::move(*refused);
-    }
-    if (existing && TreeGuarded(*to, into.Get())) {
-        return Plain(Status::kForbidden);
-    }
-    if (move) {
-        if (auto refused = Conditions(path_, true, true)) {
-            return std::move(*refused);
-        }
-    }
-    if (auto refused = Conditions(toPath, true, existing.has_value())) {
+    if (auto refused = RefuseArrival(*to, toPath, into.Get(), existing, move)) {
         return std::move(*refused);
     }
     if (existing && !RemoveTree(into.Get(), to->document)) {
         return Plain(Status::kInternalServerError);
     }
     dav_.locks.RemoveWithin(toPath);
+    const int fromFd = from.Get();
     const bool done =
-        move ? ::renameat2(from.Get(), target_.document.c_str(), into.Get(), to->document.c_str(),
+        move ? ::renameat2(fromFd, target_.document.c_str(), into.Get(), to->document.c_str(),
                            RENAME_NOREPLACE) == 0 ||
                    (errno == EXDEV &&
-                    CopyTree(from.Get(), target_.document, into.Get(), to->document, true) &&
-                    RemoveTree(from.Get(), target_.document))
-             : CopyTree(from.Get(), target_.document, into.Get(), to->document, depth != "0");
+                    CopyTree(fromFd, target_.document, into.Get(), to->document, true) &&
+                    RemoveTree(fromFd, target_.document))
+             : CopyTree(fromFd, target_.document, into.Get(), to->document, depth != "0");
     if (!done) {
         return Plain(Status::kInternalServerError);
     }

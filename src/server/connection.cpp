@@ -242,9 +242,18 @@ asio::awaitable<bool> Connection::Upload(const http::Request& request, Outcome& 
     http::BodySink& sink = *outcome.sink;
     const auto stall = services_.timeouts.uploadStall;
     SetDeadline(stall);
+    // The stall deadline moves on as bytes come, a few times a second at
+    // most rather than at every read.
+    auto armed = std::chrono::steady_clock::now();
     const ClientStream::BodyEnd end = co_await stream_.Stream(
         request.body, sink.Limit(), [&](std::string_view bytes) { return sink.Write(bytes); },
-        [this, stall] { SetDeadline(stall); });
+        [&] {
+            const auto now = std::chrono::steady_clock::now();
+            if (now - armed > stall / 8) {
+                armed = now;
+                SetDeadline(stall);
+            }
+        });
     if (end == ClientStream::BodyEnd::kGone) {
         co_return false;
     }

@@ -131,7 +131,7 @@ inline constexpr std::size_t kTlsJoinLimit = 256 * 1024;
 inline constexpr std::chrono::seconds kUploadStallTimeout{30};
 
 // Request bodies streamed to files are read this much at a time.
-inline constexpr std::size_t kStreamReadSize = 64 * 1024;
+inline constexpr std::size_t kStreamReadSize = 256 * 1024;
 
 // A kept connection waits this long for its next request.
 inline constexpr std::chrono::seconds kKeepAliveTimeout{5};

@@ -276,6 +276,18 @@ TEST_F(HostileWritesTest, ALockFloodIsBounded) {
     EXPECT_EQ(StatusOf(Fetch("/index.htm")), "HTTP/1.1 200 OK");
 }
 
+TEST_F(HostileWritesTest, PropfindListsOnlyWhereTheFoldersPageWouldOrVisitorsWrite) {
+    ExpectRefused({{"PROPFIND", "/", "Depth: 1\r\n", ""},
+                   {"PROPFIND", "/drop/", "Depth: infinity\r\n", ""},
+                   {"PROPFIND", "/drop/", "", ""}},
+                  {"403"});
+    ExpectRefused({{"PROPFIND", "/drop/.hidden", "Depth: 0\r\n", ""},
+                   {"PROPFIND", "/drop/u.txt", "Depth: 0\r\n", ""}},
+                  {"404"});
+    EXPECT_EQ(StatusOf(Request({"PROPFIND", "/", "Depth: 0\r\n", ""})),
+              "HTTP/1.1 207 Multi-Status");
+}
+
 TEST_F(HostileWritesTest, AFolderOfTenThousandEntriesIsListedWhole) {
     for (int i = 0; i < 10000; ++i) {
         std::ofstream(folder.Path() / "www/drop" / ("f" + std::to_string(i) + ".txt"));
