@@ -258,9 +258,12 @@ RequestHandler::Step RequestHandler::AnswerWebDav(Exchange& exchange) {
     if (!dav::IsDavMethod(request.method)) {
         return GoOn{};
     }
+    std::string named = http::PathText(*request.target);
+    if (const std::optional<std::string> destination = request.Destination()) {
+        named += " -> " + *destination;
+    }
     exchange.outcome.logView =
-        " " + request.methodName + ": " +
-        config::LoggableText(http::PathText(*request.target), kLoggedTextLimit) + "\r\n";
+        " " + request.methodName + ": " + config::LoggableText(named, kLoggedTextLimit) + "\r\n";
     if (http::Writes(request.method) && CrossSite(request)) {
         return responses::SendRequestErrorPage(Status::kForbidden, exchange.scope.now);
     }

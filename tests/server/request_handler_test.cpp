@@ -29,6 +29,33 @@ TEST_F(RequestHandlerTest, DocumentRequestIsLoggedAndServed) {
               "],GET / HTTP/1.0\r");
 }
 
+// A write names what it did in the log view; a body it needs is asked for
+// before anything is decided, and an upload goes to a sink.
+TEST_F(RequestHandlerTest, WebDavRequestsSayWhatTheyDoAndAskForTheirBodies) {
+    folder.WriteSettings({{"HomePage", "RootDirectory", "www"},
+                          {"HomePage", "Uploads", "1"},
+                          {"HomePage", "Changes", "1"},
+                          {"Uploads", "KeepFreeMiB", "0"}});
+    const Outcome moved =
+        Handle("MOVE /index.htm HTTP/1.1\r\nHost: x\r\nDestination: /home.htm\r\n\r\n");
+    EXPECT_EQ(moved.reply.code, 201);
+    EXPECT_EQ(moved.logView, " MOVE: /index.htm -> /home.htm\r\n");
+    EXPECT_TRUE(std::filesystem::exists(folder.Path() / "www/home.htm"));
+    const Outcome made = Handle("MKCOL /new HTTP/1.1\r\nHost: x\r\n\r\n");
+    EXPECT_EQ(made.reply.code, 201);
+    EXPECT_EQ(made.logView, " MKCOL: /new\r\n");
+    const Outcome asking =
+        Handle("PROPFIND / HTTP/1.1\r\nHost: x\r\nDepth: 0\r\nContent-Length: 50\r\n\r\n");
+    EXPECT_EQ(asking.bodyWanted, 1024u * 1024u);
+    const Outcome upload =
+        Handle("PUT /up.txt HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n");
+    EXPECT_TRUE(upload.sink);
+    // Chunked bodies stay refused where a script would have to be told a length.
+    EXPECT_EQ(Handle("POST /index.htm HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n")
+                  .reply.code,
+              411);
+}
+
 TEST_F(RequestHandlerTest, RefusalsAreRecordedToo) {
     folder.WriteAddresses(config::kBlockList, {"10.0.0.70", "10.0.0.7"});
     const Outcome blocked = Handle("GET / HTTP/1.0\r\n\r\n");
