@@ -28,19 +28,49 @@ std::string_view YesNo(bool yes) {
     return yes ? "Yes" : "No";
 }
 
+namespace {
+
+std::vector<std::string> SplitNames(std::string_view text) {
+    std::vector<std::string> names;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = std::min(text.find(' ', start), text.size());
+        if (end > start) {
+            names.emplace_back(text.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return names;
+}
+
+}  // namespace
+
 VirtualDirectory VirtualDirectory::FromRecord(const Record& record) {
-    return {record.at(0),        record.at(1),        IsYes(record.at(2)), IsYes(record.at(3)),
-            IsYes(record.at(4)), IsYes(record.at(5)), IsYes(record.at(6))};
+    return {record.at(0),        record.at(1),        IsYes(record.at(2)),
+            IsYes(record.at(3)), IsYes(record.at(4)), IsYes(record.at(5)),
+            IsYes(record.at(6)), SplitNames(record.at(7))};
+}
+
+bool VirtualDirectory::Admits(std::string_view user) const {
+    return users.empty() || std::find(users.begin(), users.end(), user) != users.end();
 }
 
 Record VirtualDirectory::ToRecord() const {
-    return {name,
+    Record record{name,
             folder,
             std::string(YesNo(secure)),
             std::string(YesNo(scripts)),
             std::string(YesNo(programs)),
             std::string(YesNo(uploads)),
             std::string(YesNo(changes))};
+    if (!users.empty()) {
+        std::string names;
+        for (const std::string& user : users) {
+            names += (names.empty() ? "" : " ") + user;
+        }
+        record.push_back(std::move(names));
+    }
+    return record;
 }
 
 UserAccount UserAccount::FromRecord(const Record& record) {

@@ -19,7 +19,7 @@ std::string_view YesNo(bool yes);
 // dirs.lst: a name the site is reached by, the folder it serves, and what
 // holds there.
 struct VirtualDirectory {
-    static constexpr size_t kFields = 7;
+    static constexpr size_t kFields = 8;
 
     std::string name;    // "/" or "/docs/"
     std::string folder;  // as configured; a relative one lies in the program folder
@@ -29,9 +29,15 @@ struct VirtualDirectory {
     // Two later fields, "No" where a record of five fields lacks them.
     bool uploads = false;  // visitors may add files and folders
     bool changes = false;  // visitors may overwrite, rename, move and delete
+    // Who may enter a secure folder, as users.lst names them; none means
+    // every user. Written as one field of names apart by spaces, and left
+    // out when empty, so a record without it keeps its meaning.
+    std::vector<std::string> users;
 
     static VirtualDirectory FromRecord(const Record& record);
     Record ToRecord() const;
+    // Whether the user (signed in) may enter, when the folder is secure.
+    bool Admits(std::string_view user) const;
     bool operator==(const VirtualDirectory&) const = default;
 };
 
