@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include "config/setting_keys.h"
 #include "server/server_control.h"
 #include "version.h"
 
@@ -13,54 +14,116 @@ std::string_view ProgramName(ProgramKind kind) {
 
 }  // namespace
 
-CommandLine ParseCommandLine(std::span<const std::string_view> arguments, ProgramKind kind) {
-    CommandLine line;
-    auto fail = [&line](std::string problem) {
-        if (line.error.empty()) {
-            line.error = std::move(problem);
+namespace {
+
+// Reads one command line, keeping the first problem.
+class LineReader {
+  public:
+    LineReader(std::span<const std::string_view> arguments, ProgramKind kind)
+        : arguments_(arguments), kind_(kind) {}
+
+    CommandLine Read() {
+        for (; at_ < arguments_.size(); ++at_) {
+            Take(arguments_[at_]);
         }
-    };
-    for (size_t at = 0; at < arguments.size(); ++at) {
-        const std::string_view argument = arguments[at];
-        if (argument == "--help" || argument == "-h") {
-            line.help = true;
-        } else if (argument == "--version") {
-            line.version = true;
-        } else if (argument == "--minimized" && kind == ProgramKind::kWindow) {
-            line.minimized = true;
-        } else if (argument == "--folder" || argument.starts_with("--folder=")) {
-            std::string_view value;
-            if (argument == "--folder") {
-                if (at + 1 == arguments.size()) {
-                    fail("option '--folder' needs a folder");
-                    continue;
-                }
-                value = arguments[++at];
-            } else {
-                value = argument.substr(std::string_view("--folder=").size());
-            }
-            if (value.empty()) {
-                fail("option '--folder' needs a folder");
-            } else if (line.folder) {
-                fail("option '--folder' given twice");
-            } else {
-                line.folder = std::filesystem::path(std::string(value));
-            }
-        } else if (argument.starts_with("-")) {
-            fail("unknown option '" + std::string(argument) + "'");
-        } else {
-            fail("unexpected argument '" + std::string(argument) + "'");
+        return line_;
+    }
+
+  private:
+    void Fail(std::string problem) {
+        if (line_.error.empty()) {
+            line_.error = std::move(problem);
         }
     }
-    return line;
+    // The value of "--name VALUE" or "--name=VALUE"; nothing (and a
+    // problem) without one.
+    std::optional<std::string> ValueOf(std::string_view argument, std::string_view name,
+                                       std::string_view what) {
+        std::string_view value;
+        if (argument == name) {
+            if (at_ + 1 < arguments_.size()) {
+                value = arguments_[++at_];
+            }
+        } else {
+            value = argument.substr(name.size() + 1);
+        }
+        if (value.empty()) {
+            Fail("option '" + std::string(name) + "' needs " + std::string(what));
+            return std::nullopt;
+        }
+        return std::string(value);
+    }
+    static bool Names(std::string_view argument, std::string_view name) {
+        return argument == name ||
+               (argument.starts_with(name) && argument.substr(name.size()).starts_with('='));
+    }
+    void TakeServerOption(std::string_view argument);
+    void Take(std::string_view argument);
+
+    std::span<const std::string_view> arguments_;
+    ProgramKind kind_;
+    size_t at_ = 0;
+    CommandLine line_;
+};
+
+void LineReader::TakeServerOption(std::string_view argument) {
+    if (Names(argument, "--port")) {
+        const std::optional<std::string> value = ValueOf(argument, "--port", "a port");
+        const std::optional<long> port =
+            value ? config::NumberIn(config::setting::kPort, *value) : std::nullopt;
+        if (value && !port) {
+            Fail("option '--port' needs a number from 1 to 65535");
+        }
+        if (port) {
+            line_.port = static_cast<uint16_t>(*port);
+        }
+    } else if (Names(argument, "--listen")) {
+        line_.listen = ValueOf(argument, "--listen", "local, network or an address");
+    } else if (argument.starts_with("-")) {
+        Fail("unknown option '" + std::string(argument) + "'");
+    } else if (line_.share) {
+        Fail("unexpected argument '" + std::string(argument) + "'");
+    } else {
+        line_.share = std::filesystem::path(std::string(argument));
+    }
+}
+
+void LineReader::Take(std::string_view argument) {
+    if (argument == "--help" || argument == "-h") {
+        line_.help = true;
+    } else if (argument == "--version") {
+        line_.version = true;
+    } else if (argument == "--minimized" && kind_ == ProgramKind::kWindow) {
+        line_.minimized = true;
+    } else if (Names(argument, "--folder")) {
+        std::optional<std::string> value = ValueOf(argument, "--folder", "a folder");
+        if (value && line_.folder) {
+            Fail("option '--folder' given twice");
+        } else if (value) {
+            line_.folder = std::filesystem::path(*value);
+        }
+    } else if (kind_ == ProgramKind::kServer) {
+        TakeServerOption(argument);
+    } else if (argument.starts_with("-")) {
+        Fail("unknown option '" + std::string(argument) + "'");
+    } else {
+        Fail("unexpected argument '" + std::string(argument) + "'");
+    }
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(std::span<const std::string_view> arguments, ProgramKind kind) {
+    return LineReader(arguments, kind).Read();
 }
 
 std::string UsageText(ProgramKind kind) {
     std::string text = "Usage: " + std::string(ProgramName(kind));
     if (kind == ProgramKind::kServer) {
         text +=
-            " [--folder DIR]\n"
-            "Serves the site of a program folder until SIGINT or SIGTERM, printing the log.\n";
+            " [--folder DIR] [--port N] [--listen WHERE] [FOLDER]\n"
+            "Serves the site of a program folder (or FOLDER alone) until SIGINT or SIGTERM,\n"
+            "printing the log.\n";
     } else {
         text +=
             " [--folder DIR] [--minimized]\n"
@@ -71,6 +134,13 @@ std::string UsageText(ProgramKind kind) {
         "  --folder DIR  use DIR as the program folder (settings, lists, access log)\n";
     if (kind == ProgramKind::kWindow) {
         text += "  --minimized   start minimised to the tray icon\n";
+    } else {
+        text +=
+            "  FOLDER        share FOLDER as the whole site, its listings on, for this run;\n"
+            "                nothing is written into it\n"
+            "  --port N      listen on port N, for this run\n"
+            "  --listen WHERE  local (this computer only), network, or an address of this\n"
+            "                machine, for this run\n";
     }
     text +=
         "  --help        show this help and exit\n"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -19,11 +20,16 @@ struct CommandLine {
     bool version = false;
     bool minimized = false;
     std::optional<std::filesystem::path> folder;
-    std::string error;  // empty when the line was understood
+    // The headless program's folder to share as the whole site, this run only.
+    std::optional<std::filesystem::path> share;
+    std::optional<uint16_t> port;       // this run only
+    std::optional<std::string> listen;  // "local", "network" or an address; this run only
+    std::string error;                  // empty when the line was understood
 };
 
 // Reads the arguments after the program name: --help (-h), --version,
-// --folder DIR (or --folder=DIR) and, for the window, --minimized.
+// --folder DIR (or --folder=DIR) and, for the window, --minimized; for the
+// headless program a folder to share, --port N and --listen WHERE.
 CommandLine ParseCommandLine(std::span<const std::string_view> arguments, ProgramKind kind);
 
 // The --help text; the first line is the usage line that a usage error repeats.

@@ -18,9 +18,12 @@
 #include "app/command_line.h"
 #include "app/folder_choice.h"
 #include "app/program_path.h"
+#include "app/shared_folder.h"
 #include "server/descriptor_limit.h"
 #include "server/engine_observer.h"
+#include "server/host_identity.h"
 #include "server/server_control.h"
+#include "ui/control/host_addresses.h"
 
 namespace {
 
@@ -122,13 +125,34 @@ sigset_t PrepareProcess() {
     return stopSignals;
 }
 
+// Where a shared folder can be opened, once the server listens.
+std::string SharingNotice(const quorvane::app::CommandLine& line,
+                          const quorvane::server::ServerControl& control) {
+    if (!line.share) {
+        return {};
+    }
+    using Reach = quorvane::server::ListenChoice::Reach;
+    const quorvane::server::ListenChoice reach = control.ListenReach();
+    std::optional<std::string> lan;
+    if (reach.reach == Reach::kNetwork) {
+        lan = quorvane::ui::ChooseLanAddress(quorvane::server::ListHostAddresses());
+    } else if (reach.reach == Reach::kAddress) {
+        lan = reach.address;
+    }
+    const char* language = std::getenv("LANG");
+    const bool blocks = ::isatty(STDOUT_FILENO) != 0 && language != nullptr &&
+                        std::string_view(language).find("UTF-8") != std::string_view::npos;
+    return quorvane::app::SharingNotice(*line.share, control.Port(), lan, blocks);
+}
+
 int Serve(const std::filesystem::path& folder, const std::string& folderNotice,
-          const sigset_t& stopSignals) {
+          const quorvane::app::CommandLine& line, const sigset_t& stopSignals) {
     ConsoleObserver observer;
     if (!folderNotice.empty()) {
         observer.OnLogAppended(folderNotice + "\r\n");
     }
-    quorvane::server::ServerControl control(quorvane::config::ProgramFolder(folder), observer, {});
+    quorvane::server::ServerControl control(quorvane::config::ProgramFolder(folder), observer,
+                                            {.overrides = quorvane::app::OverridesOf(line)});
     if (!control.Startup().settingsFound) {
         std::cerr << quorvane::server::kSettingsMissingMessage << std::endl;
     }
@@ -137,7 +161,8 @@ int Serve(const std::filesystem::path& folder, const std::string& folderNotice,
         control.Unload();
         return 1;
     }
-    observer.Release("Listening on " + control.ListenSummary() + "\r\n");
+    observer.Release("Listening on " + control.ListenSummary() + "\r\n" +
+                     SharingNotice(line, control));
     const timespec second{.tv_sec = 1, .tv_nsec = 0};
     while (sigtimedwait(&stopSignals, nullptr, &second) < 0) {
         observer.Flush();  // a timeout (or an interruption): no stop yet
@@ -168,5 +193,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     const sigset_t stopSignals = PrepareProcess();
-    return Serve(folder.folder, choice.Notice(folder), stopSignals);
+    if (line.share && !std::filesystem::is_directory(*line.share)) {
+        std::cerr << "quorvane-server: " << line.share->string() << " is not a folder" << std::endl;
+        return 2;
+    }
+    return Serve(folder.folder, choice.Notice(folder), line, stopSignals);
 }

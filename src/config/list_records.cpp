@@ -46,9 +46,9 @@ std::vector<std::string> SplitNames(std::string_view text) {
 }  // namespace
 
 VirtualDirectory VirtualDirectory::FromRecord(const Record& record) {
-    return {record.at(0),        record.at(1),        IsYes(record.at(2)),
-            IsYes(record.at(3)), IsYes(record.at(4)), IsYes(record.at(5)),
-            IsYes(record.at(6)), SplitNames(record.at(7))};
+    return {
+        record.at(0),        record.at(1),        IsYes(record.at(2)), IsYes(record.at(3)),
+        IsYes(record.at(4)), IsYes(record.at(5)), IsYes(record.at(6)), SplitNames(record.at(7))};
 }
 
 bool VirtualDirectory::Admits(std::string_view user) const {
@@ -57,12 +57,12 @@ bool VirtualDirectory::Admits(std::string_view user) const {
 
 Record VirtualDirectory::ToRecord() const {
     Record record{name,
-            folder,
-            std::string(YesNo(secure)),
-            std::string(YesNo(scripts)),
-            std::string(YesNo(programs)),
-            std::string(YesNo(uploads)),
-            std::string(YesNo(changes))};
+                  folder,
+                  std::string(YesNo(secure)),
+                  std::string(YesNo(scripts)),
+                  std::string(YesNo(programs)),
+                  std::string(YesNo(uploads)),
+                  std::string(YesNo(changes))};
     if (!users.empty()) {
         std::string names;
         for (const std::string& user : users) {

@@ -104,6 +104,17 @@ std::string Settings::Read(std::string_view section, std::string_view key,
     return std::string(fallback);
 }
 
+Settings Settings::With(std::span<const SettingWrite> writes) const {
+    Settings changed;
+    changed.found_ = found_;
+    // The first line of a key decides, so the writes go first.
+    for (const SettingWrite& write : writes) {
+        changed.entries_.push_back({write.section, write.key, write.value});
+    }
+    changed.entries_.insert(changed.entries_.end(), entries_.begin(), entries_.end());
+    return changed;
+}
+
 std::string ApplySettingWrites(std::string_view text, std::span<const SettingWrite> writes) {
     std::vector<std::string> lines;
     for (std::string_view line : SplitLines(text)) {

@@ -11,6 +11,12 @@ namespace quorvane::config {
 // One reading of the settings file. A request takes one snapshot and asks it
 // for every key it needs, so a request sees either the file before an Update
 // or the file after it, never a mix.
+struct SettingWrite {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
 class Settings {
   public:
     Settings() = default;
@@ -24,6 +30,8 @@ class Settings {
     // its section or the file is missing. Names ignore letter case.
     std::string Read(std::string_view section, std::string_view key,
                      std::string_view fallback) const;
+    // The same settings with the writes' values in place of the file's.
+    Settings With(std::span<const SettingWrite> writes) const;
 
   private:
     struct Entry {
@@ -33,12 +41,6 @@ class Settings {
     };
     std::vector<Entry> entries_;
     bool found_ = false;
-};
-
-struct SettingWrite {
-    std::string section;
-    std::string key;
-    std::string value;
 };
 
 // Sets each key in place (or at the end of its section, or in a new section at

@@ -160,6 +160,9 @@ void ApplySecureFolders(const ResolveContext& context, const std::vector<fs::pat
             !folder.real || std::any_of(lying.begin(), lying.end(), [&](const fs::path& place) {
                 return IsInside(place, *folder.real);
             });
+        if (holds && !record.users.empty()) {
+            policy.admitted.push_back(record.users);
+        }
         if (holds && (!deepest || !folder.real ||
                       (deepest->real && Depth(*folder.real) > Depth(*deepest->real)))) {
             deepest = std::move(folder);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -16,8 +17,11 @@ namespace quorvane::responses {
 
 // What applies where a request lands.
 struct Policy {
-    bool secure = false;    // credentials are needed
-    std::string realm;      // named in the challenge
+    bool secure = false;  // credentials are needed
+    std::string realm;    // named in the challenge
+    // For each secure folder holding the path that names its users, those
+    // users: one who enters must be named in every list.
+    std::vector<std::vector<std::string>> admitted;
     bool scripts = false;   // ".pl" and ".cgi" names may run
     bool programs = false;  // ".exe" names may run
     // Some folder that holds the file lets scripts or programs run, so a
@@ -29,6 +33,11 @@ struct Policy {
     bool changes = false;
 
     bool TakesWrites() const { return uploads || changes; }
+    bool Admits(std::string_view user) const {
+        return std::all_of(admitted.begin(), admitted.end(), [&](const auto& users) {
+            return std::find(users.begin(), users.end(), user) != users.end();
+        });
+    }
 };
 
 enum class Found { kNothing, kFile, kFolder };

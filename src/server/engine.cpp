@@ -10,6 +10,7 @@
 #include <asio/detached.hpp>
 #include <asio/experimental/as_tuple.hpp>
 #include <asio/ip/v6_only.hpp>
+#include <asio/post.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/this_coro.hpp>
 #include <asio/use_awaitable.hpp>
@@ -17,6 +18,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <future>
 
 #include "config/address_text.h"
 #include "responses/date_text.h"
@@ -296,6 +298,19 @@ void Engine::AnnounceStart(const Listening& listening) {
     }
     observer_.OnLogReplaced(started + "Quorvane Ready...\r\n\r\n");
     observer_.OnStarted(startedAt);
+}
+
+void Engine::Between(const std::function<void()>& change) {
+    if (!thread_) {
+        change();
+        return;
+    }
+    std::promise<void> done;
+    asio::post(*io_, [&] {
+        change();
+        done.set_value();
+    });
+    done.get_future().wait();
 }
 
 void Engine::StopListener() {

@@ -3,6 +3,7 @@
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <optional>
@@ -63,6 +64,11 @@ class Engine {
 
     // Closes the listener and every open connection.
     void StopListener();
+
+    // Runs `change` (edits of the settings and lists) on the engine's thread
+    // between two requests, so that every request sees all of it or none of
+    // it; at once when nothing listens. Never called from that thread.
+    void Between(const std::function<void()>& change);
 
     // Ends the listener and every connection without a word to the observer;
     // the program is ending.

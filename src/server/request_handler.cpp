@@ -61,13 +61,14 @@ std::string_view LoggedLine(const http::Request& request) {
 
 }  // namespace
 
-RequestHandler::RequestHandler(const config::ProgramFolder& folder, responses::HostIdentity host)
-    : folder_(folder), host_(std::move(host)) {}
+RequestHandler::RequestHandler(const config::ProgramFolder& folder, responses::HostIdentity host,
+                               config::RunOverrides overrides)
+    : folder_(folder), host_(std::move(host)), overridden_(std::move(overrides)) {}
 
 Outcome RequestHandler::Handle(const http::Request& request, const Peer& peer,
                                std::chrono::system_clock::time_point now) {
     snapshots_.Refresh();  // every edit reported so far applies to this request
-    const config::Configuration config = snapshots_.Take(folder_);
+    const config::Configuration config = overridden_.Apply(snapshots_.Take(folder_));
     Outcome outcome;
     outcome.logView = "\r\n";
     outcome.accessLogLine = AccessLogLine(peer.address, now, LoggedLine(request));
@@ -209,8 +210,15 @@ RequestHandler::Step RequestHandler::Authenticate(Exchange& exchange) {
 
 std::optional<http::Response> RequestHandler::CheckCredentials(Exchange& exchange,
                                                                const responses::Policy& policy) {
-    if (!policy.secure || exchange.user) {
+    if (!policy.secure) {
         return std::nullopt;
+    }
+    if (exchange.user) {
+        // Signed in, yet perhaps not one of the users this folder names:
+        // asked again, so another user may sign in.
+        return policy.Admits(*exchange.user)
+                   ? std::nullopt
+                   : std::optional(responses::SendAuthChallenge(policy.realm, exchange.scope));
     }
     const Peer& peer = exchange.peer;
     exchange.outcome.passwordsInClear = !peer.secure && !peer.fromThisComputer;
@@ -227,7 +235,7 @@ std::optional<http::Response> RequestHandler::CheckCredentials(Exchange& exchang
     }
     exchange.user = responses::AuthenticateRequest(*authorization, *exchange.scope.config.users);
     if (exchange.user) {
-        return std::nullopt;
+        return CheckCredentials(exchange, policy);
     }
     if (const auto wait = signIns_.Failed(client, now); wait.count() > 0) {
         exchange.outcome.signInsHeld = SignInsHeld{client, signIns_.Failures(client),

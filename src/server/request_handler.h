@@ -13,6 +13,7 @@
 #include "cgi/script_rule.h"
 #include "config/config_snapshots.h"
 #include "config/program_folder.h"
+#include "config/run_overrides.h"
 #include "dav/lock_table.h"
 #include "dav/webdav.h"
 #include "http/body_sink.h"
@@ -71,7 +72,8 @@ struct Outcome {
 // throttle it keeps are its own.
 class RequestHandler {
   public:
-    RequestHandler(const config::ProgramFolder& folder, responses::HostIdentity host);
+    RequestHandler(const config::ProgramFolder& folder, responses::HostIdentity host,
+                   config::RunOverrides overrides = {});
 
     Outcome Handle(const http::Request& request, const Peer& peer,
                    std::chrono::system_clock::time_point now);
@@ -129,6 +131,7 @@ class RequestHandler {
     const config::ProgramFolder& folder_;
     responses::HostIdentity host_;
     config::ConfigSnapshots snapshots_;
+    config::OverriddenConfiguration overridden_;
     responses::SystemMediaTypes mediaTypes_{"/etc/mime.types"};
     responses::ResolveCache resolveCache_;
     responses::ListingCache listings_;

@@ -41,7 +41,7 @@ ServerControl::ServerControl(config::ProgramFolder folder, EngineObserver& obser
     : folder_(std::move(folder)),
       observer_(observer),
       options_(std::move(options)),
-      handler_(folder_, DiscoverHostIdentity()),
+      handler_(folder_, DiscoverHostIdentity(), options_.overrides),
       accessLog_(folder_.LogPath(),
                  [&observer](std::string_view problem) { observer.OnLogAppended(problem); }),
       engine_(handler_, accessLog_, observer) {}
@@ -52,7 +52,7 @@ ServerControl::~ServerControl() {
 
 StartupReport ServerControl::Startup() {
     using namespace config::setting;
-    const config::Settings settings = config::Settings::Load(folder_.SettingsPath());
+    const config::Settings settings = CurrentSettings();
     StartupReport report;
     report.minimise = config::IsOn(settings, kMinimise);
     report.settingsFound = settings.FileFound();
@@ -94,7 +94,7 @@ bool ServerControl::ToggleServer() {
 }
 
 bool ServerControl::StartListener() {
-    const config::Settings settings = config::Settings::Load(folder_.SettingsPath());
+    const config::Settings settings = CurrentSettings();
     accessLog_.SetSizeLimit(
         static_cast<uint64_t>(config::NumberValue(settings, config::setting::kLogLimitMiB)) << 20);
     const std::optional<uint16_t> port = WantedPort();
@@ -182,7 +182,7 @@ std::optional<uint16_t> ServerControl::WantedPort() const {
     if (options_.portOverride) {
         return options_.portOverride;
     }
-    return ConfiguredPort(config::Settings::Load(folder_.SettingsPath()));
+    return ConfiguredPort(CurrentSettings());
 }
 
 bool ServerControl::ListensLocallyOnly() const {
@@ -195,8 +195,7 @@ bool ServerControl::ListensLocallyOnly() const {
     }
     std::string wanted = options_.listenAddress;
     if (wanted.empty()) {
-        const ListenChoice choice =
-            ReadListenChoice(config::Settings::Load(folder_.SettingsPath()));
+        const ListenChoice choice = ReadListenChoice(CurrentSettings());
         if (choice.reach != ListenChoice::Reach::kAddress) {
             return choice.reach == ListenChoice::Reach::kLocal;
         }
@@ -214,13 +213,17 @@ std::string ServerControl::ListenSummary() const {
     if (!options_.listenAddress.empty()) {
         return ListenChoiceText({ListenChoice::Reach::kAddress, options_.listenAddress});
     }
-    return ListenChoiceText(ReadListenChoice(config::Settings::Load(folder_.SettingsPath())));
+    return ListenChoiceText(ReadListenChoice(CurrentSettings()));
+}
+
+ListenChoice ServerControl::ListenReach() const {
+    return ReadListenChoice(CurrentSettings());
 }
 
 ServerControl::ListenChange ServerControl::FollowListenSettings() {
     // An unusable setting leaves the running listener alone (the options
     // dialog never saves one).
-    const config::Settings settings = config::Settings::Load(folder_.SettingsPath());
+    const config::Settings settings = CurrentSettings();
     const std::string wanted = ListeningSettings(settings);
     if (!IsListening() || !WantedPort() || wanted == listeningAs_) {
         return ListenChange::kNone;
@@ -237,6 +240,10 @@ ServerControl::ListenChange ServerControl::FollowListenSettings() {
         observer_.OnLogAppended("The listening settings changed: the listener was restarted.\r\n");
     }
     return ListenChange::kRestarted;
+}
+
+config::Settings ServerControl::CurrentSettings() const {
+    return config::Settings::Load(folder_.SettingsPath()).With(options_.overrides.settings);
 }
 
 void ServerControl::StopListener() {

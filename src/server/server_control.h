@@ -5,10 +5,12 @@
 #include <string>
 
 #include "config/program_folder.h"
+#include "config/run_overrides.h"
 #include "responses/request_scope.h"
 #include "server/access_log.h"
 #include "server/engine.h"
 #include "server/https_setup.h"
+#include "server/listen_plan.h"
 #include "server/request_handler.h"
 
 namespace quorvane::server {
@@ -44,6 +46,8 @@ class ServerControl {
         std::optional<uint16_t> portOverride;
         // Likewise for HTTPS, when [Server] HttpsPort turns it on.
         std::optional<uint16_t> httpsPortOverride;
+        // What this run uses in place of the files (a shared folder, a port).
+        config::RunOverrides overrides;
     };
 
     ServerControl(config::ProgramFolder folder, EngineObserver& observer, Options options);
@@ -75,7 +79,12 @@ class ServerControl {
     bool ListensLocallyOnly() const;
     // Where the running server listens, for people: its URLs and who can
     // reach them; while stopped, who could.
+    // Makes the edits of one Update (settings and lists) so that each
+    // request sees all of them or none.
+    void ApplyTogether(const std::function<void()>& writes) { engine_.Between(writes); }
     std::string ListenSummary() const;
+    // Who may connect, as the settings (with this run's overrides) say.
+    ListenChoice ListenReach() const;
     // Stops the server and closes the log; the program ends after it.
     void Unload();
 
@@ -100,6 +109,9 @@ class ServerControl {
 
     config::ProgramFolder folder_;
     EngineObserver& observer_;
+    // The settings file as read now, with this run's overrides.
+    config::Settings CurrentSettings() const;
+
     Options options_;
     RequestHandler handler_;
     AccessLog accessLog_;

@@ -37,6 +37,53 @@ class HeadlessProgramTest : public ::testing::Test {
     testing::TempFolder folder_;
 };
 
+// A folder named on the line is the whole site for that run: listed, read,
+// never run or written to, and the program's own settings stay as they were.
+TEST_F(HeadlessProgramTest, AFolderNamedOnTheLineIsSharedAloneAndLeftUntouched) {
+    testing::TempFolder shared;
+    shared.Write("Holiday photos/beach.txt", "SAND");
+    shared.Write("run.pl", "print \"Content-Type: text/plain\\n\\nRAN\";\n");
+    const auto before = std::filesystem::last_write_time(shared.Path());
+    const std::string settings = folder_.Read("quorvane.ini");
+    const uint16_t port = testing::FreePort();
+    testing::ChildProcess server(
+        {Program(), "--port", std::to_string(port), "--listen", "local", shared.Path().string()},
+        folder_.Path());
+    ASSERT_TRUE(server.WaitForOutput("Quorvane Ready...", 10s)) << server.Errors();
+    const std::string output = server.Output();
+    EXPECT_NE(output.find("Sharing " + shared.Path().string() + "\r\n"), std::string::npos);
+    EXPECT_NE(output.find("http://localhost:" + std::to_string(port) + "/"), std::string::npos)
+        << output;
+    const auto get = [&](std::string_view path) {
+        return testing::Exchange(port, "GET " + std::string(path) + " HTTP/1.0\r\n\r\n");
+    };
+    EXPECT_NE(get("/").find("Holiday photos"), std::string::npos);
+    EXPECT_EQ(testing::BodyOf(get("/Holiday%20photos/beach.txt")), "SAND");
+    EXPECT_EQ(get("/run.pl").find("\r\n\r\nRAN"), std::string::npos);
+    // The program folder's own records and sample pages are not part of it.
+    for (std::string_view path : {"/private/", "/cgi-bin/", "/index.htm"}) {
+        EXPECT_EQ(testing::StatusOf(get(path)), "HTTP/1.1 404 Not Found") << path;
+    }
+    const std::string put = testing::Exchange(
+        port,
+        "PUT /new.txt HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Length: 1\r\n\r\nx");
+    EXPECT_EQ(testing::StatusOf(put), "HTTP/1.1 403 Forbidden");
+    ::kill(server.Pid(), SIGTERM);
+    EXPECT_EQ(server.Wait(10s), 0);
+    EXPECT_EQ(std::filesystem::last_write_time(shared.Path()), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(shared.Path()),
+                            std::filesystem::directory_iterator()),
+              2);
+    EXPECT_EQ(folder_.Read("quorvane.ini"), settings);
+}
+
+TEST_F(HeadlessProgramTest, ANamedFolderThatIsNoFolderIsAUsageError) {
+    testing::ChildProcess server({Program(), (folder_.Path() / "missing").string()},
+                                 folder_.Path());
+    EXPECT_EQ(server.Wait(10s), 2);
+    EXPECT_NE(server.Errors().find("is not a folder"), std::string::npos);
+}
+
 // Run with few descriptors, as a desktop session may start it, and flooded
 // from many addresses: edits made meanwhile all apply, none is taken for an
 // empty list or default settings.
@@ -101,17 +148,18 @@ TEST_F(HeadlessProgramTest, ATakenPortEndsTheProgramWithStatusOne) {
 TEST_F(HeadlessProgramTest, AnswersHelpVersionAndUnknownOptionsWithoutServing) {
     testing::ChildProcess help({Program(), "--help"}, folder_.Path());
     EXPECT_EQ(help.Wait(10s), 0);
-    EXPECT_EQ(help.Output().rfind("Usage: quorvane-server [--folder DIR]\n", 0), 0u)
+    EXPECT_EQ(help.Output().rfind("Usage: quorvane-server [--folder DIR] [--port N]", 0), 0u)
         << help.Output();
 
     testing::ChildProcess version({Program(), "--version"}, folder_.Path());
     EXPECT_EQ(version.Wait(10s), 0);
     EXPECT_EQ(version.Output(), "quorvane-server (Quorvane2000) 2.1.0\n");
 
-    testing::ChildProcess unknown({Program(), "--port", "80"}, folder_.Path());
+    testing::ChildProcess unknown({Program(), "--portable"}, folder_.Path());
     EXPECT_EQ(unknown.Wait(10s), 2);
     EXPECT_EQ(unknown.Output(), "");
-    EXPECT_EQ(unknown.Errors().rfind("quorvane-server: unknown option '--port'\nUsage: ", 0), 0u)
+    EXPECT_EQ(unknown.Errors().rfind("quorvane-server: unknown option '--portable'\nUsage: ", 0),
+              0u)
         << unknown.Errors();
 }
 

@@ -32,5 +32,26 @@ TEST(VirtualDirectoryRecord, TheWriteFieldsAreOptionalAndOnlyYesGrants) {
         "\"/\",\"www\",\"No\",\"No\",\"No\",\"Yes\",\"Yes\"\r\n");
 }
 
+TEST(VirtualDirectoryRecord, TheUsersFieldNamesWhoMayEnterAndIsLeftOutWhenEmpty) {
+    const std::pair<std::string_view, std::vector<std::string>> cases[] = {
+        {R"("/t/","t","Yes","No","No","No","No","alice bob")", {"alice", "bob"}},
+        {R"("/t/","t","Yes","No","No","No","No","  alice   bob ")", {"alice", "bob"}},
+        {R"("/t/","t","Yes","No","No","No","No","")", {}},
+        {R"("/t/","t","Yes","No","No")", {}},
+    };
+    for (const auto& [line, users] : cases) {
+        const VirtualDirectory read = ParseDirectories(line).front();
+        EXPECT_EQ(read.users, users) << line;
+        EXPECT_EQ(read.Admits("alice"), true) << line;
+        EXPECT_EQ(read.Admits("mallory"), users.empty()) << line;
+        EXPECT_EQ(ParseDirectories(FormatRecord(read.ToRecord())).front(), read) << line;
+    }
+    VirtualDirectory team{"/t/", "t", true};
+    EXPECT_EQ(team.ToRecord().size(), 7u);
+    team.users = {"alice", "bob"};
+    EXPECT_EQ(FormatRecord(team.ToRecord()),
+              "\"/t/\",\"t\",\"Yes\",\"No\",\"No\",\"No\",\"No\",\"alice bob\"\r\n");
+}
+
 }  // namespace
 }  // namespace quorvane::config

@@ -27,6 +27,20 @@ TEST(SettingsRead, FindsKeysIgnoringCaseAndStripsBlanksAndQuotes) {
     EXPECT_EQ(settings.Read("NoSection", "RootDirectory", "fallback"), "fallback");
 }
 
+// One run's overrides stand in front of the file's values and leave the
+// file, and whether it was found, as they were.
+TEST(SettingsOverrides, StandInFrontOfTheFilesValues) {
+    const Settings file = Settings::Parse("[Server]\r\nPort=80\r\n[HomePage]\r\nSecure=1\r\n");
+    const std::vector<SettingWrite> writes = {{"Server", "Port", "8081"},
+                                              {"Documents", "DirectoryBrowsing", "1"}};
+    const Settings run = file.With(writes);
+    EXPECT_EQ(run.Read("server", "port", ""), "8081");
+    EXPECT_EQ(run.Read("Documents", "DirectoryBrowsing", "0"), "1");
+    EXPECT_EQ(run.Read("HomePage", "Secure", "0"), "1");
+    EXPECT_EQ(file.Read("Server", "Port", ""), "80");
+    EXPECT_FALSE(Settings().With(writes).FileFound());
+}
+
 TEST(SettingsWrite, ReplacesInPlaceAppendsToSectionOrAddsSection) {
     const std::string original =
         "; hand-written comment\r\n"

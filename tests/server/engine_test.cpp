@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "config/list_files.h"
@@ -23,6 +24,34 @@ class EngineTest : public ::testing::Test, public testing::RunningSite {
         folder.Write("www/other.txt", "other");
     }
 };
+
+// Edits made between requests are seen whole: a request that arrives while
+// the settings and a list are being replaced one after the other waits for
+// both, never answered from the new settings with the old list.
+TEST_F(EngineTest, EditsMadeBetweenRequestsAreSeenAllOrNone) {
+    folder.Write("www2/page.htm", "NEW-ROOT");
+    folder.Write("www2/docs/page.htm", "NEW-DOCS");
+    folder.Write("www/olddocs/page.htm", "OLD-DOCS");
+    folder.WriteDirs({{"/docs/", "www/olddocs"}});
+    ASSERT_EQ(testing::BodyOf(Exchange(Port(), "GET /docs/page.htm HTTP/1.0\r\n\r\n")), "OLD-DOCS");
+    std::atomic<bool> settingsWritten = false;
+    std::string reply;
+    std::thread client([&] {
+        for (int i = 0; i < 200 && !settingsWritten; ++i) {
+            std::this_thread::sleep_for(5ms);
+        }
+        reply = Exchange(Port(), "GET /docs/page.htm HTTP/1.0\r\n\r\n");
+    });
+    engine.Between([&] {
+        folder.WriteSettings({{"HomePage", "RootDirectory", "www2"}});
+        settingsWritten = true;
+        std::this_thread::sleep_for(300ms);  // the request arrives meanwhile
+        folder.WriteDirs({});                // the new root holds docs/ itself
+    });
+    client.join();
+    EXPECT_EQ(testing::BodyOf(reply), "NEW-DOCS");
+    EXPECT_EQ(testing::BodyOf(Exchange(Port(), "GET /page.htm HTTP/1.0\r\n\r\n")), "NEW-ROOT");
+}
 
 TEST_F(EngineTest, ServesARequestAndKeepsTheLogs) {
     const std::string port = std::to_string(Port());

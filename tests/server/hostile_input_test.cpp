@@ -159,6 +159,41 @@ TEST_F(HostileInputTest, ASecureFolderIsSecureWhicheverWayItIsReached) {
     EXPECT_EQ(StatusOf(Fetch("/private/index.htm", kGuest, "127.0.0.2")), kChallenge);
 }
 
+// A secure folder that names its users admits those alone, however its
+// files are reached: by its own name, a record around it, a link, or as a
+// WebDAV destination.
+TEST_F(HostileInputTest, AUserNotNamedForASecureFolderIsRefusedThereWhicheverWayLeadsIn) {
+    config::VirtualDirectory team{"/team/", "www/team", true};
+    team.users = {"alice", "bob"};
+    config::VirtualDirectory drop{"/drop/", "www/drop"};
+    drop.uploads = true;
+    dirs.push_back(team);
+    dirs.push_back(drop);
+    folder.WriteDirs(dirs);
+    folder.WriteUsers({{"guest", "quorvane"}, {"alice", "wonder"}, {"bob", "builder"}});
+    folder.Write("www/team/plan.txt", "TEAM-PLAN");
+    folder.Write("www/drop/x.txt", "x");
+    Link("team", "www/teamlink");
+    const std::string guest(kGuest);
+    ExpectRefused(InEveryMethod({"/team/plan.txt", "/all/team/plan.txt", "/teamlink/plan.txt",
+                                 "/team/", "//team//plan.txt"},
+                                guest),
+                  {kChallenge});
+    ExpectRefused({"COPY /drop/x.txt HTTP/1.1\r\nHost: t\r\nConnection: close\r\n" + guest +
+                       "Destination: /team/x.txt\r\n\r\n",
+                   "PROPFIND /team/ HTTP/1.1\r\nHost: t\r\nConnection: close\r\n" + guest +
+                       "Depth: 0\r\n\r\n"},
+                  {kChallenge});
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "www/team/x.txt"));
+    const std::string alice = "Authorization: Basic YWxpY2U6d29uZGVy\r\n";  // alice:wonder
+    for (std::string_view path : {"/team/plan.txt", "/all/team/plan.txt", "/teamlink/plan.txt"}) {
+        EXPECT_EQ(BodyOf(Fetch(path, alice, "127.0.0.2")), "TEAM-PLAN") << path;
+    }
+    // The folder's other guard still holds for a named user: the open
+    // folder around it never lets the guest in through its own record.
+    EXPECT_EQ(BodyOf(Fetch("/private/index.htm", kGuest, "127.0.0.2")), "PRIVATE-PAGE");
+}
+
 TEST_F(HostileInputTest, WrongPasswordsMakeTheirAddressWaitAndNoOtherClient) {
     const std::string wrong = "Authorization: Basic Z3Vlc3Q6d3Jvbmc=\r\n";  // guest:wrong
     int challenged = 0;

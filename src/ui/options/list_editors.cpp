@@ -76,13 +76,9 @@ VirtualDirectoryEditor::VirtualDirectoryEditor(const config::ProgramFolder& fold
     : RecordList(folder.ListFilePath(config::kDirsList), config::VirtualDirectory::kFields),
       folder_(folder) {
     // A record of five fields lacks the two write fields, which mean "No";
-    // the rest are kept as written.
+    // an empty users field (every user) is left out, as the record writes it.
     for (config::Record& row : rows_) {
-        for (size_t field = 5; field < row.size(); ++field) {
-            if (row[field].empty()) {
-                row[field] = config::YesNo(false);
-            }
-        }
+        row = config::VirtualDirectory::FromRecord(row).ToRecord();
     }
 }
 
