@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "http/escaping.h"
+
 namespace quorvane::dav {
 
 namespace {
@@ -135,30 +137,7 @@ std::optional<XmlElement> ParseXml(std::string_view body) {
 }
 
 std::string EscapeXml(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\r':
-                out += "&#13;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
+    return http::EscapeHtml(text);  // the same five characters, as entities
 }
 
 std::string OpenTag(std::string_view ns, std::string_view name) {

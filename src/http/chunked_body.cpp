@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "http/escaping.h"
+
 namespace quorvane::http {
 
 namespace {
@@ -10,19 +12,6 @@ namespace {
 // but not without end.
 constexpr size_t kLineLimit = 4096;
 constexpr size_t kTrailerLimit = 16 * 1024;
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 }  // namespace
 
@@ -37,7 +26,7 @@ bool ChunkedDecoder::EndSizeLine() {
     }
     uint64_t size = 0;
     for (char c : line.substr(0, digits)) {
-        const int value = HexValue(c);
+        const int value = HexDigitValue(c);
         if (value < 0) {
             return false;
         }

@@ -2,9 +2,7 @@
 
 namespace quorvane::http {
 
-namespace {
-
-int HexValue(char c) {
+int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
     }
@@ -16,8 +14,6 @@ int HexValue(char c) {
     }
     return -1;
 }
-
-}  // namespace
 
 std::string EscapeHtml(std::string_view text) {
     std::string escaped;
@@ -91,8 +87,8 @@ std::optional<std::string> PercentDecode(std::string_view text) {
         if (i + 2 >= text.size()) {
             return std::nullopt;
         }
-        const int high = HexValue(text[i + 1]);
-        const int low = HexValue(text[i + 2]);
+        const int high = HexDigitValue(text[i + 1]);
+        const int low = HexDigitValue(text[i + 2]);
         if (high < 0 || low < 0) {
             return std::nullopt;
         }

@@ -9,6 +9,9 @@ namespace quorvane::http {
 // Text made safe for HTML text and attribute values: & < > " ' as entities.
 std::string EscapeHtml(std::string_view text);
 
+// A hex digit's value in either letter case; -1 for anything else.
+int HexDigitValue(char c);
+
 // A decoded path made fit for a URL: every byte but letters, digits and the
 // path's own delimiters as %XX.
 std::string PercentEncodePath(std::string_view path);

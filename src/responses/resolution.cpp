@@ -242,6 +242,20 @@ void ApplyPolicy(const ResolveContext& context, const std::vector<fs::path>& lyi
 
 namespace {
 
+// The record the segments come through (or the root folder): its folder
+// becomes the resolution's base; returns how many segments it took.
+size_t TakeRecord(const ResolveContext& context, const std::vector<std::string>& segments,
+                  Resolution& resolution) {
+    if (auto match = MatchRecord(context.dirs, segments)) {
+        resolution.record = std::move(match->first);
+        resolution.base = ConfiguredFolder(context.folder, resolution.record->folder);
+        return match->second;
+    }
+    resolution.base = ConfiguredFolder(
+        context.folder, config::ServerValue(context.settings, config::setting::kRootDirectory));
+    return 0;
+}
+
 // The request's folder and document in URL space, and where on disk they
 // lie: the record the folder comes through (or the root folder) with the
 // rest of its segments joined on. Returns the segments the record took.
@@ -253,15 +267,8 @@ size_t MapOntoFolders(const http::RequestTarget& target, const ResolveContext& c
         folderSegments.pop_back();
     }
     resolution.directory = FolderText(folderSegments);
-    size_t taken = 0;
-    if (auto match = MatchRecord(context.dirs, folderSegments)) {
-        resolution.record = std::move(match->first);
-        taken = match->second;
-        resolution.folder = ConfiguredFolder(context.folder, resolution.record->folder);
-    } else {
-        resolution.folder = ConfiguredFolder(
-            context.folder, config::ServerValue(context.settings, config::setting::kRootDirectory));
-    }
+    const size_t taken = TakeRecord(context, folderSegments, resolution);
+    resolution.folder = resolution.base;
     for (size_t i = taken; i < folderSegments.size(); ++i) {
         resolution.folder /= folderSegments[i];
     }
@@ -336,15 +343,7 @@ Resolution Resolve(const http::RequestTarget& target, const ResolveContext& cont
 Resolution ResolveEntry(const http::RequestTarget& target, const ResolveContext& context) {
     Resolution resolution;
     const std::vector<std::string>& segments = target.segments;
-    size_t taken = 0;
-    if (auto match = MatchRecord(context.dirs, segments)) {
-        resolution.record = std::move(match->first);
-        taken = match->second;
-        resolution.base = ConfiguredFolder(context.folder, resolution.record->folder);
-    } else {
-        resolution.base = ConfiguredFolder(
-            context.folder, config::ServerValue(context.settings, config::setting::kRootDirectory));
-    }
+    const size_t taken = TakeRecord(context, segments, resolution);
     resolution.below.assign(segments.begin() + static_cast<std::ptrdiff_t>(taken), segments.end());
     resolution.folder = resolution.base;
     for (size_t i = 0; i + 1 < resolution.below.size(); ++i) {
