@@ -538,7 +538,11 @@ void ControlWindow::ShowListener() {
 }
 
 void ControlWindow::RefreshLog() {
-    control_.RefreshLog();
+    if (setup_.messages.Question(QStringLiteral("quorvane.log will be emptied. The log shown here "
+                                                "is kept. Empty quorvane.log now?"),
+                                 QStringLiteral("Refresh Log"))) {
+        control_.RefreshLog();
+    }
 }
 
 void ControlWindow::ShowRootDirectory(const QString& folder) {

@@ -8,11 +8,19 @@
 
 namespace quorvane::ui {
 
-// The Add and Remove wiring of an address list (the block list, the
-// CGI-barred list): Add runs the address dialog and writes the list after
-// either button, so a missing list appears; Remove asks first.
-ListPage* NewAddressListPage(QAbstractItemView* view, QPushButton* add, QPushButton* remove,
-                             AddressEditor& editor, bool blockList, const OptionsSetup& setup,
-                             std::function<void()> fill, QWidget* page);
+struct AddressListButtons {
+    QAbstractItemView* view;
+    QPushButton* add;
+    QPushButton* edit;
+    QPushButton* remove;
+};
+
+// The Add, Edit and Remove wiring of an address list (the block list, the
+// CGI-barred list): Add and Edit run the address dialog, and the list is
+// written at Update after either button, so a missing list appears; Remove
+// asks first.
+ListPage* NewAddressListPage(const AddressListButtons& buttons, AddressEditor& editor,
+                             bool blockList, const OptionsSetup& setup, std::function<void()> fill,
+                             QWidget* page);
 
 }  // namespace quorvane::ui

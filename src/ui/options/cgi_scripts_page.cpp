@@ -11,8 +11,7 @@
 
 namespace quorvane::ui {
 
-CgiScriptsPage::CgiScriptsPage(const OptionsSetup& setup)
-    : barred_(setup.folder, config::kNoCgiList) {
+CgiScriptsPage::CgiScriptsPage(const OptionsSetup& setup, AddressEditor& barred) : barred_(barred) {
     auto* layout = new QVBoxLayout;
     layout->addWidget(
         Text("Label3", QStringLiteral("You can configure here the CGI Scripting facilities "
@@ -37,20 +36,21 @@ CgiScriptsPage::CgiScriptsPage(const OptionsSetup& setup)
     list_ = Named<QListWidget>("CGINoList");
     layout->addWidget(list_);
     add_ = Button("Command16", QStringLiteral("&Add..."));
+    edit_ = Button("EditBarred", QStringLiteral("&Edit..."));
     remove_ = Button("Command18", QStringLiteral("&Remove"));
-    layout->addLayout(Row({add_, remove_}));
+    layout->addLayout(Row({add_, edit_, remove_}));
     connect(enabled_, &QCheckBox::clicked, this, &CgiScriptsPage::SetControls);
     connect(perl_, &QCheckBox::clicked, perlLocation_, &QWidget::setEnabled);
     NewAddressListPage(
-        list_, add_, remove_, barred_, false, setup, [this] { Fill(); }, this);
+        {list_, add_, edit_, remove_}, barred_, false, setup, [this] { Fill(); }, this);
     SetContent(QStringLiteral("CGI Scripting"), layout);
     Fill();
 }
 
 void CgiScriptsPage::SetControls(bool enabled) {
-    for (QWidget* control :
-         {static_cast<QWidget*>(add_), static_cast<QWidget*>(remove_), static_cast<QWidget*>(list_),
-          static_cast<QWidget*>(perl_), static_cast<QWidget*>(perlLocation_)}) {
+    for (QWidget* control : {static_cast<QWidget*>(add_), static_cast<QWidget*>(edit_),
+                             static_cast<QWidget*>(remove_), static_cast<QWidget*>(list_),
+                             static_cast<QWidget*>(perl_), static_cast<QWidget*>(perlLocation_)}) {
         control->setEnabled(enabled);
     }
 }

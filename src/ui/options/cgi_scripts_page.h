@@ -16,7 +16,7 @@ class CgiScriptsPage : public OptionsPage {
     Q_OBJECT
 
   public:
-    explicit CgiScriptsPage(const OptionsSetup& setup);
+    CgiScriptsPage(const OptionsSetup& setup, AddressEditor& barred);
 
     void Show(const OptionsValues& values) override;
     std::optional<Refusal> Check() const override;
@@ -27,13 +27,14 @@ class CgiScriptsPage : public OptionsPage {
     void SetControls(bool enabled);
     void Fill();
 
-    AddressEditor barred_;
+    AddressEditor& barred_;
     QCheckBox* enabled_;
     QCheckBox* perl_;
     QLineEdit* perlLocation_;
     QLineEdit* timeout_;
     QListWidget* list_;
     QPushButton* add_;
+    QPushButton* edit_;
     QPushButton* remove_;
 };
 

@@ -14,7 +14,8 @@
 
 namespace quorvane::ui {
 
-DocumentsPage::DocumentsPage(const OptionsSetup& setup) : setup_(setup), documents_(setup.folder) {
+DocumentsPage::DocumentsPage(const OptionsSetup& setup, DocumentEditor& documents)
+    : setup_(setup), documents_(documents) {
     auto* layout = new QVBoxLayout;
     directoryBrowsing_ =
         Named<QCheckBox>("DirectoryBrowsing",
@@ -63,9 +64,8 @@ QWidget* DocumentsPage::DocumentList() {
     side->addWidget(remove);
     layout->addWidget(list_);
     layout->addLayout(side);
-    connect(up, &QPushButton::clicked, this, [this] { Fill(documents_.MoveUp(Selected(list_))); });
-    connect(down, &QPushButton::clicked, this,
-            [this] { Fill(documents_.MoveDown(Selected(list_))); });
+    connect(up, &QPushButton::clicked, this, [this] { Move(&DocumentEditor::MoveUp); });
+    connect(down, &QPushButton::clicked, this, [this] { Move(&DocumentEditor::MoveDown); });
     new ListPage(
         list_, add, remove, setup_.messages,
         {.fill = [this] { Fill(); },
@@ -73,13 +73,19 @@ QWidget* DocumentsPage::DocumentList() {
              [this] {
                  DocumentDialog dialog(documents_, setup_.messages, this);
                  setup_.exec(dialog);
-                 documents_.SaveOrDelete();
+                 documents_.WriteAtCommit();
              },
          .remove = [this](std::optional<size_t> row) { return documents_.Remove(row); },
          .question = QStringLiteral("Are you sure you want to remove this Default Document?"),
          .title = QStringLiteral("Quorvane")},
         this);
     return frame;
+}
+
+void DocumentsPage::Move(std::optional<size_t> (DocumentEditor::*move)(std::optional<size_t>)) {
+    const std::optional<size_t> selected = Selected(list_);
+    const std::optional<size_t> moved = (documents_.*move)(selected);
+    Fill(moved ? moved : selected);  // an entry that cannot move stays selected
 }
 
 void DocumentsPage::Fill(std::optional<size_t> select) {

@@ -15,7 +15,7 @@ class DocumentsPage : public OptionsPage {
     Q_OBJECT
 
   public:
-    explicit DocumentsPage(const OptionsSetup& setup);
+    DocumentsPage(const OptionsSetup& setup, DocumentEditor& documents);
 
     void Show(const OptionsValues& values) override;
     void Collect(OptionsValues& values) const override;
@@ -23,10 +23,11 @@ class DocumentsPage : public OptionsPage {
   private:
     QWidget* FooterFrame();
     QWidget* DocumentList();
+    void Move(std::optional<size_t> (DocumentEditor::*move)(std::optional<size_t>));
     void Fill(std::optional<size_t> select = std::nullopt);
 
     const OptionsSetup& setup_;
-    DocumentEditor documents_;
+    DocumentEditor& documents_;
     QCheckBox* directoryBrowsing_ = nullptr;
     QCheckBox* footer_ = nullptr;
     QLineEdit* footerHtml_ = nullptr;

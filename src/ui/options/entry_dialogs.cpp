@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/options/address_entry.h"
 #include "ui/options/widget_helpers.h"
@@ -39,21 +40,20 @@ bool ReportEdit(MessageBoxes& messages, Edit result, const QString& title) {
                     "This entry cannot contain a double quotation mark or a line break."),
                 title);
             return false;
-        case Edit::kWriteFailed:
-            messages.Warning(QStringLiteral("The list file could not be written, so the change "
-                                            "was not kept."),
-                             title);
-            return false;
         default:
             return false;
     }
 }
 
-AddDirectoryDialog::AddDirectoryDialog(VirtualDirectoryEditor& editor, MessageBoxes& messages,
-                                       FilePickers& pickers, QWidget* parent)
-    : QDialog(parent), editor_(editor), messages_(messages) {
+AddDirectoryDialog::AddDirectoryDialog(VirtualDirectoryEditor& editor, const UserEditor& users,
+                                       MessageBoxes& messages, FilePickers& pickers,
+                                       std::optional<size_t> editing, QWidget* parent)
+    : QDialog(parent), editor_(editor), messages_(messages), editing_(editing) {
     setObjectName(QStringLiteral("frmAddDirectory"));
-    setWindowTitle(QStringLiteral("Add Virtual Directory"));
+    setWindowTitle(editing_ ? QStringLiteral("Edit Virtual Directory")
+                            : QStringLiteral("Add Virtual Directory"));
+    const config::VirtualDirectory shown =
+        editing_ ? editor_.At(*editing_) : config::VirtualDirectory{};
     setModal(true);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Text("Label1",
@@ -88,11 +88,13 @@ AddDirectoryDialog::AddDirectoryDialog(VirtualDirectoryEditor& editor, MessageBo
                          QStringLiteral("Allow EXE Files to be CGI Scripts (EXE File Execution)"),
                          attributes),
         attributes);
-    for (QCheckBox* box :
-         {secure_, rights_.scripts, rights_.programs, rights_.uploads, rights_.changes}) {
+    attributeLayout->addWidget(secure_);
+    attributeLayout->addWidget(UserBoxes(users, shown));
+    for (QCheckBox* box : {rights_.scripts, rights_.programs, rights_.uploads, rights_.changes}) {
         attributeLayout->addWidget(box);
     }
     layout->addWidget(attributes);
+    Show(shown);
     auto* ok = Button("Command2", QStringLiteral("OK"), this);
     auto* cancel = Button("Command3", QStringLiteral("&Cancel"), this);
     layout->addLayout(ButtonRow(ok, cancel));
@@ -108,14 +110,70 @@ AddDirectoryDialog::AddDirectoryDialog(VirtualDirectoryEditor& editor, MessageBo
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+QWidget* AddDirectoryDialog::UserBoxes(const UserEditor& users,
+                                       const config::VirtualDirectory& shown) {
+    auto* frame = Named<QGroupBox>("AllowedUsers", QStringLiteral("Users who may enter"), this);
+    auto* layout = new QVBoxLayout(frame);
+    layout->addWidget(
+        Text("AllowedUsersNote", QStringLiteral("With none ticked, every user may enter."), frame));
+    // A name the folder lists that users.lst no longer holds stays listed, so
+    // that unticking nothing never opens the folder to every user.
+    std::vector<std::string> names;
+    for (const config::Record& user : users.Rows()) {
+        names.push_back(user[0]);
+    }
+    for (const std::string& name : shown.users) {
+        names.push_back(name);
+    }
+    for (const std::string& name : names) {
+        if (std::any_of(users_.begin(), users_.end(),
+                        [&](const auto& listed) { return listed.second == name; })) {
+            continue;
+        }
+        auto* box = Named<QCheckBox>("AllowedUser", Q(name), frame);
+        layout->addWidget(box);
+        users_.emplace_back(box, name);
+    }
+    frame->setEnabled(false);
+    connect(secure_, &QCheckBox::toggled, frame, &QWidget::setEnabled);
+    return frame;
+}
+
+void AddDirectoryDialog::Show(const config::VirtualDirectory& directory) {
+    name_->setText(Q(directory.name));
+    location_->setText(Q(directory.folder));
+    secure_->setChecked(directory.secure);
+    rights_.scripts->setChecked(directory.scripts);
+    rights_.programs->setChecked(directory.programs);
+    rights_.uploads->setChecked(directory.uploads);
+    rights_.changes->setChecked(directory.changes);
+    ShowWriteBoxes(rights_);
+    for (const auto& [box, name] : users_) {
+        box->setChecked(std::find(directory.users.begin(), directory.users.end(), name) !=
+                        directory.users.end());
+    }
+}
+
+std::vector<std::string> AddDirectoryDialog::TickedUsers() const {
+    std::vector<std::string> ticked;
+    for (const auto& [box, name] : users_) {
+        if (box->isChecked()) {
+            ticked.push_back(name);
+        }
+    }
+    return ticked;
+}
+
 void AddDirectoryDialog::Ok() {
-    const Edit result = editor_.Add({.name = S(name_->text()),
-                                     .folder = S(location_->text()),
-                                     .secure = secure_->isChecked(),
-                                     .scripts = rights_.scripts->isChecked(),
-                                     .programs = rights_.programs->isChecked(),
-                                     .uploads = rights_.uploads->isChecked(),
-                                     .changes = rights_.changes->isChecked()});
+    const config::VirtualDirectory directory{.name = S(name_->text()),
+                                             .folder = S(location_->text()),
+                                             .secure = secure_->isChecked(),
+                                             .scripts = rights_.scripts->isChecked(),
+                                             .programs = rights_.programs->isChecked(),
+                                             .uploads = rights_.uploads->isChecked(),
+                                             .changes = rights_.changes->isChecked(),
+                                             .users = TickedUsers()};
+    const Edit result = editing_ ? editor_.Change(*editing_, directory) : editor_.Add(directory);
     const QString create = QStringLiteral("Create Virtual Directory");
     switch (result) {
         case Edit::kNameMissing:
@@ -131,20 +189,20 @@ void AddDirectoryDialog::Ok() {
             return;
         case Edit::kDuplicate:
             messages_.Warning(QStringLiteral("A Virtual Directory with this name already exists."),
-                              QStringLiteral("Add Virtual Directory"));
+                              windowTitle());
             name_->clear();
             name_->setFocus();
             return;
         default:
-            if (ReportEdit(messages_, result, QStringLiteral("Add Virtual Directory"))) {
+            if (ReportEdit(messages_, result, windowTitle())) {
                 accept();
             }
     }
 }
 
 AddressDialog::AddressDialog(AddressEditor& editor, MessageBoxes& messages, bool withDots,
-                             QWidget* parent)
-    : QDialog(parent), editor_(editor), messages_(messages) {
+                             std::optional<size_t> editing, QWidget* parent)
+    : QDialog(parent), editor_(editor), messages_(messages), editing_(editing) {
     setObjectName(withDots ? QStringLiteral("frmEnterIPAddress") : QStringLiteral("frmBarCGI"));
     setWindowTitle(QStringLiteral("Enter IP Address"));
     setModal(true);
@@ -164,6 +222,13 @@ AddressDialog::AddressDialog(AddressEditor& editor, MessageBoxes& messages, bool
         row->addWidget(octets_[i]);
     }
     layout->addLayout(row);
+    if (editing_) {
+        if (const auto parts = AddressEditor::PartsOf(editor_.Rows().at(*editing_)[0])) {
+            for (int i = 0; i < 4; ++i) {
+                octets_[i]->setText(Q((*parts)[i]));
+            }
+        }
+    }
     auto* ok = Button("Command1", QStringLiteral("OK"), this);
     auto* cancel = Button("Command2", QStringLiteral("&Cancel"), this);
     layout->addLayout(ButtonRow(ok, cancel));
@@ -192,7 +257,7 @@ void AddressDialog::Distribute(int edited, const QString& text) {
 void AddressDialog::Ok() {
     const std::array<std::string, 4> parts = {S(octets_[0]->text()), S(octets_[1]->text()),
                                               S(octets_[2]->text()), S(octets_[3]->text())};
-    Edit result = editor_.Add(parts);
+    Edit result = Put(parts, false);
     if (result == Edit::kOwnAddress) {
         const QString address = QStringLiteral("%1.%2.%3.%4")
                                     .arg(octets_[0]->text().toUInt())
@@ -207,7 +272,7 @@ void AddressDialog::Ok() {
             octets_[0]->setFocus();
             return;
         }
-        result = editor_.Add(parts, true);
+        result = Put(parts, true);
     }
     const QString title = QStringLiteral("Quorvane2000");
     if (result == Edit::kDuplicate || result == Edit::kBadAddressPart) {
@@ -227,6 +292,10 @@ void AddressDialog::Ok() {
     if (ReportEdit(messages_, result, title)) {
         accept();
     }
+}
+
+Edit AddressDialog::Put(const std::array<std::string, 4>& parts, bool confirmed) {
+    return editing_ ? editor_.Change(*editing_, parts, confirmed) : editor_.Add(parts, confirmed);
 }
 
 DocumentDialog::DocumentDialog(DocumentEditor& editor, MessageBoxes& messages, QWidget* parent)
@@ -262,16 +331,22 @@ void DocumentDialog::Add() {
     }
 }
 
-MimeDialog::MimeDialog(MimeEditor& editor, MessageBoxes& messages, QWidget* parent)
-    : QDialog(parent), editor_(editor), messages_(messages) {
+MimeDialog::MimeDialog(MimeEditor& editor, MessageBoxes& messages, std::optional<size_t> editing,
+                       QWidget* parent)
+    : QDialog(parent), editor_(editor), messages_(messages), editing_(editing) {
     setObjectName(QStringLiteral("frmAddMIME"));
-    setWindowTitle(QStringLiteral("Add MIME Type"));
+    setWindowTitle(editing_ ? QStringLiteral("Edit MIME Type") : QStringLiteral("Add MIME Type"));
     setModal(true);
     auto* layout = new QFormLayout(this);
     extension_ = Named<QLineEdit>("FileExt", this);
     type_ = Named<QLineEdit>("MIMEHeader", this);
     layout->addRow(Text("Label1", QStringLiteral("File Extension (eg JPG):"), this), extension_);
     layout->addRow(Text("Label2", QStringLiteral("Content Type (eg image/jpeg):"), this), type_);
+    if (editing_) {
+        const auto [extension, type] = MimeEditor::Parts(editor_.Rows().at(*editing_));
+        extension_->setText(Q(extension));
+        type_->setText(Q(type));
+    }
     auto* ok = Button("Command1", QStringLiteral("&OK"), this);
     auto* cancel = Button("Command2", QStringLiteral("&Cancel"), this);
     layout->addRow(ButtonRow(ok, cancel));
@@ -280,7 +355,10 @@ MimeDialog::MimeDialog(MimeEditor& editor, MessageBoxes& messages, QWidget* pare
 }
 
 void MimeDialog::Ok() {
-    const Edit result = editor_.Add(S(extension_->text()), S(type_->text()));
+    const std::string extension = S(extension_->text());
+    const std::string type = S(type_->text());
+    const Edit result =
+        editing_ ? editor_.Change(*editing_, extension, type) : editor_.Add(extension, type);
     if (result == Edit::kPartMissing) {
         messages_.Warning(QStringLiteral("You must supply a file extension AND a MIME Header."),
                           QStringLiteral("Quorvane"));

@@ -129,9 +129,6 @@ void HomeDirectoryPage::BrowseHome() {
     if (const auto folder =
             setup_.pickers.ChooseFolder(this, QStringLiteral("Select Home Directory"), start)) {
         homePage_->setText(*folder);
-        if (setup_.rootChanged) {
-            setup_.rootChanged(*folder);
-        }
     }
 }
 

@@ -32,43 +32,63 @@ RecordList::RecordList(std::filesystem::path path, size_t fields, mode_t newFile
       newFileMode_(newFileMode),
       rows_(config::ReadRecords(path_, fields)) {}
 
-bool RecordList::Save() const {
-    return config::WriteRecords(path_, rows_, newFileMode_);
+void RecordList::WriteAtCommit() {
+    if (pending_ == Pending::kNothing) {
+        pending_ = Pending::kWrite;
+    }
 }
 
-void RecordList::Delete() const {
-    std::error_code ignored;
-    std::filesystem::remove(path_, ignored);
+bool RecordList::Commit() {
+    const bool remove = pending_ == Pending::kRemove ||
+                        (pending_ == Pending::kWrite && NoFileWhenEmpty() && rows_.empty());
+    if (remove) {
+        std::error_code error;
+        std::filesystem::remove(path_, error);
+        if (error) {
+            return false;
+        }
+    } else if (pending_ == Pending::kWrite &&
+               !config::WriteRecords(path_, FileRecords(), newFileMode_)) {
+        return false;
+    }
+    pending_ = Pending::kNothing;
+    return true;
 }
 
-Edit RecordList::Append(config::Record record) {
-    for (const std::string& field : record) {
-        if (!config::IsStorableField(field)) {
-            return Edit::kUnstorable;
+bool RecordList::Listed(const config::Record& record, std::optional<size_t> except) const {
+    for (size_t row = 0; row < rows_.size(); ++row) {
+        if (row != except && SameEntry(rows_[row], record)) {
+            return true;
         }
     }
-    if (std::any_of(rows_.begin(), rows_.end(),
-                    [&](const config::Record& row) { return SameEntry(row, record); })) {
+    return false;
+}
+
+Edit RecordList::Put(config::Record record, std::optional<size_t> replacing) {
+    if (replacing && !IsRow(replacing)) {
+        return Edit::kNothingSelected;
+    }
+    if (!std::all_of(record.begin(), record.end(), config::IsStorableField)) {
+        return Edit::kUnstorable;
+    }
+    if (Listed(record, replacing)) {
         return Edit::kDuplicate;
     }
-    rows_.push_back(std::move(record));
-    if (!Save()) {
-        rows_.pop_back();
-        return Edit::kWriteFailed;
+    if (replacing) {
+        rows_[*replacing] = std::move(record);
+    } else {
+        rows_.push_back(std::move(record));
     }
+    Changed();
     return Edit::kDone;
 }
 
 Edit RecordList::RemoveAt(std::optional<size_t> selected) {
-    if (!selected || *selected >= rows_.size()) {
+    if (!IsRow(selected)) {
         return Edit::kNothingSelected;
     }
-    const config::Record removed = rows_[*selected];
     rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(*selected));
-    if (!Save()) {
-        rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(*selected), removed);
-        return Edit::kWriteFailed;
-    }
+    Changed();
     return Edit::kDone;
 }
 
@@ -76,10 +96,30 @@ VirtualDirectoryEditor::VirtualDirectoryEditor(const config::ProgramFolder& fold
     : RecordList(folder.ListFilePath(config::kDirsList), config::VirtualDirectory::kFields),
       folder_(folder) {
     // A record of five fields lacks the two write fields, which mean "No";
-    // an empty users field (every user) is left out, as the record writes it.
+    // the rest are kept as written.
     for (config::Record& row : rows_) {
-        row = config::VirtualDirectory::FromRecord(row).ToRecord();
+        for (size_t field : {5, 6}) {
+            if (row[field].empty()) {
+                row[field] = config::YesNo(false);
+            }
+        }
     }
+}
+
+config::VirtualDirectory VirtualDirectoryEditor::At(size_t row) const {
+    return config::VirtualDirectory::FromRecord(rows_.at(row));
+}
+
+std::vector<config::Record> VirtualDirectoryEditor::FileRecords() const {
+    // An empty users field is left out, so the record keeps the form the
+    // server has always read.
+    std::vector<config::Record> records = rows_;
+    for (config::Record& record : records) {
+        if (record.size() == config::VirtualDirectory::kFields && record.back().empty()) {
+            record.pop_back();
+        }
+    }
+    return records;
 }
 
 bool VirtualDirectoryEditor::SameEntry(const config::Record& listed,
@@ -99,6 +139,18 @@ std::string VirtualDirectoryEditor::NormaliseName(const std::string& name) {
 }
 
 Edit VirtualDirectoryEditor::Add(config::VirtualDirectory directory) {
+    return Store(std::move(directory), std::nullopt);
+}
+
+Edit VirtualDirectoryEditor::Change(size_t row, config::VirtualDirectory directory) {
+    if (IsRow(row) && rows_[row][0] == "/") {
+        return Edit::kRootRefused;
+    }
+    return Store(std::move(directory), row);
+}
+
+Edit VirtualDirectoryEditor::Store(config::VirtualDirectory directory,
+                                   std::optional<size_t> replacing) {
     if (directory.name.empty()) {
         return Edit::kNameMissing;
     }
@@ -112,14 +164,32 @@ Edit VirtualDirectoryEditor::Add(config::VirtualDirectory directory) {
                                               directory.uploads, directory.changes);
     directory.uploads = writes.uploads;
     directory.changes = writes.changes;
-    return Append(directory.ToRecord());
+    if (!directory.secure) {
+        directory.users.clear();
+    }
+    config::Record record = directory.ToRecord();
+    record.resize(config::VirtualDirectory::kFields);
+    return Put(std::move(record), replacing);
 }
 
 Edit VirtualDirectoryEditor::Remove(std::optional<size_t> selected) {
-    if (selected && *selected < rows_.size() && rows_[*selected][0] == "/") {
+    if (IsRow(selected) && rows_[*selected][0] == "/") {
         return Edit::kRootRefused;
     }
     return RemoveAt(selected);
+}
+
+void VirtualDirectoryEditor::RenameUser(const std::string& from, const std::string& to) {
+    for (config::Record& row : rows_) {
+        config::VirtualDirectory directory = config::VirtualDirectory::FromRecord(row);
+        if (std::find(directory.users.begin(), directory.users.end(), from) ==
+            directory.users.end()) {
+            continue;
+        }
+        std::replace(directory.users.begin(), directory.users.end(), from, to);
+        row[7] = directory.ToRecord().back();
+        Changed();
+    }
 }
 
 void VirtualDirectoryEditor::ApplyHomeDirectory(const config::VirtualDirectory& root) {
@@ -127,7 +197,10 @@ void VirtualDirectoryEditor::ApplyHomeDirectory(const config::VirtualDirectory& 
         if (config::StartsWith(row[0], "/")) {
             config::VirtualDirectory updated = root;
             updated.name = row[0];
+            updated.users = config::VirtualDirectory::FromRecord(row).users;
             row = updated.ToRecord();
+            row.resize(config::VirtualDirectory::kFields);
+            Changed();
             return;
         }
     }
@@ -144,6 +217,16 @@ bool AddressEditor::SameEntry(const config::Record& listed, const config::Record
 }
 
 Edit AddressEditor::Add(const std::array<std::string, 4>& parts, bool ownAddressConfirmed) {
+    return Store(parts, ownAddressConfirmed, std::nullopt);
+}
+
+Edit AddressEditor::Change(size_t row, const std::array<std::string, 4>& parts,
+                           bool ownAddressConfirmed) {
+    return Store(parts, ownAddressConfirmed, row);
+}
+
+Edit AddressEditor::Store(const std::array<std::string, 4>& parts, bool ownAddressConfirmed,
+                          std::optional<size_t> replacing) {
     if (!std::all_of(parts.begin(), parts.end(), IsAddressPart)) {
         return Edit::kBadAddressPart;
     }
@@ -157,19 +240,35 @@ Edit AddressEditor::Add(const std::array<std::string, 4>& parts, bool ownAddress
         }
         address += std::to_string(std::stoul(part));
     }
-    if (std::any_of(rows_.begin(), rows_.end(),
-                    [&](const config::Record& row) { return row[0] == address; })) {
+    if (Listed({address}, replacing)) {
         return Edit::kDuplicate;  // before the question: a listed address needs none
     }
     if (guardOwnAddresses_ && !ownAddressConfirmed && IsOwnAddress(address, ownAddresses_)) {
         return Edit::kOwnAddress;
     }
-    return Append({address});
+    return Put({address}, replacing);
+}
+
+std::optional<std::array<std::string, 4>> AddressEditor::PartsOf(const std::string& address) {
+    std::array<std::string, 4> parts;
+    size_t start = 0;
+    for (size_t part = 0; part < parts.size(); ++part) {
+        const size_t end = part + 1 < parts.size() ? address.find('.', start) : address.size();
+        if (end == std::string::npos) {
+            return std::nullopt;
+        }
+        parts[part] = address.substr(start, end - start);
+        if (!IsAddressPart(parts[part])) {
+            return std::nullopt;
+        }
+        start = end + 1;
+    }
+    return parts;
 }
 
 Edit AddressEditor::Remove(std::optional<size_t> selected) {
     if (rows_.empty()) {
-        Delete();
+        RemoveFileAtCommit();
         return Edit::kDone;
     }
     return RemoveAt(selected);
@@ -186,7 +285,7 @@ Edit DocumentEditor::Add(const std::string& name) {
     if (name.empty()) {
         return Edit::kNameMissing;
     }
-    return Append({name});
+    return Put({name});
 }
 
 Edit DocumentEditor::Remove(std::optional<size_t> selected) {
@@ -194,29 +293,21 @@ Edit DocumentEditor::Remove(std::optional<size_t> selected) {
 }
 
 std::optional<size_t> DocumentEditor::MoveUp(std::optional<size_t> selected) {
-    if (!selected || *selected == 0 || *selected >= rows_.size()) {
+    if (!IsRow(selected) || *selected == 0) {
         return std::nullopt;
     }
     std::swap(rows_[*selected], rows_[*selected - 1]);
-    Save();
+    Changed();
     return *selected - 1;
 }
 
 std::optional<size_t> DocumentEditor::MoveDown(std::optional<size_t> selected) {
-    if (!selected || *selected + 1 >= rows_.size()) {
+    if (!IsRow(selected) || *selected + 1 >= rows_.size()) {
         return std::nullopt;
     }
     std::swap(rows_[*selected], rows_[*selected + 1]);
-    Save();
+    Changed();
     return *selected + 1;
-}
-
-void DocumentEditor::SaveOrDelete() const {
-    if (rows_.empty()) {
-        Delete();
-    } else {
-        Save();
-    }
 }
 
 MimeEditor::MimeEditor(const config::ProgramFolder& folder)
@@ -234,7 +325,21 @@ bool MimeEditor::SameEntry(const config::Record& listed, const config::Record& a
     return config::EqualsIgnoringCase(ExtensionOf(listed[0]), ExtensionOf(added[0]));
 }
 
+std::array<std::string, 2> MimeEditor::Parts(const config::Record& record) {
+    const config::MediaType type = config::MediaType::FromRecord(record);
+    return {type.extension, type.type};
+}
+
 Edit MimeEditor::Add(const std::string& extension, const std::string& type) {
+    return Store(extension, type, std::nullopt);
+}
+
+Edit MimeEditor::Change(size_t row, const std::string& extension, const std::string& type) {
+    return Store(extension, type, row);
+}
+
+Edit MimeEditor::Store(const std::string& extension, const std::string& type,
+                       std::optional<size_t> replacing) {
     std::string_view bare = config::TrimBlanks(extension);
     while (!bare.empty() && bare.front() == '.') {
         bare.remove_prefix(1);
@@ -242,7 +347,7 @@ Edit MimeEditor::Add(const std::string& extension, const std::string& type) {
     if (bare.empty() || type.empty()) {
         return Edit::kPartMissing;
     }
-    return Append({std::string(bare) + "," + type});
+    return Put({std::string(bare) + "," + type}, replacing);
 }
 
 Edit MimeEditor::Remove(std::optional<size_t> selected) {
@@ -257,30 +362,57 @@ bool UserEditor::SameEntry(const config::Record& listed, const config::Record& a
 }
 
 Edit UserEditor::Add(const std::string& name, const std::string& password) {
+    return Store(name, password, std::nullopt);
+}
+
+Edit UserEditor::Change(size_t row, const std::string& name, const std::string& password) {
+    if (IsRow(row) && config::EqualsIgnoringCase(rows_[row][0], "ADMIN") && name != rows_[row][0]) {
+        return Edit::kAdminRefused;
+    }
+    return Store(name, password, row);
+}
+
+Edit UserEditor::Store(const std::string& name, const std::string& password,
+                       std::optional<size_t> replacing) {
     if (name.empty()) {
         return Edit::kNameMissing;
     }
     if (password.empty()) {
         return Edit::kPasswordMissing;
     }
-    return Append({name, password});
+    return Put({name, password}, replacing);
 }
 
 Edit UserEditor::Remove(std::optional<size_t> selected) {
-    if (!selected || *selected >= rows_.size()) {
+    if (!IsRow(selected)) {
         return Edit::kNothingSelected;
     }
     const std::string name = rows_[*selected][0];
     if (config::EqualsIgnoringCase(name, "ADMIN")) {
         return Edit::kAdminRefused;
     }
-    const std::vector<config::Record> before = rows_;
     std::erase_if(rows_, [&](const config::Record& row) { return row[0] == name; });
-    if (!Save()) {
-        rows_ = before;
-        return Edit::kWriteFailed;
-    }
+    Changed();
     return Edit::kDone;
+}
+
+ListEditors::ListEditors(const config::ProgramFolder& folder, std::vector<std::string> ownAddresses)
+    : directories(folder),
+      documents(folder),
+      mimeTypes(folder),
+      blocked(folder, config::kBlockList, std::move(ownAddresses), true),
+      barred(folder, config::kNoCgiList),
+      users(folder) {}
+
+std::optional<std::filesystem::path> ListEditors::CommitAll() {
+    // Users first: a folder that names a user never arrives before the user.
+    for (RecordList* list : std::initializer_list<RecordList*>{&users, &directories, &documents,
+                                                               &mimeTypes, &blocked, &barred}) {
+        if (!list->Commit()) {
+            return list->Path();
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace quorvane::ui

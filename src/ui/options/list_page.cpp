@@ -35,6 +35,23 @@ std::optional<size_t> ListPage::SelectedRow() const {
     return static_cast<size_t>(current.row());
 }
 
+void ListPage::SetEdit(QPushButton* button, std::function<void(size_t row)> edit) {
+    edit_ = std::move(edit);
+    connect(button, &QPushButton::clicked, this, &ListPage::EditSelected);
+    connect(view_, &QAbstractItemView::doubleClicked, this, [this, button](const QModelIndex&) {
+        if (button->isEnabled()) {
+            EditSelected();
+        }
+    });
+}
+
+void ListPage::EditSelected() {
+    if (const std::optional<size_t> row = SelectedRow()) {
+        edit_(*row);
+        actions_.fill();
+    }
+}
+
 void ListPage::Remove() {
     const std::optional<size_t> row = SelectedRow();
     if (!actions_.askFirst) {

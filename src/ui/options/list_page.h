@@ -13,10 +13,11 @@ class QPushButton;
 
 namespace quorvane::ui {
 
-// The Add and Remove wiring that every list tab shares: Add runs the tab's
-// dialog and shows the list again; Remove (the button or the Delete key)
-// asks the tab's question, removes the selected row through its editor and
-// shows the list again.
+// The Add, Edit and Remove wiring that every list tab shares: Add runs the
+// tab's dialog and shows the list again; Edit (the button or a double-click
+// on a row) does the same for the selected row; Remove (the button or the
+// Delete key) asks the tab's question, removes the selected row through its
+// editor and shows the list again.
 class ListPage : public QObject {
     Q_OBJECT
 
@@ -41,7 +42,10 @@ class ListPage : public QObject {
     ListPage(QAbstractItemView* view, QPushButton* add, QPushButton* remove, MessageBoxes& messages,
              Actions actions, QObject* parent);
 
+    // The edit button, and what editing a row does.
+    void SetEdit(QPushButton* button, std::function<void(size_t row)> edit);
     void Remove();
+    void EditSelected();
     std::optional<size_t> SelectedRow() const;
 
   protected:
@@ -52,6 +56,7 @@ class ListPage : public QObject {
     QPushButton* remove_;
     MessageBoxes& messages_;
     Actions actions_;
+    std::function<void(size_t)> edit_;
 };
 
 }  // namespace quorvane::ui

@@ -10,7 +10,8 @@
 
 namespace quorvane::ui {
 
-MimeTypesPage::MimeTypesPage(const OptionsSetup& setup) : setup_(setup), mimeTypes_(setup.folder) {
+MimeTypesPage::MimeTypesPage(const OptionsSetup& setup, MimeEditor& mimeTypes)
+    : setup_(setup), mimeTypes_(mimeTypes) {
     auto* layout = new QVBoxLayout;
     layout->addWidget(
         Text("Label9", QStringLiteral("Enter here the additional MIME types you would like to "
@@ -20,19 +21,22 @@ MimeTypesPage::MimeTypesPage(const OptionsSetup& setup) : setup_(setup), mimeTyp
     list_ = Named<QListWidget>("MimeList");
     layout->addWidget(list_);
     auto* add = Button("Command13", QStringLiteral("&Add..."));
+    auto* edit = Button("EditMime", QStringLiteral("&Edit..."));
     auto* remove = Button("Command14", QStringLiteral("&Remove"));
-    layout->addLayout(Row({add, remove}));
-    new ListPage(list_, add, remove, setup_.messages,
-                 {.fill = [this] { Fill(); },
-                  .add =
-                      [this] {
-                          MimeDialog dialog(mimeTypes_, setup_.messages, this);
-                          setup_.exec(dialog);
-                      },
-                  .remove = [this](std::optional<size_t> row) { return mimeTypes_.Remove(row); },
-                  .question = QStringLiteral("Are you sure you want to remove that MIME Header?"),
-                  .title = QStringLiteral("Remove MIME Type")},
-                 this);
+    layout->addLayout(Row({add, edit, remove}));
+    const auto runDialog = [this](std::optional<size_t> editing) {
+        MimeDialog dialog(mimeTypes_, setup_.messages, editing, this);
+        setup_.exec(dialog);
+    };
+    auto* page = new ListPage(
+        list_, add, remove, setup_.messages,
+        {.fill = [this] { Fill(); },
+         .add = [runDialog] { runDialog(std::nullopt); },
+         .remove = [this](std::optional<size_t> row) { return mimeTypes_.Remove(row); },
+         .question = QStringLiteral("Are you sure you want to remove that MIME Header?"),
+         .title = QStringLiteral("Remove MIME Type")},
+        this);
+    page->SetEdit(edit, runDialog);
     SetContent(QStringLiteral("MIME Types"), layout);
     Fill();
 }

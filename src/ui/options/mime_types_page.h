@@ -12,13 +12,13 @@ class MimeTypesPage : public OptionsPage {
     Q_OBJECT
 
   public:
-    explicit MimeTypesPage(const OptionsSetup& setup);
+    MimeTypesPage(const OptionsSetup& setup, MimeEditor& mimeTypes);
 
   private:
     void Fill();
 
     const OptionsSetup& setup_;
-    MimeEditor mimeTypes_;
+    MimeEditor& mimeTypes_;
     QListWidget* list_;
 };
 

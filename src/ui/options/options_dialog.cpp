@@ -21,24 +21,26 @@
 namespace quorvane::ui {
 
 OptionsDialog::OptionsDialog(Setup setup, QWidget* parent)
-    : QDialog(parent), setup_(std::move(setup)), directories_(setup_.folder) {
+    : QDialog(parent),
+      setup_(std::move(setup)),
+      lists_(setup_.folder, setup_.hostAddresses),
+      loaded_(LoadOptions(config::Settings::Load(setup_.folder.SettingsPath()))) {
     setObjectName(QStringLiteral("frmProperties"));
     setWindowTitle(QStringLiteral("Properties"));
     setModal(true);
     auto* layout = new QVBoxLayout(this);
     tabs_ = Named<QTabWidget>("TabStrip1");
-    AddPage(new VirtualDirectoriesPage(setup_, directories_),
-            QStringLiteral("Virtual Directories"));
-    AddPage(new DocumentsPage(setup_), QStringLiteral("Documents"));
-    AddPage(new SecurityPage(setup_), QStringLiteral("Security"));
-    AddPage(new MimeTypesPage(setup_), QStringLiteral("MIME Types"));
+    AddPage(new VirtualDirectoriesPage(setup_, lists_), QStringLiteral("Virtual Directories"));
+    AddPage(new DocumentsPage(setup_, lists_.documents), QStringLiteral("Documents"));
+    AddPage(new SecurityPage(setup_, lists_.blocked), QStringLiteral("Security"));
+    AddPage(new MimeTypesPage(setup_, lists_.mimeTypes), QStringLiteral("MIME Types"));
     AddPage(new CustomErrorsPage(setup_), QStringLiteral("Custom Errors"));
-    AddPage(new CgiScriptsPage(setup_), QStringLiteral("CGI Scripts"));
+    AddPage(new CgiScriptsPage(setup_, lists_.barred), QStringLiteral("CGI Scripts"));
     AddPage(new LoggingPage, QStringLiteral("Logging"));
     AddPage(new HomeDirectoryPage(setup_), QStringLiteral("Home Directory"));
     AddPage(new ContentExpiryPage, QStringLiteral("Content Expiry"));
     AddPage(new FaultTolerancePage, QStringLiteral("Fault Tolerance"));
-    AddPage(new UserAuthenticationPage(setup_), QStringLiteral("User Authentication"));
+    AddPage(new UserAuthenticationPage(setup_, lists_), QStringLiteral("User Authentication"));
     tabs_->setUsesScrollButtons(true);
     layout->addWidget(tabs_);
     auto* update = Button("cmdUpdate", QStringLiteral("&Update"));
@@ -47,9 +49,8 @@ OptionsDialog::OptionsDialog(Setup setup, QWidget* parent)
     connect(update, &QPushButton::clicked, this, &OptionsDialog::Update);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     resize(640, 520);
-    const OptionsValues values = LoadOptions(config::Settings::Load(setup_.folder.SettingsPath()));
     for (OptionsPage* page : pages_) {
-        page->Show(values);
+        page->Show(loaded_);
     }
 }
 
@@ -72,11 +73,32 @@ bool OptionsDialog::Refused() {
     return false;
 }
 
+bool OptionsDialog::CommitLists(const OptionsValues& values) {
+    if (values.thisComputer) {
+        lists_.directories.ApplyHomeDirectory({.folder = values.homePage,
+                                               .secure = values.secureSite,
+                                               .scripts = values.scriptAllowed,
+                                               .programs = values.exeAllowed,
+                                               .uploads = values.uploads,
+                                               .changes = values.changes});
+    }
+    lists_.directories.WriteAtCommit();
+    if (const std::optional<std::filesystem::path> failed = lists_.CommitAll()) {
+        setup_.messages.Warning(QStringLiteral("The settings were saved, but %1 could not be "
+                                               "written, so its changes are not yet kept.")
+                                    .arg(QString::fromStdString(failed->filename().string())),
+                                windowTitle());
+        return false;
+    }
+    return true;
+}
+
 void OptionsDialog::Update() {
     if (Refused()) {
         return;
     }
     OptionsValues values;
+    values.stored = loaded_.stored;
     for (const OptionsPage* page : pages_) {
         page->Collect(values);
     }
@@ -87,15 +109,12 @@ void OptionsDialog::Update() {
                                 windowTitle());
         return;
     }
-    if (values.thisComputer) {
-        directories_.ApplyHomeDirectory({.folder = values.homePage,
-                                         .secure = values.secureSite,
-                                         .scripts = values.scriptAllowed,
-                                         .programs = values.exeAllowed,
-                                         .uploads = values.uploads,
-                                         .changes = values.changes});
+    if (!CommitLists(values)) {
+        return;
     }
-    directories_.Save();
+    if (values.thisComputer && setup_.rootChanged) {
+        setup_.rootChanged(QString::fromStdString(values.homePage));
+    }
     accept();
 }
 

@@ -11,10 +11,10 @@ class QTabWidget;
 namespace quorvane::ui {
 
 // The options dialog: eleven tabs, each an OptionsPage, over the settings
-// file and the list files. It loads the settings when it opens and hands
-// them to the pages; the list tabs write their files at once; Update has
-// every page check and collect its part, then writes every setting in one
-// step (and dirs.lst); Cancel writes nothing.
+// file and the list files. It loads the settings and the lists when it
+// opens and hands them to the pages, which edit them in memory; Update has
+// every page check and collect its part, then writes each changed list
+// file whole and every setting in one step; Cancel writes nothing.
 class OptionsDialog : public QDialog {
     Q_OBJECT
 
@@ -32,9 +32,13 @@ class OptionsDialog : public QDialog {
     // box, before the message says what is wrong with it.
     bool Refused();
 
+    // Commits the lists, the root row given the Home Directory tab's folder;
+    // false, told, when a file could not be written.
+    bool CommitLists(const OptionsValues& values);
+
     Setup setup_;
-    // Update gives the root row the Home Directory tab's folder.
-    VirtualDirectoryEditor directories_;
+    ListEditors lists_;
+    OptionsValues loaded_;
     QTabWidget* tabs_ = nullptr;
     std::vector<OptionsPage*> pages_;
 };

@@ -21,8 +21,8 @@ struct OptionsSetup {
     const config::ProgramFolder& folder;
     MessageBoxes& messages;
     FilePickers& pickers;
-    // Tells the main window the folder the picker chose (Update itself
-    // leaves the main window to read the saved settings).
+    // Tells the main window the home folder an Update has saved; until then
+    // it shows the folder that is served.
     std::function<void(const QString&)> rootChanged;
     // Runs a small dialog modally; tests answer it instead.
     std::function<int(QDialog&)> exec = [](QDialog& dialog) { return dialog.exec(); };
@@ -31,8 +31,8 @@ struct OptionsSetup {
 };
 
 // One tab of the options dialog: it shows its part of the settings, checks
-// and collects it back, and keeps its own controls' rules. A list tab writes
-// its list file itself, at each edit.
+// and collects it back, and keeps its own controls' rules. A list tab edits
+// its list in the dialog's ListEditors, which Update writes.
 class OptionsPage : public QWidget {
     Q_OBJECT
 

@@ -23,8 +23,13 @@ const char* Truth(bool value) {
 
 }  // namespace
 
-bool CheckBoxState(const std::string& flag) {
-    return config::LeadingNumber(flag) == 1.0;
+bool CheckBoxState(const config::SettingKey& key, const std::string& flag) {
+    return key.form == config::SettingForm::kFlagNotZero ? config::FlagNotZero(flag)
+                                                         : config::FlagEqualsOne(flag);
+}
+
+std::string FlagToWrite(const config::SettingKey& key, bool ticked, const std::string& stored) {
+    return ticked && CheckBoxState(key, stored) ? stored : Flag(ticked);
 }
 
 std::optional<bool> LoggingTruth(const std::string& value) {
@@ -79,9 +84,9 @@ OptionsValues LoadOptions(const config::Settings& settings) {
     using namespace config::setting;
     OptionsValues values;
     auto read = [&](const config::SettingKey& key) { return config::DialogValue(settings, key); };
-    values.docFooter = CheckBoxState(read(kEnableFooter));
+    values.docFooter = CheckBoxState(kEnableFooter, read(kEnableFooter));
     values.footerHtml = read(kFooterHtml);
-    values.directoryBrowsing = CheckBoxState(read(kDirectoryBrowsing));
+    values.directoryBrowsing = CheckBoxState(kDirectoryBrowsing, read(kDirectoryBrowsing));
 
     // Option buttons: setting one deselects the others, so the last one
     // that reads true is the one selected.
@@ -101,11 +106,11 @@ OptionsValues LoadOptions(const config::Settings& settings) {
     }
 
     values.logLimitMiB = read(kLogLimitMiB);
-    values.secureSite = CheckBoxState(read(kSecure));
-    values.scriptAllowed = CheckBoxState(read(kScriptAllowed));
-    values.exeAllowed = CheckBoxState(read(kExeAllowed));
-    values.uploads = CheckBoxState(read(kUploads));
-    values.changes = CheckBoxState(read(kChanges));
+    values.secureSite = CheckBoxState(kSecure, read(kSecure));
+    values.scriptAllowed = CheckBoxState(kScriptAllowed, read(kScriptAllowed));
+    values.exeAllowed = CheckBoxState(kExeAllowed, read(kExeAllowed));
+    values.uploads = CheckBoxState(kUploads, read(kUploads));
+    values.changes = CheckBoxState(kChanges, read(kChanges));
     values.keepFreeMiB = read(kKeepFreeMiB);
     values.maxFileMiB = read(kMaxFileMiB);
     values.homePage = read(kRootDirectory);
@@ -115,25 +120,29 @@ OptionsValues LoadOptions(const config::Settings& settings) {
     values.httpsPort = read(kHttpsPort);
     values.certificateFile = read(kCertificateFile);
     values.keyFile = read(kKeyFile);
-    values.redirectToHttps = CheckBoxState(read(kRedirectToHttps));
+    values.redirectToHttps = CheckBoxState(kRedirectToHttps, read(kRedirectToHttps));
 
     for (const config::ErrorPageSetting& page : config::ErrorPageSettings()) {
         values.errorPages.push_back({std::string(page.code), read(*page.key)});
     }
 
-    values.contentExpires = CheckBoxState(read(kContentExpires));
+    values.contentExpires = CheckBoxState(kContentExpires, read(kContentExpires));
     values.expireAfter = StartsWith(read(kInterval), "After");
     values.duration = read(kDuration);
     values.intervalType = read(kIntervalType);
 
-    values.enablePerl = CheckBoxState(read(kEnablePerl));
+    values.enablePerl = CheckBoxState(kEnablePerl, read(kEnablePerl));
     values.perlLocation = read(kPerlLocation);
-    values.cgiEnabled = CheckBoxState(read(kCgiEnabled));
+    values.cgiEnabled = CheckBoxState(kCgiEnabled, read(kCgiEnabled));
     values.scriptTimeout = read(kScriptTimeout);
 
-    values.rebuildDefault = CheckBoxState(read(kRebuildDefault));
-    values.rebuildMime = CheckBoxState(read(kRebuildMime));
-    values.rebuildDirs = CheckBoxState(read(kRebuildDirs));
+    values.rebuildDefault = CheckBoxState(kRebuildDefault, read(kRebuildDefault));
+    values.rebuildMime = CheckBoxState(kRebuildMime, read(kRebuildMime));
+    values.rebuildDirs = CheckBoxState(kRebuildDirs, read(kRebuildDirs));
+    values.stored = {.scriptAllowed = read(kScriptAllowed),
+                     .exeAllowed = read(kExeAllowed),
+                     .cgiEnabled = read(kCgiEnabled),
+                     .enablePerl = read(kEnablePerl)};
     return values;
 }
 
@@ -149,8 +158,9 @@ std::vector<config::SettingWrite> UpdateWrites(const OptionsValues& values) {
         Write(kUserControlled, Truth(values.userControlled)),
         Write(kLogLimitMiB, values.logLimitMiB),
         Write(kSecure, Flag(values.secureSite)),
-        Write(kScriptAllowed, Flag(values.scriptAllowed)),
-        Write(kExeAllowed, Flag(values.exeAllowed)),
+        Write(kScriptAllowed,
+              FlagToWrite(kScriptAllowed, values.scriptAllowed, values.stored.scriptAllowed)),
+        Write(kExeAllowed, FlagToWrite(kExeAllowed, values.exeAllowed, values.stored.exeAllowed)),
         Write(kUploads, Flag(values.uploads)),
         Write(kChanges, Flag(values.changes)),
         Write(kKeepFreeMiB, values.keepFreeMiB),
@@ -176,8 +186,8 @@ std::vector<config::SettingWrite> UpdateWrites(const OptionsValues& values) {
         Write(kInterval, values.expireAfter ? "After" : "Immediate"),
         Write(kDuration, values.duration),
         Write(kIntervalType, values.intervalType),
-        Write(kCgiEnabled, Flag(values.cgiEnabled)),
-        Write(kEnablePerl, Flag(values.enablePerl)),
+        Write(kCgiEnabled, FlagToWrite(kCgiEnabled, values.cgiEnabled, values.stored.cgiEnabled)),
+        Write(kEnablePerl, FlagToWrite(kEnablePerl, values.enablePerl, values.stored.enablePerl)),
         Write(kPerlLocation, values.perlLocation),
         Write(kScriptTimeout, values.scriptTimeout),
         Write(kRebuildDefault, Flag(values.rebuildDefault)),

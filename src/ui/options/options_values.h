@@ -53,6 +53,14 @@ struct OptionsValues {
     bool rebuildDefault = false;
     bool rebuildMime = false;
     bool rebuildDirs = false;
+    // The flags the server takes as on at any number but 0, as the file
+    // held them: a box left ticked writes its flag back unchanged.
+    struct StoredFlags {
+        std::string scriptAllowed;
+        std::string exeAllowed;
+        std::string cgiEnabled;
+        std::string enablePerl;
+    } stored;
 };
 
 // The values as the dialog opens on them, with the dialog's own defaults
@@ -62,8 +70,12 @@ OptionsValues LoadOptions(const config::Settings& settings);
 // Every key Update writes, in its order; written together in one step.
 std::vector<config::SettingWrite> UpdateWrites(const OptionsValues& values);
 
-// A check box shows a flag's number; only 1 is a tick.
-bool CheckBoxState(const std::string& flag);
+// A check box shows a flag as the server tests it: 1 is a tick, and so is
+// any number but 0 where the server takes that as on.
+bool CheckBoxState(const config::SettingKey& key, const std::string& flag);
+// What Update writes for a box: "1" or "0", or the stored text where that
+// was on and the box is still ticked.
+std::string FlagToWrite(const config::SettingKey& key, bool ticked, const std::string& stored);
 
 // The Logging words as the dialog reads them: "True"/"False" in any letter
 // case, or a number (0 false); anything else is no answer.

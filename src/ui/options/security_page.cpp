@@ -10,8 +10,7 @@
 
 namespace quorvane::ui {
 
-SecurityPage::SecurityPage(const OptionsSetup& setup)
-    : blocked_(setup.folder, config::kBlockList, setup.hostAddresses, true) {
+SecurityPage::SecurityPage(const OptionsSetup& setup, AddressEditor& blocked) : blocked_(blocked) {
     auto* layout = new QVBoxLayout;
     layout->addWidget(
         Text("Label2", QStringLiteral("Within this tab, you can set which machines will be "
@@ -25,10 +24,11 @@ SecurityPage::SecurityPage(const OptionsSetup& setup)
     list_->setRootIsDecorated(false);
     layout->addWidget(list_);
     auto* add = Button("Command4", QStringLiteral("&Add..."));
+    auto* edit = Button("EditAddress", QStringLiteral("&Edit..."));
     auto* remove = Button("Command5", QStringLiteral("&Remove"));
-    layout->addLayout(Row({add, remove}));
+    layout->addLayout(Row({add, edit, remove}));
     NewAddressListPage(
-        list_, add, remove, blocked_, true, setup, [this] { Fill(); }, this);
+        {list_, add, edit, remove}, blocked_, true, setup, [this] { Fill(); }, this);
     SetContent(QStringLiteral("Server Security"), layout);
     Fill();
 }

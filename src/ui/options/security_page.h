@@ -12,12 +12,12 @@ class SecurityPage : public OptionsPage {
     Q_OBJECT
 
   public:
-    explicit SecurityPage(const OptionsSetup& setup);
+    SecurityPage(const OptionsSetup& setup, AddressEditor& blocked);
 
   private:
     void Fill();
 
-    AddressEditor blocked_;
+    AddressEditor& blocked_;
     QTreeWidget* list_;
 };
 

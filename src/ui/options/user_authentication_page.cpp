@@ -21,8 +21,8 @@ const QString kTitle = QStringLiteral("User Authentication");
 
 }  // namespace
 
-UserAuthenticationPage::UserAuthenticationPage(const OptionsSetup& setup)
-    : setup_(setup), users_(setup.folder) {
+UserAuthenticationPage::UserAuthenticationPage(const OptionsSetup& setup, ListEditors& lists)
+    : setup_(setup), users_(lists.users), directories_(lists.directories) {
     auto* layout = new QVBoxLayout;
     layout->addWidget(
         Text("Label7", QStringLiteral("Here you can configure Quorvane2000's Basic "
@@ -36,8 +36,9 @@ UserAuthenticationPage::UserAuthenticationPage(const OptionsSetup& setup)
     list_ = Named<QListWidget>("UserList");
     layout->addWidget(list_);
     start_ = Button("Command10", QStringLiteral("&Add User..."));
+    edit_ = Button("EditUser", QStringLiteral("&Edit User..."));
     remove_ = Button("Command12", QStringLiteral("&Remove User"));
-    layout->addLayout(Row({start_, remove_}));
+    layout->addLayout(Row({start_, edit_, remove_}));
     layout->addWidget(EntryFrame());
     WireList();
     SetContent(kTitle, layout);
@@ -66,20 +67,22 @@ QWidget* UserAuthenticationPage::EntryFrame() {
 }
 
 void UserAuthenticationPage::WireList() {
-    connect(start_, &QPushButton::clicked, this, &UserAuthenticationPage::StartEntry);
-    new ListPage(list_, nullptr, remove_, setup_.messages,
-                 {.fill = [this] { Fill(); },
-                  .remove = [this](std::optional<size_t> row) { return users_.Remove(row); },
-                  .question = QStringLiteral("Are you sure you want to delete this user?"),
-                  .title = kTitle,
-                  .refuse = [this](size_t row) -> std::optional<ListPage::Refusal> {
-                      if (config::EqualsIgnoringCase(users_.Rows()[row][0], "ADMIN")) {
-                          return ListPage::Refusal{
-                              QStringLiteral("You cannot delete the Administrator user."), kTitle};
-                      }
-                      return std::nullopt;
-                  }},
-                 this);
+    connect(start_, &QPushButton::clicked, this, [this] { StartEntry(std::nullopt); });
+    auto* page = new ListPage(
+        list_, nullptr, remove_, setup_.messages,
+        {.fill = [this] { Fill(); },
+         .remove = [this](std::optional<size_t> row) { return users_.Remove(row); },
+         .question = QStringLiteral("Are you sure you want to delete this user?"),
+         .title = kTitle,
+         .refuse = [this](size_t row) -> std::optional<ListPage::Refusal> {
+             if (config::EqualsIgnoringCase(users_.Rows()[row][0], "ADMIN")) {
+                 return ListPage::Refusal{
+                     QStringLiteral("You cannot delete the Administrator user."), kTitle};
+             }
+             return std::nullopt;
+         }},
+        this);
+    page->SetEdit(edit_, [this](size_t row) { StartEntry(row); });
 }
 
 void UserAuthenticationPage::SetEntry(bool entering) {
@@ -88,24 +91,50 @@ void UserAuthenticationPage::SetEntry(bool entering) {
         control->setEnabled(entering);
     }
     start_->setEnabled(!entering);
+    edit_->setEnabled(!entering);
     remove_->setEnabled(!entering);
 }
 
-void UserAuthenticationPage::StartEntry() {
+void UserAuthenticationPage::SetEditing(std::optional<size_t> editing) {
+    editing_ = editing;
+    entry_->setTitle(editing_ ? QStringLiteral("Change User Details")
+                              : QStringLiteral("New User Details"));
+    add_->setText(editing_ ? QStringLiteral("Change") : QStringLiteral("Add"));
+}
+
+void UserAuthenticationPage::StartEntry(std::optional<size_t> editing) {
+    SetEditing(editing);
+    if (editing_) {
+        name_->setText(Q(users_.Rows()[*editing_][0]));
+        password_->setText(Q(users_.Rows()[*editing_][1]));
+    }
     entry_->setEnabled(true);
     SetEntry(true);
     name_->setFocus();
 }
 
 void UserAuthenticationPage::FinishEntry() {
+    SetEditing(std::nullopt);
     name_->clear();
     password_->clear();
     SetEntry(false);
     start_->setFocus();
 }
 
+Edit UserAuthenticationPage::Put(const std::string& name, const std::string& password) {
+    if (!editing_) {
+        return users_.Add(name, password);
+    }
+    const std::string before = users_.Rows()[*editing_][0];
+    const Edit result = users_.Change(*editing_, name, password);
+    if (result == Edit::kDone && before != name) {
+        directories_.RenameUser(before, name);
+    }
+    return result;
+}
+
 void UserAuthenticationPage::AddUser() {
-    const Edit result = users_.Add(S(name_->text()), S(password_->text()));
+    const Edit result = Put(S(name_->text()), S(password_->text()));
     switch (result) {
         case Edit::kNameMissing:
             setup_.messages.Warning(QStringLiteral("You must supply a Username."), kTitle);
@@ -123,13 +152,23 @@ void UserAuthenticationPage::AddUser() {
             name_->clear();
             name_->setFocus();
             return;
+        case Edit::kAdminRefused:
+            setup_.messages.Warning(QStringLiteral("The Administrator user keeps its name."),
+                                    kTitle);
+            name_->setFocus();
+            return;
         default:
-            if (ReportEdit(setup_.messages, result, kTitle)) {
-                Fill();
-                name_->clear();
-                password_->clear();
-                name_->setFocus();
+            if (!ReportEdit(setup_.messages, result, kTitle)) {
+                return;
             }
+            Fill();
+            if (editing_) {
+                FinishEntry();
+                return;
+            }
+            name_->clear();
+            password_->clear();
+            name_->setFocus();
     }
 }
 

@@ -11,27 +11,37 @@ class QPushButton;
 namespace quorvane::ui {
 
 // "User Authentication": users.lst. Accounts are typed into an entry area
-// that "Add User..." opens and "Finish" closes; the Administrator stays.
+// that "Add User..." opens and "Finish" closes; "Edit User..." (or a
+// double-click) opens it on the selected account, its name and password
+// shown to change. The Administrator stays, under its name.
 class UserAuthenticationPage : public OptionsPage {
     Q_OBJECT
 
   public:
-    explicit UserAuthenticationPage(const OptionsSetup& setup);
+    UserAuthenticationPage(const OptionsSetup& setup, ListEditors& lists);
 
   private:
     QWidget* EntryFrame();
     void WireList();
     // While the entry area is open, the list's own buttons are not.
     void SetEntry(bool entering);
-    void StartEntry();
+    // The entry area adds an account, or changes the row's.
+    void SetEditing(std::optional<size_t> editing);
+    void StartEntry(std::optional<size_t> editing);
     void FinishEntry();
+    // Adds the account, or changes the one being edited; a renamed user
+    // keeps the folders that named them.
+    Edit Put(const std::string& name, const std::string& password);
     void AddUser();
     void Fill();
 
     const OptionsSetup& setup_;
-    UserEditor users_;
+    UserEditor& users_;
+    VirtualDirectoryEditor& directories_;
+    std::optional<size_t> editing_;
     QListWidget* list_;
     QPushButton* start_;
+    QPushButton* edit_;
     QPushButton* remove_;
     QGroupBox* entry_ = nullptr;
     QLineEdit* name_ = nullptr;

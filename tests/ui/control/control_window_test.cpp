@@ -140,6 +140,23 @@ TEST_F(ControlWindowTest, ToggleServesAndTheLogViewButtonsAndTrayFollow) {
     EXPECT_FALSE(window.Control().IsListening());
 }
 
+TEST_F(ControlWindowTest, RefreshLogAsksBeforeItEmptiesTheLogFile) {
+    ControlWindow& window = Window();
+    window.Startup();
+    folder_.Write("quorvane.log", "an earlier visit\r\n");
+    const QString shown = Log();
+    messages_.answer = false;
+    Find<QPushButton>("Command3")->click();
+    ASSERT_EQ(messages_.questions.size(), 1u);
+    EXPECT_TRUE(messages_.questions[0].contains("quorvane.log will be emptied"));
+    EXPECT_TRUE(messages_.questions[0].contains("is kept"));
+    EXPECT_EQ(folder_.Read("quorvane.log"), "an earlier visit\r\n");
+    messages_.answer = true;
+    Find<QPushButton>("Command3")->click();
+    EXPECT_EQ(folder_.Read("quorvane.log"), "");
+    EXPECT_EQ(Log(), shown);
+}
+
 TEST_F(ControlWindowTest, HttpsShowsItsAddressAndTheFingerprintToCompare) {
     SetSetting("Server", "HttpsPort", "1");  // on, at a free port
     ControlWindow& window = Window();

@@ -49,6 +49,11 @@ class OptionsDialogTest : public ::testing::Test {
     void Type(const char* name, const QString& text, QObject* in = nullptr) {
         Find<QLineEdit>(name, in)->setText(text);
     }
+    // A list file as Update leaves it (the dialog stays open for more).
+    std::string Updated(const char* file) {
+        Click("cmdUpdate");
+        return folder_.Read(file);
+    }
     std::string Setting(const char* section, const char* key) {
         return config::Settings::Load(program_.SettingsPath()).Read(section, key, "<absent>");
     }
@@ -304,7 +309,7 @@ TEST_F(OptionsDialogTest, UpdateRefusesWhatCannotWorkOnItsTab) {
     EXPECT_EQ(Find<QLineEdit>("HomePage")->text(), "https://example.com/");
 }
 
-TEST_F(OptionsDialogTest, VirtualDirectoriesAreAddedAndRemovedAtOnce) {
+TEST_F(OptionsDialogTest, VirtualDirectoriesAreAddedAndRemoved) {
     Open();
     const std::string chosen = Folder("chosen");
     answer_ = [&](QDialog& add) {
@@ -342,7 +347,7 @@ TEST_F(OptionsDialogTest, VirtualDirectoriesAreAddedAndRemovedAtOnce) {
     EXPECT_EQ(messages_.warnings,
               std::vector<QString>{"Create Virtual Directory: You must select a real location "
                                    "for the Virtual Directory."});
-    EXPECT_NE(folder_.Read("dirs.lst")
+    EXPECT_NE(Updated("dirs.lst")
                   .find("\"/docs/\",\"" + chosen + "\",\"Yes\",\"No\",\"No\",\"Yes\",\"Yes\"\r\n"),
               std::string::npos);
     auto* vdirs = Find<QTreeWidget>("vdirs");
@@ -364,14 +369,16 @@ TEST_F(OptionsDialogTest, VirtualDirectoriesAreAddedAndRemovedAtOnce) {
     Press(vdirs, Qt::Key_Delete);  // the key asks as the button does
     EXPECT_EQ(messages_.questions.size(), 2u);
     EXPECT_EQ(vdirs->topLevelItemCount(), 3);
-    Click("cmdCancel");
-    EXPECT_EQ(folder_.Read("dirs.lst").find("/docs/"), std::string::npos);
+    EXPECT_EQ(Updated("dirs.lst").find("/docs/"), std::string::npos);
 
-    // Cancel in the Add dialog still writes the list, so a missing one appears.
+    // Cancel in the Add dialog still has Update write the list, so a missing
+    // one appears.
     std::filesystem::remove(folder_.Path() / "dirs.lst");
     Open();
     answer_ = [this](QDialog& add) { Click("Command3", &add); };
     Click("Command1");
+    EXPECT_FALSE(std::filesystem::exists(folder_.Path() / "dirs.lst"));
+    Click("cmdUpdate");
     EXPECT_TRUE(std::filesystem::exists(folder_.Path() / "dirs.lst"));
 }
 
@@ -386,8 +393,8 @@ TEST_F(OptionsDialogTest, AddressListsTakeFourNumbers) {
     std::filesystem::remove(folder_.Path() / "nocgi.lst");
     Open();
     answer_ = [this](QDialog& add) { Click("Command2", &add); };
-    Click("Command4");  // Cancel still writes the (empty) list
-    EXPECT_EQ(folder_.Read("iplist.lst"), "");
+    Click("Command4");  // Cancel still has Update write the (empty) list
+    EXPECT_EQ(Updated("iplist.lst"), "");
 
     answer_ = [this](QDialog& add) {
         // Typing a "." moves on; a whole address pasted into the first box fills all four.
@@ -406,7 +413,7 @@ TEST_F(OptionsDialogTest, AddressListsTakeFourNumbers) {
     EXPECT_EQ(messages_.warnings,
               std::vector<QString>{
                   "Quorvane2000: Each part of the IP Address must be a number from 0 to 255."});
-    EXPECT_EQ(folder_.Read("iplist.lst"), "\"10.0.0.7\"\r\n");
+    EXPECT_EQ(Updated("iplist.lst"), "\"10.0.0.7\"\r\n");
     auto* list = Find<QTreeWidget>("IPList");
     EXPECT_EQ(list->topLevelItem(0)->text(1), "Is Denied Access");
 
@@ -421,18 +428,19 @@ TEST_F(OptionsDialogTest, AddressListsTakeFourNumbers) {
     Click("Command4");
     EXPECT_EQ(messages_.questions.size(), 1u);
     EXPECT_TRUE(messages_.questions[0].contains("127.0.0.1 is an address of this computer."));
-    EXPECT_EQ(folder_.Read("iplist.lst"), "\"10.0.0.7\"\r\n");
+    EXPECT_EQ(Updated("iplist.lst"), "\"10.0.0.7\"\r\n");
 
     // Remove asks before it looks at the selection; Yes on an empty list
     // removes the file.
     messages_.answer = true;
     Click("Command5");  // nothing selected: asked, nothing removed
     EXPECT_EQ(messages_.questions.size(), 2u);
-    EXPECT_EQ(folder_.Read("iplist.lst"), "\"10.0.0.7\"\r\n");
+    EXPECT_EQ(Updated("iplist.lst"), "\"10.0.0.7\"\r\n");
     Select(list, 0);
     Press(list, Qt::Key_Delete);
-    EXPECT_EQ(folder_.Read("iplist.lst"), "");
+    EXPECT_EQ(Updated("iplist.lst"), "");
     Click("Command5");
+    Click("cmdUpdate");
     EXPECT_FALSE(std::filesystem::exists(folder_.Path() / "iplist.lst"));
 
     // The CGI list takes its addresses the same way.
@@ -441,7 +449,7 @@ TEST_F(OptionsDialogTest, AddressListsTakeFourNumbers) {
         Click("Command1", &add);
     };
     Click("Command16");
-    EXPECT_EQ(folder_.Read("nocgi.lst"), "\"1.1.1.1\"\r\n");
+    EXPECT_EQ(Updated("nocgi.lst"), "\"1.1.1.1\"\r\n");
 }
 
 TEST_F(OptionsDialogTest, DefaultDocumentsAndMimeTypes) {
@@ -449,8 +457,16 @@ TEST_F(OptionsDialogTest, DefaultDocumentsAndMimeTypes) {
     auto* documents = Find<QListWidget>("DefaultList");
     Select(documents, 1);
     Click("Command6");
-    EXPECT_TRUE(folder_.Read("default.lst").starts_with("\"index.html\"\r\n\"index.htm\"\r\n"));
     EXPECT_EQ(documents->currentRow(), 0);
+    // An entry that cannot move stays selected.
+    Click("Command6");
+    EXPECT_EQ(documents->currentRow(), 0);
+    EXPECT_EQ(documents->selectedItems().size(), 1);
+    Select(documents, documents->count() - 1);
+    Click("Command7");
+    EXPECT_EQ(documents->currentRow(), documents->count() - 1);
+    EXPECT_EQ(documents->selectedItems().size(), 1);
+    EXPECT_TRUE(Updated("default.lst").starts_with("\"index.html\"\r\n\"index.htm\"\r\n"));
     answer_ = [this](QDialog& add) {
         Type("Document", "index.htm", &add);
         Click("Command1", &add);  // already listed
@@ -462,7 +478,7 @@ TEST_F(OptionsDialogTest, DefaultDocumentsAndMimeTypes) {
     EXPECT_EQ(messages_.warnings,
               std::vector<QString>{"Document Name Error: This document name is already in the "
                                    "list."});
-    EXPECT_TRUE(folder_.Read("default.lst").ends_with("\"home.htm\"\r\n"));
+    EXPECT_TRUE(Updated("default.lst").ends_with("\"home.htm\"\r\n"));
 
     answer_ = [this](QDialog& add) {
         Type("FileExt", ".webp", &add);
@@ -471,7 +487,7 @@ TEST_F(OptionsDialogTest, DefaultDocumentsAndMimeTypes) {
         Press(Find<QLineEdit>("MIMEHeader", &add), Qt::Key_Return);
     };
     Click("Command13");
-    EXPECT_TRUE(folder_.Read("mime.lst").ends_with("\"webp,image/webp\"\r\n"));
+    EXPECT_TRUE(Updated("mime.lst").ends_with("\"webp,image/webp\"\r\n"));
     answer_ = [this](QDialog& add) {
         Type("FileExt", "HTM", &add);
         Type("MIMEHeader", "text/plain", &add);
@@ -486,7 +502,7 @@ TEST_F(OptionsDialogTest, DefaultDocumentsAndMimeTypes) {
     Press(mime, Qt::Key_Delete);
     EXPECT_EQ(messages_.questions.back(),
               "Remove MIME Type: Are you sure you want to remove that MIME Header?");
-    EXPECT_FALSE(folder_.Read("mime.lst").ends_with("\"webp,image/webp\"\r\n"));
+    EXPECT_FALSE(Updated("mime.lst").ends_with("\"webp,image/webp\"\r\n"));
 }
 
 TEST_F(OptionsDialogTest, UsersAreAddedInTheEntryAreaAndAdminStays) {
@@ -502,7 +518,7 @@ TEST_F(OptionsDialogTest, UsersAreAddedInTheEntryAreaAndAdminStays) {
     Type("Username", "bob");
     Press(Find<QLineEdit>("Password"), Qt::Key_Return);  // Enter adds, as "Add" does
     EXPECT_EQ(messages_.warnings.size(), 1u);
-    EXPECT_EQ(folder_.Read("users.lst"), "\"Admin\",\"x\"\r\n\"bob\",\"pw\"\r\n");
+    EXPECT_EQ(Updated("users.lst"), "\"Admin\",\"x\"\r\n\"bob\",\"pw\"\r\n");
     Click("Command19");  // the entry ends, removing is possible again
 
     auto* users = Find<QListWidget>("UserList");
@@ -513,7 +529,198 @@ TEST_F(OptionsDialogTest, UsersAreAddedInTheEntryAreaAndAdminStays) {
     EXPECT_TRUE(messages_.questions.empty());
     Select(users, 1);
     Click("Command12");
-    EXPECT_EQ(folder_.Read("users.lst"), "\"Admin\",\"x\"\r\n");
+    EXPECT_EQ(Updated("users.lst"), "\"Admin\",\"x\"\r\n");
+}
+
+TEST_F(OptionsDialogTest, ListChangesWaitForUpdateAndCancelThrowsThemAway) {
+    const std::string folder = Folder("shared");
+    const char* files[] = {"users.lst", "dirs.lst", "iplist.lst"};
+    const auto contents = [&] {
+        std::vector<std::string> now;
+        for (const char* file : files) {
+            now.push_back(folder_.Read(file));
+        }
+        return now;
+    };
+    const std::vector<std::string> before = contents();
+    for (const char* close : {"cmdCancel", "cmdUpdate"}) {
+        Open();
+        Click("Command10");
+        Type("Username", "carol");
+        Type("Password", "secret");
+        Click("Command17");
+        answer_ = [&](QDialog& add) {
+            if (add.objectName() == "frmAddDirectory") {
+                Type("VDirName", "shared", &add);
+                Type("Physical", QString::fromStdString(folder), &add);
+            } else {
+                Find<QLineEdit>("Octet1", &add)->insert("10.1.2.3");
+            }
+            Click(add.objectName() == "frmAddDirectory" ? "Command2" : "Command1", &add);
+            EXPECT_EQ(add.result(), QDialog::Accepted);
+        };
+        Click("Command1");
+        Click("Command4");
+        EXPECT_EQ(contents(), before) << "written before " << close;
+        Click(close);
+    }
+    const std::vector<std::string> after = contents();
+    EXPECT_TRUE(after[0].ends_with("\"carol\",\"secret\"\r\n"));
+    EXPECT_NE(after[1].find("\"/shared/\",\"" + folder + "\""), std::string::npos);
+    EXPECT_TRUE(after[2].ends_with("\"10.1.2.3\"\r\n"));
+}
+
+TEST_F(OptionsDialogTest, EachListEditsARowByButtonOrDoubleClick) {
+    folder_.WriteAddresses(config::kBlockList, {"10.0.0.1", "2001:db8::7"});
+    Open();
+    // A double-click on a row is its Edit button.
+    const auto doubleClick = [this](QAbstractItemView* view, int row) {
+        auto* tabs = Find<QTabWidget>("TabStrip1");
+        for (int i = 0; i < tabs->count(); ++i) {
+            if (tabs->widget(i)->isAncestorOf(view)) {
+                tabs->setCurrentIndex(i);
+            }
+        }
+        dialog_->show();
+        QApplication::processEvents();
+        const QRect place = view->visualRect(view->model()->index(row, 0));
+        // As the desktop delivers it: a click, then the second press as a double-click.
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, place.center());
+        QMouseEvent second(QEvent::MouseButtonDblClick, place.center(),
+                           view->viewport()->mapToGlobal(place.center()), Qt::LeftButton,
+                           Qt::LeftButton, {});
+        QApplication::sendEvent(view->viewport(), &second);
+    };
+    auto* vdirs = Find<QTreeWidget>("vdirs");
+    Select(vdirs, 0);
+    Click("EditDirectory");
+    EXPECT_EQ(messages_.warnings.back(),
+              "Virtual Directory Error: The Default Site Location is set on the Home Directory "
+              "tab.");
+    answer_ = [this](QDialog& edit) {
+        EXPECT_EQ(edit.windowTitle(), "Edit Virtual Directory");
+        EXPECT_EQ(Find<QLineEdit>("VDirName", &edit)->text(), "/cgi-bin/");
+        EXPECT_TRUE(Find<QCheckBox>("ScriptAllowed", &edit)->isChecked());
+        Type("VDirName", "/private/", &edit);
+        Click("Command2", &edit);  // another row's name
+        EXPECT_NE(edit.result(), QDialog::Accepted);
+        Type("VDirName", "scripts", &edit);
+        Click("Command2", &edit);
+    };
+    doubleClick(vdirs, 2);
+    EXPECT_EQ(vdirs->topLevelItem(2)->text(0), "/scripts/");
+    EXPECT_EQ(vdirs->topLevelItemCount(), 3);
+
+    answer_ = [this](QDialog& edit) {
+        EXPECT_EQ(Find<QLineEdit>("FileExt", &edit)->text(), "htm");
+        EXPECT_EQ(Find<QLineEdit>("MIMEHeader", &edit)->text(), "text/html");
+        Type("MIMEHeader", "text/html; charset=utf-8", &edit);
+        Click("Command1", &edit);
+    };
+    Select(Find<QListWidget>("MimeList"), 0);
+    Click("EditMime");
+
+    auto* blocked = Find<QTreeWidget>("IPList");
+    answer_ = [this](QDialog& edit) {
+        EXPECT_EQ(Find<QLineEdit>("Octet4", &edit)->text(), "1");
+        Type("Octet4", "9", &edit);
+        Click("Command1", &edit);
+    };
+    Select(blocked, 0);
+    Click("EditAddress");
+    Select(blocked, 1);  // four boxes cannot show it
+    Click("EditAddress");
+    EXPECT_TRUE(messages_.warnings.back().contains("Only an address of four numbers"));
+
+    auto* users = Find<QListWidget>("UserList");
+    doubleClick(users, 0);
+    EXPECT_EQ(Find<QLineEdit>("Username")->text(), "guest");
+    EXPECT_EQ(Find<QLineEdit>("Password")->text(), "quorvane");
+    EXPECT_EQ(Find<QPushButton>("Command17")->text(), "Change");
+    Type("Password", "n3w-pass");
+    Click("Command17");
+    EXPECT_FALSE(Find<QLineEdit>("Username")->isEnabled());  // the entry ends
+    EXPECT_EQ(Find<QPushButton>("Command17")->text(), "Add");
+    EXPECT_EQ(users->count(), 1);
+
+    Click("cmdUpdate");
+    EXPECT_NE(folder_.Read("dirs.lst").find("\"/scripts/\",\"cgi-bin\",\"No\",\"Yes\",\"Yes\""),
+              std::string::npos);
+    EXPECT_TRUE(
+        folder_.Read("mime.lst").starts_with("\"htm,text/html; charset=utf-8\"\r\n\"html,"));
+    EXPECT_EQ(folder_.Read("iplist.lst"), "\"10.0.0.9\"\r\n\"2001:db8::7\"\r\n");
+    EXPECT_EQ(folder_.Read("users.lst"), "\"guest\",\"n3w-pass\"\r\n");
+}
+
+TEST_F(OptionsDialogTest, ASecureFolderAdmitsTheUsersTicked) {
+    const std::string folder = Folder("www/private/team");
+    Open();
+    // A user added in this dialog is offered before any Update; a renamed
+    // one keeps the folders that named them.
+    Click("Command10");
+    Type("Username", "dana");
+    Type("Password", "pw");
+    Click("Command17");
+    Click("Command19");
+    answer_ = [&](QDialog& add) {
+        const QList<QCheckBox*> boxes = add.findChildren<QCheckBox*>("AllowedUser");
+        ASSERT_EQ(boxes.size(), 2);
+        EXPECT_EQ(boxes[0]->text() + " " + boxes[1]->text(), "guest dana");
+        EXPECT_FALSE(boxes[1]->isEnabled());  // only a secure folder admits users
+        Find<QCheckBox>("SecureDir", &add)->setChecked(true);
+        EXPECT_TRUE(boxes[1]->isEnabled());
+        boxes[1]->setChecked(true);
+        Type("VDirName", "team", &add);
+        Type("Physical", QString::fromStdString(folder), &add);
+        Click("Command2", &add);
+    };
+    Click("Command1");
+    auto* users = Find<QListWidget>("UserList");
+    Select(users, 1);
+    Click("EditUser");
+    Type("Username", "dana2");
+    Click("Command17");
+    Click("cmdUpdate");
+    EXPECT_NE(folder_.Read("dirs.lst")
+                  .find("\"/team/\",\"" + folder +
+                        "\",\"Yes\",\"No\",\"No\",\"No\",\"No\",\"dana2\"\r\n"),
+              std::string::npos);
+
+    // Opened again, the folder shows its user ticked; unticking secure names nobody.
+    Open();
+    answer_ = [&](QDialog& edit) {
+        const QList<QCheckBox*> boxes = edit.findChildren<QCheckBox*>("AllowedUser");
+        ASSERT_EQ(boxes.size(), 2);
+        EXPECT_FALSE(boxes[0]->isChecked());
+        EXPECT_TRUE(boxes[1]->isChecked() && boxes[1]->isEnabled());
+        Find<QCheckBox>("SecureDir", &edit)->setChecked(false);
+        Click("Command2", &edit);
+    };
+    auto* vdirs = Find<QTreeWidget>("vdirs");
+    Select(vdirs, 3);
+    Click("EditDirectory");
+    EXPECT_NE(Updated("dirs.lst")
+                  .find("\"/team/\",\"" + folder + "\",\"No\",\"No\",\"No\",\"No\",\"No\"\r\n"),
+              std::string::npos);
+    // The list says where a password is asked all the same.
+    EXPECT_EQ(vdirs->topLevelItem(3)->text(2), "Yes (inside /private/)");
+    EXPECT_EQ(vdirs->topLevelItem(0)->text(2), "No");
+    EXPECT_EQ(vdirs->topLevelItem(1)->text(2), "Yes");
+}
+
+TEST_F(OptionsDialogTest, AFlagStoredAsTwoShowsTickedAndStaysTwo) {
+    config::WriteSetting(program_.SettingsPath(), "CGI", "Enabled", "2");
+    config::WriteSetting(program_.SettingsPath(), "HomePage", "ScriptAllowed", "2");
+    config::WriteSetting(program_.SettingsPath(), "HomePage", "EXEAllowed", "2");
+    Open();
+    EXPECT_TRUE(Find<QCheckBox>("CGIEnabled")->isChecked());
+    EXPECT_TRUE(Find<QCheckBox>("EnablePerl")->isEnabled());
+    EXPECT_TRUE(Find<QCheckBox>("ScriptAllowed")->isChecked());
+    Find<QCheckBox>("EXEAllowed")->click();
+    Click("cmdUpdate");
+    EXPECT_EQ(Setting("CGI", "Enabled") + Setting("HomePage", "ScriptAllowed") +
+                  Setting("HomePage", "EXEAllowed"),
+              "220");
 }
 
 TEST_F(OptionsDialogTest, PickersFillTheirFields) {
@@ -531,10 +738,16 @@ TEST_F(OptionsDialogTest, PickersFillTheirFields) {
     pickers_.answers = {QString("/srv/new-root")};
     Click("Command11");
     EXPECT_EQ(Find<QLineEdit>("HomePage")->text(), "/srv/new-root");
-    EXPECT_EQ(shownRoot_, "/srv/new-root");  // the main window follows at once
+    EXPECT_EQ(shownRoot_, "");  // the main window shows what is served until Update
     Click("cmdCancel");
+    EXPECT_EQ(shownRoot_, "");
     EXPECT_EQ(Setting("HomePage", "RootDirectory"), "www");
     EXPECT_EQ(Setting("ErrorPages", "404Error"), "404.htm");
+    Open();
+    pickers_.answers = {QString("/srv/new-root")};
+    Click("Command11");
+    Click("cmdUpdate");
+    EXPECT_EQ(shownRoot_, "/srv/new-root");
 }
 
 }  // namespace

@@ -31,6 +31,43 @@ TEST(OptionsValues, ValuesAreReadAsTheDialogReadsThem) {
     EXPECT_EQ(LoggingTruth("yes"), std::nullopt);
 }
 
+TEST(OptionsValues, FlagsTheServerTakesAsOnAtAnyNumberShowTickedAndKeepTheirText) {
+    const OptionsValues loaded =
+        LoadOptions(config::Settings::Parse("[HomePage]\nScriptAllowed=2\nEXEAllowed=-1\nSecure=2\n"
+                                            "[CGI]\nEnabled=2\nEnablePerl=0\n"));
+    EXPECT_TRUE(loaded.scriptAllowed && loaded.exeAllowed && loaded.cgiEnabled);
+    EXPECT_FALSE(loaded.enablePerl);
+    EXPECT_FALSE(loaded.secureSite);  // the server asks for exactly 1 here
+    const auto written = [](const OptionsValues& values) {
+        std::string flags;
+        for (const config::SettingWrite& write : UpdateWrites(values)) {
+            for (const char* key : {"ScriptAllowed", "EXEAllowed", "Enabled", "EnablePerl"}) {
+                if (write.key == key) {
+                    flags += write.key + "=" + write.value + " ";
+                }
+            }
+        }
+        return flags;
+    };
+    EXPECT_EQ(written(loaded), "ScriptAllowed=2 EXEAllowed=-1 Enabled=2 EnablePerl=0 ");
+    // A box the user changed writes what it shows.
+    OptionsValues changed = loaded;
+    changed.scriptAllowed = false;
+    changed.enablePerl = true;
+    EXPECT_EQ(written(changed), "ScriptAllowed=0 EXEAllowed=-1 Enabled=2 EnablePerl=1 ");
+    const std::tuple<const config::SettingKey*, bool, std::string, std::string> cases[] = {
+        {&config::setting::kCgiEnabled, true, "2", "2"},
+        {&config::setting::kCgiEnabled, true, "0", "1"},
+        {&config::setting::kCgiEnabled, false, "2", "0"},
+        {&config::setting::kCgiEnabled, true, "", "1"},
+        {&config::setting::kSecure, true, "2", "1"},  // never on for the server
+        {&config::setting::kSecure, true, "1", "1"},
+    };
+    for (const auto& [key, ticked, stored, expected] : cases) {
+        EXPECT_EQ(FlagToWrite(*key, ticked, stored), expected) << key->key << " " << stored;
+    }
+}
+
 TEST(OptionsValues, UpdateWritesEveryKeyButTheWindowsOwnOnce) {
     OptionsValues values = LoadOptions(config::Settings::Parse(""));
     values.thisComputer = false;
