@@ -61,7 +61,11 @@ int RunWindow(const std::filesystem::path& folder, const std::filesystem::path& 
              .messages = messages,
              .pickers = pickers,
              .rootChanged = [&](const QString& root) { window.ShowRootDirectory(root); },
-             .hostAddresses = desktop.HostAddresses()},
+             .hostAddresses = desktop.HostAddresses(),
+             .together =
+                 [&](const std::function<void()>& writes) {
+                     window.Control().ApplyTogether(writes);
+                 }},
             parent);
         return dialog.exec() == QDialog::Accepted;
     });

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "config/atomic_file.h"
+#include "config/text.h"
 
 namespace quorvane::config {
 
@@ -52,7 +53,9 @@ VirtualDirectory VirtualDirectory::FromRecord(const Record& record) {
 }
 
 bool VirtualDirectory::Admits(std::string_view user) const {
-    return users.empty() || std::find(users.begin(), users.end(), user) != users.end();
+    return users.empty() || std::any_of(users.begin(), users.end(), [&](const std::string& named) {
+               return EqualsIgnoringCase(named, user);
+           });
 }
 
 Record VirtualDirectory::ToRecord() const {

@@ -10,6 +10,7 @@
 #include "config/list_records.h"
 #include "config/program_folder.h"
 #include "config/settings_file.h"
+#include "config/text.h"
 #include "http/target.h"
 #include "responses/path_facts.h"
 
@@ -34,8 +35,11 @@ struct Policy {
 
     bool TakesWrites() const { return uploads || changes; }
     bool Admits(std::string_view user) const {
+        // Names compare as sign-in compares them, without regard to case.
         return std::all_of(admitted.begin(), admitted.end(), [&](const auto& users) {
-            return std::find(users.begin(), users.end(), user) != users.end();
+            return std::any_of(users.begin(), users.end(), [&](const std::string& named) {
+                return config::EqualsIgnoringCase(named, user);
+            });
         });
     }
 };

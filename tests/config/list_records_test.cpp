@@ -43,6 +43,7 @@ TEST(VirtualDirectoryRecord, TheUsersFieldNamesWhoMayEnterAndIsLeftOutWhenEmpty)
         const VirtualDirectory read = ParseDirectories(line).front();
         EXPECT_EQ(read.users, users) << line;
         EXPECT_EQ(read.Admits("alice"), true) << line;
+        EXPECT_EQ(read.Admits("ALICE"), true) << line;  // as sign-in compares names
         EXPECT_EQ(read.Admits("mallory"), users.empty()) << line;
         EXPECT_EQ(ParseDirectories(FormatRecord(read.ToRecord())).front(), read) << line;
     }

@@ -73,7 +73,7 @@ bool OptionsDialog::Refused() {
     return false;
 }
 
-bool OptionsDialog::CommitLists(const OptionsValues& values) {
+std::optional<std::filesystem::path> OptionsDialog::CommitLists(const OptionsValues& values) {
     if (values.thisComputer) {
         lists_.directories.ApplyHomeDirectory({.folder = values.homePage,
                                                .secure = values.secureSite,
@@ -83,14 +83,7 @@ bool OptionsDialog::CommitLists(const OptionsValues& values) {
                                                .changes = values.changes});
     }
     lists_.directories.WriteAtCommit();
-    if (const std::optional<std::filesystem::path> failed = lists_.CommitAll()) {
-        setup_.messages.Warning(QStringLiteral("The settings were saved, but %1 could not be "
-                                               "written, so its changes are not yet kept.")
-                                    .arg(QString::fromStdString(failed->filename().string())),
-                                windowTitle());
-        return false;
-    }
-    return true;
+    return lists_.CommitAll();
 }
 
 void OptionsDialog::Update() {
@@ -102,14 +95,26 @@ void OptionsDialog::Update() {
     for (const OptionsPage* page : pages_) {
         page->Collect(values);
     }
-    if (!config::WriteSettings(setup_.folder.SettingsPath(), UpdateWrites(values))) {
+    bool saved = false;
+    std::optional<std::filesystem::path> failed;
+    setup_.together([&] {
+        saved = config::WriteSettings(setup_.folder.SettingsPath(), UpdateWrites(values));
+        if (saved) {
+            failed = CommitLists(values);
+        }
+    });
+    if (!saved) {
         setup_.messages.Warning(QStringLiteral("The settings could not be saved. A value may hold "
                                                "a line break, or the settings file cannot be "
                                                "written."),
                                 windowTitle());
         return;
     }
-    if (!CommitLists(values)) {
+    if (failed) {
+        setup_.messages.Warning(QStringLiteral("The settings were saved, but %1 could not be "
+                                               "written, so its changes are not yet kept.")
+                                    .arg(QString::fromStdString(failed->filename().string())),
+                                windowTitle());
         return;
     }
     if (values.thisComputer && setup_.rootChanged) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <filesystem>
+#include <optional>
+
 #include <QDialog>
 #include <vector>
 
@@ -33,8 +36,8 @@ class OptionsDialog : public QDialog {
     bool Refused();
 
     // Commits the lists, the root row given the Home Directory tab's folder;
-    // false, told, when a file could not be written.
-    bool CommitLists(const OptionsValues& values);
+    // the file that could not be written, if one could not.
+    std::optional<std::filesystem::path> CommitLists(const OptionsValues& values);
 
     Setup setup_;
     ListEditors lists_;

@@ -28,6 +28,10 @@ struct OptionsSetup {
     std::function<int(QDialog&)> exec = [](QDialog& dialog) { return dialog.exec(); };
     // This machine's addresses: blocking one of them is confirmed first.
     std::vector<std::string> hostAddresses;
+    // Makes the writes of one Update so that the server's requests see all
+    // of them or none (between two requests, while it serves).
+    std::function<void(const std::function<void()>&)> together =
+        [](const std::function<void()>& writes) { writes(); };
 };
 
 // One tab of the options dialog: it shows its part of the settings, checks

@@ -30,12 +30,16 @@ class OptionsDialogTest : public ::testing::Test {
     }
 
     OptionsDialog& Open() {
-        dialog_ = std::make_unique<OptionsDialog>(OptionsDialog::Setup{
-            program_, messages_, pickers_, [this](const QString& folder) { shownRoot_ = folder; },
-            [this](QDialog& dialog) {
-                answer_(dialog);
-                return dialog.result();
-            }});
+        OptionsDialog::Setup setup{program_, messages_, pickers_,
+                                   [this](const QString& folder) { shownRoot_ = folder; },
+                                   [this](QDialog& dialog) {
+                                       answer_(dialog);
+                                       return dialog.result();
+                                   }};
+        if (together_) {
+            setup.together = together_;
+        }
+        dialog_ = std::make_unique<OptionsDialog>(setup);
         return *dialog_;
     }
 
@@ -46,6 +50,8 @@ class OptionsDialogTest : public ::testing::Test {
         return found;
     }
     void Click(const char* name, QObject* in = nullptr) { Find<QPushButton>(name, in)->click(); }
+    // How the dialog's Update is handed to the server; plain calls without one.
+    std::function<void(const std::function<void()>&)> together_;
     void Type(const char* name, const QString& text, QObject* in = nullptr) {
         Find<QLineEdit>(name, in)->setText(text);
     }
@@ -206,6 +212,27 @@ TEST_F(OptionsDialogTest, UpdateWritesEverySettingAndTheRootRowCancelWritesNothi
     EXPECT_EQ(Find<QComboBox>("ListenChoice")->currentText(), "Only at 192.0.2.5");
     Click("cmdUpdate");
     EXPECT_EQ(Setting("Server", "Listen"), "192.0.2.5");
+}
+
+// The server sees an Update whole: the settings and the lists are all
+// written inside the one step the server runs between two requests.
+TEST_F(OptionsDialogTest, UpdateWritesTheSettingsAndListsInOneStep) {
+    const std::string settings = folder_.Read("quorvane.ini");
+    const std::string dirs = folder_.Read("dirs.lst");
+    int steps = 0;
+    together_ = [&](const std::function<void()>& writes) {
+        ++steps;
+        EXPECT_EQ(folder_.Read("quorvane.ini"), settings);
+        EXPECT_EQ(folder_.Read("dirs.lst"), dirs);
+        writes();
+    };
+    Open();
+    Type("HomePage", "/srv/other");
+    Type("ServerPort", "9091");
+    Click("cmdUpdate");
+    EXPECT_EQ(steps, 1);
+    EXPECT_EQ(Setting("Server", "Port"), "9091");
+    EXPECT_TRUE(folder_.Read("dirs.lst").starts_with("\"/\",\"/srv/other\""));
 }
 
 TEST_F(OptionsDialogTest, HomeDirectoryKeepsTheRootsWriteRightsAndUploadLimits) {
