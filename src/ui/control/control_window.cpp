@@ -39,6 +39,18 @@ QString FromStd(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// The fingerprint in lines of eight bytes: a label cannot wrap it at its
+// colons, and on one line it would be wider than the window.
+QString FingerprintLines(const std::string& fingerprint) {
+    constexpr size_t kLine = 8 * 3;
+    QString text = QStringLiteral("SHA-256");
+    for (size_t at = 0; at < fingerprint.size(); at += kLine) {
+        text += (at == 0 ? QLatin1Char(' ') : QLatin1Char('\n')) +
+                FromStd(fingerprint.substr(at, kLine));
+    }
+    return text;
+}
+
 template <typename Widget, typename... Args>
 Widget* Named(const char* name, Args&&... args) {
     auto* widget = new Widget(std::forward<Args>(args)...);
@@ -59,7 +71,7 @@ ControlWindow::ControlWindow(Setup setup, QWidget* parent)
     BuildWidgets();
     BuildMenus();
     ConnectEngine();
-    ShowServerState(false);
+    ShowListener();
 }
 
 ControlWindow::~ControlWindow() {
@@ -68,6 +80,8 @@ ControlWindow::~ControlWindow() {
 
 QWidget* ControlWindow::BuildInformationTab() {
     auto* information = new QWidget;
+    informationPage_ = information;
+    information->installEventFilter(this);
     auto* columns = new QHBoxLayout(information);
     startProblem_ = Named<QLabel>("StartProblem");
     startProblem_->setWordWrap(true);
@@ -99,7 +113,6 @@ QFormLayout* ControlWindow::BuildInformationForm() {
     secureUrl_->setToolTip(QStringLiteral("Go to the site over HTTPS."));
     // The fingerprint a user compares with the browser's, so it can be copied.
     fingerprint_ = Named<QLabel>("CertificateFingerprint");
-    fingerprint_->setWordWrap(true);
     fingerprint_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     fingerprint_->setToolTip(
         QStringLiteral("The SHA-256 fingerprint of the HTTPS certificate: the browser shows the "
@@ -158,6 +171,8 @@ QLayout* ControlWindow::BuildLanCode() {
     lanCaption_ =
         Named<QLabel>("LanQRCaption", QStringLiteral("Scan with a phone on the same network"));
     lanCaption_->setAlignment(Qt::AlignCenter);
+    lanCaption_->setWordWrap(true);
+    lanCaption_->setMaximumWidth(190);
     auto* column = new QVBoxLayout;
     column->addWidget(lanCode_);
     column->addWidget(lanCaption_);
@@ -226,8 +241,14 @@ QWidget* ControlWindow::BuildAccessLogTab() {
     layout->addLayout(buttons);
     layout->addWidget(log_);
     layout->addWidget(load_);
-    connect(start_, &QPushButton::clicked, this, [this] { control_.StartListener(); });
-    connect(kill_, &QPushButton::clicked, this, [this] { control_.StopListener(); });
+    connect(start_, &QPushButton::clicked, this, [this] {
+        control_.StartListener();
+        ShowListener();
+    });
+    connect(kill_, &QPushButton::clicked, this, [this] {
+        control_.StopListener();
+        ShowListener();
+    });
     return accessLog;
 }
 
@@ -344,8 +365,7 @@ void ControlWindow::ShowHttps() {
     const bool https = control_.IsListening() && control_.HttpsPort() != 0;
     secureUrl_->setText(
         https ? FromStd(SiteUrl(control_.Host().hostName, control_.HttpsPort(), true)) : QString());
-    fingerprint_->setText(https ? QStringLiteral("SHA-256 ") + FromStd(control_.Fingerprint())
-                                : QString());
+    fingerprint_->setText(https ? FingerprintLines(control_.Fingerprint()) : QString());
     information_->setRowVisible(secureUrl_, https);
     information_->setRowVisible(fingerprint_, https);
 }
@@ -484,11 +504,15 @@ void ControlWindow::ShowServing() {
 }
 
 void ControlWindow::SettingsSaved() {
+    // A port that cannot be taken leaves the server where it was, and the
+    // labels show that; a failed restart reports itself through the engine,
+    // like any start, and leaves the server off.
+    std::string problem;
+    const auto change = control_.FollowListenSettings(&problem);
     ShowSettings();
-    // A failed restart reports itself through the engine, like any start,
-    // and leaves the server off.
-    if (control_.FollowListenSettings() == server::ServerControl::ListenChange::kFailed) {
-        ShowServerState(false);
+    ShowListener();
+    if (change == server::ServerControl::ListenChange::kKept) {
+        setup_.messages.Warning(FromStd(problem), QStringLiteral("Port Not Changed"));
     }
 }
 
@@ -523,18 +547,16 @@ void ControlWindow::WatchDesktop() {
 }
 
 void ControlWindow::ToggleServer() {
-    ShowServerState(control_.ToggleServer());
-}
-
-void ControlWindow::ShowServerState(bool running) {
-    toggle_->setText(running ? kStopCaption : kStartCaption);
-    startItem_->setText(running ? QStringLiteral("&Stop") : QStringLiteral("&Start"));
+    control_.ToggleServer();
     ShowListener();
 }
 
 void ControlWindow::ShowListener() {
-    start_->setEnabled(!control_.IsListening());
-    kill_->setEnabled(control_.IsListening());
+    const bool running = control_.IsListening();
+    toggle_->setText(running ? kStopCaption : kStartCaption);
+    startItem_->setText(running ? QStringLiteral("&Stop") : QStringLiteral("&Start"));
+    start_->setEnabled(!running);
+    kill_->setEnabled(running);
 }
 
 void ControlWindow::RefreshLog() {
@@ -608,6 +630,19 @@ void ControlWindow::changeEvent(QEvent* event) {
             },
             Qt::QueuedConnection);
     }
+}
+
+bool ControlWindow::eventFilter(QObject* watched, QEvent* event) {
+    // A tab page gets no height for the width it is given, so its wrapped
+    // labels would be cut short: its least height follows its width.
+    if (watched == informationPage_ && event->type() == QEvent::Resize) {
+        const int needed =
+            informationPage_->layout()->totalHeightForWidth(informationPage_->width());
+        if (needed > 0 && needed != informationPage_->minimumHeight()) {
+            informationPage_->setMinimumHeight(needed);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void ControlWindow::closeEvent(QCloseEvent* event) {

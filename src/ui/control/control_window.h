@@ -78,6 +78,7 @@ class ControlWindow : public QMainWindow {
     void WatchDesktop();
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -96,12 +97,9 @@ class ControlWindow : public QMainWindow {
     void AddTrayIcon();
     void SetAutoStart(bool enabled);
     void SetMinimiseOnStart(bool enabled);
-    // The toggle button and its tray menu item both show `running`, what
-    // ServerControl answered to the last toggle (off again after a failed
-    // restart), and so never disagree; the rest follows the listener.
-    void ShowServerState(bool running);
-    // The access log tab's start and stop buttons, which leave the toggle
-    // alone, show whether the listener runs.
+    // The toggle button, its tray menu item and the access log tab's start
+    // and stop buttons all show whether ServerControl's listener runs, and
+    // so never disagree.
     void ShowListener();
     void ShowStopped();
     void ShowStartFailure(const QString& reason);
@@ -125,6 +123,7 @@ class ControlWindow : public QMainWindow {
     QString shownLan_;  // the network URL and note on screen
 
     QTabWidget* tabs_ = nullptr;
+    QWidget* informationPage_ = nullptr;
     ClickableLabel* siteUrl_ = nullptr;
     ClickableLabel* serverLoc_ = nullptr;
     QLabel* serverIp_ = nullptr;
