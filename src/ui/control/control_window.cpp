@@ -64,7 +64,8 @@ ControlWindow::ControlWindow(Setup setup, QWidget* parent)
     : QMainWindow(parent),
       setup_(std::move(setup)),
       control_(setup_.folder, bridge_, setup_.serverOptions),
-      preferences_(control_.Folder(), AutostartEntry(setup_.autostartFolder, setup_.programPath)) {
+      preferences_(control_.Folder(),
+                   AutostartEntry(setup_.autostartFolder, setup_.programPath, setup_.namedFolder)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kCaption);
     setWindowIcon(AppIcon());
@@ -279,6 +280,8 @@ void ControlWindow::BuildMenus() {
     configure_ = mainMenu_->addAction(QStringLiteral("Configure Quorvane2000..."));
     configure_->setObjectName(QStringLiteral("mnuConfigure"));
     configure_->setEnabled(false);
+    share1_ = mainMenu_->addAction(QStringLiteral("S&hare a Folder..."));
+    share1_->setObjectName(QStringLiteral("mnuShare1"));
     autoStart1_ = mainMenu_->addAction(QStringLiteral("&AutoStart Quorvane and AutoStart Server"));
     autoStart1_->setObjectName(QStringLiteral("mnuAutoStart1"));
     minimise1_ = mainMenu_->addAction(QStringLiteral("&Minimise on Start"));
@@ -293,6 +296,8 @@ void ControlWindow::BuildMenus() {
     startItem_->setObjectName(QStringLiteral("mnuStart"));
     QAction* restore = trayMenu_->addAction(QStringLiteral("&Restore"));
     restore->setObjectName(QStringLiteral("mnuRestore"));
+    share_ = trayMenu_->addAction(QStringLiteral("S&hare a Folder..."));
+    share_->setObjectName(QStringLiteral("mnuShare"));
     autoStart_ =
         trayMenu_->addAction(QStringLiteral("&AutoStart Quorvane2000 and AutoStart Server"));
     autoStart_->setObjectName(QStringLiteral("mnuAutoStart"));
@@ -318,6 +323,10 @@ void ControlWindow::BuildMenus() {
             SettingsSaved();
         }
     });
+    for (QAction* item : {share1_, share_}) {
+        item->setEnabled(false);
+        connect(item, &QAction::triggered, this, [this] { OpenShareDialog(); });
+    }
     connect(startItem_, &QAction::triggered, this, &ControlWindow::ToggleServer);
     connect(restore, &QAction::triggered, this, &ControlWindow::RestoreWindow);
     connect(exit1, &QAction::triggered, this, &ControlWindow::ExitProgram);
@@ -519,6 +528,44 @@ void ControlWindow::SettingsSaved() {
 void ControlWindow::SetOptionsDialog(std::function<bool(QWidget*)> open) {
     openOptions_ = std::move(open);
     configure_->setEnabled(static_cast<bool>(openOptions_));
+}
+
+void ControlWindow::SetSharing(FilePickers& pickers, AskNewUser askUser) {
+    pickers_ = &pickers;
+    askUser_ = std::move(askUser);
+    share1_->setEnabled(true);
+    share_->setEnabled(true);
+}
+
+void ControlWindow::OpenShareDialog(const QString& folder) {
+    if (pickers_ == nullptr) {
+        return;
+    }
+    if (shareDialog_ == nullptr) {
+        shareDialog_ =
+            new ShareDialog({control_.Folder(), setup_.messages, *pickers_, askUser_,
+                             [this](const std::string& name) { return PublishShared(name); }},
+                            this);
+        shareDialog_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    if (!folder.isEmpty()) {
+        shareDialog_->SetFolder(folder);
+    }
+    RestoreWindow();
+    shareDialog_->show();
+    shareDialog_->raise();
+    shareDialog_->activateWindow();
+}
+
+Publication ControlWindow::PublishShared(const std::string& name) {
+    if (settingsFound_ && !control_.IsListening()) {
+        ToggleServer();
+    }
+    ShowSettings();
+    const LanAccess lan = DescribeLanAccess(ChooseLanAddress(setup_.desktop.HostAddresses()),
+                                            shownPort_, control_.ListensLocallyOnly());
+    return {FromStd(SharedFolderUrl(lan.url, SiteUrl(control_.Host().hostName, shownPort_), name)),
+            control_.IsListening()};
 }
 
 void ControlWindow::AddTrayIcon() {

@@ -2,13 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 
@@ -22,6 +28,7 @@ namespace {
 
 using testing::FakeDesktop;
 using testing::FakeMessages;
+using testing::FakePickers;
 using testing::WaitUntil;
 
 class ControlWindowTest : public ::testing::Test {
@@ -65,7 +72,47 @@ class ControlWindowTest : public ::testing::Test {
     testing::TempFolder folder_;
     FakeMessages messages_;
     FakeDesktop desktop_;
+    FakePickers pickers_;
     std::unique_ptr<ControlWindow> window_;
+};
+
+// A GET through the running window's server, signed in as `user` when one is given.
+std::string Fetch(ControlWindow& window, const std::string& path, const std::string& user = "") {
+    std::string request = "GET " + path + " HTTP/1.0\r\n";
+    if (!user.empty()) {
+        request += "Authorization: Basic " +
+                   QByteArray::fromStdString(user).toBase64().toStdString() + "\r\n";
+    }
+    return testing::Exchange(window.Control().Port(), request + "\r\n");
+}
+
+class ShareTest : public ControlWindowTest {
+  protected:
+    ShareTest() {
+        std::filesystem::create_directories(shared_);
+        std::ofstream(shared_ / "hello.txt") << "hello from the shared folder";
+    }
+
+    // The window with sharing on; "Add user..." answers from `newUsers_`.
+    ControlWindow& SharingWindow() {
+        ControlWindow& window = Window();
+        window.SetSharing(pickers_, [this](QWidget*) -> std::optional<NewUser> {
+            if (newUsers_.empty()) {
+                return std::nullopt;
+            }
+            NewUser user = newUsers_.front();
+            newUsers_.erase(newUsers_.begin());
+            return user;
+        });
+        window.Startup();
+        return window;
+    }
+    void PressShare() {
+        Find<QDialogButtonBox>("ShareButtons")->button(QDialogButtonBox::Ok)->click();
+    }
+
+    std::filesystem::path shared_ = folder_.Path() / "home" / "Holiday Photos";
+    std::vector<NewUser> newUsers_;
 };
 
 TEST_F(ControlWindowTest, StartupFillsTheInformationTabAndFollowsTheLogPolicy) {
@@ -538,6 +585,98 @@ TEST_F(ControlWindowTest, TheLogViewKeepsItsLast5000Lines) {
     ASSERT_TRUE(WaitUntil([&] { return log->toPlainText().contains("10.0.0.5999 "); }));
     EXPECT_LE(log->blockCount(), 5000);
     EXPECT_FALSE(log->toPlainText().contains("10.0.0.999 "));
+}
+
+TEST_F(ShareTest, ASharedFolderIsServedAtOnceToAnyone) {
+    ControlWindow& window = SharingWindow();
+    ASSERT_FALSE(window.Control().IsListening());
+    pickers_.answers = {QString::fromStdString(shared_.string())};
+    Find<QAction>("mnuShare")->trigger();  // from the tray menu
+    ASSERT_NE(window.CurrentShareDialog(), nullptr);
+    Find<QPushButton>("ShareBrowse")->click();
+    EXPECT_EQ(Find<QLineEdit>("ShareName")->text(), "holiday-photos");
+    Find<QCheckBox>("ShareUploads")->setChecked(true);
+    PressShare();
+    ASSERT_TRUE(messages_.warnings.empty()) << messages_.warnings.front().toStdString();
+
+    // The server was started, and the dialog shows where the folder is.
+    ASSERT_TRUE(window.Control().IsListening());
+    EXPECT_EQ(Find<QPushButton>("Command2")->text(), "&Stop Quorvane");
+    const QString url = QStringLiteral("http://%1:%2/holiday-photos/")
+                            .arg(QString::fromStdString(window.Control().Host().hostName))
+                            .arg(window.Control().Port());
+    EXPECT_EQ(Text("ShareUrl"), url);
+    EXPECT_EQ(testing::ReadQrCode(Find<QLabel>("ShareQRCode")->pixmap().toImage()),
+              url.toStdString());
+    Find<QPushButton>("ShareCopy")->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), url);
+    const auto records = config::ReadDirectories(folder_.Path() / "dirs.lst");
+    EXPECT_EQ(records.back(),
+              (config::VirtualDirectory{
+                  .name = "/holiday-photos/", .folder = shared_.string(), .uploads = true}));
+    std::string reply;
+    EXPECT_TRUE(WaitUntil([&] {
+        reply = Fetch(window, "/holiday-photos/hello.txt");
+        return testing::StatusOf(reply) == "HTTP/1.1 200 OK";
+    })) << reply;
+    EXPECT_EQ(testing::BodyOf(reply), "hello from the shared folder");
+
+    // Shared again, the same folder gets a name of its own.
+    window.CurrentShareDialog()->close();
+    ASSERT_TRUE(WaitUntil([&] { return window.CurrentShareDialog() == nullptr; }));
+    window.OpenShareDialog(QString::fromStdString(shared_.string()));
+    EXPECT_EQ(Find<QLineEdit>("ShareName")->text(), "holiday-photos-2");
+}
+
+TEST_F(ShareTest, AFolderForChosenUsersLetsInOnlyThem) {
+    folder_.WriteUsers({{"ann", "a1"}, {"bob", "b2"}});
+    ControlWindow& window = SharingWindow();
+    window.OpenShareDialog(QString::fromStdString(shared_.string()));  // as --share does
+    EXPECT_EQ(Find<QLineEdit>("ShareFolder")->text(), QString::fromStdString(shared_.string()));
+    Find<QLineEdit>("ShareName")->setText("family");
+
+    // "Only these users" with nobody ticked is no choice.
+    Find<QRadioButton>("ShareChosenUsers")->setChecked(true);
+    PressShare();
+    ASSERT_EQ(messages_.warnings.size(), 1u);
+    EXPECT_TRUE(messages_.warnings[0].contains("Tick the users"));
+
+    newUsers_ = {{"carol", "c3"}};
+    Find<QPushButton>("ShareAddUser")->click();
+    EXPECT_TRUE(Find<QCheckBox>("ShareUser:carol")->isChecked());
+    EXPECT_FALSE(Find<QCheckBox>("ShareUser:bob")->isChecked());
+    Find<QCheckBox>("ShareUser:ann")->setChecked(true);
+    PressShare();
+    ASSERT_EQ(messages_.warnings.size(), 1u) << messages_.warnings.back().toStdString();
+    EXPECT_EQ(config::ReadUsers(folder_.Path() / "users.lst").back(),
+              (config::UserAccount{"carol", "c3"}));
+    EXPECT_EQ(config::ReadDirectories(folder_.Path() / "dirs.lst").back().users,
+              (std::vector<std::string>{"ann", "carol"}));
+    EXPECT_TRUE(Text("ShareNote").contains("ann, carol"));
+
+    ASSERT_TRUE(window.Control().IsListening());
+    std::string reply;
+    EXPECT_TRUE(WaitUntil([&] {
+        reply = Fetch(window, "/family/hello.txt", "carol:c3");
+        return testing::StatusOf(reply) == "HTTP/1.1 200 OK";
+    })) << reply;
+    EXPECT_EQ(testing::StatusOf(Fetch(window, "/family/hello.txt", "ann:a1")), "HTTP/1.1 200 OK");
+    for (const std::string user : {"", "bob:b2", "ann:wrong"}) {
+        EXPECT_EQ(testing::StatusOf(Fetch(window, "/family/hello.txt", user)),
+                  "HTTP/1.1 401 Unauthorized")
+            << user;
+    }
+    // A name already shared, or not URL-safe, is refused with its reason.
+    window.CurrentShareDialog()->close();
+    ASSERT_TRUE(WaitUntil([&] { return window.CurrentShareDialog() == nullptr; }));
+    window.OpenShareDialog(QString::fromStdString(shared_.string()));
+    Find<QLineEdit>("ShareName")->setText("family");
+    PressShare();
+    EXPECT_TRUE(messages_.warnings.back().contains("Another folder is shared under this name"));
+    Find<QLineEdit>("ShareName")->setText("Family Pictures");
+    PressShare();
+    EXPECT_TRUE(messages_.warnings.back().contains("lower-case letters"));
+    EXPECT_EQ(config::ReadDirectories(folder_.Path() / "dirs.lst").size(), 4u);
 }
 
 }  // namespace
