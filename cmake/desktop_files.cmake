@@ -56,7 +56,12 @@ install(FILES ${icon_svg} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/sca
 
 configure_file(${linux_dir}/quorvane.desktop.in ${generated_dir}/${QUORVANE_APP_ID}.desktop
                COPYONLY)
+# File managers offer a folder's "Open With" applications: this hidden entry
+# puts "Share with Quorvane2000" among them.
+configure_file(${linux_dir}/quorvane-share.desktop.in
+               ${generated_dir}/${QUORVANE_APP_ID}.Share.desktop COPYONLY)
 install(FILES ${generated_dir}/${QUORVANE_APP_ID}.desktop
+              ${generated_dir}/${QUORVANE_APP_ID}.Share.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 configure_file(${linux_dir}/metainfo.xml.in ${generated_dir}/${QUORVANE_APP_ID}.metainfo.xml
                @ONLY)

@@ -58,6 +58,7 @@ class LineReader {
                (argument.starts_with(name) && argument.substr(name.size()).starts_with('='));
     }
     void TakeServerOption(std::string_view argument);
+    void TakeShareDialog(std::string_view argument);
     void Take(std::string_view argument);
 
     std::span<const std::string_view> arguments_;
@@ -88,6 +89,20 @@ void LineReader::TakeServerOption(std::string_view argument) {
     }
 }
 
+void LineReader::TakeShareDialog(std::string_view argument) {
+    std::optional<std::string> value;
+    if (argument == "--share" && at_ + 1 == arguments_.size()) {
+        value = "";  // a desktop action run without a folder: the dialog asks for one
+    } else {
+        value = ValueOf(argument, "--share", "a folder");
+    }
+    if (value && line_.shareDialog) {
+        Fail("option '--share' given twice");
+    } else if (value) {
+        line_.shareDialog = std::filesystem::path(*value);
+    }
+}
+
 void LineReader::Take(std::string_view argument) {
     if (argument == "--help" || argument == "-h") {
         line_.help = true;
@@ -104,6 +119,8 @@ void LineReader::Take(std::string_view argument) {
         }
     } else if (kind_ == ProgramKind::kServer) {
         TakeServerOption(argument);
+    } else if (Names(argument, "--share")) {
+        TakeShareDialog(argument);
     } else if (argument.starts_with("-")) {
         Fail("unknown option '" + std::string(argument) + "'");
     } else {
@@ -126,14 +143,16 @@ std::string UsageText(ProgramKind kind) {
             "printing the log.\n";
     } else {
         text +=
-            " [--folder DIR] [--minimized]\n"
+            " [--folder DIR] [--minimized] [--share [DIR]]\n"
             "Opens the control window of the web server.\n";
     }
     text +=
         "\n"
         "  --folder DIR  use DIR as the program folder (settings, lists, access log)\n";
     if (kind == ProgramKind::kWindow) {
-        text += "  --minimized   start minimised to the tray icon\n";
+        text +=
+            "  --minimized   start minimised to the tray icon\n"
+            "  --share [DIR] open the Share dialog (on DIR), in the running window if any\n";
     } else {
         text +=
             "  FOLDER        share FOLDER as the whole site, its listings on, for this run;\n"

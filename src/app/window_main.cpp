@@ -42,7 +42,8 @@ void PrepareApplication() {
 // The window and its options dialog over the chosen folder, until the person
 // quits.
 int RunWindow(const std::filesystem::path& folder, const std::filesystem::path& program,
-              quorvane::ui::SingleInstance& instance, bool minimized, const std::string& notice) {
+              quorvane::ui::SingleInstance& instance, const quorvane::app::CommandLine& line,
+              const std::string& notice) {
     quorvane::ui::QtMessageBoxes messages;
     quorvane::ui::QtDesktopServices desktop;
     quorvane::ui::ControlWindow window(
@@ -51,10 +52,14 @@ int RunWindow(const std::filesystem::path& folder, const std::filesystem::path& 
          quorvane::ui::AutostartFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")),
          messages,
          desktop,
-         {}});
+         {},
+         line.folder ? std::optional<std::filesystem::path>(folder) : std::nullopt});
     QObject::connect(&instance, &quorvane::ui::SingleInstance::Activated, &window,
                      &quorvane::ui::ControlWindow::RestoreWindow);
     quorvane::ui::QtFilePickers pickers;
+    window.SetSharing(pickers, quorvane::ui::AskNewUserDialog);
+    QObject::connect(&instance, &quorvane::ui::SingleInstance::ShareAsked, &window,
+                     [&window](const QString& shared) { window.OpenShareDialog(shared); });
     window.SetOptionsDialog([&](QWidget* parent) {
         quorvane::ui::OptionsDialog dialog(
             {.folder = window.Control().Folder(),
@@ -70,12 +75,15 @@ int RunWindow(const std::filesystem::path& folder, const std::filesystem::path& 
         return dialog.exec() == QDialog::Accepted;
     });
     window.Startup();
-    if (minimized) {
+    if (line.minimized) {
         // As the "Minimise on Start" preference does: only the tray icon shows.
         window.Tray() != nullptr ? window.hide() : window.showMinimized();
     }
     if (!notice.empty()) {
         window.Observer().OnLogAppended(notice + "\r\n");
+    }
+    if (line.shareDialog) {
+        window.OpenShareDialog(QString::fromStdString(line.shareDialog->string()));
     }
     return QApplication::exec();
 }
@@ -123,8 +131,20 @@ int main(int argc, char** argv) {
     quorvane::ui::SingleInstance instance(
         quorvane::ui::InstanceFolder(Environment("XDG_RUNTIME_DIR"), temp, ::getuid()),
         quorvane::ui::InstanceKey(folder.folder, ::getuid()), ::getuid());
-    if (!instance.Claim()) {
+    // A folder to share is named as the running window sees it, whatever its
+    // working folder.
+    std::error_code unresolved;
+    const QString shared =
+        line.shareDialog && !line.shareDialog->empty()
+            ? QString::fromStdString(
+                  std::filesystem::absolute(*line.shareDialog, unresolved).string())
+            : QString();
+    if (!instance.Claim(line.shareDialog ? std::optional<QString>(shared) : std::nullopt)) {
         return 0;
     }
-    return RunWindow(folder.folder, program, instance, line.minimized, choice.Notice(folder));
+    quorvane::app::CommandLine resolved = line;
+    if (line.shareDialog) {
+        resolved.shareDialog = std::filesystem::path(shared.toStdString());
+    }
+    return RunWindow(folder.folder, program, instance, resolved, choice.Notice(folder));
 }

@@ -44,7 +44,15 @@ ServerControl::ServerControl(config::ProgramFolder folder, EngineObserver& obser
       handler_(folder_, DiscoverHostIdentity(), options_.overrides),
       accessLog_(folder_.LogPath(),
                  [&observer](std::string_view problem) { observer.OnLogAppended(problem); }),
-      engine_(handler_, accessLog_, observer) {}
+      engine_(handler_, accessLog_, relay_) {}
+
+void ServerControl::Relay::OnStartFailed(std::string_view reason) {
+    if (holdFailures) {
+        heldFailure = std::string(reason);
+        return;
+    }
+    to_.OnStartFailed(reason);
+}
 
 ServerControl::~ServerControl() {
     Unload();
@@ -77,7 +85,9 @@ StartupReport ServerControl::Startup() {
 }
 
 bool ServerControl::ToggleServer() {
-    if (toggledOn_) {
+    // The start and stop buttons of the log view start and stop the listener
+    // too, so the toggle goes by what runs.
+    if (IsListening()) {
         toggledOn_ = false;
         StopListener();
         return false;
@@ -122,6 +132,7 @@ bool ServerControl::StartListener() {
         return false;
     }
     listeningAs_ = ListeningSettings(settings);
+    listening_ = listening;
     fingerprint_ = https.fingerprint;
     if (https.created) {
         observer_.OnLogAppended(
@@ -159,9 +170,9 @@ bool ServerControl::PlanHttps(const config::Settings& settings, Listening& liste
 }
 
 bool ServerControl::StartFailed(const std::string& reason) {
-    observer_.OnLogAppended("Quorvane could not listen on port " + lastPortTried_ + ": " + reason +
-                            "\r\n");
-    observer_.OnStartFailed(reason);
+    relay_.OnLogAppended("Quorvane could not listen on port " + lastPortTried_ + ": " + reason +
+                         "\r\n");
+    relay_.OnStartFailed(reason);
     return false;
 }
 
@@ -220,7 +231,7 @@ ListenChoice ServerControl::ListenReach() const {
     return ReadListenChoice(CurrentSettings());
 }
 
-ServerControl::ListenChange ServerControl::FollowListenSettings() {
+ServerControl::ListenChange ServerControl::FollowListenSettings(std::string* problem) {
     // An unusable setting leaves the running listener alone (the options
     // dialog never saves one).
     const config::Settings settings = CurrentSettings();
@@ -229,10 +240,30 @@ ServerControl::ListenChange ServerControl::FollowListenSettings() {
         return ListenChange::kNone;
     }
     const uint16_t before = Port();
-    if (!StartListener()) {
-        toggledOn_ = false;
-        return ListenChange::kFailed;
+    const Listening previous = *listening_;
+    relay_.holdFailures = true;
+    const bool moved = StartListener();
+    if (!moved) {
+        const std::string tried = lastPortTried_;
+        const std::string reason = relay_.heldFailure;
+        const bool back = engine_.StartListener(previous);
+        relay_.holdFailures = false;
+        if (!back) {
+            toggledOn_ = false;
+            relay_.OnStartFailed(reason);
+            return ListenChange::kFailed;
+        }
+        listening_ = previous;
+        const std::string text = "Port " + tried + " could not be taken (" + reason +
+                                 "): Quorvane goes on serving on port " + std::to_string(Port()) +
+                                 ".";
+        observer_.OnLogAppended(text + "\r\n");
+        if (problem != nullptr) {
+            *problem = text;
+        }
+        return ListenChange::kKept;
     }
+    relay_.holdFailures = false;
     if (before != Port()) {
         observer_.OnLogAppended("The port setting changed from " + std::to_string(before) + " to " +
                                 std::to_string(Port()) + ": the listener was restarted.\r\n");

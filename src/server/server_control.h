@@ -9,13 +9,12 @@
 #include "responses/request_scope.h"
 #include "server/access_log.h"
 #include "server/engine.h"
+#include "server/engine_observer.h"
 #include "server/https_setup.h"
 #include "server/listen_plan.h"
 #include "server/request_handler.h"
 
 namespace quorvane::server {
-
-class EngineObserver;
 
 // When the access log file is emptied.
 enum class LogPolicy { kRefreshOnRun, kRefreshOnStop, kUserControlled };
@@ -65,9 +64,12 @@ class ServerControl {
 
     // After the settings changed: a running listener whose port or listening
     // addresses the settings no longer name is moved at once (and says so in
-    // the log view).
-    enum class ListenChange { kNone, kRestarted, kFailed };
-    ListenChange FollowListenSettings();
+    // the log view). When the new place cannot be taken the listener goes
+    // back to where it was (kKept, `problem` says why, in words) and the
+    // start failure is not reported as one; only when that fails too the
+    // server is off (kFailed).
+    enum class ListenChange { kNone, kRestarted, kKept, kFailed };
+    ListenChange FollowListenSettings(std::string* problem = nullptr);
 
     // The port a start would listen on; nothing when the setting is not a
     // port number.
@@ -99,6 +101,26 @@ class ServerControl {
     const AccessLog& Log() const { return accessLog_; }
 
   private:
+    // Passes the engine's reports on, holding back start failures while a
+    // listener that could not move goes back to its place.
+    class Relay : public EngineObserver {
+      public:
+        explicit Relay(EngineObserver& to) : to_(to) {}
+        void OnLogReplaced(std::string_view text) override { to_.OnLogReplaced(text); }
+        void OnLogAppended(std::string_view text) override { to_.OnLogAppended(text); }
+        void OnLoadCount(int openConnections) override { to_.OnLoadCount(openConnections); }
+        void OnStarted(std::string_view startedAt) override { to_.OnStarted(startedAt); }
+        void OnStopped() override { to_.OnStopped(); }
+        void OnStartFailed(std::string_view reason) override;
+        void OnNotice(const Notice& notice) override { to_.OnNotice(notice); }
+
+        bool holdFailures = false;
+        std::string heldFailure;  // the last one held back
+
+      private:
+        EngineObserver& to_;
+    };
+
     // Reports a start that could not begin, as the engine reports its own.
     bool StartFailed(const std::string& reason);
     // Adds HTTPS to the listening when the settings turn it on; false, with
@@ -107,11 +129,12 @@ class ServerControl {
     // What of the settings decides where the listener listens, as one text.
     std::string ListeningSettings(const config::Settings& settings) const;
 
-    config::ProgramFolder folder_;
-    EngineObserver& observer_;
     // The settings file as read now, with this run's overrides.
     config::Settings CurrentSettings() const;
 
+    config::ProgramFolder folder_;
+    EngineObserver& observer_;
+    Relay relay_{observer_};
     Options options_;
     RequestHandler handler_;
     AccessLog accessLog_;
@@ -119,7 +142,8 @@ class ServerControl {
     LogPolicy logPolicy_ = LogPolicy::kUserControlled;
     bool toggledOn_ = false;
     std::string lastPortTried_;
-    std::string listeningAs_;  // the settings the running listener follows
+    std::string listeningAs_;             // the settings the running listener follows
+    std::optional<Listening> listening_;  // where it listens
     std::string fingerprint_;
 };
 

@@ -62,6 +62,31 @@ TEST(CommandLineTest, RefusesWhatItDoesNotKnow) {
     EXPECT_EQ(UsageText(ProgramKind::kServer).find("--minimized"), std::string::npos);
 }
 
+TEST(CommandLineTest, TheWindowTakesAFolderToShare) {
+    const CommandLine line =
+        Parse({"--share", "/home/me/Photos", "--folder=/srv/site"}, ProgramKind::kWindow);
+    EXPECT_TRUE(line.error.empty()) << line.error;
+    EXPECT_EQ(line.shareDialog, fs::path("/home/me/Photos"));
+    EXPECT_EQ(line.folder, fs::path("/srv/site"));
+    EXPECT_EQ(Parse({"--share=My Music"}, ProgramKind::kWindow).shareDialog, fs::path("My Music"));
+    // A desktop action started without a file gives --share alone, at the end.
+    EXPECT_EQ(Parse({"--minimized", "--share"}, ProgramKind::kWindow).shareDialog, fs::path());
+    const struct {
+        std::vector<std::string_view> arguments;
+        ProgramKind kind;
+        std::string_view error;
+    } refused[] = {
+        {{"--share="}, ProgramKind::kWindow, "option '--share' needs a folder"},
+        {{"--share", "a", "--share", "b"}, ProgramKind::kWindow, "option '--share' given twice"},
+        {{"--share", "a"}, ProgramKind::kServer, "unknown option '--share'"},
+        {{"--shared"}, ProgramKind::kWindow, "unknown option '--shared'"},
+    };
+    for (const auto& [arguments, kind, error] : refused) {
+        EXPECT_EQ(Parse(arguments, kind).error, error) << arguments.front();
+    }
+    EXPECT_NE(UsageText(ProgramKind::kWindow).find("--share [DIR]"), std::string::npos);
+}
+
 TEST(CommandLineTest, SeesHelpAndVersionBehindOptionsItDoesNotKnow) {
     // The window reads its line once before Qt took its own options out.
     const CommandLine line = Parse({"-platform", "offscreen", "--help"}, ProgramKind::kWindow);

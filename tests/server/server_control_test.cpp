@@ -8,9 +8,11 @@
 #include "config/address_text.h"
 #include "server/listen_plan.h"
 
+#include "support/child_process.h"
 #include "support/http_client.h"
 #include "support/recording_observer.h"
 #include "support/temp_folder.h"
+#include "support/test_site.h"
 
 namespace quorvane::server {
 namespace {
@@ -166,6 +168,32 @@ TEST_F(ServerControlTest, ANamedAddressListensWhereTheNameResolves) {
               std::string::npos)
         << observer_.Log();
     EXPECT_FALSE(control_->ListensLocallyOnly());
+}
+
+TEST_F(ServerControlTest, APortThatCannotBeTakenLeavesTheListenerWhereItWas) {
+    const uint16_t first = testing::FreePort();
+    folder_.WriteSettings({{"Server", "Port", std::to_string(first)}});
+    Control(std::nullopt).Startup();
+    ASSERT_TRUE(control_->ToggleServer()) << observer_.Log();
+
+    const testing::RunningSite holder;
+    folder_.WriteSettings({{"Server", "Port", std::to_string(holder.Port())}});
+    std::string problem;
+    EXPECT_EQ(control_->FollowListenSettings(&problem), ServerControl::ListenChange::kKept);
+    EXPECT_TRUE(control_->IsListening());
+    EXPECT_EQ(control_->Port(), first);
+    EXPECT_FALSE(testing::Exchange(first, "GET / HTTP/1.0\r\n\r\n").empty());
+    EXPECT_TRUE(problem.starts_with("Port " + std::to_string(holder.Port()) +
+                                    " could not be taken (Address already in use): Quorvane goes "
+                                    "on serving on port " +
+                                    std::to_string(first) + "."))
+        << problem;
+    EXPECT_NE(observer_.Log().find(problem), std::string::npos);
+    EXPECT_EQ(observer_.Failure(), "");  // no start failed for the person to see
+
+    // The toggle stops it, as a listener started by hand would be.
+    EXPECT_FALSE(control_->ToggleServer());
+    EXPECT_FALSE(control_->IsListening());
 }
 
 }  // namespace

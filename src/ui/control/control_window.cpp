@@ -39,6 +39,18 @@ QString FromStd(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// The fingerprint in lines of eight bytes: a label cannot wrap it at its
+// colons, and on one line it would be wider than the window.
+QString FingerprintLines(const std::string& fingerprint) {
+    constexpr size_t kLine = 8 * 3;
+    QString text = QStringLiteral("SHA-256");
+    for (size_t at = 0; at < fingerprint.size(); at += kLine) {
+        text += (at == 0 ? QLatin1Char(' ') : QLatin1Char('\n')) +
+                FromStd(fingerprint.substr(at, kLine));
+    }
+    return text;
+}
+
 template <typename Widget, typename... Args>
 Widget* Named(const char* name, Args&&... args) {
     auto* widget = new Widget(std::forward<Args>(args)...);
@@ -52,14 +64,15 @@ ControlWindow::ControlWindow(Setup setup, QWidget* parent)
     : QMainWindow(parent),
       setup_(std::move(setup)),
       control_(setup_.folder, bridge_, setup_.serverOptions),
-      preferences_(control_.Folder(), AutostartEntry(setup_.autostartFolder, setup_.programPath)) {
+      preferences_(control_.Folder(),
+                   AutostartEntry(setup_.autostartFolder, setup_.programPath, setup_.namedFolder)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kCaption);
     setWindowIcon(AppIcon());
     BuildWidgets();
     BuildMenus();
     ConnectEngine();
-    ShowServerState(false);
+    ShowListener();
 }
 
 ControlWindow::~ControlWindow() {
@@ -68,6 +81,8 @@ ControlWindow::~ControlWindow() {
 
 QWidget* ControlWindow::BuildInformationTab() {
     auto* information = new QWidget;
+    informationPage_ = information;
+    information->installEventFilter(this);
     auto* columns = new QHBoxLayout(information);
     startProblem_ = Named<QLabel>("StartProblem");
     startProblem_->setWordWrap(true);
@@ -99,7 +114,6 @@ QFormLayout* ControlWindow::BuildInformationForm() {
     secureUrl_->setToolTip(QStringLiteral("Go to the site over HTTPS."));
     // The fingerprint a user compares with the browser's, so it can be copied.
     fingerprint_ = Named<QLabel>("CertificateFingerprint");
-    fingerprint_->setWordWrap(true);
     fingerprint_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     fingerprint_->setToolTip(
         QStringLiteral("The SHA-256 fingerprint of the HTTPS certificate: the browser shows the "
@@ -158,6 +172,8 @@ QLayout* ControlWindow::BuildLanCode() {
     lanCaption_ =
         Named<QLabel>("LanQRCaption", QStringLiteral("Scan with a phone on the same network"));
     lanCaption_->setAlignment(Qt::AlignCenter);
+    lanCaption_->setWordWrap(true);
+    lanCaption_->setMaximumWidth(190);
     auto* column = new QVBoxLayout;
     column->addWidget(lanCode_);
     column->addWidget(lanCaption_);
@@ -226,8 +242,14 @@ QWidget* ControlWindow::BuildAccessLogTab() {
     layout->addLayout(buttons);
     layout->addWidget(log_);
     layout->addWidget(load_);
-    connect(start_, &QPushButton::clicked, this, [this] { control_.StartListener(); });
-    connect(kill_, &QPushButton::clicked, this, [this] { control_.StopListener(); });
+    connect(start_, &QPushButton::clicked, this, [this] {
+        control_.StartListener();
+        ShowListener();
+    });
+    connect(kill_, &QPushButton::clicked, this, [this] {
+        control_.StopListener();
+        ShowListener();
+    });
     return accessLog;
 }
 
@@ -258,6 +280,8 @@ void ControlWindow::BuildMenus() {
     configure_ = mainMenu_->addAction(QStringLiteral("Configure Quorvane2000..."));
     configure_->setObjectName(QStringLiteral("mnuConfigure"));
     configure_->setEnabled(false);
+    share1_ = mainMenu_->addAction(QStringLiteral("S&hare a Folder..."));
+    share1_->setObjectName(QStringLiteral("mnuShare1"));
     autoStart1_ = mainMenu_->addAction(QStringLiteral("&AutoStart Quorvane and AutoStart Server"));
     autoStart1_->setObjectName(QStringLiteral("mnuAutoStart1"));
     minimise1_ = mainMenu_->addAction(QStringLiteral("&Minimise on Start"));
@@ -272,6 +296,8 @@ void ControlWindow::BuildMenus() {
     startItem_->setObjectName(QStringLiteral("mnuStart"));
     QAction* restore = trayMenu_->addAction(QStringLiteral("&Restore"));
     restore->setObjectName(QStringLiteral("mnuRestore"));
+    share_ = trayMenu_->addAction(QStringLiteral("S&hare a Folder..."));
+    share_->setObjectName(QStringLiteral("mnuShare"));
     autoStart_ =
         trayMenu_->addAction(QStringLiteral("&AutoStart Quorvane2000 and AutoStart Server"));
     autoStart_->setObjectName(QStringLiteral("mnuAutoStart"));
@@ -297,6 +323,10 @@ void ControlWindow::BuildMenus() {
             SettingsSaved();
         }
     });
+    for (QAction* item : {share1_, share_}) {
+        item->setEnabled(false);
+        connect(item, &QAction::triggered, this, [this] { OpenShareDialog(); });
+    }
     connect(startItem_, &QAction::triggered, this, &ControlWindow::ToggleServer);
     connect(restore, &QAction::triggered, this, &ControlWindow::RestoreWindow);
     connect(exit1, &QAction::triggered, this, &ControlWindow::ExitProgram);
@@ -344,8 +374,7 @@ void ControlWindow::ShowHttps() {
     const bool https = control_.IsListening() && control_.HttpsPort() != 0;
     secureUrl_->setText(
         https ? FromStd(SiteUrl(control_.Host().hostName, control_.HttpsPort(), true)) : QString());
-    fingerprint_->setText(https ? QStringLiteral("SHA-256 ") + FromStd(control_.Fingerprint())
-                                : QString());
+    fingerprint_->setText(https ? FingerprintLines(control_.Fingerprint()) : QString());
     information_->setRowVisible(secureUrl_, https);
     information_->setRowVisible(fingerprint_, https);
 }
@@ -484,17 +513,59 @@ void ControlWindow::ShowServing() {
 }
 
 void ControlWindow::SettingsSaved() {
+    // A port that cannot be taken leaves the server where it was, and the
+    // labels show that; a failed restart reports itself through the engine,
+    // like any start, and leaves the server off.
+    std::string problem;
+    const auto change = control_.FollowListenSettings(&problem);
     ShowSettings();
-    // A failed restart reports itself through the engine, like any start,
-    // and leaves the server off.
-    if (control_.FollowListenSettings() == server::ServerControl::ListenChange::kFailed) {
-        ShowServerState(false);
+    ShowListener();
+    if (change == server::ServerControl::ListenChange::kKept) {
+        setup_.messages.Warning(FromStd(problem), QStringLiteral("Port Not Changed"));
     }
 }
 
 void ControlWindow::SetOptionsDialog(std::function<bool(QWidget*)> open) {
     openOptions_ = std::move(open);
     configure_->setEnabled(static_cast<bool>(openOptions_));
+}
+
+void ControlWindow::SetSharing(FilePickers& pickers, AskNewUser askUser) {
+    pickers_ = &pickers;
+    askUser_ = std::move(askUser);
+    share1_->setEnabled(true);
+    share_->setEnabled(true);
+}
+
+void ControlWindow::OpenShareDialog(const QString& folder) {
+    if (pickers_ == nullptr) {
+        return;
+    }
+    if (shareDialog_ == nullptr) {
+        shareDialog_ =
+            new ShareDialog({control_.Folder(), setup_.messages, *pickers_, askUser_,
+                             [this](const std::string& name) { return PublishShared(name); }},
+                            this);
+        shareDialog_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    if (!folder.isEmpty()) {
+        shareDialog_->SetFolder(folder);
+    }
+    RestoreWindow();
+    shareDialog_->show();
+    shareDialog_->raise();
+    shareDialog_->activateWindow();
+}
+
+Publication ControlWindow::PublishShared(const std::string& name) {
+    if (settingsFound_ && !control_.IsListening()) {
+        ToggleServer();
+    }
+    ShowSettings();
+    const LanAccess lan = DescribeLanAccess(ChooseLanAddress(setup_.desktop.HostAddresses()),
+                                            shownPort_, control_.ListensLocallyOnly());
+    return {FromStd(SharedFolderUrl(lan.url, SiteUrl(control_.Host().hostName, shownPort_), name)),
+            control_.IsListening()};
 }
 
 void ControlWindow::AddTrayIcon() {
@@ -523,18 +594,16 @@ void ControlWindow::WatchDesktop() {
 }
 
 void ControlWindow::ToggleServer() {
-    ShowServerState(control_.ToggleServer());
-}
-
-void ControlWindow::ShowServerState(bool running) {
-    toggle_->setText(running ? kStopCaption : kStartCaption);
-    startItem_->setText(running ? QStringLiteral("&Stop") : QStringLiteral("&Start"));
+    control_.ToggleServer();
     ShowListener();
 }
 
 void ControlWindow::ShowListener() {
-    start_->setEnabled(!control_.IsListening());
-    kill_->setEnabled(control_.IsListening());
+    const bool running = control_.IsListening();
+    toggle_->setText(running ? kStopCaption : kStartCaption);
+    startItem_->setText(running ? QStringLiteral("&Stop") : QStringLiteral("&Start"));
+    start_->setEnabled(!running);
+    kill_->setEnabled(running);
 }
 
 void ControlWindow::RefreshLog() {
@@ -612,6 +681,19 @@ void ControlWindow::changeEvent(QEvent* event) {
             },
             Qt::QueuedConnection);
     }
+}
+
+bool ControlWindow::eventFilter(QObject* watched, QEvent* event) {
+    // A tab page gets no height for the width it is given, so its wrapped
+    // labels would be cut short: its least height follows its width.
+    if (watched == informationPage_ && event->type() == QEvent::Resize) {
+        const int needed =
+            informationPage_->layout()->totalHeightForWidth(informationPage_->width());
+        if (needed > 0 && needed != informationPage_->minimumHeight()) {
+            informationPage_->setMinimumHeight(needed);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void ControlWindow::closeEvent(QCloseEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <filesystem>
 #include <functional>
 
@@ -10,6 +11,7 @@
 #include "ui/control/engine_bridge.h"
 #include "ui/control/information_view.h"
 #include "ui/control/preferences.h"
+#include "ui/control/share_dialog.h"
 
 class QAction;
 class QFormLayout;
@@ -42,6 +44,8 @@ class ControlWindow : public QMainWindow {
         MessageBoxes& messages;
         DesktopServices& desktop;
         server::ServerControl::Options serverOptions;
+        // The folder --folder named, which the autostart entry names too.
+        std::optional<std::filesystem::path> namedFolder;
     };
 
     explicit ControlWindow(Setup setup, QWidget* parent = nullptr);
@@ -55,6 +59,14 @@ class ControlWindow : public QMainWindow {
     // Opens the options dialog, which tells whether it saved the settings;
     // until one is set the menu item is disabled.
     void SetOptionsDialog(std::function<bool(QWidget* parent)> open);
+
+    // "Share a folder..." asks through these: the folder picker and the
+    // new user's name and password. Until they are set the items are disabled.
+    void SetSharing(FilePickers& pickers, AskNewUser askUser);
+    // Opens the Share dialog (or brings it forward), with the folder filled
+    // in when one is given.
+    void OpenShareDialog(const QString& folder = QString());
+    ShareDialog* CurrentShareDialog() const { return shareDialog_; }
 
     server::ServerControl& Control() { return control_; }
     server::EngineObserver& Observer() { return bridge_; }
@@ -78,6 +90,7 @@ class ControlWindow : public QMainWindow {
     void WatchDesktop();
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -96,12 +109,9 @@ class ControlWindow : public QMainWindow {
     void AddTrayIcon();
     void SetAutoStart(bool enabled);
     void SetMinimiseOnStart(bool enabled);
-    // The toggle button and its tray menu item both show `running`, what
-    // ServerControl answered to the last toggle (off again after a failed
-    // restart), and so never disagree; the rest follows the listener.
-    void ShowServerState(bool running);
-    // The access log tab's start and stop buttons, which leave the toggle
-    // alone, show whether the listener runs.
+    // The toggle button, its tray menu item and the access log tab's start
+    // and stop buttons all show whether ServerControl's listener runs, and
+    // so never disagree.
     void ShowListener();
     void ShowStopped();
     void ShowStartFailure(const QString& reason);
@@ -112,6 +122,8 @@ class ControlWindow : public QMainWindow {
     void ShowFileAccess(const config::Settings& settings);
     void ShowHttps();  // the secure URL and the certificate's fingerprint, while HTTPS runs
     void OpenInBrowser(const QString& url);
+    // After a folder was shared: serving it, and where.
+    Publication PublishShared(const std::string& name);
     void AppendLog(const QString& text);
 
     Setup setup_;
@@ -119,12 +131,16 @@ class ControlWindow : public QMainWindow {
     server::ServerControl control_;
     StartupPreferences preferences_;
     std::function<bool(QWidget*)> openOptions_;
+    FilePickers* pickers_ = nullptr;
+    AskNewUser askUser_;
+    QPointer<ShareDialog> shareDialog_;
     bool settingsFound_ = false;
     SiteLocation location_;
     uint16_t shownPort_ = 80;
     QString shownLan_;  // the network URL and note on screen
 
     QTabWidget* tabs_ = nullptr;
+    QWidget* informationPage_ = nullptr;
     ClickableLabel* siteUrl_ = nullptr;
     ClickableLabel* serverLoc_ = nullptr;
     QLabel* serverIp_ = nullptr;
@@ -155,6 +171,8 @@ class ControlWindow : public QMainWindow {
     QMenu* mainMenu_ = nullptr;
     QMenu* trayMenu_ = nullptr;
     QAction* configure_ = nullptr;
+    QAction* share1_ = nullptr;
+    QAction* share_ = nullptr;
     QAction* autoStart1_ = nullptr;
     QAction* minimise1_ = nullptr;
     QAction* startItem_ = nullptr;

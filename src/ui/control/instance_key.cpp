@@ -6,7 +6,7 @@
 
 namespace quorvane::ui {
 
-std::string InstanceKey(const std::filesystem::path& folder, unsigned userId) {
+std::string FolderDigest(const std::filesystem::path& folder) {
     std::error_code error;
     std::filesystem::path canonical = std::filesystem::weakly_canonical(folder, error);
     if (error) {
@@ -23,7 +23,11 @@ std::string InstanceKey(const std::filesystem::path& folder, unsigned userId) {
     }
     char digits[17] = {};
     std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
-    return "quorvane-" + std::to_string(userId) + "-" + digits;
+    return digits;
+}
+
+std::string InstanceKey(const std::filesystem::path& folder, unsigned userId) {
+    return "quorvane-" + std::to_string(userId) + "-" + FolderDigest(folder);
 }
 
 }  // namespace quorvane::ui

@@ -11,4 +11,7 @@ namespace quorvane::ui {
 // socket's path.
 std::string InstanceKey(const std::filesystem::path& folder, unsigned userId);
 
+// Sixteen hex digits that name the folder, the same for every spelling of it.
+std::string FolderDigest(const std::filesystem::path& folder);
+
 }  // namespace quorvane::ui

@@ -4,11 +4,22 @@
 
 #include "config/atomic_file.h"
 #include "config/settings_file.h"
+#include "ui/control/instance_key.h"
 
 namespace quorvane::ui {
 
-AutostartEntry::AutostartEntry(std::filesystem::path autostartFolder, std::filesystem::path program)
-    : folder_(std::move(autostartFolder)), program_(std::move(program)) {}
+AutostartEntry::AutostartEntry(std::filesystem::path autostartFolder, std::filesystem::path program,
+                               std::optional<std::filesystem::path> programFolder)
+    : folder_(std::move(autostartFolder)),
+      program_(std::move(program)),
+      programFolder_(std::move(programFolder)) {}
+
+std::filesystem::path AutostartEntry::Path() const {
+    if (!programFolder_) {
+        return folder_ / "quorvane.desktop";
+    }
+    return folder_ / ("quorvane-" + FolderDigest(*programFolder_) + ".desktop");
+}
 
 std::string AutostartEntry::ExecValue(const std::string& program) {
     if (program.find_first_of(" \t\n\"'\\><~|&;$*?#()`") == std::string::npos) {
@@ -40,6 +51,7 @@ bool AutostartEntry::Write(bool enabled) const {
         "Comment=Starts the Quorvane2000 web server at logon\n"
         "Exec=" +
         ExecValue(program_.string()) +
+        (programFolder_ ? " --folder " + ExecValue(programFolder_->string()) : "") +
         "\n"
         "Terminal=false\n"
         "X-GNOME-Autostart-enabled=" +

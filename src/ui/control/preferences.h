@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "config/program_folder.h"
@@ -9,13 +10,15 @@ namespace quorvane::ui {
 
 // The logon autostart entry of the desktop (an XDG autostart file). Turning
 // autostart off keeps the file and marks it hidden, so a desktop that copied
-// it elsewhere sees the change too.
+// it elsewhere sees the change too. A program started on a named program
+// folder has an entry of its own that names that folder, one per folder.
 class AutostartEntry {
   public:
-    AutostartEntry(std::filesystem::path autostartFolder, std::filesystem::path program);
+    AutostartEntry(std::filesystem::path autostartFolder, std::filesystem::path program,
+                   std::optional<std::filesystem::path> programFolder = std::nullopt);
 
     bool Write(bool enabled) const;
-    std::filesystem::path Path() const { return folder_ / "quorvane.desktop"; }
+    std::filesystem::path Path() const;
 
     // The Exec value for a program path, quoted as desktop entries require.
     static std::string ExecValue(const std::string& program);
@@ -23,6 +26,7 @@ class AutostartEntry {
   private:
     std::filesystem::path folder_;
     std::filesystem::path program_;
+    std::optional<std::filesystem::path> programFolder_;
 };
 
 // The two start-up preferences that the menus toggle; each toggle is written

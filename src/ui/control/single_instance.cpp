@@ -11,6 +11,9 @@ namespace quorvane::ui {
 namespace {
 
 constexpr int kWaitMs = 2000;
+// A request is one line: "show", or "share " and a folder.
+constexpr qint64 kMaxRequest = 64 * 1024;
+const QByteArray kShare = QByteArrayLiteral("share ");
 
 QString PathText(const std::filesystem::path& path) {
     return QString::fromStdString(path.string());
@@ -27,7 +30,7 @@ SingleInstance::SingleInstance(std::optional<std::filesystem::path> folder, cons
 
 SingleInstance::~SingleInstance() = default;
 
-bool SingleInstance::AskRunningInstance() {
+bool SingleInstance::AskRunningInstance(const std::optional<QString>& share) {
     QLocalSocket socket;
     socket.connectToServer(socketPath_);
     if (!socket.waitForConnected(kWaitMs)) {
@@ -38,7 +41,10 @@ bool SingleInstance::AskRunningInstance() {
         socket.abort();
         return false;
     }
-    socket.write("show\n");
+    // A folder whose name holds a line break cannot be asked for.
+    socket.write(share && !share->contains(QLatin1Char('\n'))
+                     ? QByteArray(kShare + share->toUtf8() + '\n')
+                     : QByteArrayLiteral("show\n"));
     socket.waitForBytesWritten(kWaitMs);
     socket.disconnectFromServer();
     return true;
@@ -51,12 +57,33 @@ void SingleInstance::Answer() {
             client->deleteLater();
             continue;
         }
-        connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
-        emit Activated();
+        connect(client, &QLocalSocket::readyRead, this, [this, client] { ReadRequests(*client); });
+        connect(client, &QLocalSocket::disconnected, this, [this, client] {
+            ReadRequests(*client);
+            client->deleteLater();
+        });
     }
 }
 
-bool SingleInstance::Claim() {
+void SingleInstance::ReadRequests(QLocalSocket& client) {
+    while (client.canReadLine()) {
+        QByteArray line = client.readLine(kMaxRequest);
+        if (!line.endsWith('\n')) {
+            client.abort();
+            return;
+        }
+        line.chop(1);
+        emit Activated();
+        if (line.startsWith(kShare)) {
+            emit ShareAsked(QString::fromUtf8(line.mid(kShare.size())));
+        }
+    }
+    if (client.bytesAvailable() > kMaxRequest) {
+        client.abort();
+    }
+}
+
+bool SingleInstance::Claim(const std::optional<QString>& share) {
     if (!folder_) {
         return true;
     }
@@ -64,7 +91,7 @@ bool SingleInstance::Claim() {
     // of them becomes the running instance.
     QLockFile lock(socketPath_ + QStringLiteral(".lock"));
     lock.tryLock(kWaitMs);
-    if (AskRunningInstance()) {
+    if (AskRunningInstance(share)) {
         return false;
     }
     // Nobody of ours answers: a socket file left by a program that crashed is

@@ -9,6 +9,7 @@
 #include <string>
 
 class QLocalServer;
+class QLocalSocket;
 
 namespace quorvane::ui {
 
@@ -25,16 +26,21 @@ class SingleInstance : public QObject {
     ~SingleInstance() override;
 
     // True when this instance runs (and answers the others, when guarded);
-    // false when another one of this user runs and was asked to show itself.
-    bool Claim();
+    // false when another one of this user runs and was asked to show itself
+    // (and, with `share`, to open its Share dialog on that folder; on none
+    // when it is empty).
+    bool Claim(const std::optional<QString>& share = std::nullopt);
 
   signals:
     // A later start of this user asked this instance to show its window.
     void Activated();
+    // ... and to open the Share dialog, on this folder unless it is empty.
+    void ShareAsked(const QString& folder);
 
   private:
-    bool AskRunningInstance();
+    bool AskRunningInstance(const std::optional<QString>& share);
     void Answer();
+    void ReadRequests(QLocalSocket& client);
 
     std::optional<std::filesystem::path> folder_;
     QString socketPath_;

@@ -2,13 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 
@@ -22,6 +28,7 @@ namespace {
 
 using testing::FakeDesktop;
 using testing::FakeMessages;
+using testing::FakePickers;
 using testing::WaitUntil;
 
 class ControlWindowTest : public ::testing::Test {
@@ -65,7 +72,47 @@ class ControlWindowTest : public ::testing::Test {
     testing::TempFolder folder_;
     FakeMessages messages_;
     FakeDesktop desktop_;
+    FakePickers pickers_;
     std::unique_ptr<ControlWindow> window_;
+};
+
+// A GET through the running window's server, signed in as `user` when one is given.
+std::string Fetch(ControlWindow& window, const std::string& path, const std::string& user = "") {
+    std::string request = "GET " + path + " HTTP/1.0\r\n";
+    if (!user.empty()) {
+        request += "Authorization: Basic " +
+                   QByteArray::fromStdString(user).toBase64().toStdString() + "\r\n";
+    }
+    return testing::Exchange(window.Control().Port(), request + "\r\n");
+}
+
+class ShareTest : public ControlWindowTest {
+  protected:
+    ShareTest() {
+        std::filesystem::create_directories(shared_);
+        std::ofstream(shared_ / "hello.txt") << "hello from the shared folder";
+    }
+
+    // The window with sharing on; "Add user..." answers from `newUsers_`.
+    ControlWindow& SharingWindow() {
+        ControlWindow& window = Window();
+        window.SetSharing(pickers_, [this](QWidget*) -> std::optional<NewUser> {
+            if (newUsers_.empty()) {
+                return std::nullopt;
+            }
+            NewUser user = newUsers_.front();
+            newUsers_.erase(newUsers_.begin());
+            return user;
+        });
+        window.Startup();
+        return window;
+    }
+    void PressShare() {
+        Find<QDialogButtonBox>("ShareButtons")->button(QDialogButtonBox::Ok)->click();
+    }
+
+    std::filesystem::path shared_ = folder_.Path() / "home" / "Holiday Photos";
+    std::vector<NewUser> newUsers_;
 };
 
 TEST_F(ControlWindowTest, StartupFillsTheInformationTabAndFollowsTheLogPolicy) {
@@ -130,14 +177,58 @@ TEST_F(ControlWindowTest, ToggleServesAndTheLogViewButtonsAndTrayFollow) {
     EXPECT_EQ(window.Tray()->toolTip(), "Quorvane2000 - 2.1.0\nstopped");
     EXPECT_EQ(TrayIcon(), stoppedIcon);
 
-    // The start and stop buttons leave the toggle's caption as it is.
+    // The start and stop buttons, the toggle and its tray item all show what runs.
     Find<QPushButton>("StartBtn")->click();
-    ASSERT_TRUE(WaitUntil([&] { return Find<QPushButton>("KillBtn")->isEnabled(); }));
     EXPECT_TRUE(window.Control().IsListening());
-    EXPECT_EQ(Find<QPushButton>("Command2")->text(), "&Start Quorvane");
-    Find<QPushButton>("KillBtn")->click();
-    ASSERT_TRUE(WaitUntil([&] { return Find<QPushButton>("StartBtn")->isEnabled(); }));
+    EXPECT_TRUE(Find<QPushButton>("KillBtn")->isEnabled());
+    EXPECT_EQ(Find<QPushButton>("Command2")->text(), "&Stop Quorvane");
+    EXPECT_EQ(Find<QMenu>("SystemTrayMenu")->actions().front()->text(), "&Stop");
+    Find<QMenu>("SystemTrayMenu")->actions().front()->trigger();  // stops what the button started
     EXPECT_FALSE(window.Control().IsListening());
+    EXPECT_EQ(Find<QPushButton>("Command2")->text(), "&Start Quorvane");
+    EXPECT_TRUE(Find<QPushButton>("StartBtn")->isEnabled());
+    Find<QPushButton>("Command2")->click();
+    Find<QPushButton>("KillBtn")->click();
+    EXPECT_FALSE(window.Control().IsListening());
+    EXPECT_EQ(Find<QPushButton>("Command2")->text(), "&Start Quorvane");
+    EXPECT_EQ(Find<QMenu>("SystemTrayMenu")->actions().front()->text(), "&Start");
+}
+
+// The labels shown in the window whose text does not fit in the room their
+// own geometry, and every widget around them, gives.
+QStringList ClippedLabels(QWidget& window) {
+    for (int round = 0; round < 10; ++round) {
+        QApplication::processEvents();  // the layouts, and the window's size, settle
+    }
+    QStringList clipped;
+    for (QLabel* label : window.findChildren<QLabel*>()) {
+        if (!label->isVisibleTo(&window) || label->text().isEmpty()) {
+            continue;
+        }
+        const QRect room = label->contentsRect();
+        const int flags = Qt::TextShowMnemonic | (label->wordWrap() ? Qt::TextWordWrap : 0);
+        const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, room.width(), 1 << 20),
+                                                               flags, label->text());
+        bool fits = needed.width() <= room.width() && needed.height() <= room.height();
+        for (QWidget* around = label->parentWidget(); fits && around != nullptr;
+             around = around->parentWidget()) {
+            fits =
+                around->rect().contains(QRect(label->mapTo(around, room.topLeft()), needed.size()));
+            if (around == &window) {
+                break;
+            }
+        }
+        if (!fits) {
+            clipped << QStringLiteral("%1 (%2x%3 in %4x%5): %6")
+                           .arg(label->objectName())
+                           .arg(needed.width())
+                           .arg(needed.height())
+                           .arg(room.width())
+                           .arg(room.height())
+                           .arg(label->text());
+        }
+    }
+    return clipped;
 }
 
 TEST_F(ControlWindowTest, RefreshLogAsksBeforeItEmptiesTheLogFile) {
@@ -167,7 +258,11 @@ TEST_F(ControlWindowTest, HttpsShowsItsAddressAndTheFingerprintToCompare) {
     // The fingerprint openssl shows; the HTTPS tests compare the two.
     const QString fingerprint = QString::fromStdString(window.Control().Fingerprint());
     ASSERT_EQ(fingerprint.size(), 95);
-    EXPECT_EQ(Text("CertificateFingerprint"), "SHA-256 " + fingerprint);
+    // All 32 bytes, eight to a line, from the first time the tab shows.
+    EXPECT_EQ(Text("CertificateFingerprint"),
+              "SHA-256 " + fingerprint.left(24) + "\n" + fingerprint.mid(24, 24) + "\n" +
+                  fingerprint.mid(48, 24) + "\n" + fingerprint.mid(72));
+    EXPECT_EQ(ClippedLabels(window).join('\n').toStdString(), "");
     EXPECT_TRUE(Log().contains("HTTPS certificate SHA-256 fingerprint: " + fingerprint + "\n"));
     const QString secure = QStringLiteral("https://%1:%2")
                                .arg(QString::fromStdString(window.Control().Host().hostName))
@@ -192,6 +287,48 @@ TEST_F(ControlWindowTest, HttpsShowsItsAddressAndTheFingerprintToCompare) {
     ASSERT_TRUE(WaitUntil([&] { return Log().endsWith("Quorvane Halted\n"); }));
     EXPECT_FALSE(Find<QLabel>("SecureURL")->isVisibleTo(&window));
     EXPECT_FALSE(Find<QLabel>("CertificateFingerprint")->isVisibleTo(&window));
+}
+
+// With a font twice the usual size, at 1024x768 and after resizing, every
+// label of the Information tab shows all of its text.
+TEST_F(ControlWindowTest, EveryLabelShowsAllOfItsTextInABigFontAtAnySize) {
+    const QFont usual = QApplication::font();
+    QFont big = usual;
+    big.setPointSizeF(usual.pointSizeF() * 2);
+    QApplication::setFont(big);
+    SetSetting("Server", "HttpsPort", "1");
+    SetSetting("HomePage", "RootDirectory",
+               (folder_.Path() / "a folder with a rather long name" / "and another one below it")
+                   .string());
+    folder_.WriteDirs(
+        {{.name = "/", .folder = "www"}, {.name = "/drop/", .folder = "www", .uploads = true}});
+    ControlWindow& window = Window(0, "127.0.0.1");
+    window.Startup();
+    window.ToggleServer();
+    ASSERT_TRUE(WaitUntil([&] { return Log().contains("Quorvane Ready..."); }));
+    const QSize sizes[] = {{1024, 768}, {700, 500}, {640, 480}, {1024, 768}, {1600, 900}};
+    for (const QSize size : sizes) {
+        window.resize(size);
+        EXPECT_EQ(ClippedLabels(window).join('\n').toStdString(), "")
+            << size.width() << "x" << size.height() << " became " << window.width() << "x"
+            << window.height();
+        EXPECT_LE(window.width(), std::max(size.width(), 1024));
+        EXPECT_LE(window.height(), std::max(size.height(), 768));
+    }
+    // A start that failed says so at length.
+    window.ToggleServer();
+    const testing::RunningSite holder;
+    SetSetting("Server", "Port", std::to_string(holder.Port()));
+    ControlWindow& failed = Window(std::nullopt, "127.0.0.1");
+    failed.Startup();
+    failed.ToggleServer();
+    ASSERT_TRUE(WaitUntil([&] { return Find<QLabel>("StartProblem")->isVisibleTo(&failed); }));
+    for (const QSize size : {QSize(1024, 768), QSize(640, 480)}) {
+        failed.resize(size);
+        EXPECT_EQ(ClippedLabels(failed).join('\n').toStdString(), "")
+            << size.width() << "x" << size.height();
+    }
+    QApplication::setFont(usual);
 }
 
 TEST_F(ControlWindowTest, AFailedStartIsShownWhereTheUserLooks) {
@@ -252,15 +389,27 @@ TEST_F(ControlWindowTest, SavedSettingsShowAtOnceAndMoveARunningListener) {
     EXPECT_NE(testing::Exchange(second, "GET / HTTP/1.0\r\n\r\n").find("HTTP/1.1"),
               std::string::npos);
 
-    // A restart that fails is shown like any failed start.
+    // A port that is taken leaves the server where it was, says so once, and
+    // the tab goes on showing what is in effect.
     const testing::RunningSite holder;
     edit = [&] { SetSetting("Server", "Port", std::to_string(holder.Port())); };
     Find<QAction>("mnuConfigure")->trigger();
-    ASSERT_TRUE(WaitUntil([&] { return !messages_.warnings.empty(); }));
-    EXPECT_TRUE(messages_.warnings.back().contains(
-        QStringLiteral("port %1: Address already in use").arg(holder.Port())));
-    EXPECT_FALSE(window.Control().IsListening());
-    EXPECT_EQ(Find<QPushButton>("Command2")->text(), "&Start Quorvane");
+    ASSERT_EQ(messages_.warnings.size(), 1u);
+    EXPECT_EQ(messages_.warnings[0],
+              QStringLiteral("Port Not Changed: Port %1 could not be taken (Address already in "
+                             "use): Quorvane goes on serving on port %2.")
+                  .arg(holder.Port())
+                  .arg(second));
+    EXPECT_TRUE(window.Control().IsListening());
+    EXPECT_EQ(window.Control().Port(), second);
+    EXPECT_EQ(Find<QPushButton>("Command2")->text(), "&Stop Quorvane");
+    EXPECT_TRUE(WaitUntil([&] { return Log().contains("goes on serving on port"); }));
+    EXPECT_TRUE(Text("SiteURL").endsWith(QStringLiteral(":%1").arg(second)));
+    EXPECT_FALSE(Find<QLabel>("StartProblem")->isVisibleTo(&window));
+    EXPECT_NE(testing::Exchange(second, "GET / HTTP/1.0\r\n\r\n").find("HTTP/1.1"),
+              std::string::npos);
+    QApplication::processEvents();  // the reports of the attempt come late and change nothing
+    EXPECT_EQ(messages_.warnings.size(), 1u);
 
     // A redirected site shows its URL, which opens in the browser.
     edit = [&] {
@@ -453,6 +602,98 @@ TEST_F(ControlWindowTest, TheLogViewKeepsItsLast5000Lines) {
     ASSERT_TRUE(WaitUntil([&] { return log->toPlainText().contains("10.0.0.5999 "); }));
     EXPECT_LE(log->blockCount(), 5000);
     EXPECT_FALSE(log->toPlainText().contains("10.0.0.999 "));
+}
+
+TEST_F(ShareTest, ASharedFolderIsServedAtOnceToAnyone) {
+    ControlWindow& window = SharingWindow();
+    ASSERT_FALSE(window.Control().IsListening());
+    pickers_.answers = {QString::fromStdString(shared_.string())};
+    Find<QAction>("mnuShare")->trigger();  // from the tray menu
+    ASSERT_NE(window.CurrentShareDialog(), nullptr);
+    Find<QPushButton>("ShareBrowse")->click();
+    EXPECT_EQ(Find<QLineEdit>("ShareName")->text(), "holiday-photos");
+    Find<QCheckBox>("ShareUploads")->setChecked(true);
+    PressShare();
+    ASSERT_TRUE(messages_.warnings.empty()) << messages_.warnings.front().toStdString();
+
+    // The server was started, and the dialog shows where the folder is.
+    ASSERT_TRUE(window.Control().IsListening());
+    EXPECT_EQ(Find<QPushButton>("Command2")->text(), "&Stop Quorvane");
+    const QString url = QStringLiteral("http://%1:%2/holiday-photos/")
+                            .arg(QString::fromStdString(window.Control().Host().hostName))
+                            .arg(window.Control().Port());
+    EXPECT_EQ(Text("ShareUrl"), url);
+    EXPECT_EQ(testing::ReadQrCode(Find<QLabel>("ShareQRCode")->pixmap().toImage()),
+              url.toStdString());
+    Find<QPushButton>("ShareCopy")->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), url);
+    const auto records = config::ReadDirectories(folder_.Path() / "dirs.lst");
+    EXPECT_EQ(records.back(),
+              (config::VirtualDirectory{
+                  .name = "/holiday-photos/", .folder = shared_.string(), .uploads = true}));
+    std::string reply;
+    EXPECT_TRUE(WaitUntil([&] {
+        reply = Fetch(window, "/holiday-photos/hello.txt");
+        return testing::StatusOf(reply) == "HTTP/1.1 200 OK";
+    })) << reply;
+    EXPECT_EQ(testing::BodyOf(reply), "hello from the shared folder");
+
+    // Shared again, the same folder gets a name of its own.
+    window.CurrentShareDialog()->close();
+    ASSERT_TRUE(WaitUntil([&] { return window.CurrentShareDialog() == nullptr; }));
+    window.OpenShareDialog(QString::fromStdString(shared_.string()));
+    EXPECT_EQ(Find<QLineEdit>("ShareName")->text(), "holiday-photos-2");
+}
+
+TEST_F(ShareTest, AFolderForChosenUsersLetsInOnlyThem) {
+    folder_.WriteUsers({{"ann", "a1"}, {"bob", "b2"}});
+    ControlWindow& window = SharingWindow();
+    window.OpenShareDialog(QString::fromStdString(shared_.string()));  // as --share does
+    EXPECT_EQ(Find<QLineEdit>("ShareFolder")->text(), QString::fromStdString(shared_.string()));
+    Find<QLineEdit>("ShareName")->setText("family");
+
+    // "Only these users" with nobody ticked is no choice.
+    Find<QRadioButton>("ShareChosenUsers")->setChecked(true);
+    PressShare();
+    ASSERT_EQ(messages_.warnings.size(), 1u);
+    EXPECT_TRUE(messages_.warnings[0].contains("Tick the users"));
+
+    newUsers_ = {{"carol", "c3"}};
+    Find<QPushButton>("ShareAddUser")->click();
+    EXPECT_TRUE(Find<QCheckBox>("ShareUser:carol")->isChecked());
+    EXPECT_FALSE(Find<QCheckBox>("ShareUser:bob")->isChecked());
+    Find<QCheckBox>("ShareUser:ann")->setChecked(true);
+    PressShare();
+    ASSERT_EQ(messages_.warnings.size(), 1u) << messages_.warnings.back().toStdString();
+    EXPECT_EQ(config::ReadUsers(folder_.Path() / "users.lst").back(),
+              (config::UserAccount{"carol", "c3"}));
+    EXPECT_EQ(config::ReadDirectories(folder_.Path() / "dirs.lst").back().users,
+              (std::vector<std::string>{"ann", "carol"}));
+    EXPECT_TRUE(Text("ShareNote").contains("ann, carol"));
+
+    ASSERT_TRUE(window.Control().IsListening());
+    std::string reply;
+    EXPECT_TRUE(WaitUntil([&] {
+        reply = Fetch(window, "/family/hello.txt", "carol:c3");
+        return testing::StatusOf(reply) == "HTTP/1.1 200 OK";
+    })) << reply;
+    EXPECT_EQ(testing::StatusOf(Fetch(window, "/family/hello.txt", "ann:a1")), "HTTP/1.1 200 OK");
+    for (const std::string user : {"", "bob:b2", "ann:wrong"}) {
+        EXPECT_EQ(testing::StatusOf(Fetch(window, "/family/hello.txt", user)),
+                  "HTTP/1.1 401 Unauthorized")
+            << user;
+    }
+    // A name already shared, or not URL-safe, is refused with its reason.
+    window.CurrentShareDialog()->close();
+    ASSERT_TRUE(WaitUntil([&] { return window.CurrentShareDialog() == nullptr; }));
+    window.OpenShareDialog(QString::fromStdString(shared_.string()));
+    Find<QLineEdit>("ShareName")->setText("family");
+    PressShare();
+    EXPECT_TRUE(messages_.warnings.back().contains("Another folder is shared under this name"));
+    Find<QLineEdit>("ShareName")->setText("Family Pictures");
+    PressShare();
+    EXPECT_TRUE(messages_.warnings.back().contains("lower-case letters"));
+    EXPECT_EQ(config::ReadDirectories(folder_.Path() / "dirs.lst").size(), 4u);
 }
 
 }  // namespace

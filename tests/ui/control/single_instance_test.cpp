@@ -49,6 +49,22 @@ TEST_F(SingleInstanceTest, ASecondStartOnTheSameFolderWakesTheFirst) {
     EXPECT_TRUE(SingleInstance(Folder(), Key(other), user_).Claim());
 }
 
+TEST_F(SingleInstanceTest, ASecondStartHandsOverTheFolderToShare) {
+    SingleInstance first(Folder(), Key(program_), user_);
+    int activations = 0;
+    std::vector<QString> shares;
+    QObject::connect(&first, &SingleInstance::Activated, [&] { ++activations; });
+    QObject::connect(&first, &SingleInstance::ShareAsked,
+                     [&](const QString& folder) { shares.push_back(folder); });
+    ASSERT_TRUE(first.Claim());
+    EXPECT_FALSE(SingleInstance(Folder(), Key(program_), user_).Claim("/home/me/Holiday Photos"));
+    EXPECT_FALSE(SingleInstance(Folder(), Key(program_), user_).Claim("/home/me/Über"));
+    EXPECT_FALSE(SingleInstance(Folder(), Key(program_), user_).Claim(QString()));  // no folder
+    EXPECT_FALSE(SingleInstance(Folder(), Key(program_), user_).Claim());           // only "show"
+    EXPECT_TRUE(WaitUntil([&] { return activations == 4; }));
+    EXPECT_EQ(shares, (std::vector<QString>{"/home/me/Holiday Photos", "/home/me/Über", ""}));
+}
+
 // Every process here runs as one user; an instance told it belongs to another
 // user sees the real peers as strangers.
 TEST_F(SingleInstanceTest, APeerOfAnotherUserIsNeitherBelievedNorObeyed) {
