@@ -104,7 +104,7 @@ std::string FolderShare::AddUser(const std::string& name, const std::string& pas
     UserEditor users(folder_);
     switch (users.Add(name, password)) {
         case Edit::kDone:
-            return users.Save() ? "" : "users.lst could not be written.";
+            return users.Commit() ? "" : "users.lst could not be written.";
         case Edit::kNameMissing:
             return "Enter the user's name.";
         case Edit::kPasswordMissing:
