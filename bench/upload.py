@@ -265,11 +265,39 @@ def report(singles, many):
     return all(met for _, met in results)
 
 
+def resident_kib(server):
+    total = 0
+    for pid in server.pids():
+        with open(f"/proc/{pid}/status") as f:
+            total += next(int(line.split()[1]) for line in f if line.startswith("VmRSS"))
+    return total
+
+
+def stalled_uploads(target, count=200):
+    """Uploads that send a head and 1 KB, then nothing: what each one holds."""
+    server = target["server"]
+    before = resident_kib(server)
+    clients = []
+    for i in range(count):
+        client = socket.create_connection(("127.0.0.1", server.port))
+        client.sendall(b"PUT /drop/stalled%d.bin HTTP/1.1\r\nHost: b\r\n"
+                       b"Content-Length: 1073741824\r\n\r\n" % i + b"x" * 1000)
+        clients.append(client)
+    time.sleep(2)
+    held = resident_kib(server)
+    for client in clients:
+        client.close()
+    print(f"{count} stalled uploads: resident {before} KiB before, {held} KiB while they stall "
+          f"({(held - before) / count:.1f} KiB each)", flush=True)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--server", default="build-release/bin/quorvane-server",
                         help="path of the quorvane-server binary")
     parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--stalled-only", action="store_true",
+                        help="only what stalled uploads hold, no large uploads")
     args = parser.parse_args()
     if shutil.which("lighttpd") is None:
         print("lighttpd: not installed (bench/install-peers)", file=sys.stderr)
@@ -287,6 +315,9 @@ def main():
         time.sleep(2.5)  # files this new are re-read until they are two seconds old
         print(f"client: this script, zero bytes with Content-Length; {args.runs} runs; "
               f"peak memory: VmHWM after a reset through /proc/PID/clear_refs", flush=True)
+        stalled_uploads(targets[0])
+        if args.stalled_only:
+            return 0
         measured = measure(args, targets)
         if measured is None:
             return 2

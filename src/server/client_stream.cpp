@@ -52,7 +52,12 @@ asio::awaitable<bool> ClientStream::Take(uint64_t length, std::string* into,
 }
 
 asio::awaitable<bool> ClientStream::Refill() {
-    // Bodies arrive in large reads; the buffer is given back once idle.
+    // Bodies arrive in large reads, into a buffer held only while bytes are
+    // there: a client that stalls mid-body holds none.
+    if (!transport_.Readable()) {
+        std::string().swap(received_);
+        co_await transport_.WaitReadable();
+    }
     received_.resize(kStreamReadSize);
     auto [error, count] = co_await transport_.ReadSome(asio::buffer(received_));
     received_.resize(error ? 0 : count);

@@ -56,6 +56,16 @@ asio::awaitable<std::pair<std::error_code, std::size_t>> Transport::ReadSome(
     co_return std::pair{error, count};
 }
 
+bool Transport::Readable() {
+    std::error_code error;
+    return (tls_ && ::SSL_pending(tls_->native_handle()) > 0) || socket_.available(error) > 0 ||
+           error;
+}
+
+asio::awaitable<void> Transport::WaitReadable() {
+    co_await socket_.async_wait(asio::ip::tcp::socket::wait_read, kNoError);
+}
+
 asio::awaitable<std::error_code> Transport::Write(std::span<const asio::const_buffer> buffers) {
     if (!tls_) {
         auto [error, count] = co_await asio::async_write(socket_, buffers, kNoError);

@@ -33,6 +33,10 @@ class Transport {
     // The TLS handshake; nothing to do on a plain stream. False when it failed.
     asio::awaitable<bool> Handshake();
     asio::awaitable<std::pair<std::error_code, std::size_t>> ReadSome(asio::mutable_buffer into);
+    // Whether bytes can be read now without waiting (decrypted ones too).
+    bool Readable();
+    // Completes once bytes can be read, or the connection ended.
+    asio::awaitable<void> WaitReadable();
     // Writes every buffer whole. Over TLS the pieces go out joined, so a
     // short reply leaves in one record.
     asio::awaitable<std::error_code> Write(std::span<const asio::const_buffer> buffers);
