@@ -181,6 +181,51 @@ TEST_F(HostileWritesTest, NothingWrittenCanRunAnywhere) {
                   {"403", "404"});
 }
 
+// The new methods take the same road as GET: spelled any way, a target
+// never reaches past its folder, into a secure one, or into /proc.
+TEST_F(HostileWritesTest, WebDavTargetsAreParsedResolvedAndGuardedAsGetsAre) {
+    fs::create_symlink("/proc/self", folder.Path() / "www/drop/self");
+    before_ = Snapshot();
+    const std::string depth = "Depth: 0\r\n";
+    ExpectRefused({{"PROPFIND", "/drop/%2F..%2F..%2Fusers.lst", depth, ""},
+                   {"PROPFIND", "/drop/%5C..%5Cusers.lst", depth, ""},
+                   {"PROPFIND", "/drop/a%00.txt", depth, ""},
+                   {"PROPFIND", "/%2e%2e/users.lst", depth, ""},
+                   {"DELETE", "/drop/../users.lst", "", ""},
+                   {"PUT", "/drop/%2Fetc%2Fx", "", "X"}},
+                  {"400"});
+    ExpectRefused({{"PROPFIND", "//private//sub/", depth, ""},
+                   {"PROPFIND", "/./private/./sub/secret.txt", depth, ""},
+                   {"PROPFIND", "http://t/private/sub/", depth, ""},
+                   {"LOCK", "/private/sub/secret.txt", "", ""},
+                   {"OPTIONS", "/private/sub/", "", ""}},
+                  {"401"});
+    ExpectRefused({{"PROPFIND", "/drop/self/environ", depth, ""},
+                   {"PROPFIND", "/drop/self/", depth, ""},
+                   {"PROPFIND", "/drop/u.txt", depth, ""},
+                   {"PROPFIND", "/quorvane.ini", depth, ""}},
+                  {"404"});
+    ExpectRefused({{"PUT", "/drop/self/x", "", "X"}, {"DELETE", "/drop/self", "", ""}},
+                  {"403", "404", "409"});
+}
+
+// A chunked body out of form, or one that claims more than it sends, leaves
+// nothing behind and ends the connection.
+TEST_F(HostileWritesTest, MalformedChunkedUploadsLeaveNothing) {
+    for (std::string_view body : {"zz\r\nhello\r\n0\r\n\r\n", "5\r\nhelloXX0\r\n\r\n",
+                                  "ffffffffffffffff\r\nx", "5\r\nhel"}) {
+        RawClient client(Port());
+        ASSERT_TRUE(
+            client.Send("PUT /drop/c.txt HTTP/1.1\r\nHost: t\r\n"
+                        "Transfer-Encoding: chunked\r\n\r\n" +
+                        std::string(body)));
+        client.ShutdownSending();
+        const std::string reply = client.ReadAll();
+        EXPECT_TRUE(reply.empty() || StatusOf(reply) == "HTTP/1.1 400 Bad Request") << body;
+    }
+    EXPECT_EQ(Snapshot(), before_);
+}
+
 TEST_F(HostileWritesTest, AFolderThatOnlyTakesUploadsKeepsWhatItHas) {
     ExpectRefused({Put("/addonly/exists.txt"),
                    CopyTo("/drop/a.txt", "/addonly/exists.txt"),
