@@ -178,8 +178,8 @@ asio::awaitable<bool> Connection::Serve(const http::Request& request, bool last,
     co_return everythingRead;
 }
 
-asio::awaitable<bool> Connection::OfferContinue(const http::Request& request) {
-    if (!request.expectContinue || !stream_.Empty()) {
+asio::awaitable<bool> Connection::OfferContinue(bool asked, uint64_t length) {
+    if (!asked || stream_.Buffered() >= length) {
         co_return true;
     }
     static constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
@@ -205,7 +205,9 @@ void Connection::RefuseBody(ClientStream::BodyEnd end, Outcome& outcome) {
 }
 
 asio::awaitable<bool> Connection::TakeBody(const http::Request& request, Outcome& outcome) {
-    if (!co_await OfferContinue(request)) {
+    const uint64_t length =
+        request.body.kind == http::BodyFraming::Kind::kChunked ? UINT64_MAX : request.body.length;
+    if (!co_await OfferContinue(request.expectContinue, length)) {
         co_return false;
     }
     if (outcome.sink) {
@@ -325,11 +327,8 @@ asio::awaitable<cgi::ScriptClient::BodyRead> Connection::ReadBody(cgi::ScriptLau
     SetDeadline(services_.timeouts.body);
     bodyCharge_.emplace(services_.bodies, place_->client);
     const uint64_t length = launch.inputLength;
-    if (expectContinue_ && stream_.Buffered() < length) {
-        static constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
-        if (co_await transport_.Write(asio::buffer(kContinue))) {
-            co_return BodyRead::kGone;
-        }
+    if (!co_await OfferContinue(expectContinue_, length)) {
+        co_return BodyRead::kGone;
     }
     std::string body;
     bool overBudget = false;

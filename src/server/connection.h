@@ -79,7 +79,7 @@ class Connection : public std::enable_shared_from_this<Connection>, private cgi:
     asio::awaitable<bool> Serve(const http::Request& request, bool last, bool& everythingRead);
     Outcome Decide(const http::Request& request);
     // Asks a client that waits to be asked for its body; false when it went away.
-    asio::awaitable<bool> OfferContinue(const http::Request& request);
+    asio::awaitable<bool> OfferContinue(bool asked, uint64_t length);
     // Reads the body the outcome asks for, and puts the reply in the
     // outcome; false when the client went away meanwhile.
     asio::awaitable<bool> TakeBody(const http::Request& request, Outcome& outcome);
