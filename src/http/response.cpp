@@ -30,7 +30,7 @@ std::string_view ConnectionWord(bool keep, bool http10) {
 }
 
 std::string RenderHead(const Response& response, std::string_view date,
-                       std::string_view connection) {
+                       std::string_view connection, bool chunked) {
     if (response.IsRaw()) {
         return {};
     }
@@ -47,7 +47,7 @@ std::string RenderHead(const Response& response, std::string_view date,
     bool lengthStated = false;
     for (const auto& [name, value] : response.fields) {
         const bool isLength = NamesEqual(name, Response::kContentLength);
-        if (isLength && (lengthStated || !response.AllowsBody())) {
+        if (isLength && (lengthStated || !response.AllowsBody() || response.IsStreamed())) {
             continue;
         }
         head += name;
@@ -56,7 +56,9 @@ std::string RenderHead(const Response& response, std::string_view date,
         head += "\r\n";
         lengthStated = lengthStated || isLength;
     }
-    if (!lengthStated && response.AllowsBody()) {
+    if (response.IsStreamed()) {
+        head += chunked ? "Transfer-Encoding: chunked\r\n" : "";
+    } else if (!lengthStated && response.AllowsBody()) {
         head += "Content-Length: ";
         head += length;
         head += "\r\n";

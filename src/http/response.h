@@ -11,6 +11,7 @@
 #include "http/body_pieces.h"
 #include "http/fields.h"
 #include "http/status.h"
+#include "http/streamed_body.h"
 
 namespace quorvane::http {
 
@@ -29,9 +30,10 @@ struct RawMessage {
     std::string bytes;
 };
 // The body is exactly one of: none, a text, a text kept and shared by many
-// replies (a listing, an error page), slices of a file, a raw message.
-using Body =
-    std::variant<NoBody, std::string, std::shared_ptr<const std::string>, FileBody, RawMessage>;
+// replies (a listing, an error page), slices of a file, a raw message, or
+// bytes made while they are sent.
+using Body = std::variant<NoBody, std::string, std::shared_ptr<const std::string>, FileBody,
+                          RawMessage, std::shared_ptr<StreamedBody>>;
 
 // A reply as a value: its status, its own fields in order, its body. What
 // every reply shares (Server, Date, Connection, Content-Length) is added when
@@ -53,6 +55,7 @@ struct Response {
     void LengthHere() { fields.Add(kContentLength, ""); }
     bool AllowsBody() const { return StatusAllowsBody(code); }
     bool IsRaw() const { return std::holds_alternative<RawMessage>(body); }
+    bool IsStreamed() const { return std::holds_alternative<std::shared_ptr<StreamedBody>>(body); }
     uint64_t BodyLength() const;
     // The body when it is held in memory (a text, a shared text, a raw
     // message); empty otherwise.
@@ -68,10 +71,11 @@ std::string_view ConnectionWord(bool keep, bool http10);
 
 // The head on the wire: the status line, Server and Date, the response's own
 // fields with Content-Length stated from the body (unless the status ends
-// with its head), Connection when it says something ("close", or
+// with its head; a streamed body is chunked instead where `chunked`, else
+// ends with the connection), Connection when it says something ("close", or
 // "keep-alive" to an HTTP/1.0 client), and the empty line. A raw message has
 // no head of ours.
 std::string RenderHead(const Response& response, std::string_view date,
-                       std::string_view connection);
+                       std::string_view connection, bool chunked = false);
 
 }  // namespace quorvane::http

@@ -160,9 +160,10 @@ asio::awaitable<bool> Connection::Serve(const http::Request& request, bool last,
         }
     }
     // A body left unread is skipped when small; a client waiting to be asked
-    // for its body is not asked, so the connection ends.
+    // for its body is not asked, so the connection ends. A streamed body
+    // reaches an HTTP/1.0 client only as everything up to the close.
     const bool keep = request.keepAlive && !outcome.endsConnection && !outcome.reply.IsRaw() &&
-                      !last &&
+                      !last && !(outcome.reply.IsStreamed() && request.http10) &&
                       (unread == 0 || (unread <= kDiscardLimit && !request.expectContinue));
     if (!co_await Reply(request, outcome.reply, keep)) {
         Abandon();  // gone, or the promised length could not be kept
@@ -299,10 +300,11 @@ asio::awaitable<bool> Connection::Reply(const http::Request& request,
     const std::string date = http::HttpDateText(
         std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
     // No answer to HEAD carries a body, refusals of a malformed one included.
+    const bool chunked = response.IsStreamed() && !request.http10;
     co_return co_await transport_.Send(
-        http::RenderHead(response, date, http::ConnectionWord(keep, request.http10)), response,
-        request.method != http::Method::kHead,
-        [this] { SetDeadline(services_.timeouts.sendIdle); });
+        http::RenderHead(response, date, http::ConnectionWord(keep, request.http10), chunked),
+        response, request.method != http::Method::kHead,
+        [this] { SetDeadline(services_.timeouts.sendIdle); }, chunked);
 }
 
 void Connection::Report(const Outcome& outcome) {

@@ -10,6 +10,7 @@
 #include <asio/use_awaitable.hpp>
 #include <asio/write.hpp>
 #include <cerrno>
+#include <charconv>
 #include <vector>
 
 #include "http/request.h"
@@ -25,6 +26,12 @@ constexpr auto kNoError = asio::experimental::as_tuple(asio::use_awaitable);
 asio::awaitable<void> WaitForever(asio::ip::tcp::socket& socket) {
     asio::steady_timer never(socket.get_executor(), asio::steady_timer::time_point::max());
     co_await never.async_wait(kNoError);
+}
+
+std::string ChunkSizeLine(std::size_t size) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, size, 16).ptr;
+    return std::string(digits, end) + "\r\n";
 }
 
 }  // namespace
@@ -127,7 +134,8 @@ asio::awaitable<bool> Transport::WaitUntilGone(std::string& early, std::size_t l
 }
 
 asio::awaitable<bool> Transport::Send(std::string head, const http::Response& response,
-                                      bool withBody, const std::function<void()>& progress) {
+                                      bool withBody, const std::function<void()>& progress,
+                                      bool chunked) {
     if (response.IsRaw()) {
         // A program's own whole message goes out as it wrote it; to HEAD,
         // only its head.
@@ -138,6 +146,10 @@ asio::awaitable<bool> Transport::Send(std::string head, const http::Response& re
         co_return !co_await Write(asio::buffer(message));
     }
     withBody = withBody && response.AllowsBody();
+    if (const auto* streamed = std::get_if<std::shared_ptr<http::StreamedBody>>(&response.body);
+        streamed != nullptr && withBody) {
+        co_return co_await SendStreamed(std::move(head), **streamed, chunked, progress);
+    }
     const auto* file = std::get_if<http::FileBody>(&response.body);
     if (!withBody || file == nullptr) {
         // Head and body leave in one gathered write.
@@ -161,6 +173,32 @@ asio::awaitable<bool> Transport::Send(std::string head, const http::Response& re
         }
     }
     pending += file->pieces.Closing();
+    co_return pending.empty() || !co_await Write(asio::buffer(pending));
+}
+
+asio::awaitable<bool> Transport::SendStreamed(std::string head, http::StreamedBody& body,
+                                              bool chunked,
+                                              const std::function<void()>& progress) {
+    std::string pending = std::move(head);
+    for (std::string_view bytes = body.Next(); !bytes.empty(); bytes = body.Next()) {
+        if (chunked) {
+            pending += ChunkSizeLine(bytes.size());
+        }
+        const std::array pieces{asio::const_buffer(asio::buffer(pending)),
+                                asio::const_buffer(bytes.data(), bytes.size()),
+                                asio::const_buffer(asio::buffer("\r\n", chunked ? 2 : 0))};
+        progress();
+        if (co_await Write(pieces)) {
+            co_return false;
+        }
+        pending.clear();
+    }
+    if (body.Failed()) {
+        co_return false;  // cut short: the connection ends without the last chunk
+    }
+    if (chunked) {
+        pending += "0\r\n\r\n";
+    }
     co_return pending.empty() || !co_await Write(asio::buffer(pending));
 }
 

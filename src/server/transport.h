@@ -45,9 +45,10 @@ class Transport {
     // memory, slices of its file with sendfile on a plain stream, read and
     // written on a TLS one. `progress` is called as each piece leaves, so a
     // deadline can follow a client that is slow but reading. False when the
-    // client went away, or the file could not give all it promised.
+    // client went away, or the file could not give all it promised. A
+    // streamed body goes out as it is made, in chunks where `chunked`.
     asio::awaitable<bool> Send(std::string head, const http::Response& response, bool withBody,
-                               const std::function<void()>& progress);
+                               const std::function<void()>& progress, bool chunked = false);
     // True once the client has closed its side (or the socket was closed),
     // false when the wait was called off. Plain, pending bytes are only
     // peeked at, so a close behind a pipelined request does not show; TLS
@@ -67,6 +68,9 @@ class Transport {
     // On a plain stream, whether the client has sent nothing that waits
     // unread (or has closed).
     bool NothingMoreSent();
+    // A body made while it is sent, after the head.
+    asio::awaitable<bool> SendStreamed(std::string head, http::StreamedBody& body, bool chunked,
+                                       const std::function<void()>& progress);
     // One slice of the file, after `pending` (which it empties).
     asio::awaitable<bool> SendFileSlice(int file, http::ByteRange slice, std::string& pending,
                                         const std::function<void()>& progress);

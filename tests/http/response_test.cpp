@@ -56,5 +56,24 @@ TEST(RenderHead, TheLengthFollowsTheBodyWhateverItsKind) {
     EXPECT_EQ(RenderHead(raw, "D", "close"), "");
 }
 
+// A body made while it is sent has no length to state: it is chunked, or
+// (to an HTTP/1.0 client) ended by the close.
+TEST(RenderHead, AStreamedBodyIsChunkedOrEndsWithTheConnection) {
+    struct Nothing : StreamedBody {
+        std::string_view Next() override { return {}; }
+        bool Failed() const override { return false; }
+    };
+    Response zip;
+    zip.LengthHere();
+    zip.body = std::make_shared<Nothing>();
+    const std::string chunked = RenderHead(zip, "D", "", true);
+    EXPECT_NE(chunked.find("\r\nTransfer-Encoding: chunked\r\n"), std::string::npos);
+    const std::string closed = RenderHead(zip, "D", "close", false);
+    for (const std::string& head : {chunked, closed}) {
+        EXPECT_EQ(head.find("Content-Length"), std::string::npos) << head;
+    }
+    EXPECT_EQ(closed.find("Transfer-Encoding"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace quorvane::http
