@@ -19,6 +19,7 @@ config::RunOverrides OverridesOf(const CommandLine& line) {
         const std::filesystem::path absolute = std::filesystem::absolute(*line.share, error);
         set(setting::kRootDirectory, (error ? *line.share : absolute).string());
         set(setting::kDirectoryBrowsing, "1");
+        set(setting::kListingStyle, "Modern");
         set(setting::kSiteLocation, "Local");
         // A folder shared this way is read, never run or written to.
         for (const config::SettingKey* off : {&setting::kScriptAllowed, &setting::kExeAllowed,

@@ -9,17 +9,17 @@ namespace quorvane::config {
 std::span<const SettingKey> AllSettings() {
     using namespace setting;
     static const SettingKey kAll[] = {
-        kPort,         kListen,          kHttpsPort,      kCertificateFile,
-        kKeyFile,      kRedirectToHttps, kRootDirectory,  kSiteLocation,
-        kSecure,       kScriptAllowed,   kExeAllowed,     kUploads,
-        kChanges,      kEnableFooter,    kFooterHtml,     kDirectoryBrowsing,
-        kRefreshOnRun, kRefreshOnStop,   kUserControlled, kLogLimitMiB,
-        k401Error,     k404Error,        k404_1Error,     k404_2Error,
-        k404_3Error,   k404_4Error,      kContentExpires, kInterval,
-        kDuration,     kIntervalType,    kCgiEnabled,     kEnablePerl,
-        kPerlLocation, kScriptTimeout,   kKeepFreeMiB,    kMaxFileMiB,
-        kMinimise,     kAutoStart,       kRebuildDefault, kRebuildMime,
-        kRebuildDirs,
+        kPort,         kListen,          kHttpsPort,     kCertificateFile,
+        kKeyFile,      kRedirectToHttps, kRootDirectory, kSiteLocation,
+        kSecure,       kScriptAllowed,   kExeAllowed,    kUploads,
+        kChanges,      kEnableFooter,    kFooterHtml,    kDirectoryBrowsing,
+        kListingStyle, kRefreshOnRun,    kRefreshOnStop, kUserControlled,
+        kLogLimitMiB,  k401Error,        k404Error,      k404_1Error,
+        k404_2Error,   k404_3Error,      k404_4Error,    kContentExpires,
+        kInterval,     kDuration,        kIntervalType,  kCgiEnabled,
+        kEnablePerl,   kPerlLocation,    kScriptTimeout, kKeepFreeMiB,
+        kMaxFileMiB,   kMinimise,        kAutoStart,     kRebuildDefault,
+        kRebuildMime,  kRebuildDirs,
     };
     return kAll;
 }
@@ -58,6 +58,10 @@ std::string ServerValue(const Settings& settings, const SettingKey& key) {
 
 std::string DialogValue(const Settings& settings, const SettingKey& key) {
     return settings.Read(key.section, key.key, key.dialogDefault);
+}
+
+bool IsModernListing(std::string_view value) {
+    return EqualsIgnoringCase(TrimBlanks(value), "Modern");
 }
 
 bool IsOn(const Settings& settings, const SettingKey& key) {

@@ -89,6 +89,9 @@ inline constexpr SettingKey kFooterHtml =
             "the dialog suggests its own footer text, which Update then stores");
 inline constexpr SettingKey kDirectoryBrowsing =
     Same("Documents", "DirectoryBrowsing", kFlagEqualsOne, "0");
+// "Classic", the plain table, or "Modern": sortable, searchable, with
+// thumbnails, uploads and the folder as zip.
+inline constexpr SettingKey kListingStyle = Same("Documents", "ListingStyle", kChoice, "Classic");
 
 inline constexpr SettingKey kRefreshOnRun = Same("Logging", "RefreshOnRun", kTruthWord, "True");
 inline constexpr SettingKey kRefreshOnStop = Same("Logging", "RefreshOnStop", kTruthWord, "False");
@@ -156,6 +159,10 @@ long NumberValue(const Settings& settings, const SettingKey& key);
 // A flag or truth word as the server tests it (the key's own form decides
 // the test).
 bool IsOn(const Settings& settings, const SettingKey& key);
+
+// Whether a [Documents] ListingStyle value asks for the modern folder page
+// (any letter case, blanks around it allowed); anything else is classic.
+bool IsModernListing(std::string_view value);
 
 SettingWrite Write(const SettingKey& key, std::string value);
 

@@ -1,6 +1,7 @@
 #include "ui/options/documents_page.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -21,6 +22,14 @@ DocumentsPage::DocumentsPage(const OptionsSetup& setup, DocumentEditor& document
         Named<QCheckBox>("DirectoryBrowsing",
                          QStringLiteral("Enable Directory Browsing If Default Document Not Found"));
     layout->addWidget(directoryBrowsing_);
+    listingStyle_ = Named<QComboBox>("ListingStyle");
+    listingStyle_->addItem(QStringLiteral("Classic: a plain table"));
+    listingStyle_->addItem(
+        QStringLiteral("Modern: sorting, search, thumbnails, uploads and zip downloads"));
+    auto* style = new QHBoxLayout;
+    style->addWidget(Text("ListingStyleLabel", QStringLiteral("Folder Page Style")));
+    style->addWidget(listingStyle_, 1);
+    layout->addLayout(style);
     layout->addWidget(FooterFrame());
     layout->addWidget(DocumentList());
     layout->addWidget(Text("DocDescription",
@@ -100,6 +109,7 @@ void DocumentsPage::Fill(std::optional<size_t> select) {
 
 void DocumentsPage::Show(const OptionsValues& values) {
     directoryBrowsing_->setChecked(values.directoryBrowsing);
+    listingStyle_->setCurrentIndex(values.modernListing ? 1 : 0);
     footer_->setChecked(values.docFooter);
     footerHtml_->setText(Q(values.footerHtml));
     footerHtml_->setEnabled(values.docFooter);
@@ -107,6 +117,7 @@ void DocumentsPage::Show(const OptionsValues& values) {
 
 void DocumentsPage::Collect(OptionsValues& values) const {
     values.directoryBrowsing = directoryBrowsing_->isChecked();
+    values.modernListing = listingStyle_->currentIndex() == 1;
     values.docFooter = footer_->isChecked();
     values.footerHtml = S(footerHtml_->text());
 }

@@ -4,13 +4,14 @@
 #include "ui/options/options_page.h"
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QListWidget;
 
 namespace quorvane::ui {
 
-// "Documents": directory browsing, the page footer, and default.lst in the
-// order the server tries its names.
+// "Documents": directory browsing and the folder page's style, the page
+// footer, and default.lst in the order the server tries its names.
 class DocumentsPage : public OptionsPage {
     Q_OBJECT
 
@@ -29,6 +30,7 @@ class DocumentsPage : public OptionsPage {
     const OptionsSetup& setup_;
     DocumentEditor& documents_;
     QCheckBox* directoryBrowsing_ = nullptr;
+    QComboBox* listingStyle_ = nullptr;
     QCheckBox* footer_ = nullptr;
     QLineEdit* footerHtml_ = nullptr;
     QListWidget* list_ = nullptr;

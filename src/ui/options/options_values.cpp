@@ -87,6 +87,7 @@ OptionsValues LoadOptions(const config::Settings& settings) {
     values.docFooter = CheckBoxState(kEnableFooter, read(kEnableFooter));
     values.footerHtml = read(kFooterHtml);
     values.directoryBrowsing = CheckBoxState(kDirectoryBrowsing, read(kDirectoryBrowsing));
+    values.modernListing = config::IsModernListing(read(kListingStyle));
 
     // Option buttons: setting one deselects the others, so the last one
     // that reads true is the one selected.
@@ -153,6 +154,7 @@ std::vector<config::SettingWrite> UpdateWrites(const OptionsValues& values) {
         Write(kEnableFooter, Flag(values.docFooter)),
         Write(kFooterHtml, values.footerHtml),
         Write(kDirectoryBrowsing, Flag(values.directoryBrowsing)),
+        Write(kListingStyle, values.modernListing ? "Modern" : "Classic"),
         Write(kRefreshOnRun, Truth(values.refreshOnRun)),
         Write(kRefreshOnStop, Truth(values.refreshOnStop)),
         Write(kUserControlled, Truth(values.userControlled)),

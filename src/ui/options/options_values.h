@@ -14,6 +14,7 @@ namespace quorvane::ui {
 struct OptionsValues {
     // Documents
     bool directoryBrowsing = false;
+    bool modernListing = false;  // [Documents] ListingStyle: "Modern", else "Classic"
     bool docFooter = false;
     std::string footerHtml;
     // Logging: the three option buttons (at most one is selected)

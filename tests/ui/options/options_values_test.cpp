@@ -31,6 +31,26 @@ TEST(OptionsValues, ValuesAreReadAsTheDialogReadsThem) {
     EXPECT_EQ(LoggingTruth("yes"), std::nullopt);
 }
 
+// The folder page's style round-trips; an unknown word shows, and is then
+// written, as the classic page the server serves for it.
+TEST(OptionsValues, TheListingStyleIsModernOnlyWhenItSaysSo) {
+    const std::pair<std::string, bool> cases[] = {
+        {"", false},        {"Modern", true},      {" modern ", true},
+        {"Classic", false}, {"Modernised", false}, {"1", false},
+    };
+    for (const auto& [stored, modern] : cases) {
+        const OptionsValues values =
+            LoadOptions(config::Settings::Parse("[Documents]\nListingStyle=" + stored + "\n"));
+        EXPECT_EQ(values.modernListing, modern) << stored;
+        const auto writes = UpdateWrites(values);
+        const auto style = std::find_if(writes.begin(), writes.end(), [](const auto& write) {
+            return write.key == "ListingStyle";
+        });
+        ASSERT_NE(style, writes.end());
+        EXPECT_EQ(style->value, modern ? "Modern" : "Classic") << stored;
+    }
+}
+
 TEST(OptionsValues, FlagsTheServerTakesAsOnAtAnyNumberShowTickedAndKeepTheirText) {
     const OptionsValues loaded =
         LoadOptions(config::Settings::Parse("[HomePage]\nScriptAllowed=2\nEXEAllowed=-1\nSecure=2\n"
