@@ -44,6 +44,9 @@ WORKLOADS = [
     ("file_1m_kept", {"*": "/big.bin"}, 16, {}, True, False),
     ("page_1k_tls_kept", {"*": "/page.htm"}, 16, {}, True, True),
     ("listing_1000_kept", {"*": "/list/"}, 16, {}, True, False),
+    # quorvane's modern folder page, against the peers' own listings
+    ("modern_listing_1000", {"*": "/list/"}, 16, {}, False, False),
+    ("modern_listing_1000_kept", {"*": "/list/"}, 16, {}, True, False),
     ("secure_page_kept", {"*": "/secure/page.htm"}, 16, {"Authorization": AUTH}, True, False),
     ("not_found_kept", {"*": "/missing.htm"}, 16, {}, True, False),
 ]
@@ -236,13 +239,16 @@ class Server:
         return total
 
 
-def quorvane_server(binary, root, site, certificate=None, footer=False, name="quorvane"):
+def quorvane_server(binary, root, site, certificate=None, footer=False, name="quorvane",
+                    modern=False):
     """With a certificate, a second instance that serves HTTPS (and only the
     HTTPS workloads): the plain one is measured, memory included, as users
     run it without HTTPS, like the peers here. With `footer`, one that adds
-    the footer to every page."""
+    the footer to every page; with `modern`, one that lists folders with the
+    modern page (and serves only its workloads)."""
     folder = os.path.join(root, f"{name}-tls" if certificate else
-                          f"{name}-footer" if footer else name)
+                          f"{name}-footer" if footer else
+                          f"{name}-modern" if modern else name)
     os.makedirs(folder)
     shutil.copy(binary, folder)
     port, tls_port = free_port(), (free_port() if certificate else None)
@@ -252,6 +258,7 @@ def quorvane_server(binary, root, site, certificate=None, footer=False, name="qu
         f.write(f"[Server]\r\nPort={port}\r\nListen=127.0.0.1\r\n{https}"
                 f"[HomePage]\r\nRootDirectory={site}\r\n"
                 f"[Documents]\r\nEnableFooter={int(footer)}\r\nDirectoryBrowsing=1\r\n"
+                f"ListingStyle={'Modern' if modern else 'Classic'}\r\n"
                 "[Logging]\r\nRefreshOnRun=True\r\n"
                 "[CGI]\r\nEnabled=1\r\nEnablePerl=1\r\nPerlLocation=/usr/bin/perl\r\n")
     with open(os.path.join(folder, "dirs.lst"), "w") as f:
@@ -266,6 +273,7 @@ def quorvane_server(binary, root, site, certificate=None, footer=False, name="qu
     server = Server(name, [os.path.join(folder, "quorvane-server")], port, folder,
                     tls_port=tls_port)
     server.tls_only = certificate is not None
+    server.modern_only = modern
     return server
 
 
@@ -362,6 +370,9 @@ def run_wrk(port, path, connections, headers, seconds, kept, expect_success=True
 
 
 def supports(server, workload, tls):
+    if server.name == "quorvane" and getattr(server, "modern_only", False) != (
+            workload.startswith("modern_listing")):
+        return False  # the modern page has an instance of its own
     if tls and server.tls_port is None:
         return False  # only quorvane and nginx are given the certificate
     if getattr(server, "tls_only", False) and not tls:
@@ -440,6 +451,7 @@ def main():
     certificate = make_certificate(root)
     makers = [("quorvane", lambda: quorvane_server(args.server, root, site)),
               ("quorvane", lambda: quorvane_server(args.server, root, site, certificate)),
+              ("quorvane", lambda: quorvane_server(args.server, root, site, modern=True)),
               ("nginx", lambda: nginx_server(root, site, certificate)),
               ("lighttpd", lambda: lighttpd_server(root, site)),
               ("civetweb", lambda: civetweb_server(root, site))]

@@ -1,12 +1,11 @@
 #pragma once
 
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "config/program_folder.h"
+#include "responses/listing_cache.h"
 #include "responses/standard_response.h"
 
 namespace quorvane::responses {
@@ -18,29 +17,7 @@ namespace quorvane::responses {
 // are escaped for HTML in text and percent-encoded in links.
 http::Response SendDirectoryListing(const std::filesystem::path& folder, std::string_view directory,
                                     std::string_view hostName, const config::OwnFiles& own,
-                                    class ListingCache* cache = nullptr);
-
-// The pages of the folders listed last, each kept while its folder and every
-// entry shown (kind, size, time) are as they were, so a listing asked for
-// again is checked (one stat per entry) rather than read, sorted and written
-// anew, and concurrent listings of one folder share one page. Used on the
-// engine's thread only.
-class ListingCache {
-  public:
-    ListingCache();
-    ~ListingCache();
-    ListingCache(const ListingCache&) = delete;
-    ListingCache& operator=(const ListingCache&) = delete;
-
-    std::shared_ptr<const std::string> Page(const std::filesystem::path& folder,
-                                            std::string_view directory, std::string_view hostName,
-                                            const config::OwnFiles& own);
-
-  private:
-    struct Kept;
-    std::vector<Kept> kept_;
-    uint64_t uses_ = 0;
-};
+                                    ListingCache* cache = nullptr);
 
 // A page that sends the browser on to the url after one second; it goes out
 // as "302 Found" with a Location line, so clients that do not read the page

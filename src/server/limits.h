@@ -110,8 +110,10 @@ inline constexpr off_t kLargestMediaTable = 16 << 20;
 // program folder is a link.
 inline constexpr int kMaxLinks = 40;
 
-// Rendered folder listings kept for their next request.
+// Folders whose entries are kept for their next listing, and the pages kept
+// for each (its styles, orders, and what its visitors may do).
 inline constexpr std::size_t kKeptListingPages = 8;
+inline constexpr std::size_t kPagesPerKeptFolder = 4;
 
 // File systems remembered as ordinary ones (not /proc or the like).
 inline constexpr std::size_t kRememberedDevices = 16;
