@@ -223,7 +223,8 @@ std::optional<http::Response> RequestHandler::CheckCredentials(Exchange& exchang
     const Peer& peer = exchange.peer;
     exchange.outcome.passwordsInClear = !peer.secure && !peer.fromThisComputer;
     const std::optional<std::string> authorization = exchange.request.Authorization();
-    if (!authorization) {
+    // Wrong credentials count once per request, however many places it reaches.
+    if (!authorization || exchange.signInFailed) {
         return responses::SendAuthChallenge(policy.realm, exchange.scope);
     }
     // A client that sent too many wrong passwords waits, whatever it sends now.
@@ -237,6 +238,7 @@ std::optional<http::Response> RequestHandler::CheckCredentials(Exchange& exchang
     if (exchange.user) {
         return CheckCredentials(exchange, policy);
     }
+    exchange.signInFailed = true;
     if (const auto wait = signIns_.Failed(client, now); wait.count() > 0) {
         exchange.outcome.signInsHeld = SignInsHeld{client, signIns_.Failures(client),
                                                    std::chrono::ceil<std::chrono::seconds>(wait)};

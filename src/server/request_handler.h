@@ -91,6 +91,7 @@ class RequestHandler {
         Outcome& outcome;
         std::optional<responses::Resolution> resolution;
         std::optional<std::string> user;  // as users.lst names them, once signed in
+        bool signInFailed = false;        // the credentials sent were checked and are wrong
         cgi::ScriptKind kind = cgi::ScriptKind::kDocument;
     };
     struct GoOn {};
