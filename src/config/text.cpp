@@ -137,6 +137,22 @@ bool MustEscape(std::string_view character) {
 
 }  // namespace
 
+std::string ReplaceInvalidUtf8(std::string_view text) {
+    std::string valid;
+    valid.reserve(text.size());
+    while (!text.empty()) {
+        const size_t length = Utf8Length(text);
+        if (length == 0) {
+            valid += "\xEF\xBF\xBD";
+            text.remove_prefix(1);
+        } else {
+            valid += text.substr(0, length);
+            text.remove_prefix(length);
+        }
+    }
+    return valid;
+}
+
 std::string EscapeControlCharacters(std::string_view text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string escaped;

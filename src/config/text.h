@@ -21,6 +21,11 @@ bool HasLineBreak(std::string_view text);
 // terminal, disguise a name, or pass an escape of its own for one of ours.
 std::string EscapeControlCharacters(std::string_view text);
 
+// The text as well-formed UTF-8: every byte that is not part of a
+// well-formed character becomes U+FFFD, so names from disk can go where
+// UTF-8 is promised.
+std::string ReplaceInvalidUtf8(std::string_view text);
+
 // The text with control characters escaped, cut after `limit` bytes of the
 // original with a mark saying so.
 std::string LoggableText(std::string_view text, size_t limit);

@@ -32,6 +32,19 @@ TEST(EscapeControlCharacters, LeavesOnlyWhatReadsAsItIs) {
     }
 }
 
+TEST(ReplaceInvalidUtf8, KeepsCharactersAndReplacesEachStrayByte) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"caf\xC3\xA9 \xF0\x9F\x98\x80\xE2\x80\xAE", "caf\xC3\xA9 \xF0\x9F\x98\x80\xE2\x80\xAE"},
+        {"a\xFF!", "a\xEF\xBF\xBD!"},
+        {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},                  // overlong
+        {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // surrogate
+        {"x\xE2\x82", "x\xEF\xBF\xBD\xEF\xBF\xBD"},                // cut short
+    };
+    for (const auto& [text, valid] : cases) {
+        EXPECT_EQ(ReplaceInvalidUtf8(text), valid) << text;
+    }
+}
+
 TEST(LoggableText, IsCutWithAMarkSayingHowMuchWasLeftOut) {
     EXPECT_EQ(LoggableText("abc", 3), "abc");
     EXPECT_EQ(LoggableText("abcdef", 3), "abc[... 3 more bytes not logged]");
