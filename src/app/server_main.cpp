@@ -145,14 +145,17 @@ std::string SharingNotice(const quorvane::app::CommandLine& line,
     return quorvane::app::SharingNotice(*line.share, control.Port(), lan, blocks);
 }
 
-int Serve(const std::filesystem::path& folder, const std::string& folderNotice,
-          const quorvane::app::CommandLine& line, const sigset_t& stopSignals) {
+int Serve(const std::filesystem::path& folder, const std::filesystem::path& executableFolder,
+          const std::string& folderNotice, const quorvane::app::CommandLine& line,
+          const sigset_t& stopSignals) {
     ConsoleObserver observer;
     if (!folderNotice.empty()) {
         observer.OnLogAppended(folderNotice + "\r\n");
     }
-    quorvane::server::ServerControl control(quorvane::config::ProgramFolder(folder), observer,
-                                            {.overrides = quorvane::app::OverridesOf(line)});
+    quorvane::server::ServerControl control(
+        quorvane::config::ProgramFolder(folder), observer,
+        {.overrides = quorvane::app::OverridesOf(line),
+         .thumbnailer = quorvane::app::InstalledThumbnailer(executableFolder)});
     if (!control.Startup().settingsFound) {
         std::cerr << quorvane::server::kSettingsMissingMessage << std::endl;
     }
@@ -197,5 +200,5 @@ int main(int argc, char** argv) {
         std::cerr << "quorvane-server: " << line.share->string() << " is not a folder" << std::endl;
         return 2;
     }
-    return Serve(folder.folder, choice.Notice(folder), line, stopSignals);
+    return Serve(folder.folder, executableFolder, choice.Notice(folder), line, stopSignals);
 }

@@ -159,6 +159,9 @@ asio::awaitable<bool> Connection::Serve(const http::Request& request, bool last,
             co_return false;
         }
     }
+    if (outcome.thumbnail) {
+        co_await MakeThumbnail(outcome);
+    }
     // A body left unread is skipped when small; a client waiting to be asked
     // for its body is not asked, so the connection ends. A streamed body
     // reaches an HTTP/1.0 client only as everything up to the close.
@@ -177,6 +180,26 @@ asio::awaitable<bool> Connection::Serve(const http::Request& request, bool last,
     bool overBudget = false;
     everythingRead = unread == 0 || co_await stream_.Take(unread, nullptr, nullptr, overBudget);
     co_return everythingRead;
+}
+
+asio::awaitable<void> Connection::MakeThumbnail(Outcome& outcome) {
+    ThumbnailWanted& wanted = *outcome.thumbnail;
+    std::optional<config::FileHandle> made;
+    if (services_.thumbnails != nullptr) {
+        made = co_await services_.thumbnails->Thumbnail(*wanted.source, wanted.info);
+    }
+    struct stat info {};
+    if (!made || ::fstat(made->Get(), &info) != 0) {
+        // Not an image the decoder reads: the page shows its icon instead.
+        outcome.reply = responses::SendRequestErrorPage(http::Status::kNotFound,
+                                                        std::chrono::system_clock::now());
+        co_return;
+    }
+    http::BodyPieces pieces;
+    pieces.AddSlice(0, static_cast<uint64_t>(info.st_size));
+    outcome.reply = std::move(wanted.reply);
+    outcome.reply.body =
+        http::FileBody{std::make_shared<config::FileHandle>(std::move(*made)), std::move(pieces)};
 }
 
 asio::awaitable<bool> Connection::OfferContinue(bool asked, uint64_t length) {

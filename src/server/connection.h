@@ -17,6 +17,10 @@
 #include "server/load_counter.h"
 #include "server/transport.h"
 
+namespace quorvane::thumbnails {
+class ThumbnailMaker;
+}
+
 namespace quorvane::server {
 
 class AccessLog;
@@ -37,6 +41,7 @@ struct ConnectionServices {
     Timeouts timeouts;
     uint16_t port;              // the listening port, for CGI's SERVER_PORT
     cgi::AsyncSlots& cgiSlots;  // bounds the CGI children running at once
+    thumbnails::ThumbnailMaker* thumbnails;  // none without a cache folder
     BodyBudget& bodies;         // bounds the request bodies held at once
     ConnectionRegistry& connections;
     EngineNotices& notices;
@@ -85,6 +90,9 @@ class Connection : public std::enable_shared_from_this<Connection>, private cgi:
     asio::awaitable<bool> TakeBody(const http::Request& request, Outcome& outcome);
     asio::awaitable<bool> Upload(const http::Request& request, Outcome& outcome);
     static void RefuseBody(ClientStream::BodyEnd end, Outcome& outcome);
+    // Makes (or finds) the outcome's thumbnail and puts its reply in the
+    // outcome.
+    asio::awaitable<void> MakeThumbnail(Outcome& outcome);
     // Runs the outcome's script and puts its reply in the outcome; false
     // when the client went away meanwhile.
     asio::awaitable<bool> RunScriptOf(const http::Request& request, Outcome& outcome);

@@ -223,6 +223,20 @@ Engine::~Engine() {
     Close();
 }
 
+void Engine::StartThumbnails() {
+    thumbnails_.reset();
+    if (thumbnailer_.empty()) {
+        return;
+    }
+    const std::optional<std::filesystem::path> folder =
+        thumbnails::ThumbnailFolder(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
+    std::optional<thumbnails::ThumbnailCache> cache =
+        folder ? thumbnails::ThumbnailCache::Open(*folder) : std::nullopt;
+    if (cache) {
+        thumbnails_.emplace(thumbnailer_, std::move(*cache));
+    }
+}
+
 bool Engine::StartListener(const Listening& listening) {
     Close();
     load_.Reset();
@@ -240,6 +254,7 @@ bool Engine::StartListener(const Listening& listening) {
     }
     tls_ = listening.https ? listening.https->context : nullptr;
     cgiSlots_.emplace(kMaxCgiChildren);
+    StartThumbnails();
     bodies_.emplace(kBodyBudget, kBodyBudget / kClientShare);
     connections_.emplace(limits_.value_or(CurrentConnectionLimits()),
                          [](Connection& connection) { connection.Abandon(); });
@@ -256,6 +271,7 @@ bool Engine::StartListener(const Listening& listening) {
                                              .timeouts = timeouts_,
                                              .port = secure ? httpsPort_ : port_,
                                              .cgiSlots = *cgiSlots_,
+                                             .thumbnails = thumbnails_ ? &*thumbnails_ : nullptr,
                                              .bodies = *bodies_,
                                              .connections = *connections_,
                                              .notices = notices_,
@@ -331,6 +347,7 @@ void Engine::Close() {
     }
     // Destroying the loop destroys every suspended connection with it, which
     // closes their sockets; the listeners go after them.
+    thumbnails_.reset();  // its decoders are killed first
     acceptors_.clear();
     endpoints_.clear();
     httpsEndpoints_.clear();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <asio/io_context.hpp>
+#include <filesystem>
 #include <asio/ip/tcp.hpp>
 #include <cstdint>
 #include <functional>
@@ -13,6 +14,7 @@
 
 #include <asio/ssl/context.hpp>
 
+#include "thumbnails/thumbnail_maker.h"
 #include "server/body_budget.h"
 #include "server/connection.h"
 #include "server/connection_registry.h"
@@ -74,6 +76,10 @@ class Engine {
     // the program is ending.
     void Close();
 
+    // Thumbnails are made by this decoder program from the next start on,
+    // kept in the user's cache folder; none while it is empty.
+    void UseThumbnailer(std::filesystem::path program) { thumbnailer_ = std::move(program); }
+
     bool IsListening() const { return thread_.has_value(); }
     uint16_t Port() const { return port_; }
     // The port that a failed start could not listen on.
@@ -91,6 +97,8 @@ class Engine {
     // failedPort_.
     std::error_code Bind(const Listening& listening);
     void AnnounceStart(const Listening& listening);
+    // A thumbnail maker over the user's cache folder, where both are at hand.
+    void StartThumbnails();
 
     RequestHandler& handler_;
     AccessLog& accessLog_;
@@ -102,6 +110,8 @@ class Engine {
     std::optional<BodyBudget> bodies_;
     std::optional<ConnectionRegistry> connections_;
     std::unique_ptr<asio::io_context> io_;
+    std::filesystem::path thumbnailer_;
+    std::optional<thumbnails::ThumbnailMaker> thumbnails_;  // goes before its loop
     std::list<asio::ip::tcp::acceptor> acceptors_;
     std::optional<std::thread> thread_;
     std::vector<asio::ip::tcp::endpoint> endpoints_;

@@ -115,6 +115,15 @@ inline constexpr int kMaxLinks = 40;
 inline constexpr std::size_t kKeptListingPages = 8;
 inline constexpr std::size_t kPagesPerKeptFolder = 4;
 
+// A search of a folder's tree: names looked at, depth, time, and results.
+inline constexpr std::size_t kSearchedEntries = 20000;
+inline constexpr std::size_t kSearchDepth = 16;
+inline constexpr auto kSearchTime = std::chrono::seconds(2);
+inline constexpr std::size_t kSearchResults = 500;
+// A folder as zip: entries and depth (a tree beyond them is refused midway).
+inline constexpr std::size_t kZippedEntries = 100000;
+inline constexpr std::size_t kZipDepth = 32;
+
 // File systems remembered as ordinary ones (not /proc or the like).
 inline constexpr std::size_t kRememberedDevices = 16;
 

@@ -5,12 +5,17 @@
 #include "config/setting_keys.h"
 #include "config/text.h"
 #include "dav/webdav.h"
+#include "http/entity_tags.h"
 #include "http/escaping.h"
 #include "responses/authentication.h"
 #include "responses/document_server.h"
+#include "responses/folder_answers.h"
+#include "responses/folder_query.h"
+#include "responses/open_file.h"
 #include "responses/error_pages.h"
 #include "server/access_log.h"
 #include "server/limits.h"
+#include "thumbnails/thumbnail_key.h"
 
 namespace quorvane::server {
 
@@ -96,6 +101,10 @@ Outcome RequestHandler::Handle(const http::Request& request, const Peer& peer,
             }
             if (auto* sink = std::get_if<std::unique_ptr<http::BodySink>>(&taken)) {
                 outcome.sink = std::move(*sink);
+                break;
+            }
+            if (auto* thumbnail = std::get_if<ThumbnailWanted>(&taken)) {
+                outcome.thumbnail = std::move(*thumbnail);
                 break;
             }
         }
@@ -359,18 +368,120 @@ RequestHandler::Step RequestHandler::LaunchScript(Exchange& exchange) {
     return std::move(std::get<http::Response>(decision.action));
 }
 
+namespace {
+
+// The log view names the document as the request did; a terminal must never
+// receive the request's control characters.
+std::string DocumentLogView(const responses::Resolution& resolution, const std::string& query) {
+    const std::string named =
+        resolution.document.empty() || resolution.defaultDocument ? "Default" : resolution.document;
+    return " For Document: " +
+           config::LoggableText(query.empty() ? named : named + "?" + query, kLoggedTextLimit) +
+           "\r\n";
+}
+
+}  // namespace
+
+bool RequestHandler::ModernListing(const Exchange& exchange) {
+    const config::Settings& settings = exchange.scope.settings;
+    return config::IsOn(settings, setting::kDirectoryBrowsing) &&
+           config::IsModernListing(config::ServerValue(settings, setting::kListingStyle));
+}
+
+// An entry a walk finds is admitted when a request naming it would reach that
+// very entry and this visitor could have it there. A zip still being sent
+// keeps these rules, so they hold their own copies of what they read.
+responses::WalkAdmit RequestHandler::WalkRules(Exchange& exchange, bool contents) {
+    // Credentials offered to an open folder still open its secure subfolders.
+    if (!exchange.user && exchange.request.Authorization()) {
+        responses::Policy asking;
+        asking.secure = true;
+        CheckCredentials(exchange, asking);
+    }
+    return [this, config = exchange.scope.config, own = snapshots_.OwnFilesOf(folder_),
+            start = exchange.request.target->segments, user = exchange.user,
+            contents](const std::vector<std::string>& below, const struct stat& info, bool folder) {
+        http::RequestTarget target{start, "", folder};
+        target.segments.insert(target.segments.end(), below.begin(), below.end());
+        const responses::ResolveContext context{*config.directories, *config.defaultDocuments,
+                                                *config.settings,    folder_,
+                                                own.get(),           &resolveCache_};
+        const responses::Resolution at = responses::ResolveEntry(target, context);
+        struct stat reached {};
+        if (at.found == responses::Found::kNothing || ::stat(at.path.c_str(), &reached) != 0 ||
+            reached.st_dev != info.st_dev || reached.st_ino != info.st_ino) {
+            return false;  // hidden, ours, or another folder is served at that name
+        }
+        const responses::Policy& policy = at.policy;
+        if (policy.secure && !(user && policy.Admits(*user))) {
+            return false;
+        }
+        return folder || !contents ||
+               cgi::ClassifyScript(at.document, policy.scripts, policy.programs,
+                                   policy.insideScriptFolder) == cgi::ScriptKind::kDocument;
+    };
+}
+
+// A folder with no default document, on the modern style: its page, its
+// JSON, a search of its tree, or the folder as zip.
+RequestHandler::Step RequestHandler::ServeFolder(Exchange& exchange) {
+    const responses::Resolution& resolution = *exchange.resolution;
+    if (resolution.found != responses::Found::kFolder || !resolution.document.empty() ||
+        !ModernListing(exchange)) {
+        return GoOn{};
+    }
+    exchange.outcome.logView = DocumentLogView(resolution, exchange.request.target->query);
+    const responses::Policy& policy = resolution.policy;
+    http::Response reply = responses::AnswerFolder({.resolution = resolution,
+                                                    .request = exchange.request,
+                                                    .scope = exchange.scope,
+                                                    .shown = WalkRules(exchange, false),
+                                                    .taken = WalkRules(exchange, true),
+                                                    .mayUpload = policy.uploads,
+                                                    .mayChange = policy.changes});
+    if (policy.secure) {
+        reply.fields.Add("Cache-Control", "no-store");
+    }
+    return reply;
+}
+
+// An image asked for as `?format=thumbnail` beside the modern page: made
+// from the very file this request may read, or 304 when the client's copy
+// is current.
+RequestHandler::Step RequestHandler::ServeThumbnail(Exchange& exchange) {
+    const responses::Resolution& resolution = *exchange.resolution;
+    if (resolution.found != responses::Found::kFile || !resolution.examined ||
+        !ModernListing(exchange) || !thumbnails::IsThumbnailable(resolution.document) ||
+        responses::ParseListingQuery(exchange.request.target->query).format !=
+            responses::ListingFormat::kThumbnail) {
+        return GoOn{};
+    }
+    exchange.outcome.logView = DocumentLogView(resolution, exchange.request.target->query);
+    std::optional<responses::OpenFile> image =
+        responses::OpenExaminedFile(resolution.path, resolution.examined->Get(), resolution.info);
+    if (!image) {
+        return responses::SendErrorPage(ErrorCode::k404, exchange.scope);
+    }
+    const std::string tag = thumbnails::ThumbnailETag(image->info);
+    http::Response reply = responses::StandardResponse(
+        {.contentType = thumbnails::kThumbnailContentType});
+    reply.fields.Add("ETag", tag);
+    // Private: a thumbnail of a secure image stays with its visitor.
+    reply.fields.Add("Cache-Control", resolution.policy.secure ? "no-store" : "private, no-cache");
+    reply.fields.Add("X-Content-Type-Options", "nosniff");
+    const std::optional<std::string> known = exchange.request.ConditionFields().ifNoneMatch;
+    if (known && http::TagListMatches(*known, tag, http::TagComparison::kWeak)) {
+        reply.code = static_cast<int>(Status::kNotModified);
+        return reply;
+    }
+    return ThumbnailWanted{std::make_shared<config::FileHandle>(std::move(image->file)),
+                           image->info, std::move(reply)};
+}
+
 RequestHandler::Step RequestHandler::Serve(Exchange& exchange) {
     const responses::Resolution& resolution = *exchange.resolution;
     const http::Request& request = exchange.request;
-    // The log view names the document as the request did; a terminal must
-    // never receive the request's control characters.
-    const std::string named =
-        resolution.document.empty() || resolution.defaultDocument ? "Default" : resolution.document;
-    const std::string& query = request.target->query;
-    exchange.outcome.logView =
-        " For Document: " +
-        config::LoggableText(query.empty() ? named : named + "?" + query, kLoggedTextLimit) +
-        "\r\n";
+    exchange.outcome.logView = DocumentLogView(resolution, request.target->query);
     http::Response reply = responses::ServeDocument(
         resolution, {.request = request, .get = request.method == Method::kGet}, exchange.scope);
     if (resolution.policy.secure) {

@@ -19,6 +19,7 @@
 #include "http/body_sink.h"
 #include "http/request.h"
 #include "http/response.h"
+#include "responses/folder_walk.h"
 #include "responses/listing_pages.h"
 #include "responses/request_scope.h"
 #include "responses/resolution.h"
@@ -38,15 +39,25 @@ struct Peer {
     std::string_view localAddress;
 };
 
+// An image's thumbnail, to be made (or found) off the engine's thread: the
+// image as opened after its checks, and the reply it goes out in.
+struct ThumbnailWanted {
+    std::shared_ptr<config::FileHandle> source;
+    struct stat info;
+    http::Response reply;  // its head; the thumbnail becomes its body
+};
+
 // What handling one request decided. Exactly one of `reply`, `script`,
-// `bodyWanted` and `sink` answers the client: a script is run by the
-// connection (after it has read the POST body the launch asks for), which
-// then composes the reply from its output; a body wanted whole is read and
-// the request handled again with it; a body streamed goes into the sink,
-// which answers once it has all come.
+// `thumbnail`, `bodyWanted` and `sink` answers the client: a script is run
+// by the connection (after it has read the POST body the launch asks for),
+// which then composes the reply from its output; a thumbnail is made by the
+// connection too; a body wanted whole is read and the request handled again
+// with it; a body streamed goes into the sink, which answers once it has all
+// come.
 struct Outcome {
     http::Response reply;
     std::optional<cgi::ScriptLaunch> script;
+    std::optional<ThumbnailWanted> thumbnail;
     std::optional<size_t> bodyWanted;
     std::unique_ptr<http::BodySink> sink;
     std::string logView;  // completes the "Connection By: address" line
@@ -96,7 +107,7 @@ class RequestHandler {
     };
     struct GoOn {};
     using Step = std::variant<GoOn, http::Response, cgi::ScriptLaunch, dav::BodyWanted,
-                              std::unique_ptr<http::BodySink>>;
+                              std::unique_ptr<http::BodySink>, ThumbnailWanted>;
 
     Step RefuseBlocked(Exchange& exchange);
     Step RedirectSite(Exchange& exchange);
@@ -108,6 +119,8 @@ class RequestHandler {
     Step RedirectFolder(Exchange& exchange);
     Step Classify(Exchange& exchange);
     Step LaunchScript(Exchange& exchange);
+    Step ServeFolder(Exchange& exchange);
+    Step ServeThumbnail(Exchange& exchange);
     Step Serve(Exchange& exchange);
 
     static constexpr std::array kRoad = {&RequestHandler::RefuseBlocked,
@@ -120,6 +133,8 @@ class RequestHandler {
                                          &RequestHandler::RedirectFolder,
                                          &RequestHandler::Classify,
                                          &RequestHandler::LaunchScript,
+                                         &RequestHandler::ServeFolder,
+                                         &RequestHandler::ServeThumbnail,
                                          &RequestHandler::Serve};
 
     // The credentials a secure place needs: nothing when they were given
@@ -128,6 +143,11 @@ class RequestHandler {
                                                    const responses::Policy& policy);
     responses::ResolveContext ContextFor(const responses::RequestScope& scope,
                                          const config::OwnFiles* own);
+    // The rules of a walk below the request's folder: `contents` for what
+    // is taken (a zip), else for what is shown (a search).
+    responses::WalkAdmit WalkRules(Exchange& exchange, bool contents);
+    // Whether the modern folder page and what comes with it are served.
+    static bool ModernListing(const Exchange& exchange);
 
     const config::ProgramFolder& folder_;
     responses::HostIdentity host_;

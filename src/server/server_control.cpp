@@ -44,7 +44,9 @@ ServerControl::ServerControl(config::ProgramFolder folder, EngineObserver& obser
       handler_(folder_, DiscoverHostIdentity(), options_.overrides),
       accessLog_(folder_.LogPath(),
                  [&observer](std::string_view problem) { observer.OnLogAppended(problem); }),
-      engine_(handler_, accessLog_, relay_) {}
+      engine_(handler_, accessLog_, relay_) {
+    engine_.UseThumbnailer(options_.thumbnailer);
+}
 
 void ServerControl::Relay::OnStartFailed(std::string_view reason) {
     if (holdFailures) {

@@ -47,6 +47,8 @@ class ServerControl {
         std::optional<uint16_t> httpsPortOverride;
         // What this run uses in place of the files (a shared folder, a port).
         config::RunOverrides overrides;
+        // The thumbnail decoder program; empty: no thumbnails.
+        std::filesystem::path thumbnailer;
     };
 
     ServerControl(config::ProgramFolder folder, EngineObserver& observer, Options options);
