@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 
 #include <sys/types.h>
 
@@ -33,6 +34,14 @@ inline constexpr int kDescriptorReserve = 128;
 // A desktop has few cores: more children at once only make each slower, so
 // further CGI requests wait their turn.
 inline constexpr int kMaxCgiChildren = 8;
+
+// A thumbnail's longest side, in pixels; smaller images keep their size.
+inline constexpr int kThumbnailSide = 256;
+
+// The thumbnail cache on disk holds at most this much, counting each file's
+// size plus a block for its entry; past it the least recently used go until
+// three quarters are left.
+inline constexpr std::uint64_t kThumbnailCacheBytes = 256 * 1024 * 1024;
 
 // A request head (its line and header lines) may be this long; a longer one
 // is answered 431 and its connection closed.
