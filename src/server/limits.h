@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 
 #include <sys/types.h>
 
@@ -27,12 +28,42 @@ inline constexpr int kDescriptorsPerConnection = 2;
 // the listeners and the change watch (a dozen), a settings or list file and
 // an error page being read, a folder being listed, the HTTPS certificate and
 // key, and each of the kMaxCgiChildren scripts with its pipes, process and
-// cgroup handles (eight each), with room to spare.
+// cgroup handles (eight each), and each of the kThumbnailWorkers thumbnail
+// decoders with its output, process handle and start pipe (four each), with
+// room to spare.
 inline constexpr int kDescriptorReserve = 128;
 
 // A desktop has few cores: more children at once only make each slower, so
 // further CGI requests wait their turn.
 inline constexpr int kMaxCgiChildren = 8;
+
+// Thumbnails are decoded in child processes, this many at once: each one
+// takes a core for up to a second, and further requests wait their turn.
+inline constexpr int kThumbnailWorkers = 2;
+
+// A thumbnail's longest side, in pixels; smaller images keep their size.
+inline constexpr int kThumbnailSide = 256;
+
+// A decoder child gets this long (wall clock) before it is killed; it limits
+// its own processor time to kThumbnailCpuSeconds and its address space to
+// kThumbnailMemory, so a crafted image costs that child alone. What it has
+// failed on is remembered and never decoded again.
+inline constexpr std::chrono::seconds kThumbnailTimeLimit{15};
+inline constexpr int kThumbnailCpuSeconds = 10;
+inline constexpr std::size_t kThumbnailMemory = 512 * 1024 * 1024;
+
+// Larger sources are not decoded: no photograph comes near either bound, and
+// a header claiming more pixels is a decompression bomb.
+inline constexpr off_t kLargestThumbnailSource = 256 << 20;
+inline constexpr std::uint64_t kMostThumbnailPixels = 16384ULL * 16384ULL;
+
+// A decoder writes no file (its thumbnail included) larger than this.
+inline constexpr std::size_t kThumbnailOutputLimit = 64 * 1024 * 1024;
+
+// The thumbnail cache on disk holds at most this much, counting each file's
+// size plus a block for its entry; past it the least recently used go until
+// three quarters are left.
+inline constexpr std::uint64_t kThumbnailCacheBytes = 256 * 1024 * 1024;
 
 // A request head (its line and header lines) may be this long; a longer one
 // is answered 431 and its connection closed.

@@ -9,9 +9,8 @@
 
 #include <asio/co_spawn.hpp>
 #include <asio/io_context.hpp>
-#include <fstream>
-#include <thread>
 
+#include "support/child_process.h"
 #include "support/temp_folder.h"
 
 namespace quorvane::cgi {
@@ -19,27 +18,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Ending = ChildResult::Ending;
-
-// Waits (bounded) until the process has ended: gone, or, unless it must be
-// reaped too, a zombie that only waits for the session's reaper. A survivor is
-// killed, so no test leaves one behind.
-bool Ended(pid_t pid, bool reaped) {
-    for (int attempt = 0; attempt < 500; ++attempt) {
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string line;
-        if (!std::getline(stat, line)) {
-            return true;
-        }
-        const size_t nameEnd = line.rfind(')');
-        if (!reaped && nameEnd != std::string::npos && nameEnd + 2 < line.size() &&
-            (line[nameEnd + 2] == 'Z' || line[nameEnd + 2] == 'X')) {
-            return true;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    ::kill(pid, SIGKILL);
-    return false;
-}
 
 // A shell function for scripts: waits (bounded) until a descendant has
 // written its pid file.
@@ -84,7 +62,7 @@ class ChildRunnerTest : public ::testing::TestWithParam<Confinement> {
         ASSERT_GT(pid, 0) << pidFile << " was not written";
         // A supervisor reaps every descendant before it ends; orphans of a
         // cgroup go to the session's reaper.
-        EXPECT_TRUE(Ended(pid, GetParam() == Confinement::kSupervisor))
+        EXPECT_TRUE(testing::ProcessEnded(pid, GetParam() == Confinement::kSupervisor))
             << pidFile << ": process " << pid << " outlived its request";
     }
 

@@ -121,6 +121,25 @@ CommandResult RunCommand(const std::string& command, int timeoutSeconds) {
     return result;
 }
 
+bool ProcessEnded(pid_t pid, bool reaped) {
+    using namespace std::chrono_literals;
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string line;
+        if (!std::getline(stat, line)) {
+            return true;
+        }
+        const size_t nameEnd = line.rfind(')');
+        if (!reaped && nameEnd != std::string::npos && nameEnd + 2 < line.size() &&
+            (line[nameEnd + 2] == 'Z' || line[nameEnd + 2] == 'X')) {
+            return true;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    ::kill(pid, SIGKILL);
+    return false;
+}
+
 uint16_t FreePort() {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};

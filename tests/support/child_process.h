@@ -43,6 +43,11 @@ struct CommandResult {
 };
 CommandResult RunCommand(const std::string& command, int timeoutSeconds = 60);
 
+// Waits (bounded) until the process has ended: gone, or, unless it must be
+// reaped too, a zombie that only waits for the session's reaper. A survivor is
+// killed, so no test leaves one behind.
+bool ProcessEnded(pid_t pid, bool reaped);
+
 // A port nobody listens on right now, found by binding 127.0.0.1:0.
 uint16_t FreePort();
 
