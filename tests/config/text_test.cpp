@@ -22,6 +22,9 @@ TEST(EscapeControlCharacters, LeavesOnlyWhatReadsAsItIs) {
         // Characters that reorder what is shown: "exe.txt" shown as "txt.exe".
         {"a\xE2\x80\xAEtxt.exe", "a\\xE2\\x80\\xAEtxt.exe"},
         {"\xE2\x81\xA6x\xE2\x81\xA9", "\\xE2\\x81\\xA6x\\xE2\\x81\\xA9"},
+        {"a\xD8\x9C"
+         "b",
+         "a\\xD8\\x9Cb"},
         // Bytes that are no UTF-8: overlong, surrogate, cut short.
         {"\xC0\xAF", "\\xC0\\xAF"},
         {"\xED\xA0\x80", "\\xED\\xA0\\x80"},
@@ -29,6 +32,53 @@ TEST(EscapeControlCharacters, LeavesOnlyWhatReadsAsItIs) {
     };
     for (const auto& [text, escaped] : cases) {
         EXPECT_EQ(EscapeControlCharacters(text), escaped) << text;
+    }
+}
+
+// Each ill-formed sequence becomes one U+FFFD, as a browser decoding the
+// same bytes shows them: the longest start of a well-formed sequence counts
+// as one, any other stray byte as one of its own.
+TEST(ValidUtf8, ReplacesWhatBrowsersReplaceAndKeepsTheRest) {
+    constexpr std::string_view kR = "\xEF\xBF\xBD";
+    const std::pair<std::string_view, std::string> cases[] = {
+        {"plain \x01\t<&>", "plain \x01\t<&>"},
+        {"\xF0\x9F\x98\x80 \xE2\x80\xAE", "\xF0\x9F\x98\x80 \xE2\x80\xAE"},
+        {"\xE2\x82"
+         "A",
+         std::string(kR) + "A"},
+        {"\xF0\x9F\x98", std::string(kR)},
+        {"\xF1\x80\x80\xE2\x82\xAC", std::string(kR) + "\xE2\x82\xAC"},
+        {"a\xFF"
+         "b",
+         "a" + std::string(kR) + "b"},
+        {"\x80\x80", std::string(kR) + std::string(kR)},
+        // Overlong forms, surrogates and code points past U+10FFFF: each byte.
+        {"\xC0\xAF", std::string(kR) + std::string(kR)},
+        {"\xE0\x9F\x80", std::string(kR) + std::string(kR) + std::string(kR)},
+        {"\xED\xA0\x80", std::string(kR) + std::string(kR) + std::string(kR)},
+        {"\xF4\x90\x80\x80", std::string(kR) + std::string(kR) + std::string(kR) + std::string(kR)},
+    };
+    for (const auto& [text, valid] : cases) {
+        EXPECT_EQ(ValidUtf8(text), valid) << EscapeControlCharacters(text);
+    }
+}
+
+TEST(ShowableText, ReplacesWhatDoesNotReadAsItself) {
+    const std::string r = "\xEF\xBF\xBD";
+    const std::pair<std::string_view, std::string> cases[] = {
+        {"caf\xC3\xA9 <&> \\ \xF0\x9F\x98\x80", "caf\xC3\xA9 <&> \\ \xF0\x9F\x98\x80"},
+        {"a\nb\tc\x7F", "a" + r + "b" + r + "c" + r},
+        {"\xC2\x9B"
+         "2J",
+         r + "2J"},
+        {"report\xE2\x80\xAEtxt.exe", "report" + r + "txt.exe"},
+        {"\xE2\x81\xA6x\xE2\x81\xA9\xE2\x80\x8F\xD8\x9C", r + "x" + r + r + r},
+        {"\xE2\x82"
+         "A\xFF",
+         r + "A" + r},
+    };
+    for (const auto& [text, shown] : cases) {
+        EXPECT_EQ(ShowableText(text), shown) << EscapeControlCharacters(text);
     }
 }
 
