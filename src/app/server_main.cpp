@@ -155,7 +155,7 @@ int Serve(const std::filesystem::path& folder, const std::filesystem::path& exec
     quorvane::server::ServerControl control(
         quorvane::config::ProgramFolder(folder), observer,
         {.overrides = quorvane::app::OverridesOf(line),
-         .thumbnailer = quorvane::app::InstalledThumbnailer(executableFolder)});
+         .thumbnailer = quorvane::app::ThumbnailerPath(executableFolder).value_or("")});
     if (!control.Startup().settingsFound) {
         std::cerr << quorvane::server::kSettingsMissingMessage << std::endl;
     }

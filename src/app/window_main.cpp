@@ -52,7 +52,7 @@ int RunWindow(const std::filesystem::path& folder, const std::filesystem::path& 
          quorvane::ui::AutostartFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")),
          messages,
          desktop,
-         {},
+         {.thumbnailer = quorvane::app::ThumbnailerPath(program.parent_path()).value_or("")},
          line.folder ? std::optional<std::filesystem::path>(folder) : std::nullopt});
     QObject::connect(&instance, &quorvane::ui::SingleInstance::Activated, &window,
                      &quorvane::ui::ControlWindow::RestoreWindow);

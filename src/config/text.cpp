@@ -90,43 +90,51 @@ bool IsTruthWord(std::string_view value) {
 
 namespace {
 
-// The length of the well-formed UTF-8 sequence at the start of `text`, or 0.
-size_t Utf8Length(std::string_view text) {
+// How far the character at the start of `text` reaches: a well-formed UTF-8
+// sequence whole, else the longest start of one (at least one byte), which
+// is what one replacement character stands for (Unicode's "maximal subpart").
+struct Utf8Step {
+    size_t length;
+    bool valid;
+};
+
+Utf8Step NextUtf8(std::string_view text) {
     const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char lead = byte(0);
-    const size_t length = lead < 0x80                    ? 1
-                          : lead >= 0xC2 && lead <= 0xDF ? 2
+    if (lead < 0x80) {
+        return {1, true};
+    }
+    const size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
                           : lead >= 0xE0 && lead <= 0xEF ? 3
                           : lead >= 0xF0 && lead <= 0xF4 ? 4
                                                          : 0;
-    if (length == 0 || length > text.size()) {
-        return 0;
+    if (length == 0) {
+        return {1, false};
     }
+    // No overlong forms, surrogates or code points past U+10FFFF: the second
+    // byte's range depends on the lead.
+    const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
     for (size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80) {
-            return 0;
+        const bool fits = i < text.size() && byte(i) >= (i == 1 ? low : 0x80) &&
+                          byte(i) <= (i == 1 ? high : 0xBF);
+        if (!fits) {
+            return {i, false};
         }
     }
-    // No overlong forms, surrogates or code points past U+10FFFF.
-    if ((lead == 0xE0 && byte(1) < 0xA0) || (lead == 0xED && byte(1) > 0x9F) ||
-        (lead == 0xF0 && byte(1) < 0x90) || (lead == 0xF4 && byte(1) > 0x8F)) {
-        return 0;
-    }
-    return length;
+    return {length, true};
 }
 
-// Characters a log must not show as they are: controls, the backslash our
-// escapes begin with, and those that change the order text is shown in.
-bool MustEscape(std::string_view character) {
+// Characters that do not read as themselves: controls, and those that
+// change the order text is shown in.
+bool Unshowable(std::string_view character) {
     const auto byte = [&](size_t i) { return static_cast<unsigned char>(character[i]); };
     if (character.size() == 1) {
-        return byte(0) < 0x20 || byte(0) == 0x7F || byte(0) == '\\';
+        return byte(0) < 0x20 || byte(0) == 0x7F;
     }
     if (character.size() == 2) {
-        return byte(0) == 0xC2 && byte(1) < 0xA0;  // C1 controls
-    }
-    if (character == "\xD8\x9C") {  // arabic letter mark
-        return true;
+        // C1 controls, and the arabic letter mark
+        return (byte(0) == 0xC2 && byte(1) < 0xA0) || character == "\xD8\x9C";
     }
     if (character.size() == 3 && byte(0) == 0xE2 && byte(1) == 0x80) {
         return byte(2) == 0x8E || byte(2) == 0x8F || (byte(2) >= 0xAA && byte(2) <= 0xAE);
@@ -137,30 +145,16 @@ bool MustEscape(std::string_view character) {
 
 }  // namespace
 
-std::string ReplaceInvalidUtf8(std::string_view text) {
-    std::string valid;
-    valid.reserve(text.size());
-    while (!text.empty()) {
-        const size_t length = Utf8Length(text);
-        if (length == 0) {
-            valid += "\xEF\xBF\xBD";
-            text.remove_prefix(1);
-        } else {
-            valid += text.substr(0, length);
-            text.remove_prefix(length);
-        }
-    }
-    return valid;
-}
-
 std::string EscapeControlCharacters(std::string_view text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string escaped;
     escaped.reserve(text.size());
     while (!text.empty()) {
-        const size_t length = Utf8Length(text);
-        const std::string_view character = text.substr(0, std::max<size_t>(length, 1));
-        if (length != 0 && !MustEscape(character)) {
+        // An ill-formed sequence is escaped a byte at a time.
+        const Utf8Step step = NextUtf8(text);
+        const std::string_view character = text.substr(0, step.valid ? step.length : 1);
+        // The backslash, too, lest a request pass an escape of its own for one of ours.
+        if (step.valid && !Unshowable(character) && character != "\\") {
             escaped += character;
         } else {
             for (char c : character) {
@@ -173,6 +167,33 @@ std::string EscapeControlCharacters(std::string_view text) {
         text.remove_prefix(character.size());
     }
     return escaped;
+}
+
+std::string ValidUtf8(std::string_view text) {
+    std::string valid;
+    valid.reserve(text.size());
+    while (!text.empty()) {
+        const Utf8Step step = NextUtf8(text);
+        if (step.valid) {
+            valid += text.substr(0, step.length);
+        } else {
+            valid += "\xEF\xBF\xBD";  // U+FFFD REPLACEMENT CHARACTER
+        }
+        text.remove_prefix(step.length);
+    }
+    return valid;
+}
+
+std::string ShowableText(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    while (!text.empty()) {
+        const Utf8Step step = NextUtf8(text);
+        const std::string_view character = text.substr(0, step.length);
+        shown += step.valid && !Unshowable(character) ? character : "\xEF\xBF\xBD";
+        text.remove_prefix(step.length);
+    }
+    return shown;
 }
 
 std::string LoggableText(std::string_view text, size_t limit) {

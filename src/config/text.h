@@ -21,10 +21,17 @@ bool HasLineBreak(std::string_view text);
 // terminal, disguise a name, or pass an escape of its own for one of ours.
 std::string EscapeControlCharacters(std::string_view text);
 
-// The text as well-formed UTF-8: every byte that is not part of a
-// well-formed character becomes U+FFFD, so names from disk can go where
-// UTF-8 is promised.
-std::string ReplaceInvalidUtf8(std::string_view text);
+// The text as UTF-8 to show: each ill-formed sequence (the longest start of
+// a well-formed one, else a single byte) becomes one U+FFFD, as browsers
+// decode it. Everything else is kept, controls included.
+std::string ValidUtf8(std::string_view text);
+
+// The text as UTF-8 to show a person, where what cannot be read as itself
+// is one U+FFFD each: an ill-formed sequence (as ValidUtf8 takes it), a
+// control character (C0, DEL, C1) and a character that reorders what is
+// shown (bidirectional marks, embeddings, overrides and isolates), so
+// "a<U+202E>txt.exe" can never pass for "aexe.txt".
+std::string ShowableText(std::string_view text);
 
 // The text with control characters escaped, cut after `limit` bytes of the
 // original with a mark saying so.

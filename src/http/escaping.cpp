@@ -70,6 +70,10 @@ std::string PercentEncodePath(std::string_view path) {
     return PercentEncode(path, "-._~/!$()*,;=:@");
 }
 
+std::string PercentEncodeComponent(std::string_view component) {
+    return PercentEncode(component, "-._~");
+}
+
 std::string PercentEncodeQuery(std::string_view query) {
     // A query keeps its own escapes ("%") and delimiters; control characters,
     // spaces and bytes beyond ASCII never reach a Location line raw.

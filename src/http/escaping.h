@@ -16,6 +16,11 @@ int HexDigitValue(char c);
 // path's own delimiters as %XX.
 std::string PercentEncodePath(std::string_view path);
 
+// One path segment or query value made fit for a URL: every byte but
+// letters, digits and "-._~" as %XX, so no delimiter (":" of a scheme, "/",
+// "?", "#", "&", "=", "+") survives to change what the URL means.
+std::string PercentEncodeComponent(std::string_view component);
+
 // A request's raw query made fit for a Location line: its own escapes and
 // delimiters kept, control characters, spaces and bytes beyond ASCII as %XX.
 std::string PercentEncodeQuery(std::string_view query);

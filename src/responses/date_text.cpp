@@ -48,13 +48,59 @@ std::string AccessLogDateText(std::chrono::system_clock::time_point when) {
 
 std::string LocalDateTimeText(std::chrono::system_clock::time_point when) {
     const std::tm local = LocalTime(when);
-    char text[48];
     if (local.tm_hour == 0 && local.tm_min == 0 && local.tm_sec == 0) {
+        char text[48];
         std::snprintf(text, sizeof text, "%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1,
                       local.tm_mday);
+        return text;
+    }
+    return LocalTimestampText(when);
+}
+
+std::string LocalTimestampText(std::chrono::system_clock::time_point when) {
+    const std::tm local = LocalTime(when);
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return text;
+}
+
+std::string UtcTimestampText(std::chrono::system_clock::time_point when) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+    return text;
+}
+
+namespace {
+
+std::chrono::sys_days CalendarDay(const std::tm& local) {
+    using namespace std::chrono;
+    return sys_days{year{local.tm_year + 1900} / month{static_cast<unsigned>(local.tm_mon + 1)} /
+                    day{static_cast<unsigned>(local.tm_mday)}};
+}
+
+}  // namespace
+
+std::string ReadableDateText(std::chrono::system_clock::time_point when,
+                             std::chrono::system_clock::time_point now) {
+    const std::tm local = LocalTime(when);
+    const std::tm today = LocalTime(now);
+    char text[48];
+    const auto day = CalendarDay(local);
+    if (when <= now &&
+        (day == CalendarDay(today) || day == CalendarDay(today) - std::chrono::days{1})) {
+        std::snprintf(text, sizeof text, "%s %02d:%02d",
+                      day == CalendarDay(today) ? "today" : "yesterday", local.tm_hour,
+                      local.tm_min);
+    } else if (when <= now && local.tm_year == today.tm_year) {
+        std::snprintf(text, sizeof text, "%d %s", local.tm_mday, kMonths[local.tm_mon]);
     } else {
-        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900,
-                      local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+        std::snprintf(text, sizeof text, "%d %s %d", local.tm_mday, kMonths[local.tm_mon],
+                      local.tm_year + 1900);
     }
     return text;
 }

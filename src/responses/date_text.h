@@ -17,4 +17,17 @@ std::string AccessLogDateText(std::chrono::system_clock::time_point when);
 // date alone. Used for listings and the start time.
 std::string LocalDateTimeText(std::chrono::system_clock::time_point when);
 
+// "2026-12-05 15:46:09" in local time, midnight included.
+std::string LocalTimestampText(std::chrono::system_clock::time_point when);
+
+// "2026-12-05T15:46:09Z": ISO 8601 in UTC, for machines.
+std::string UtcTimestampText(std::chrono::system_clock::time_point when);
+
+// A date as a person reads it against `now`, in local time: "today 14:03",
+// "yesterday 14:03", "3 Mar" earlier this year, "3 Mar 2024" before that.
+// A date after `now` is named in full ("3 Mar 2027"), as a clock or copy
+// gone wrong, never as "today".
+std::string ReadableDateText(std::chrono::system_clock::time_point when,
+                             std::chrono::system_clock::time_point now);
+
 }  // namespace quorvane::responses

@@ -13,23 +13,25 @@
 #include "responses/folder_query.h"
 #include "responses/folder_search.h"
 #include "responses/folder_zip.h"
+#include "responses/listing_cache.h"
 #include "responses/readme_text.h"
+#include "responses/standard_response.h"
 #include "responses/validators.h"
 #include "server/limits.h"
-#include "thumbnails/thumbnail_key.h"
 
 namespace quorvane::responses {
 
 namespace {
 
-FolderEntry ShownOf(const std::string& name, const struct stat& info, std::string path = {}) {
+FolderEntry ShownOf(const FolderAsk& ask, const std::string& name, const struct stat& info,
+                    std::string path = {}) {
     const bool folder = S_ISDIR(info.st_mode);
     return {.name = name,
             .folder = folder,
             .size = folder ? 0 : static_cast<uint64_t>(info.st_size),
             .modified = Clock::from_time_t(info.st_mtim.tv_sec),
             .etag = folder ? std::string() : DocumentEtag(info, std::nullopt),
-            .thumbnail = !folder && thumbnails::IsThumbnailable(name),
+            .thumbnail = !folder && ask.thumbnailable && ask.thumbnailable(name),
             .path = std::move(path)};
 }
 
@@ -40,11 +42,11 @@ std::string ReadmeOf(const FolderAsk& ask, const std::vector<ListedEntry>& entri
             entry.size > kMaxReadmeBytes) {
             continue;
         }
-        const config::FileHandle file{
-            ::open((ask.resolution.folder / entry.name).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)};
+        const config::FileHandle file{::open((ask.resolution.folder / entry.name).c_str(),
+                                             O_RDONLY | O_CLOEXEC | O_NOFOLLOW)};
         std::string text(entry.size, '\0');
-        if (file && ::pread(file.Get(), text.data(), text.size(), 0) ==
-                        static_cast<ssize_t>(text.size())) {
+        if (file &&
+            ::pread(file.Get(), text.data(), text.size(), 0) == static_cast<ssize_t>(text.size())) {
             return RenderReadme(text);
         }
     }
@@ -76,24 +78,20 @@ void AddResults(const FolderAsk& ask, FolderView& view) {
         for (const std::string& segment : entry.segments) {
             path += (path.empty() ? "" : "/") + segment;
         }
-        view.entries.push_back(ShownOf(entry.segments.back(), entry.info, std::move(path)));
+        view.entries.push_back(ShownOf(ask, entry.segments.back(), entry.info, std::move(path)));
     }
     view.cut = found.walkCut || found.resultsCut;
 }
 
-const config::OwnFiles& OwnOf(const RequestScope& scope, config::OwnFiles& kept) {
-    kept = OwnFilesWithKey(scope.folder, scope.settings,
-                           scope.snapshots.OwnFilesOf(scope.folder).get());
-    return kept;
-}
-
 std::shared_ptr<const std::string> ListingText(const FolderAsk& ask, const ListingQuery& query,
                                                bool json) {
-    config::OwnFiles own;
+    const config::OwnFiles own =
+        OwnFilesWithKey(ask.scope.folder, ask.scope.settings,
+                        ask.scope.snapshots.OwnFilesOf(ask.scope.folder).get());
     const auto make = [&](const std::vector<ListedEntry>& entries) {
         FolderView view = ViewOf(ask, query);
         for (const ListedEntry& entry : entries) {
-            view.entries.push_back(ShownOf(entry.name, entry.info));
+            view.entries.push_back(ShownOf(ask, entry.name, entry.info));
         }
         SortEntries(view.entries, view.sort, view.descending);
         if (json) {
@@ -114,16 +112,15 @@ std::shared_ptr<const std::string> ListingText(const FolderAsk& ask, const Listi
     }
     variant += '\0';
     variant += std::to_string(static_cast<int>(query.sort)) + (query.descending ? "d" : "a") +
-               (ask.mayUpload ? "u" : "-") + (ask.mayChange ? "c" : "-") +
-               std::to_string(day);
+               (ask.mayUpload ? "u" : "-") + (ask.mayChange ? "c" : "-") + std::to_string(day);
     ListingCache once;
     return (ask.scope.listings != nullptr ? *ask.scope.listings : once)
-        .Page(ask.resolution.folder, OwnOf(ask.scope, own), variant, make);
+        .Page(ask.resolution.folder, own, variant, make);
 }
 
 http::Response FolderPage(const FolderAsk& ask, const ListingQuery& query, bool json) {
-    http::Response reply = StandardResponse(
-        {.contentType = json ? std::string_view("application/json") : kPageType});
+    http::Response reply =
+        StandardResponse({.contentType = json ? std::string_view("application/json") : kPageType});
     if (query.search) {
         FolderView view = ViewOf(ask, query);
         AddResults(ask, view);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <string_view>
+
 #include "http/request.h"
 #include "http/response.h"
 #include "responses/folder_walk.h"
@@ -19,6 +22,8 @@ struct FolderAsk {
     WalkAdmit taken;
     bool mayUpload = false;
     bool mayChange = false;
+    // Which names have thumbnails shown beside them.
+    std::function<bool(std::string_view)> thumbnailable;
 };
 
 // The folder as its query asks: its page (sorted, or the results of a search

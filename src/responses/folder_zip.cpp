@@ -38,7 +38,7 @@ bool PlainSegment(std::string_view name) {
 // A name as the zip holds it: UTF-8, and no backslash, which extractors on
 // Windows take for a separator (so that x\..\..\run.bat could climb out).
 std::string ZipName(std::string_view name) {
-    std::string zipped = config::ReplaceInvalidUtf8(name);
+    std::string zipped = config::ValidUtf8(name);
     std::replace(zipped.begin(), zipped.end(), '\\', '_');
     return zipped;
 }
@@ -202,7 +202,7 @@ bool StoredInZip(std::string_view name) {
 
 std::string AttachmentDisposition(std::string_view filename) {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    const std::string name = config::ReplaceInvalidUtf8(filename);
+    const std::string name = config::ValidUtf8(filename);
     std::string fallback;
     std::string encoded;
     for (const char c : name) {

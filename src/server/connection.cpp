@@ -12,6 +12,7 @@
 #include "server/access_log.h"
 #include "server/engine_observer.h"
 #include "server/request_handler.h"
+#include "thumbnails/thumbnail_maker.h"
 
 namespace quorvane::server {
 

@@ -39,10 +39,10 @@ struct ConnectionServices {
     EngineObserver& observer;
     LoadCounter& load;
     Timeouts timeouts;
-    uint16_t port;              // the listening port, for CGI's SERVER_PORT
-    cgi::AsyncSlots& cgiSlots;  // bounds the CGI children running at once
+    uint16_t port;                           // the listening port, for CGI's SERVER_PORT
+    cgi::AsyncSlots& cgiSlots;               // bounds the CGI children running at once
     thumbnails::ThumbnailMaker* thumbnails;  // none without a cache folder
-    BodyBudget& bodies;         // bounds the request bodies held at once
+    BodyBudget& bodies;                      // bounds the request bodies held at once
     ConnectionRegistry& connections;
     EngineNotices& notices;
     asio::ssl::context* tls = nullptr;  // set on the HTTPS port

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <asio/io_context.hpp>
-#include <filesystem>
 #include <asio/ip/tcp.hpp>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <list>
 #include <memory>
@@ -14,12 +14,12 @@
 
 #include <asio/ssl/context.hpp>
 
-#include "thumbnails/thumbnail_maker.h"
 #include "server/body_budget.h"
 #include "server/connection.h"
 #include "server/connection_registry.h"
 #include "server/limits.h"
 #include "server/load_counter.h"
+#include "thumbnails/thumbnail_maker.h"
 
 namespace quorvane::server {
 

@@ -9,10 +9,10 @@
 #include "http/escaping.h"
 #include "responses/authentication.h"
 #include "responses/document_server.h"
+#include "responses/error_pages.h"
 #include "responses/folder_answers.h"
 #include "responses/folder_query.h"
 #include "responses/open_file.h"
-#include "responses/error_pages.h"
 #include "server/access_log.h"
 #include "server/limits.h"
 #include "thumbnails/thumbnail_key.h"
@@ -438,7 +438,8 @@ RequestHandler::Step RequestHandler::ServeFolder(Exchange& exchange) {
                                                     .shown = WalkRules(exchange, false),
                                                     .taken = WalkRules(exchange, true),
                                                     .mayUpload = policy.uploads,
-                                                    .mayChange = policy.changes});
+                                                    .mayChange = policy.changes,
+                                                    .thumbnailable = thumbnails::IsThumbnailable});
     if (policy.secure) {
         reply.fields.Add("Cache-Control", "no-store");
     }
@@ -463,8 +464,8 @@ RequestHandler::Step RequestHandler::ServeThumbnail(Exchange& exchange) {
         return responses::SendErrorPage(ErrorCode::k404, exchange.scope);
     }
     const std::string tag = thumbnails::ThumbnailETag(image->info);
-    http::Response reply = responses::StandardResponse(
-        {.contentType = thumbnails::kThumbnailContentType});
+    http::Response reply =
+        responses::StandardResponse({.contentType = thumbnails::kThumbnailContentType});
     reply.fields.Add("ETag", tag);
     // Private: a thumbnail of a secure image stays with its visitor.
     reply.fields.Add("Cache-Control", resolution.policy.secure ? "no-store" : "private, no-cache");

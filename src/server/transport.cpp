@@ -177,8 +177,7 @@ asio::awaitable<bool> Transport::Send(std::string head, const http::Response& re
 }
 
 asio::awaitable<bool> Transport::SendStreamed(std::string head, http::StreamedBody& body,
-                                              bool chunked,
-                                              const std::function<void()>& progress) {
+                                              bool chunked, const std::function<void()>& progress) {
     std::string pending = std::move(head);
     for (std::string_view bytes = body.Next(); !bytes.empty(); bytes = body.Next()) {
         if (chunked) {

@@ -22,6 +22,9 @@ TEST(EscapeControlCharacters, LeavesOnlyWhatReadsAsItIs) {
         // Characters that reorder what is shown: "exe.txt" shown as "txt.exe".
         {"a\xE2\x80\xAEtxt.exe", "a\\xE2\\x80\\xAEtxt.exe"},
         {"\xE2\x81\xA6x\xE2\x81\xA9", "\\xE2\\x81\\xA6x\\xE2\\x81\\xA9"},
+        {"a\xD8\x9C"
+         "b",
+         "a\\xD8\\x9Cb"},
         // Bytes that are no UTF-8: overlong, surrogate, cut short.
         {"\xC0\xAF", "\\xC0\\xAF"},
         {"\xED\xA0\x80", "\\xED\\xA0\\x80"},
@@ -32,16 +35,22 @@ TEST(EscapeControlCharacters, LeavesOnlyWhatReadsAsItIs) {
     }
 }
 
-TEST(ReplaceInvalidUtf8, KeepsCharactersAndReplacesEachStrayByte) {
-    const std::pair<std::string_view, std::string_view> cases[] = {
-        {"caf\xC3\xA9 \xF0\x9F\x98\x80\xE2\x80\xAE", "caf\xC3\xA9 \xF0\x9F\x98\x80\xE2\x80\xAE"},
-        {"a\xFF!", "a\xEF\xBF\xBD!"},
-        {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},                  // overlong
-        {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // surrogate
-        {"x\xE2\x82", "x\xEF\xBF\xBD\xEF\xBF\xBD"},                // cut short
+TEST(ShowableText, ReplacesWhatDoesNotReadAsItself) {
+    const std::string r = "\xEF\xBF\xBD";
+    const std::pair<std::string_view, std::string> cases[] = {
+        {"caf\xC3\xA9 <&> \\ \xF0\x9F\x98\x80", "caf\xC3\xA9 <&> \\ \xF0\x9F\x98\x80"},
+        {"a\nb\tc\x7F", "a" + r + "b" + r + "c" + r},
+        {"\xC2\x9B"
+         "2J",
+         r + "2J"},
+        {"report\xE2\x80\xAEtxt.exe", "report" + r + "txt.exe"},
+        {"\xE2\x81\xA6x\xE2\x81\xA9\xE2\x80\x8F\xD8\x9C", r + "x" + r + r + r},
+        {"\xE2\x82"
+         "A\xFF",
+         r + "A" + r},
     };
-    for (const auto& [text, valid] : cases) {
-        EXPECT_EQ(ReplaceInvalidUtf8(text), valid) << text;
+    for (const auto& [text, shown] : cases) {
+        EXPECT_EQ(ShowableText(text), shown) << EscapeControlCharacters(text);
     }
 }
 
