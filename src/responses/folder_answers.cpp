@@ -141,8 +141,12 @@ http::Response FolderAsZip(const FolderAsk& ask, const ListingQuery& query) {
     const Resolution& at = ask.resolution;
     FolderWalk walk(at.base, at.below, ask.taken,
                     {.mostEntries = kZippedEntries, .deepest = kZipDepth});
-    // Named after the folder; the site's root after the host.
-    const std::string name = at.below.empty() ? ask.scope.host.hostName : at.below.back();
+    // Named after the folder as the visitor sees it; the site's root after
+    // the host.
+    std::string_view shown = at.directory;
+    shown.remove_suffix(shown.ends_with('/') ? 1 : 0);
+    const std::string name = shown.empty() ? ask.scope.host.hostName
+                                           : std::string(shown.substr(shown.rfind('/') + 1));
     http::Response reply = StandardResponse({.contentType = "application/zip"});
     reply.fields.Add("Content-Disposition", AttachmentDisposition(name + ".zip"));
     reply.fields.Add("X-Content-Type-Options", "nosniff");

@@ -148,6 +148,11 @@ TEST_F(FolderAnswersTest, TheZipHoldsOnlyWhatTheVisitorMayRead) {
               std::string::npos);
     const std::string picked = ZipNames(Ask("/?format=zip&pick=notes.txt&pick=..&pick=vault"));
     EXPECT_EQ(picked, "desk/\ndesk/notes.txt\n") << picked;
+    // A virtual directory's zip is named as the visitor knows it.
+    const http::Response drop = Ask("/drop/?format=zip");
+    EXPECT_EQ(drop.Field("Content-Disposition"),
+              "attachment; filename=\"drop.zip\"; filename*=UTF-8''drop.zip");
+    EXPECT_EQ(ZipNames(drop), "drop/\ndrop/mine.txt\n");
 }
 
 // With browsing off, or on the classic style, the page's companions answer
