@@ -269,8 +269,13 @@ size_t MapOntoFolders(const http::RequestTarget& target, const ResolveContext& c
     resolution.directory = FolderText(folderSegments);
     const size_t taken = TakeRecord(context, folderSegments, resolution);
     resolution.folder = resolution.base;
+    resolution.below.clear();
     for (size_t i = taken; i < folderSegments.size(); ++i) {
         resolution.folder /= folderSegments[i];
+        resolution.below.push_back(folderSegments[i]);
+    }
+    if (!resolution.document.empty()) {
+        resolution.below.push_back(resolution.document);
     }
     resolution.path =
         resolution.document.empty() ? resolution.folder : resolution.folder / resolution.document;

@@ -130,6 +130,9 @@ TEST_F(FolderAnswersTest, SearchShowsOnlyWhatTheVisitorCouldList) {
     EXPECT_EQ(open.find("found-outside"), std::string::npos);
     EXPECT_EQ(found(kWrong).find("found-secret"), std::string::npos);
     EXPECT_NE(found(kGuest).find("vault/found-secret.txt"), std::string::npos);
+    // From a folder below the root, paths are the folder's own.
+    const std::string below = testing::BodyText(Ask("/sub/?format=json&q=found"));
+    EXPECT_NE(below.find("\"deep/found-me.txt\""), std::string::npos) << below;
 }
 
 // A zip holds what may be read: no hidden names, no script sources, nothing
