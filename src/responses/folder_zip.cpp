@@ -60,9 +60,12 @@ FolderZip::FolderZip(FolderWalk walk, ZipChoice choice)
         topName_ = ZipName(choice.topName);
     }
     struct archive* zip = archive_.get();
-    // Names go out as UTF-8 (flagged so) whatever the process's locale.
+    // Names go out as UTF-8 (flagged so) whatever the process's locale. The
+    // fastest deflate keeps a download near the disk's pace; text shrinks
+    // nearly as much as at the default level, for a third of its time.
     if (!walk_.Opened() || zip == nullptr || archive_write_set_format_zip(zip) != ARCHIVE_OK ||
         archive_write_set_options(zip, "hdrcharset=UTF-8") != ARCHIVE_OK ||
+        archive_write_set_options(zip, "compression-level=1") != ARCHIVE_OK ||
         archive_write_set_bytes_per_block(zip, 0) != ARCHIVE_OK ||
         archive_write_open2(zip, &ready_, nullptr, Collect, nullptr, nullptr) != ARCHIVE_OK) {
         Fail();
