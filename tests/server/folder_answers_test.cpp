@@ -158,6 +158,24 @@ TEST_F(FolderAnswersTest, TheZipHoldsOnlyWhatTheVisitorMayRead) {
     EXPECT_EQ(ZipNames(drop), "drop/\ndrop/mine.txt\n");
 }
 
+// A site served from the program folder itself never gives out the
+// program's own files, by the page, its search or its zip.
+TEST_F(FolderAnswersTest, TheProgramsOwnFilesStayOutOfEverything) {
+    folder.WriteSettings({{"HomePage", "RootDirectory", "."},
+                          {"Documents", "DirectoryBrowsing", "1"},
+                          {"Documents", "ListingStyle", "Modern"}});
+    folder.WriteDirs({{"/", "."}, {"/vault/", "www/vault", true}});
+    const std::string names = ZipNames(Ask("/?format=zip", kGuest));
+    EXPECT_NE(names.find("desk/www/notes.txt"), std::string::npos) << names;
+    const std::string found = testing::BodyText(Ask("/?format=json&q=.", kGuest));
+    const std::string page = testing::BodyText(Ask("/", kGuest));
+    for (const char* own : {"quorvane.ini", "users.lst", "dirs.lst"}) {
+        EXPECT_EQ(names.find(own), std::string::npos) << own;
+        EXPECT_EQ(found.find(own), std::string::npos) << own;
+        EXPECT_EQ(page.find(own), std::string::npos) << own;
+    }
+}
+
 // With browsing off, or on the classic style, the page's companions answer
 // exactly as the listing does.
 TEST_F(FolderAnswersTest, WhereNoModernPageIsShownItsCompanionsRevealNothing) {
