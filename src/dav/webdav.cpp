@@ -547,6 +547,13 @@ Answer Exchange::Put() {
     if (existing && S_ISDIR(existing->st_mode)) {
         return Plain(Status::kMethodNotAllowed);
     }
+    // "If-None-Match: *" asks for a new file only: one there now, or made
+    // before the upload ends, is never replaced.
+    const std::optional<std::string> onlyNewText = request_.ConditionFields().ifNoneMatch;
+    const bool onlyNew = onlyNewText && config::TrimBlanks(*onlyNewText) == "*";
+    if (onlyNew && existing) {
+        return Plain(Status::kPreconditionFailed);
+    }
     if (auto refused = RefuseWrite(target_, parent.Get(), existing.has_value())) {
         return std::move(*refused);
     }
@@ -574,7 +581,7 @@ Answer Exchange::Put() {
     std::unique_ptr<Upload> upload =
         writable ? Upload::Begin({.folder = std::move(writable),
                                   .name = target_.document,
-                                  .replace = existing.has_value(),
+                                  .replace = existing.has_value() && !onlyNew,
                                   .limit = limit,
                                   .keepFree = keepFree,
                                   .shownName = config::LoggableText(path_, 256)})

@@ -50,6 +50,11 @@ TEST_F(RequestHandlerTest, WebDavRequestsSayWhatTheyDoAndAskForTheirBodies) {
     const Outcome upload =
         Handle("PUT /up.txt HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n");
     EXPECT_TRUE(upload.sink);
+    // A page that uploads only new files says so, and an existing one stays.
+    const Outcome onlyNew = Handle(
+        "PUT /home.htm HTTP/1.1\r\nHost: x\r\nIf-None-Match: *\r\nContent-Length: 1\r\n\r\n");
+    EXPECT_EQ(onlyNew.reply.code, 412);
+    EXPECT_FALSE(onlyNew.sink);
     // Chunked bodies stay refused where a script would have to be told a length.
     EXPECT_EQ(Handle("POST /index.htm HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n")
                   .reply.code,
