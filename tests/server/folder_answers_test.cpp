@@ -292,6 +292,15 @@ TEST_F(FolderAnswersTest, EveryWayInAgreesWithADirectGet) {
     }
 }
 
+// What a secure folder holds, gathered by a search or zip of an open folder,
+// stays out of the browser's cache as the secure folder's own pages do.
+TEST_F(FolderAnswersTest, SecureThingsGatheredFromAnOpenFolderAreNotCached) {
+    for (const char* target : {"/?format=json&q=found", "/?q=found", "/?format=zip"}) {
+        EXPECT_EQ(Ask(target, kGuest).Field("Cache-Control"), "no-store") << target;
+    }
+    EXPECT_EQ(Ask("/vault/?format=json", kGuest).Field("Cache-Control"), "no-store");
+}
+
 // Picks name entries of the folder itself, however they are spelled.
 TEST_F(FolderAnswersTest, PicksNeverLeaveTheFolder) {
     std::string many = "/sub/?format=zip";
