@@ -440,7 +440,9 @@ RequestHandler::Step RequestHandler::ServeFolder(Exchange& exchange) {
                                                     .mayUpload = policy.uploads,
                                                     .mayChange = policy.changes,
                                                     .thumbnailable = thumbnails::IsThumbnailable});
-    if (policy.secure) {
+    // Signed in, a search or zip of an open folder may gather what secure
+    // folders below it hold.
+    if (policy.secure || exchange.user) {
         reply.fields.Add("Cache-Control", "no-store");
     }
     return reply;
