@@ -518,9 +518,15 @@ class ThumbnailTest(unittest.TestCase):
                 self.assertEqual(fetch("/odd/")[0], 200)
                 self.assertEqual(fetch("/photos/Tide%20pool.png?format=thumbnail")[:2],
                                  (200, "image/webp"))
+        # The page shows the image icon where no thumbnail came.
         BROWSER.go(SITE.url + "/odd/")
-        BROWSER.until("Array.from(document.images).every((image) => image.complete)")
-        self.assertEqual(len(rows()), 4)
+        BROWSER.until("document.querySelectorAll('img.thumb').length === 0")
+        icons = BROWSER.evaluate("""Object.fromEntries(Array.from(
+            document.querySelectorAll('#entries tbody tr'), (row) =>
+                [row.dataset.name, row.querySelector('.name svg').getAttribute('class')]))""")
+        self.assertEqual(len(icons), 4)
+        self.assertEqual((icons["garbage.png"], icons["enormous.png"]),
+                         ("icon t-image", "icon t-image"))
         self.assertIsNone(SITE.process.poll())
 
 
