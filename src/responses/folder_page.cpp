@@ -85,9 +85,9 @@ std::string_view SortName(SortKey key) {
     return key == SortKey::kName ? "name" : key == SortKey::kSize ? "size" : "time";
 }
 
-// A column's header: a link that sorts by it, ascending, or the other way
-// round for the column the rows are sorted by now.
-std::string SortHeader(const FolderView& view, SortKey key, std::string_view label) {
+// A link that sorts by a column, ascending, or the other way round for the
+// column the rows are sorted by now.
+std::string SortLink(const FolderView& view, SortKey key, std::string_view label) {
     const bool active = view.sort == key;
     std::string query = "?";
     if (view.search) {
@@ -95,18 +95,25 @@ std::string SortHeader(const FolderView& view, SortKey key, std::string_view lab
     }
     query.append("sort=").append(SortName(key));
     query += active && !view.descending ? "&order=desc" : "&order=asc";
+    std::string link = "<a href=\"" + http::EscapeHtml(query) + "\">";
+    link.append(label);
+    if (active) {
+        link += view.descending ? "<span aria-hidden=\"true\">&#9660;</span>"
+                                : "<span aria-hidden=\"true\">&#9650;</span>";
+    }
+    return link + "</a>";
+}
+
+std::string SortHeader(const FolderView& view, SortKey key, std::string_view label,
+                       std::string_view more = "") {
     std::string header = "<th class=\"";
     header.append(SortName(key)).append("\"");
-    if (active) {
+    if (view.sort == key) {
         header += view.descending ? " aria-sort=\"descending\"" : " aria-sort=\"ascending\"";
     }
-    header += "><a href=\"" + http::EscapeHtml(query) + "\">";
-    header.append(label);
-    if (active) {
-        header += view.descending ? "<span aria-hidden=\"true\">&#9660;</span>"
-                                  : "<span aria-hidden=\"true\">&#9650;</span>";
-    }
-    return header + "</a></th>";
+    header += ">" + SortLink(view, key, label);
+    header.append(more);
+    return header + "</th>";
 }
 
 // `name` comes escaped.
@@ -171,7 +178,12 @@ std::string Table(const FolderView& view) {
             "<th class=\"pick js-only\"><label><input type=\"checkbox\" id=\"pick-all\" "
             "aria-label=\"Select all\"></label></th>";
     }
-    table += SortHeader(view, SortKey::kName, "Name") + SortHeader(view, SortKey::kSize, "Size") +
+    // Where the size and date columns give way, their links stay beside the name's.
+    const std::string narrowSorts = "<span class=\"narrow-sorts\">" +
+                                    SortLink(view, SortKey::kSize, "Size") +
+                                    SortLink(view, SortKey::kTime, "Modified") + "</span>";
+    table += SortHeader(view, SortKey::kName, "Name", narrowSorts) +
+             SortHeader(view, SortKey::kSize, "Size") +
              SortHeader(view, SortKey::kTime, "Modified");
     if (Changeable(view)) {
         table += "<th class=\"acts js-only\"><span class=\"note\">Change</span></th>";

@@ -260,6 +260,23 @@
     }
   }
 
+  // --- A thumbnail the server could not make shows the image icon instead
+  // of the browser's broken picture. Errors do not bubble, so they are caught
+  // on their way down; one met before this script ran is found by looking.
+  const isThumb = (target) =>
+    target instanceof HTMLImageElement && target.classList.contains('thumb');
+  const iconInstead = (image) => image.replaceWith(glyph('image', 'icon t-image'));
+  document.addEventListener('error', (event) => {
+    if (isThumb(event.target)) {
+      iconInstead(event.target);
+    }
+  }, true);
+  for (const image of document.querySelectorAll('img.thumb')) {
+    if (image.complete && image.naturalWidth === 0) {
+      iconInstead(image);
+    }
+  }
+
   // --- Uploads: chosen files and folders, or dropped anywhere on the page ---
   const fileInput = byId('files');
   if (!fileInput) {

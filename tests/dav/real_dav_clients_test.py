@@ -12,9 +12,7 @@ the client says. Every process started here is stopped here, by its PID.
 import filecmp
 import os
 import random
-import re
 import shutil
-import signal
 import socket
 import subprocess
 import sys
@@ -23,18 +21,14 @@ import time
 import unittest
 from pathlib import Path
 
-DIST = Path(__file__).resolve().parents[2] / "dist"
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "support"))
+from running_server import SAMPLE_RECORDS, RunningSite, tail  # noqa: E402
+
 USER, PASSWORD = "guest", "quorvane"  # the sample users.lst
 MiB = 1024 * 1024
 CLIENT_SECONDS = 120  # the most any one client run may take before it counts as a hang
 
 SITE = None  # the running server, made in setUpModule
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
 
 
 def run(argv, **options):
@@ -45,11 +39,6 @@ def run(argv, **options):
 def need(program):
     if shutil.which(program) is None:
         raise RuntimeError(f"{program} is not installed (scripts/install-deps installs it)")
-
-
-def tail(data, lines=40):
-    text = data.decode("utf-8", "replace") if isinstance(data, bytes) else data
-    return "\n".join(text.splitlines()[-lines:])
 
 
 def entries(folder):
@@ -63,83 +52,21 @@ def entries(folder):
     return found
 
 
-class RunningSite:
-    """A program folder copied from the sample, and the server serving it."""
+def records(folders):
+    # name, folder, secure, scripts, programs, uploads, changes
+    return SAMPLE_RECORDS + [("/drop/", folders["drop"], "No", "No", "No", "Yes", "Yes"),
+                             ("/inbox/", folders["inbox"], "No", "No", "No", "Yes", "No"),
+                             ("/vault/", folders["vault"], "Yes", "No", "No", "Yes", "Yes")]
 
-    def __init__(self, binary):
-        self.root = Path(tempfile.mkdtemp(prefix="quorvane-dav-clients-")).resolve()
-        self.program = self.root / "program"
-        shutil.copytree(DIST, self.program)
-        self.folders = {name: self.root / name for name in ("drop", "inbox", "vault")}
-        for folder in self.folders.values():
-            folder.mkdir()
-        self.port = free_port()
-        self.url = f"http://127.0.0.1:{self.port}"
-        self._write_settings()
-        self.output = open(self.root / "server.out", "wb")
-        self.process = subprocess.Popen([binary, "--folder", str(self.program)],
-                                        stdout=self.output, stderr=subprocess.STDOUT)
 
-    def _write_settings(self):
-        ini = (self.program / "quorvane.ini").read_text()
-        ini = re.sub(r"(?m)^Port=.*$", f"Port={self.port}", ini)
-        ini = re.sub(r"(?m)^Listen=.*$", "Listen=127.0.0.1", ini)
-        # Room for the test's own files whatever the disk holds besides.
-        ini += "\r\n[Uploads]\r\nKeepFreeMiB=64\r\nMaxFileMiB=0\r\n"
-        (self.program / "quorvane.ini").write_text(ini)
-        # name, folder, secure, scripts, programs, uploads, changes
-        records = [("/", "www", "No", "No", "No"),
-                   ("/private/", "www/private", "Yes", "No", "No"),
-                   ("/cgi-bin/", "cgi-bin", "No", "Yes", "Yes"),
-                   ("/drop/", self.folders["drop"], "No", "No", "No", "Yes", "Yes"),
-                   ("/inbox/", self.folders["inbox"], "No", "No", "No", "Yes", "No"),
-                   ("/vault/", self.folders["vault"], "Yes", "No", "No", "Yes", "Yes")]
-        (self.program / "dirs.lst").write_bytes(
-            "".join(",".join(f'"{field}"' for field in record) + "\r\n"
-                    for record in records).encode())
-
-    def wait_ready(self, seconds=20):
-        end = time.monotonic() + seconds
-        while time.monotonic() < end and self.process.poll() is None:
-            try:
-                with socket.create_connection(("127.0.0.1", self.port), timeout=0.5):
-                    return
-            except OSError:
-                time.sleep(0.1)
-        raise RuntimeError(f"the server did not start:\n{self.server_output()}")
-
-    def server_output(self):
-        self.output.flush()
-        return tail((self.root / "server.out").read_bytes())
-
-    def descriptors_within(self, folder):
-        """What the server holds open in `folder` or beneath it."""
-        held = []
-        fds = Path(f"/proc/{self.process.pid}/fd")
-        for fd in fds.iterdir():
-            try:
-                target = os.readlink(fd)
-            except OSError:
-                continue  # closed meanwhile
-            if target == str(folder) or target.startswith(f"{folder}/"):
-                held.append(target)
-        return held
-
-    def close(self):
-        if self.process.poll() is None:
-            self.process.send_signal(signal.SIGTERM)
-            try:
-                self.process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
-        self.output.close()
-        shutil.rmtree(self.root, ignore_errors=True)
+# Room for the test's own files whatever the disk holds besides.
+UPLOAD_ROOM = "\r\n[Uploads]\r\nKeepFreeMiB=64\r\nMaxFileMiB=0\r\n"
 
 
 def setUpModule():
     global SITE
-    SITE = RunningSite(SERVER_BINARY)
+    SITE = RunningSite(SERVER_BINARY, ("drop", "inbox", "vault"), records, UPLOAD_ROOM,
+                       prefix="quorvane-dav-clients-")
     unittest.addModuleCleanup(SITE.close)  # runs even when waiting fails
     SITE.wait_ready()
 

@@ -306,6 +306,15 @@ TEST(ModernPage, HeadersSortWithoutScriptAndTurnTheActiveColumnRound) {
         EXPECT_EQ(nodes[Find(nodes, "th", test.sortedHeader).at(0)].Attribute("aria-sort"),
                   test.sortedAs);
         EXPECT_EQ(links, std::vector<std::string>(test.links.begin(), test.links.end()));
+        // Where only the name's column shows, its header links the others too.
+        std::vector<std::string> nameHeaderLinks;
+        for (size_t i = Find(nodes, "th", "name").at(0); i < nodes.size() && nodes[i].tag != "/th";
+             ++i) {
+            if (nodes[i].tag == "a") {
+                nameHeaderLinks.push_back(*nodes[i].Attribute("href"));
+            }
+        }
+        EXPECT_EQ(nameHeaderLinks, links);
     }
 }
 

@@ -47,6 +47,7 @@ class Browser:
         self._next_id = 0
         self.events = []
         self.session = None
+        self._downloads = None
 
     def close(self):
         if self.process.poll() is None:
@@ -109,13 +110,62 @@ class Browser:
                                  flatten=True)["sessionId"]
         for domain in ("Page", "Runtime", "DOM"):
             self.send(f"{domain}.enable")
+        self.resize(width, height, mobile)
+
+    def resize(self, width, height, mobile=False):
+        """The page as a screen of that size shows it; a phone's (`mobile`)
+        honours the page's viewport line."""
         self.send("Emulation.setDeviceMetricsOverride", width=width, height=height,
                   deviceScaleFactor=1, mobile=mobile)
 
     def go(self, url):
+        self.follow(lambda: self.send("Page.navigate", url=url))
+
+    def follow(self, action):
+        """Runs `action` (a callable, or a script expression such as a click
+        on a link) and waits for the page it leads to to load."""
         self.events = [e for e in self.events if e.get("method") != "Page.loadEventFired"]
-        self.send("Page.navigate", url=url)
+        if callable(action):
+            action()
+        else:
+            self.evaluate(action)
         self.event("Page.loadEventFired")
+
+    def soon(self, expression):
+        """Runs the expression once this call has returned: what it opens
+        (a dialog, say) cannot then hold up the answer."""
+        self.evaluate(f"setTimeout(() => {{ {expression}; }}, 0), true")
+
+    def answer_dialog(self, accept=True, text=None):
+        """Waits for an alert, confirm or prompt and answers it; its params
+        (type, message, defaultPrompt)."""
+        dialog = self.event("Page.javascriptDialogOpening")
+        answer = {"accept": accept}
+        if text is not None:
+            answer["promptText"] = text
+        self.send("Page.handleJavaScriptDialog", **answer)
+        return dialog
+
+    def save_downloads(self, folder):
+        """Downloads go to `folder`, each named by its id; see download()."""
+        self.send("Browser.setDownloadBehavior", session=False, behavior="allowAndName",
+                  downloadPath=str(folder), eventsEnabled=True)
+        self._downloads = folder
+
+    def download(self):
+        """Waits for the next download to end; its suggested name and the
+        path it was saved at."""
+        began = self.event("Browser.downloadWillBegin")
+        ended = self.event("Browser.downloadProgress",
+                           matching=lambda p: p["guid"] == began["guid"] and
+                           p["state"] in ("completed", "canceled"))
+        if ended["state"] != "completed":
+            raise BrowserError(f"the download of {began['suggestedFilename']} was cancelled")
+        return began["suggestedFilename"], os.path.join(self._downloads, began["guid"])
+
+    def prefer_dark(self, dark):
+        self.send("Emulation.setEmulatedMedia", features=[
+            {"name": "prefers-color-scheme", "value": "dark" if dark else "light"}])
 
     def evaluate(self, expression):
         """The value of a script expression in the page; promises are awaited."""
@@ -134,6 +184,36 @@ class Browser:
                 return value
             time.sleep(0.1)
         raise BrowserError(f"never true: {expression}")
+
+    def click(self, selector):
+        """A real mouse click in the middle of the element, scrolled into
+        view first: it lands on whatever is drawn there, as a person's would.
+        (A click that opens a dialog holds up the answer: use soon().)"""
+        x, y = self.evaluate(f"""(() => {{
+            const element = document.querySelector({json.dumps(selector)});
+            if (!element) return [-1, -1];
+            element.scrollIntoView({{block: 'center'}});
+            const box = element.getBoundingClientRect();
+            return box.width && box.height ? [box.x + box.width / 2, box.y + box.height / 2]
+                                           : [-1, -1];
+        }})()""")
+        if x < 0:
+            raise BrowserError(f"nothing shown to click at {selector}")
+        for kind in ("mousePressed", "mouseReleased"):
+            self.send("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left",
+                      clickCount=1)
+
+    def type_text(self, text):
+        """Types into the focused element, as a keyboard's input would."""
+        self.send("Input.insertText", text=text)
+
+    def press_enter(self):
+        for kind in ("keyDown", "keyUp"):
+            self.send("Input.dispatchKeyEvent", type=kind, key="Enter", code="Enter",
+                      windowsVirtualKeyCode=13, text="\r" if kind == "keyDown" else "")
+
+    def allow_scripts(self, allowed):
+        self.send("Emulation.setScriptExecutionDisabled", value=not allowed)
 
     def set_files(self, selector, paths):
         root = self.send("DOM.getDocument")["root"]["nodeId"]
