@@ -37,6 +37,9 @@ BROWSER = None
 WORK = None  # files made here: what is uploaded, and what is downloaded
 
 
+ALBUM_SIZE = 50  # a folder of pictures, each made into a thumbnail at once
+
+
 def records(folders):
     # name, folder, secure, scripts, programs, uploads, changes
     return SAMPLE_RECORDS + [
@@ -44,6 +47,7 @@ def records(folders):
         ("/drop/", folders["drop"], "No", "No", "No", "Yes", "Yes"),
         ("/photos/", folders["photos"], "No", "No", "No"),
         ("/odd/", folders["odd"], "No", "No", "No"),
+        ("/album/", folders["album"], "No", "No", "No"),
     ]
 
 
@@ -181,12 +185,15 @@ def setUpModule():
     BROWSER.open_page(*DESKTOP)
     (WORK / "downloads").mkdir()
     BROWSER.save_downloads(WORK / "downloads")
-    SITE = RunningSite(SERVER_BINARY, ("docs", "drop", "photos", "odd"), records,
+    SITE = RunningSite(SERVER_BINARY, ("docs", "drop", "photos", "odd", "album"), records,
                        "\r\n[Uploads]\r\nKeepFreeMiB=64\r\n", prefix="quorvane-page-site-")
     unittest.addModuleCleanup(SITE.close)
     fill_docs(SITE.folders["docs"])
     fill_photos(SITE.folders["photos"])
     fill_odd(SITE.folders["odd"])
+    for number in range(ALBUM_SIZE):
+        write(SITE.folders["album"] / f"picture {number:02d}.png",
+              sunset_png(64 + number, 48, number * 5), "2025-07-01")
     SITE.wait_ready()
 
 
@@ -509,6 +516,18 @@ class ThumbnailTest(unittest.TestCase):
         status, kind, body = fetch("/photos/Beach%20at%20dusk.jpg?format=thumbnail")
         self.assertEqual((status, kind), (200, "image/webp"))
         self.assertEqual((body[:4], body[8:12]), (b"RIFF", b"WEBP"))
+
+    def test_a_folder_of_fifty_pictures_shows_every_thumbnail(self):
+        BROWSER.go(SITE.url + "/album/")
+        # Thumbnails load lazily: each is in view at some moment of the scroll.
+        loaded = BROWSER.until("""(() => {
+            window.scrollBy(0, 400);
+            const images = Array.from(document.querySelectorAll('img.thumb'));
+            return images.length > 0 && images.every((image) => image.complete) &&
+                images.filter((image) => image.naturalWidth > 0).length;
+        })()""", seconds=60)
+        self.assertEqual(loaded, ALBUM_SIZE)
+        self.assertIsNone(SITE.process.poll())
 
     def test_crafted_images_leave_the_server_serving(self):
         for name in ("garbage.png", "enormous.png"):
