@@ -25,8 +25,21 @@ constexpr std::string_view kCompressedExtensions[] = {
     "webp", "wmv",  "woff", "woff2", "xlsx", "xz",   "zip"};
 static_assert(std::is_sorted(std::begin(kCompressedExtensions), std::end(kCompressedExtensions)));
 
-la_ssize_t Collect(struct archive*, void* ready, const void* bytes, size_t length) {
-    static_cast<std::string*>(ready)->append(static_cast<const char*>(bytes), length);
+}  // namespace
+
+// Where the archive's bytes go; once the zip is given up, nowhere.
+struct ZipOutput {
+    std::string& ready;
+    const bool& dropping;
+};
+
+namespace {
+
+la_ssize_t Collect(struct archive*, void* output, const void* bytes, size_t length) {
+    const auto* to = static_cast<const ZipOutput*>(output);
+    if (!to->dropping) {
+        to->ready.append(static_cast<const char*>(bytes), length);
+    }
     return static_cast<la_ssize_t>(length);
 }
 
@@ -52,7 +65,10 @@ bool AttrChar(unsigned char byte) {
 }  // namespace
 
 FolderZip::FolderZip(FolderWalk walk, ZipChoice choice)
-    : walk_(std::move(walk)), archive_(archive_write_new(), archive_write_free), piece_(kPiece) {
+    : walk_(std::move(walk)),
+      output_(std::make_unique<ZipOutput>(ready_, dropping_)),
+      archive_(archive_write_new(), archive_write_free),
+      piece_(kPiece) {
     if (!choice.picks.empty()) {
         walk_.KeepOnly(std::move(choice.picks));
     }
@@ -67,7 +83,7 @@ FolderZip::FolderZip(FolderWalk walk, ZipChoice choice)
         archive_write_set_options(zip, "hdrcharset=UTF-8") != ARCHIVE_OK ||
         archive_write_set_options(zip, "compression-level=1") != ARCHIVE_OK ||
         archive_write_set_bytes_per_block(zip, 0) != ARCHIVE_OK ||
-        archive_write_open2(zip, &ready_, nullptr, Collect, nullptr, nullptr) != ARCHIVE_OK) {
+        archive_write_open2(zip, output_.get(), nullptr, Collect, nullptr, nullptr) != ARCHIVE_OK) {
         Fail();
         return;
     }
@@ -77,8 +93,16 @@ FolderZip::FolderZip(FolderWalk walk, ZipChoice choice)
 }
 
 FolderZip::~FolderZip() {
-    if (archive_ && !finished_) {
-        archive_write_fail(archive_.get());  // so freeing it writes no directory
+    GiveUp();
+}
+
+// A zip given up is still closed, its last bytes dropped: the library frees
+// its output's state only on a close, and a client leaving midway must not
+// leave anything behind.
+void FolderZip::GiveUp() {
+    if (archive_ && !finished_ && !dropping_) {
+        dropping_ = true;
+        archive_write_close(archive_.get());
     }
 }
 
@@ -185,9 +209,7 @@ void FolderZip::Finish() {
 void FolderZip::Fail() {
     failed_ = true;
     file_.Reset();
-    if (archive_) {
-        archive_write_fail(archive_.get());
-    }
+    GiveUp();
 }
 
 bool StoredInZip(std::string_view name) {

@@ -14,6 +14,10 @@
 struct archive;
 
 namespace quorvane::responses {
+struct ZipOutput;
+}
+
+namespace quorvane::responses {
 
 struct ZipChoice {
     // The folder every entry is put in, so that unpacking makes one folder
@@ -54,16 +58,19 @@ class FolderZip : public http::StreamedBody {
     void CopyPiece();
     void Finish();
     void Fail();
+    void GiveUp();
 
     FolderWalk walk_;
     std::string topName_;
     std::string ready_;   // archive bytes made, not yet handed out (outlives the archive)
     std::string handed_;  // what the last Next returned
+    std::unique_ptr<ZipOutput> output_;  // outlives the archive
     std::unique_ptr<struct archive, int (*)(struct archive*)> archive_;
     std::vector<char> piece_;
     config::FileHandle file_;  // the file being copied
     uint64_t left_ = 0;        // its bytes still to copy
     bool finished_ = false;
+    bool dropping_ = false;  // given up: what the archive still writes goes nowhere
     bool failed_ = false;
 };
 
