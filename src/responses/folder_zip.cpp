@@ -66,7 +66,7 @@ bool AttrChar(unsigned char byte) {
 
 FolderZip::FolderZip(FolderWalk walk, ZipChoice choice)
     : walk_(std::move(walk)),
-      output_(std::make_unique<ZipOutput>(ready_, dropping_)),
+      output_(new ZipOutput{ready_, dropping_}),
       archive_(archive_write_new(), archive_write_free),
       piece_(kPiece) {
     if (!choice.picks.empty()) {
