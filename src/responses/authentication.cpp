@@ -4,6 +4,7 @@
 
 #include "config/text.h"
 #include "responses/error_pages.h"
+#include "responses/password_hash.h"
 
 namespace quorvane::responses {
 
@@ -88,15 +89,19 @@ std::optional<std::string> AuthenticateRequest(std::string_view authorization,
     if (!given) {
         return std::nullopt;
     }
-    std::optional<std::string> accepted;
+    // The last record of the name decides, so only its password is checked.
+    const config::UserAccount* deciding = nullptr;
     for (const config::UserAccount& user : users) {
         // A record without a name or a password never lets anyone in.
         if (!user.name.empty() && !user.password.empty() &&
             config::EqualsIgnoringCase(user.name, given->user)) {
-            accepted = user.password == given->password ? std::optional(user.name) : std::nullopt;
+            deciding = &user;
         }
     }
-    return accepted;
+    if (deciding == nullptr || !VerifyPassword(deciding->password, given->password)) {
+        return std::nullopt;
+    }
+    return deciding->name;
 }
 
 http::Response SendAuthChallenge(std::string_view realm, const RequestScope& scope) {

@@ -26,9 +26,9 @@ struct Credentials {
 std::optional<Credentials> ParseBasicCredentials(std::string_view authorization);
 
 // The user as users.lst spells it when the credentials match it: user names
-// ignore letter case, passwords compare exactly, and the last record of a
-// name decides. Nothing otherwise. A missing list accepts nobody, and a
-// record without a name or a password is skipped.
+// ignore letter case, passwords compare exactly (through their hash when one
+// is stored, see VerifyPassword), and the last record of a name decides. Nothing otherwise. A
+// missing list accepts nobody, and a record without a name or a password is skipped.
 std::optional<std::string> AuthenticateRequest(std::string_view authorization,
                                                const std::vector<config::UserAccount>& users);
 

@@ -34,7 +34,9 @@ TEST(AuthenticateRequest, NamesIgnoreCasePasswordsDoNotAndTheLastRecordDecides) 
     const auto users = config::ReadUsers(folder.Write(
         "users.lst",
         "\"Bob\",\"first\"\r\n\"carol\",\"Pass\"\r\n\"bob\",\"second\"\r\n\"alice\"\r\n"
-        "\"erin\",\"\"\r\n\"frank\",\"pw\"\r\n\"\",\"pw\"\r\n"));
+        "\"erin\",\"\"\r\n\"frank\",\"pw\"\r\n\"\",\"pw\"\r\n"
+        "\"gina\",\"$6$saltstring$svn8UoSVapNtMuq1ukKS4tPQd8iKwSMHWjl/O817G3uBnIFNjnQJuesI68u4"
+        "OTLiBFdcbYEdFCoEOfaS35inz1\"\r\n"));
     // The user is named as stored, whatever letter case the client used.
     const std::pair<std::string_view, std::optional<std::string>> cases[] = {
         {"Basic Qk9COnNlY29uZA==", "bob"},         // BOB:second
@@ -43,11 +45,13 @@ TEST(AuthenticateRequest, NamesIgnoreCasePasswordsDoNotAndTheLastRecordDecides) 
         {"Basic Y2Fyb2w6cGFzcw==", std::nullopt},  // carol:pass
         {"Basic ZGF2ZTp4", std::nullopt},          // dave:x
         // A record without a password lets no one in and shifts nothing after it.
-        {"Basic YWxpY2U6ZXJpbg==", std::nullopt},  // alice:erin
-        {"Basic YWxpY2U6", std::nullopt},          // alice:
-        {"Basic ZXJpbjo=", std::nullopt},          // erin:
-        {"Basic ZnJhbms6cHc=", "frank"},           // frank:pw
-        {"Basic OnB3", std::nullopt},              // :pw, against a record without a name
+        {"Basic YWxpY2U6ZXJpbg==", std::nullopt},          // alice:erin
+        {"Basic YWxpY2U6", std::nullopt},                  // alice:
+        {"Basic ZXJpbjo=", std::nullopt},                  // erin:
+        {"Basic ZnJhbms6cHc=", "frank"},                   // frank:pw
+        {"Basic OnB3", std::nullopt},                      // :pw, against a record without a name
+        {"Basic R2luYTpIZWxsbyB3b3JsZCE=", "gina"},        // Gina:Hello world!, against its hash
+        {"Basic Z2luYTpoZWxsbyB3b3JsZCE=", std::nullopt},  // gina:hello world!
         {"", std::nullopt},
     };
     for (const auto& [authorization, user] : cases) {
