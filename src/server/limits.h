@@ -119,6 +119,14 @@ inline constexpr std::chrono::seconds kLongestSignInWait{300};
 inline constexpr std::chrono::seconds kSignInMemory{900};
 inline constexpr std::size_t kThrottledClients = 4096;
 
+// Credentials found good are remembered this long (a hashed password costs
+// milliseconds to check on purpose, and a browser repeats them with every
+// request), for this many sign-ins at most: a removed user or a changed
+// password applies at once all the same, since the whole store goes when
+// users.lst is read anew.
+inline constexpr std::chrono::minutes kCredentialLife{5};
+inline constexpr std::size_t kRememberedCredentials = 64;
+
 // More ranges than this in one header cannot come from a player or a download
 // tool resuming; such a header is ignored rather than answered in pieces.
 inline constexpr std::size_t kMaxRanges = 64;

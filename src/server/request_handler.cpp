@@ -243,7 +243,14 @@ std::optional<http::Response> RequestHandler::CheckCredentials(Exchange& exchang
         return responses::SendTooManySignInsPage(std::chrono::ceil<std::chrono::seconds>(wait),
                                                  now);
     }
-    exchange.user = responses::AuthenticateRequest(*authorization, *exchange.scope.config.users);
+    const auto& users = exchange.scope.config.users;
+    exchange.user = credentials_.Find(*authorization, users, now);
+    if (!exchange.user) {
+        exchange.user = responses::AuthenticateRequest(*authorization, *users);
+        if (exchange.user) {
+            credentials_.Remember(*authorization, users, *exchange.user, now);
+        }
+    }
     if (exchange.user) {
         return CheckCredentials(exchange, policy);
     }

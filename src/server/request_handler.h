@@ -23,6 +23,7 @@
 #include "responses/listing_pages.h"
 #include "responses/request_scope.h"
 #include "responses/resolution.h"
+#include "server/credential_cache.h"
 #include "server/engine_observer.h"
 #include "server/sign_in_throttle.h"
 
@@ -157,6 +158,7 @@ class RequestHandler {
     responses::ResolveCache resolveCache_;
     responses::ListingCache listings_;
     SignInThrottle signIns_;
+    CredentialCache credentials_;
     dav::LockTable locks_;
 };
 

@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "config/list_files.h"
+#include "responses/password_hash.h"
+#include "server/limits.h"
 #include "support/reply_text.h"
 #include "support/test_site.h"
 
 namespace quorvane::server {
 namespace {
+
+using namespace std::chrono_literals;
 
 class RequestHandlerTest : public ::testing::Test, public testing::TestSite {
   protected:
@@ -138,6 +142,61 @@ TEST_F(RequestHandlerTest, PasswordsGoInClearOnlyWhenAnotherComputerAsksOverPlai
     EXPECT_FALSE(clear(false, true));
     folder.WriteSettings({{"HomePage", "RootDirectory", "www"}});
     EXPECT_FALSE(clear(false, false));
+}
+
+class SignInTest : public RequestHandlerTest {
+  protected:
+    SignInTest() {
+        folder.WriteSettings({{"HomePage", "RootDirectory", "www"}, {"HomePage", "Secure", "1"}});
+    }
+    // users.lst as written long ago, so each reading of it lasts until it changes.
+    void WriteUsers(const std::vector<config::UserAccount>& users) {
+        folder.WriteUsers(users);
+        std::filesystem::last_write_time(folder.Path() / config::kUsersList,
+                                         std::filesystem::file_time_type::clock::now() - 1h);
+    }
+    int Status(std::string_view credentials, std::string_view peer = "10.0.0.7") {
+        return Handle("GET / HTTP/1.0\r\nAuthorization: Basic " + std::string(credentials) +
+                          "\r\n\r\n",
+                      peer)
+            .reply.code;
+    }
+    static std::string Hash(std::string_view password) {
+        return responses::HashPassword(password).value_or("");
+    }
+    static constexpr std::string_view kBobFirst = "Ym9iOmZpcnN0";  // bob:first
+    static constexpr std::string_view kAnnPw = "YW5uOnB3";         // ann:pw
+};
+
+// Sign-ins remembered between requests never outlast the list they were
+// checked against: the next request after an edit reads the list as edited.
+TEST_F(SignInTest, TheNextRequestAfterAnEditOfTheUsersFollowsIt) {
+    WriteUsers({{"bob", Hash("first")}, {"ann", "pw"}});
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(Status(kBobFirst), 200);
+        EXPECT_EQ(Status(kAnnPw), 200);
+    }
+    WriteUsers({{"bob", Hash("second")}, {"ann", "pw"}});
+    EXPECT_EQ(Status(kBobFirst), 401);
+    EXPECT_EQ(Status("Ym9iOnNlY29uZA=="), 200);  // bob:second
+    EXPECT_EQ(Status(kAnnPw), 200);
+    WriteUsers({{"bob", Hash("second")}});
+    EXPECT_EQ(Status(kAnnPw), 401);
+}
+
+TEST_F(SignInTest, WrongPasswordsAgainstAHashAreHeldBackAsAgainstOneInClear) {
+    const std::pair<std::string_view, std::string> cases[] = {{"10.0.0.8", Hash("right")},
+                                                              {"10.0.0.9", "right"}};
+    for (const auto& [client, stored] : cases) {
+        WriteUsers({{"bob", stored}});
+        for (int i = 0; i < kFreeSignInFailures; ++i) {
+            EXPECT_EQ(Status("Ym9iOndyb25n", client), 401);  // bob:wrong
+        }
+        const Outcome held =
+            Handle("GET / HTTP/1.0\r\nAuthorization: Basic Ym9iOndyb25n\r\n\r\n", client);
+        EXPECT_TRUE(held.signInsHeld.has_value()) << stored;
+        EXPECT_EQ(Status("Ym9iOnJpZ2h0", client), 429) << stored;  // bob:right
+    }
 }
 
 }  // namespace
