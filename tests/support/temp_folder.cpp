@@ -2,12 +2,14 @@
 
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <algorithm>
 #include <fstream>
 #include <span>
 #include <sstream>
 #include <stdexcept>
 
 #include "config/list_file.h"
+#include "responses/password_hash.h"
 
 namespace quorvane::testing {
 
@@ -76,6 +78,23 @@ std::filesystem::path TempFolder::WriteDirs(
 
 std::filesystem::path TempFolder::WriteUsers(const std::vector<config::UserAccount>& users) const {
     return Write(config::kUsersList, ListText(users));
+}
+
+std::string TempFolder::Users(std::initializer_list<std::string_view> typed) const {
+    std::string shown;
+    for (const config::UserAccount& user : config::ReadUsers(path_ / config::kUsersList)) {
+        std::string password = user.password;
+        if (responses::IsHashedPassword(password)) {
+            const auto verified = std::find_if(typed.begin(), typed.end(), [&](auto candidate) {
+                return responses::VerifyPassword(user.password, candidate);
+            });
+            if (verified != typed.end()) {
+                password = "#" + std::string(*verified);
+            }
+        }
+        shown += (shown.empty() ? "" : " ") + user.name + ":" + password;
+    }
+    return shown;
 }
 
 std::filesystem::path TempFolder::WriteAddresses(std::string_view list,

@@ -37,6 +37,9 @@ class TempFolder {
     std::filesystem::path WriteUsers(const std::vector<config::UserAccount>& users) const;
     std::filesystem::path WriteAddresses(std::string_view list,
                                          const std::vector<std::string>& addresses) const;
+    // users.lst as it reads now, one "name:password" a record, a hash that
+    // verifies one of `typed` shown as "#" and that one.
+    std::string Users(std::initializer_list<std::string_view> typed = {}) const;
     // The names in the folder itself that begin with the prefix.
     std::vector<std::string> NamesStartingWith(std::string_view prefix) const;
 

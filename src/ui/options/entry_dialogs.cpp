@@ -40,6 +40,9 @@ bool ReportEdit(MessageBoxes& messages, Edit result, const QString& title) {
                     "This entry cannot contain a double quotation mark or a line break."),
                 title);
             return false;
+        case Edit::kNotHashed:
+            messages.Warning(QStringLiteral("The password could not be stored as a hash."), title);
+            return false;
         default:
             return false;
     }

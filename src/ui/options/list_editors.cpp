@@ -7,6 +7,7 @@
 #include "config/list_files.h"
 #include "config/list_records.h"
 #include "config/text.h"
+#include "responses/password_hash.h"
 #include "ui/control/host_addresses.h"
 #include "ui/options/options_values.h"
 
@@ -366,8 +367,14 @@ Edit UserEditor::Add(const std::string& name, const std::string& password) {
 }
 
 Edit UserEditor::Change(size_t row, const std::string& name, const std::string& password) {
-    if (IsRow(row) && config::EqualsIgnoringCase(rows_[row][0], "ADMIN") && name != rows_[row][0]) {
+    if (!IsRow(row)) {
+        return Edit::kNothingSelected;
+    }
+    if (config::EqualsIgnoringCase(rows_[row][0], "ADMIN") && name != rows_[row][0]) {
         return Edit::kAdminRefused;
+    }
+    if (password.empty() && !name.empty()) {
+        return Put({name, rows_[row][1]}, row);
     }
     return Store(name, password, row);
 }
@@ -380,7 +387,35 @@ Edit UserEditor::Store(const std::string& name, const std::string& password,
     if (password.empty()) {
         return Edit::kPasswordMissing;
     }
-    return Put({name, password}, replacing);
+    const std::optional<std::string> hashed = responses::HashPassword(password);
+    if (!hashed) {
+        return Edit::kNotHashed;
+    }
+    return Put({name, *hashed}, replacing);
+}
+
+// A record without a password lets nobody in; hashing it would admit an
+// empty one.
+bool UserEditor::HasPasswordsInClear() const {
+    return std::any_of(rows_.begin(), rows_.end(), [](const config::Record& row) {
+        return !row[1].empty() && !responses::IsHashedPassword(row[1]);
+    });
+}
+
+Edit UserEditor::ProtectPasswords() {
+    std::vector<config::Record> rows = rows_;
+    for (config::Record& row : rows) {
+        if (!row[1].empty() && !responses::IsHashedPassword(row[1])) {
+            const std::optional<std::string> hashed = responses::HashPassword(row[1]);
+            if (!hashed) {
+                return Edit::kNotHashed;
+            }
+            row[1] = *hashed;
+        }
+    }
+    rows_ = std::move(rows);
+    Changed();
+    return Edit::kDone;
 }
 
 Edit UserEditor::Remove(std::optional<size_t> selected) {

@@ -29,6 +29,7 @@ enum class Edit {
     kRootRefused,
     kAdminRefused,
     kOwnAddress,
+    kNotHashed,  // the system could not make a password hash
 };
 
 // A list file of records with a fixed number of fields, held as the list
@@ -171,18 +172,23 @@ class MimeEditor : public RecordList {
     bool SameEntry(const config::Record& listed, const config::Record& added) const override;
 };
 
-// users.lst: name and password; only names are shown.
+// users.lst: name and password; only names are shown. Every password typed
+// here is stored as a yescrypt hash; entries not touched stay as they are.
 class UserEditor : public RecordList {
   public:
     explicit UserEditor(const config::ProgramFolder& folder);
 
     // A name already listed (letter case ignored) is refused.
     Edit Add(const std::string& name, const std::string& password);
-    // A new name, a new password or both; the Administrator keeps the name.
+    // A new name, a new password or both; an empty password keeps the stored
+    // one. The Administrator keeps the name.
     Edit Change(size_t row, const std::string& name, const std::string& password);
     // ADMIN, in any letter case, stays; every record of exactly the selected
     // name goes.
     Edit Remove(std::optional<size_t> selected);
+    // Whether any password is stored in clear, and replacing each by its hash.
+    bool HasPasswordsInClear() const;
+    Edit ProtectPasswords();
 
   private:
     Edit Store(const std::string& name, const std::string& password,

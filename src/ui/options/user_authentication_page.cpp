@@ -38,7 +38,9 @@ UserAuthenticationPage::UserAuthenticationPage(const OptionsSetup& setup, ListEd
     start_ = Button("Command10", QStringLiteral("&Add User..."));
     edit_ = Button("EditUser", QStringLiteral("&Edit User..."));
     remove_ = Button("Command12", QStringLiteral("&Remove User"));
-    layout->addLayout(Row({start_, edit_, remove_}));
+    protect_ = Button("ProtectPasswords", QStringLiteral("&Protect stored passwords"));
+    connect(protect_, &QPushButton::clicked, this, &UserAuthenticationPage::ProtectPasswords);
+    layout->addLayout(Row({start_, edit_, remove_, protect_}));
     layout->addWidget(EntryFrame());
     WireList();
     SetContent(kTitle, layout);
@@ -93,6 +95,7 @@ void UserAuthenticationPage::SetEntry(bool entering) {
     start_->setEnabled(!entering);
     edit_->setEnabled(!entering);
     remove_->setEnabled(!entering);
+    protect_->setEnabled(!entering && users_.HasPasswordsInClear());
 }
 
 void UserAuthenticationPage::SetEditing(std::optional<size_t> editing) {
@@ -100,13 +103,16 @@ void UserAuthenticationPage::SetEditing(std::optional<size_t> editing) {
     entry_->setTitle(editing_ ? QStringLiteral("Change User Details")
                               : QStringLiteral("New User Details"));
     add_->setText(editing_ ? QStringLiteral("Change") : QStringLiteral("Add"));
+    // A stored password cannot be shown (a hash reads back as nothing).
+    password_->setPlaceholderText(editing_ ? QStringLiteral("unchanged when left empty")
+                                           : QString());
 }
 
 void UserAuthenticationPage::StartEntry(std::optional<size_t> editing) {
     SetEditing(editing);
     if (editing_) {
         name_->setText(Q(users_.Rows()[*editing_][0]));
-        password_->setText(Q(users_.Rows()[*editing_][1]));
+        password_->clear();
     }
     entry_->setEnabled(true);
     SetEntry(true);
@@ -172,12 +178,23 @@ void UserAuthenticationPage::AddUser() {
     }
 }
 
+void UserAuthenticationPage::ProtectPasswords() {
+    if (setup_.messages.Question(
+            QStringLiteral("Replace every password stored in clear with a hash? The passwords "
+                           "themselves cannot be read back afterwards."),
+            kTitle) &&
+        ReportEdit(setup_.messages, users_.ProtectPasswords(), kTitle)) {
+        Fill();
+    }
+}
+
 void UserAuthenticationPage::Fill() {
     list_->clear();
     const QIcon icon = Icon(QStyle::SP_DialogApplyButton);
     for (const config::Record& record : users_.Rows()) {
         new QListWidgetItem(icon, Q(record[0]), list_);
     }
+    protect_->setEnabled(start_->isEnabled() && users_.HasPasswordsInClear());
 }
 
 }  // namespace quorvane::ui

@@ -12,8 +12,8 @@ namespace quorvane::ui {
 
 // "User Authentication": users.lst. Accounts are typed into an entry area
 // that "Add User..." opens and "Finish" closes; "Edit User..." (or a
-// double-click) opens it on the selected account, its name and password
-// shown to change. The Administrator stays, under its name.
+// double-click) opens it on the selected account, its name shown to change
+// and its password to be typed anew. The Administrator stays, under its name.
 class UserAuthenticationPage : public OptionsPage {
     Q_OBJECT
 
@@ -33,6 +33,8 @@ class UserAuthenticationPage : public OptionsPage {
     // keeps the folders that named them.
     Edit Put(const std::string& name, const std::string& password);
     void AddUser();
+    // Every password kept in clear becomes its hash, once the user agrees.
+    void ProtectPasswords();
     void Fill();
 
     const OptionsSetup& setup_;
@@ -43,6 +45,7 @@ class UserAuthenticationPage : public OptionsPage {
     QPushButton* start_;
     QPushButton* edit_;
     QPushButton* remove_;
+    QPushButton* protect_;
     QGroupBox* entry_ = nullptr;
     QLineEdit* name_ = nullptr;
     QLineEdit* password_ = nullptr;

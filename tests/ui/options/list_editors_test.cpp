@@ -146,7 +146,7 @@ TEST_F(ListEditorsTest, UsersCompareWholeNamesAndAdminStays) {
     EXPECT_EQ(editor.Remove(0), Edit::kAdminRefused);
     EXPECT_EQ(editor.Remove(1), Edit::kDone);  // every "bob", not "Bob"
     ASSERT_TRUE(editor.Commit());
-    EXPECT_EQ(folder_.Read("users.lst"), "\"ADMIN\",\"a\"\r\n\"Bob\",\"2\"\r\n\"AD\",\"x\"\r\n");
+    EXPECT_EQ(folder_.Users({"x"}), "ADMIN:a Bob:2 AD:#x");  // only the new one hashed
 
     std::filesystem::remove(folder_.Path() / "users.lst");
     UserEditor fresh(program_);  // a missing list counts as empty
@@ -154,6 +154,17 @@ TEST_F(ListEditorsTest, UsersCompareWholeNamesAndAdminStays) {
     EXPECT_EQ(fresh.Add("dave", "pw"), Edit::kDone);
     ASSERT_TRUE(fresh.Commit());
     EXPECT_EQ(testing::ModeOf(folder_.Path() / "users.lst"), 0600u);
+}
+
+TEST_F(ListEditorsTest, ProtectingPasswordsHashesThoseInClearAlone) {
+    folder_.WriteUsers({{"ADMIN", "a"}, {"bob", "$6$saltstring$hashed"}, {"erin", ""}});
+    UserEditor editor(program_);
+    EXPECT_TRUE(editor.HasPasswordsInClear());
+    EXPECT_EQ(editor.ProtectPasswords(), Edit::kDone);
+    EXPECT_FALSE(editor.HasPasswordsInClear());
+    ASSERT_TRUE(editor.Commit());
+    // A record without a password still lets nobody in.
+    EXPECT_EQ(folder_.Users({"a"}), "ADMIN:#a bob:$6$saltstring$hashed erin:");
 }
 
 TEST_F(ListEditorsTest, TheUserListIsPrivateAcrossRewritesWhateverItWasBefore) {
@@ -203,7 +214,7 @@ TEST_F(ListEditorsTest, EditsWaitForTheCommitAndAnUntouchedListIsNotWritten) {
     // A list asked to be written appears even when empty; others stay away.
     lists.mimeTypes.WriteAtCommit();
     EXPECT_EQ(lists.CommitAll(), std::nullopt);
-    EXPECT_EQ(folder_.Read("users.lst"), "\"ADMIN\",\"a\"\r\n\"bob\",\"pw\"\r\n");
+    EXPECT_EQ(folder_.Users({"pw"}), "ADMIN:a bob:#pw");
     EXPECT_EQ(folder_.Read("iplist.lst"), "\"10.0.0.1\"\r\n\"10.0.0.2\"\r\n");
     EXPECT_EQ(folder_.Read("mime.lst"), "");
     EXPECT_EQ(folder_.Read("dirs.lst"), dirs);
@@ -221,13 +232,12 @@ TEST_F(ListEditorsTest, EachListChangesARowInPlaceWithTheChecksOfAdding) {
     UserEditor users(program_);
     EXPECT_EQ(users.Change(1, "bob", "new"), Edit::kDone);  // the password alone
     EXPECT_EQ(users.Change(1, "CAROL", "x"), Edit::kDuplicate);
-    EXPECT_EQ(users.Change(1, "bob", ""), Edit::kPasswordMissing);
+    EXPECT_EQ(users.Change(2, "Carol", ""), Edit::kDone);  // the password kept
     EXPECT_EQ(users.Change(0, "root", "a"), Edit::kAdminRefused);
     EXPECT_EQ(users.Change(0, "ADMIN", "b"), Edit::kDone);
     EXPECT_EQ(users.Change(7, "x", "y"), Edit::kNothingSelected);
     ASSERT_TRUE(users.Commit());
-    EXPECT_EQ(folder_.Read("users.lst"),
-              "\"ADMIN\",\"b\"\r\n\"bob\",\"new\"\r\n\"carol\",\"2\"\r\n");
+    EXPECT_EQ(folder_.Users({"b", "new"}), "ADMIN:#b bob:#new Carol:2");
 
     MimeEditor mime(program_);
     EXPECT_EQ(MimeEditor::Parts(mime.Rows()[1]), (std::array<std::string, 2>{"png", "image/png"}));

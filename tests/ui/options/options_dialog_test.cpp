@@ -545,7 +545,8 @@ TEST_F(OptionsDialogTest, UsersAreAddedInTheEntryAreaAndAdminStays) {
     Type("Username", "bob");
     Press(Find<QLineEdit>("Password"), Qt::Key_Return);  // Enter adds, as "Add" does
     EXPECT_EQ(messages_.warnings.size(), 1u);
-    EXPECT_EQ(Updated("users.lst"), "\"Admin\",\"x\"\r\n\"bob\",\"pw\"\r\n");
+    Click("cmdUpdate");
+    EXPECT_EQ(folder_.Users({"pw"}), "Admin:x bob:#pw");
     Click("Command19");  // the entry ends, removing is possible again
 
     auto* users = Find<QListWidget>("UserList");
@@ -557,6 +558,27 @@ TEST_F(OptionsDialogTest, UsersAreAddedInTheEntryAreaAndAdminStays) {
     Select(users, 1);
     Click("Command12");
     EXPECT_EQ(Updated("users.lst"), "\"Admin\",\"x\"\r\n");
+}
+
+TEST_F(OptionsDialogTest, ProtectingStoredPasswordsAsksThenHashesThoseInClearAtUpdate) {
+    const std::string hashed = "$2b$05$CCCCCCCCCCCCCCCCCCCCC.E5YPO9kmyuRGyh0XouQYb4YMJKvyOeW";
+    folder_.WriteUsers({{"Admin", "x"}, {"bob", hashed}});
+    const std::string before = folder_.Read("users.lst");
+    Open();
+    auto* protect = Find<QPushButton>("ProtectPasswords");
+    ASSERT_TRUE(protect->isEnabled());
+    messages_.answer = false;
+    protect->click();
+    EXPECT_EQ(messages_.questions.back(),
+              "User Authentication: Replace every password stored in clear with a hash? The "
+              "passwords themselves cannot be read back afterwards.");
+    EXPECT_TRUE(protect->isEnabled());
+    messages_.answer = true;
+    protect->click();
+    EXPECT_FALSE(protect->isEnabled());
+    EXPECT_EQ(folder_.Read("users.lst"), before);
+    Click("cmdUpdate");
+    EXPECT_EQ(folder_.Users({"x"}), "Admin:#x bob:" + hashed);
 }
 
 TEST_F(OptionsDialogTest, ListChangesWaitForUpdateAndCancelThrowsThemAway) {
@@ -592,7 +614,7 @@ TEST_F(OptionsDialogTest, ListChangesWaitForUpdateAndCancelThrowsThemAway) {
         Click(close);
     }
     const std::vector<std::string> after = contents();
-    EXPECT_TRUE(after[0].ends_with("\"carol\",\"secret\"\r\n"));
+    EXPECT_TRUE(folder_.Users({"secret"}).ends_with(" carol:#secret"));
     EXPECT_NE(after[1].find("\"/shared/\",\"" + folder + "\""), std::string::npos);
     EXPECT_TRUE(after[2].ends_with("\"10.1.2.3\"\r\n"));
 }
@@ -662,7 +684,7 @@ TEST_F(OptionsDialogTest, EachListEditsARowByButtonOrDoubleClick) {
     auto* users = Find<QListWidget>("UserList");
     doubleClick(users, 0);
     EXPECT_EQ(Find<QLineEdit>("Username")->text(), "guest");
-    EXPECT_EQ(Find<QLineEdit>("Password")->text(), "quorvane");
+    EXPECT_EQ(Find<QLineEdit>("Password")->text(), "");  // never shown
     EXPECT_EQ(Find<QPushButton>("Command17")->text(), "Change");
     Type("Password", "n3w-pass");
     Click("Command17");
@@ -676,7 +698,7 @@ TEST_F(OptionsDialogTest, EachListEditsARowByButtonOrDoubleClick) {
     EXPECT_TRUE(
         folder_.Read("mime.lst").starts_with("\"htm,text/html; charset=utf-8\"\r\n\"html,"));
     EXPECT_EQ(folder_.Read("iplist.lst"), "\"10.0.0.9\"\r\n\"2001:db8::7\"\r\n");
-    EXPECT_EQ(folder_.Read("users.lst"), "\"guest\",\"n3w-pass\"\r\n");
+    EXPECT_EQ(folder_.Users({"n3w-pass"}), "guest:#n3w-pass");
 }
 
 TEST_F(OptionsDialogTest, ASecureFolderAdmitsTheUsersTicked) {
