@@ -80,6 +80,8 @@ void LineReader::TakeServerOption(std::string_view argument) {
         }
     } else if (Names(argument, "--listen")) {
         line_.listen = ValueOf(argument, "--listen", "local, network or an address");
+    } else if (Names(argument, "--add-user")) {
+        line_.addUser = ValueOf(argument, "--add-user", "a user name");
     } else if (argument.starts_with("-")) {
         Fail("unknown option '" + std::string(argument) + "'");
     } else if (line_.share) {
@@ -138,7 +140,7 @@ std::string UsageText(ProgramKind kind) {
     std::string text = "Usage: " + std::string(ProgramName(kind));
     if (kind == ProgramKind::kServer) {
         text +=
-            " [--folder DIR] [--port N] [--listen WHERE] [FOLDER]\n"
+            " [--folder DIR] [--port N] [--listen WHERE] [FOLDER | --add-user NAME]\n"
             "Serves the site of a program folder (or FOLDER alone) until SIGINT or SIGTERM,\n"
             "printing the log.\n";
     } else {
@@ -159,7 +161,9 @@ std::string UsageText(ProgramKind kind) {
             "                nothing is written into it\n"
             "  --port N      listen on port N, for this run\n"
             "  --listen WHERE  local (this computer only), network, or an address of this\n"
-            "                machine, for this run\n";
+            "                machine, for this run\n"
+            "  --add-user NAME  store a password for NAME in users.lst as a hash (typed\n"
+            "                twice, or one line of standard input) and exit\n";
     }
     text +=
         "  --help        show this help and exit\n"

@@ -24,6 +24,8 @@ struct CommandLine {
     std::optional<std::filesystem::path> share;
     std::optional<uint16_t> port;       // this run only
     std::optional<std::string> listen;  // "local", "network" or an address; this run only
+    // The headless program stores a password for this user and exits.
+    std::optional<std::string> addUser;
     // The window's Share dialog, on this folder unless it is empty.
     std::optional<std::filesystem::path> shareDialog;
     std::string error;  // empty when the line was understood
@@ -32,7 +34,8 @@ struct CommandLine {
 // Reads the arguments after the program name: --help (-h), --version,
 // --folder DIR (or --folder=DIR) and, for the window, --minimized and
 // --share DIR (or --share=DIR, or --share last and alone: the dialog only);
-// for the headless program a folder to share, --port N and --listen WHERE.
+// for the headless program a folder to share, --port N, --listen WHERE and
+// --add-user NAME.
 CommandLine ParseCommandLine(std::span<const std::string_view> arguments, ProgramKind kind);
 
 // The --help text; the first line is the usage line that a usage error repeats.

@@ -83,7 +83,7 @@ std::string FolderChoice::FillFromSamples(const fs::path& folder, bool& created)
             return "cannot create " + folder.string() + ": " + error.message();
         }
         created = true;
-        // users.lst holds passwords in plain text.
+        // users.lst may hold passwords in plain text.
         fs::permissions(folder, fs::perms::owner_all, error);
     } else if (!fs::is_directory(folder, error)) {
         return folder.string() + " is not a folder";

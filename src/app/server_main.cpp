@@ -1,7 +1,8 @@
 // quorvane-server: the server without a window. It starts the listener at
 // once, says on its first line where it listens, prints the log view's text
 // as it grows, and stops on SIGINT or SIGTERM. Exit status: 0 after a stop signal, 1 when the
-// server cannot run, 2 for a command line it does not understand.
+// server cannot run, 2 for a command line it does not understand. With --add-user it only
+// stores a password (0 when stored, 1 when not).
 #include <unistd.h>
 
 #include <csignal>
@@ -17,8 +18,11 @@
 
 #include "app/command_line.h"
 #include "app/folder_choice.h"
+#include "app/password_prompt.h"
 #include "app/program_path.h"
 #include "app/shared_folder.h"
+#include "app/user_password.h"
+#include "config/program_folder.h"
 #include "server/descriptor_limit.h"
 #include "server/engine_observer.h"
 #include "server/host_identity.h"
@@ -145,6 +149,28 @@ std::string SharingNotice(const quorvane::app::CommandLine& line,
     return quorvane::app::SharingNotice(*line.share, control.Port(), lan, blocks);
 }
 
+// --add-user: the password asked for, then stored as a hash.
+int AddUser(const std::filesystem::path& folder, const std::string& name) {
+    std::string problem = quorvane::app::UserNameProblem(name);
+    std::optional<std::string> password;
+    if (problem.empty()) {
+        password = quorvane::app::ReadNewPassword(name, problem);
+    }
+    const std::filesystem::path users =
+        quorvane::config::ProgramFolder(folder).ListFilePath(quorvane::config::kUsersList);
+    bool replaced = false;
+    if (password) {
+        problem = quorvane::app::StoreUserPassword(users, name, *password, replaced);
+    }
+    if (!problem.empty()) {
+        std::cerr << "quorvane-server: " << problem << std::endl;
+        return 1;
+    }
+    std::cout << (replaced ? "Changed the password of " : "Added the user ") << name << " in "
+              << users.string() << "\n";
+    return 0;
+}
+
 int Serve(const std::filesystem::path& folder, const std::filesystem::path& executableFolder,
           const std::string& folderNotice, const quorvane::app::CommandLine& line,
           const sigset_t& stopSignals) {
@@ -194,6 +220,9 @@ int main(int argc, char** argv) {
     if (!folder.problem.empty()) {
         std::cerr << "quorvane-server: " << folder.problem << std::endl;
         return 1;
+    }
+    if (line.addUser) {
+        return AddUser(folder.folder, *line.addUser);
     }
     const sigset_t stopSignals = PrepareProcess();
     if (line.share && !std::filesystem::is_directory(*line.share)) {

@@ -163,6 +163,28 @@ TEST_F(HeadlessProgramTest, AnswersHelpVersionAndUnknownOptionsWithoutServing) {
         << unknown.Errors();
 }
 
+// --add-user takes the password from standard input when no one types it.
+TEST_F(HeadlessProgramTest, AddUserStoresAHashOfThePasswordItReads) {
+    const auto add = [&](std::string_view input, std::string_view name) {
+        return testing::RunCommand("printf '" + std::string(input) + "' | '" + Program() +
+                                   "' --folder '" + folder_.Path().string() + "' --add-user '" +
+                                   std::string(name) + "'");
+    };
+    const std::string users = (folder_.Path() / "users.lst").string();
+    const std::pair<testing::CommandResult, std::string> runs[] = {
+        {add("n3w pass\\n", "GUEST"), "Changed the password of GUEST in " + users + "\n"},
+        {add("first", "dana"), "Added the user dana in " + users + "\n"},
+        {add("", "erin"), "quorvane-server: the password is empty\n"},
+        {add("x\\n", "a:b"), "quorvane-server: a user name cannot hold a colon\n"},
+    };
+    for (const auto& [run, output] : runs) {
+        EXPECT_EQ(run.output, output);
+        EXPECT_EQ(run.status, output.starts_with("quorvane-server:") ? 1 : 0) << output;
+    }
+    EXPECT_EQ(folder_.Users({"n3w pass", "first"}), "guest:#n3w pass dana:#first");
+    EXPECT_EQ(testing::ModeOf(users), 0600u);
+}
+
 // Installed, the program finds no settings beside it: its first start fills
 // ~/.config/quorvane from share/quorvane and everything it writes goes there.
 // It serves, prints the log view, and stops on an interrupt.

@@ -40,6 +40,7 @@ TEST(CommandLineTest, TheHeadlessProgramSharesAFolderOnAPortForOneRun) {
         {{"--port", "http"}, "option '--port' needs a number from 1 to 65535"},
         {{"--port"}, "option '--port' needs a port"},
         {{"--listen="}, "option '--listen' needs local, network or an address"},
+        {{"--add-user="}, "option '--add-user' needs a user name"},
         {{"a", "b"}, "unexpected argument 'b'"},
         {{"--portable"}, "unknown option '--portable'"},
     };
@@ -49,6 +50,9 @@ TEST(CommandLineTest, TheHeadlessProgramSharesAFolderOnAPortForOneRun) {
     // The window shares through its dialog, not its line.
     EXPECT_EQ(Parse({"site"}, ProgramKind::kWindow).error, "unexpected argument 'site'");
     EXPECT_EQ(Parse({"--port", "80"}, ProgramKind::kWindow).error, "unknown option '--port'");
+    EXPECT_EQ(Parse({"--add-user", "ann"}, ProgramKind::kWindow).error,
+              "unknown option '--add-user'");
+    EXPECT_EQ(Parse({"--add-user", "ann", "--folder=x"}).addUser, "ann");
 }
 
 TEST(CommandLineTest, RefusesWhatItDoesNotKnow) {
