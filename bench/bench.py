@@ -28,6 +28,9 @@ import time
 TICKS = os.sysconf("SC_CLK_TCK")
 USER, PASSWORD = "bench", "bench-pass"
 AUTH = "Basic " + base64.b64encode(f"{USER}:{PASSWORD}".encode()).decode()
+# A second user whose password is stored as a yescrypt hash (made at start).
+HASHED_USER = "bench-hashed"
+AUTH_HASHED = "Basic " + base64.b64encode(f"{HASHED_USER}:{PASSWORD}".encode()).decode()
 
 # name, path per server kind, concurrency, headers, connections kept
 # (wrk's default) or a new connection per request, over HTTPS or not
@@ -36,6 +39,8 @@ WORKLOADS = [
     ("file_1m", {"*": "/big.bin"}, 16, {}, False, False),
     ("listing_1000", {"*": "/list/"}, 16, {}, False, False),
     ("secure_page", {"*": "/secure/page.htm"}, 16, {"Authorization": AUTH}, False, False),
+    ("secure_page_hashed", {"*": "/secure/page.htm"}, 16, {"Authorization": AUTH_HASHED}, False,
+     False),
     ("not_found", {"*": "/missing.htm"}, 16, {}, False, False),
     ("cgi_perl", {"quorvane": "/cgi-bin/hello.pl", "*": "/cgi-bin/hello.pl"}, 4, {}, False, False),
     ("cgi_sh", {"quorvane": "/cgi-bin/hello-sh.exe", "*": "/cgi-bin/hello.sh"}, 4, {}, False,
@@ -48,9 +53,20 @@ WORKLOADS = [
     ("modern_listing_1000", {"*": "/list/"}, 16, {}, False, False),
     ("modern_listing_1000_kept", {"*": "/list/"}, 16, {}, True, False),
     ("secure_page_kept", {"*": "/secure/page.htm"}, 16, {"Authorization": AUTH}, True, False),
+    ("secure_page_hashed_kept", {"*": "/secure/page.htm"}, 16, {"Authorization": AUTH_HASHED},
+     True, False),
     ("not_found_kept", {"*": "/missing.htm"}, 16, {}, True, False),
 ]
 CGI_WORKLOADS = {"cgi_perl", "cgi_sh"}
+
+
+def yescrypt_hash(password):
+    """The password's yescrypt hash, as mkpasswd (package whois) makes it."""
+    return subprocess.run(["mkpasswd", "-m", "yescrypt", "-s"], input=password, text=True,
+                          capture_output=True, check=True).stdout.strip()
+
+
+HASHED = yescrypt_hash(PASSWORD)
 
 
 def startup_floor(site):
@@ -269,7 +285,7 @@ def quorvane_server(binary, root, site, certificate=None, footer=False, name="qu
     with open(os.path.join(folder, "mime.lst"), "w") as f:
         f.write('"htm,text/html"\r\n"bin,application/octet-stream"\r\n"txt,text/plain"\r\n')
     with open(os.path.join(folder, "users.lst"), "w") as f:
-        f.write(f'"{USER}","{PASSWORD}"\r\n')
+        f.write(f'"{USER}","{PASSWORD}"\r\n"{HASHED_USER}","{HASHED}"\r\n')
     server = Server(name, [os.path.join(folder, "quorvane-server")], port, folder,
                     tls_port=tls_port)
     server.tls_only = certificate is not None
@@ -283,6 +299,7 @@ def nginx_server(root, site, certificate):
     port, tls_port = free_port(), free_port()
     with open(os.path.join(folder, "htpasswd"), "w") as f:
         f.write(f"{USER}:{{PLAIN}}{PASSWORD}\n")  # plain, as quorvane and lighttpd compare
+        f.write(f"{HASHED_USER}:{HASHED}\n")  # checked through the system's crypt(3)
     with open(os.path.join(folder, "nginx.conf"), "w") as f:
         f.write(f"""worker_processes 1;
 daemon off;
@@ -381,6 +398,8 @@ def supports(server, workload, tls):
         return False  # nginx runs no CGI itself
     if server.name == "civetweb" and workload.startswith("secure_page"):
         return False
+    if server.name == "lighttpd" and workload.startswith("secure_page_hashed"):
+        return False  # its user file here holds passwords in clear only
     return True
 
 
@@ -494,7 +513,7 @@ def main():
                         "https_instance": getattr(server, "tls_only", False),
                         "peak_rss_kib": server.memory_kib("VmHWM"),
                     })
-                    print(f"{server.name:9} {workload:16} {rows[-1]['cpu_us_per_request']:9.1f} us/req "
+                    print(f"{server.name:9} {workload:24} {rows[-1]['cpu_us_per_request']:9.1f} us/req "
                           f"{rows[-1]['requests_per_second']:9.0f} req/s  p99 {rows[-1]['p99_ms']:7.2f} ms "
                           f"failures {rows[-1]['failures']}", flush=True)
             finally:
@@ -506,7 +525,7 @@ def main():
 
     # Ratios to the best peer of each workload (lower is better for CPU and p99).
     print()
-    print(f"{'workload':16} {'server':9} {'cpu us/req':>10} {'ratio':>6} {'req/s':>8} {'ratio':>6} "
+    print(f"{'workload':24} {'server':9} {'cpu us/req':>10} {'ratio':>6} {'req/s':>8} {'ratio':>6} "
           f"{'p99 ms':>7} {'fail':>5} {'idle KiB':>8} {'peak KiB':>8}")
     for row in rows:
         # A peer that failed requests in a workload is no yardstick for it.
@@ -516,7 +535,7 @@ def main():
         best_rate = max((r["requests_per_second"] for r in peers), default=0)
         row["cpu_ratio_to_best_peer"] = round(row["cpu_us_per_request"] / best_cpu, 2) if best_cpu else ""
         row["rate_ratio_to_best_peer"] = round(row["requests_per_second"] / best_rate, 2) if best_rate else ""
-        print(f"{row['workload']:16} {row['server']:9} {row['cpu_us_per_request']:10.1f} "
+        print(f"{row['workload']:24} {row['server']:9} {row['cpu_us_per_request']:10.1f} "
               f"{row['cpu_ratio_to_best_peer']!s:>6} {row['requests_per_second']:8.0f} "
               f"{row['rate_ratio_to_best_peer']!s:>6} {row['p99_ms']:7.2f} {row['failures']:5d} "
               f"{row['idle_rss_kib']:8d} {row['peak_rss_kib']:8d}")
