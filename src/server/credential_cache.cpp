@@ -1,8 +1,8 @@
 #include "server/credential_cache.h"
 
+#include <openssl/core_names.h>
 #include <openssl/crypto.h>
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
+#include <openssl/params.h>
 #include <openssl/rand.h>
 
 #include <algorithm>
@@ -12,15 +12,30 @@
 namespace quorvane::server {
 
 CredentialCache::CredentialCache() {
-    keyed_ = RAND_bytes(secret_.data(), static_cast<int>(secret_.size())) == 1;
+    std::array<unsigned char, 32> secret{};
+    std::unique_ptr<EVP_MAC, decltype(&EVP_MAC_free)> hmac(EVP_MAC_fetch(nullptr, "HMAC", nullptr),
+                                                           EVP_MAC_free);
+    char digest[] = "SHA256";
+    const OSSL_PARAM parameters[] = {
+        OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0), OSSL_PARAM_END};
+    if (hmac && RAND_bytes(secret.data(), static_cast<int>(secret.size())) == 1) {
+        mac_.reset(EVP_MAC_CTX_new(hmac.get()));
+        if (mac_ && EVP_MAC_init(mac_.get(), secret.data(), secret.size(), parameters) != 1) {
+            mac_.reset();
+        }
+    }
+    OPENSSL_cleanse(secret.data(), secret.size());
 }
 
-CredentialCache::Key CredentialCache::KeyOf(std::string_view authorization) const {
+std::optional<CredentialCache::Key> CredentialCache::KeyOf(std::string_view authorization) {
     Key key{};
-    unsigned int length = 0;
-    HMAC(EVP_sha256(), secret_.data(), static_cast<int>(secret_.size()),
-         reinterpret_cast<const unsigned char*>(authorization.data()), authorization.size(),
-         key.data(), &length);
+    size_t length = 0;
+    if (!mac_ || EVP_MAC_init(mac_.get(), nullptr, 0, nullptr) != 1 ||
+        EVP_MAC_update(mac_.get(), reinterpret_cast<const unsigned char*>(authorization.data()),
+                       authorization.size()) != 1 ||
+        EVP_MAC_final(mac_.get(), key.data(), &length, key.size()) != 1 || length != key.size()) {
+        return std::nullopt;
+    }
     return key;
 }
 
@@ -38,12 +53,12 @@ void CredentialCache::Follow(const UsersList& users, Clock::time_point now) {
 std::optional<std::string> CredentialCache::Find(std::string_view authorization,
                                                  const UsersList& users, Clock::time_point now) {
     Follow(users, now);
-    if (!keyed_ || entries_.empty()) {
+    if (entries_.empty()) {
         return std::nullopt;
     }
-    const Key key = KeyOf(authorization);
+    const std::optional<Key> key = KeyOf(authorization);
     for (const Entry& entry : entries_) {
-        if (CRYPTO_memcmp(entry.key.data(), key.data(), key.size()) == 0) {
+        if (key && CRYPTO_memcmp(entry.key.data(), key->data(), key->size()) == 0) {
             return entry.user;
         }
     }
@@ -53,15 +68,15 @@ std::optional<std::string> CredentialCache::Find(std::string_view authorization,
 void CredentialCache::Remember(std::string_view authorization, const UsersList& users,
                                std::string user, Clock::time_point now) {
     Follow(users, now);
-    if (!keyed_) {
+    const std::optional<Key> key = KeyOf(authorization);
+    if (!key) {
         return;
     }
-    const Key key = KeyOf(authorization);
-    std::erase_if(entries_, [&key](const Entry& entry) { return entry.key == key; });
+    std::erase_if(entries_, [&key](const Entry& entry) { return entry.key == *key; });
     if (entries_.size() >= kRememberedCredentials) {
         entries_.pop_front();
     }
-    entries_.push_back({key, std::move(user), now});
+    entries_.push_back({*key, std::move(user), now});
 }
 
 }  // namespace quorvane::server

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include <openssl/evp.h>
+
 #include "config/config_snapshots.h"
 
 namespace quorvane::server {
@@ -41,14 +43,15 @@ class CredentialCache {
         Clock::time_point checked;
     };
 
-    Key KeyOf(std::string_view authorization) const;
+    // Nothing when the keyed hash could not be made.
+    std::optional<Key> KeyOf(std::string_view authorization);
     // Forgets everything found good against another reading of the list,
     // and what has expired.
     void Follow(const UsersList& users, Clock::time_point now);
 
-    // Without a secret (no random bytes to be had) nothing is remembered.
-    bool keyed_ = false;
-    std::array<unsigned char, 32> secret_{};
+    // Keyed once, so each request only hashes its value. Without it (no
+    // random bytes to be had) nothing is remembered.
+    std::unique_ptr<EVP_MAC_CTX, decltype(&EVP_MAC_CTX_free)> mac_{nullptr, EVP_MAC_CTX_free};
     // Held, so that a later reading cannot take the address of this one.
     UsersList users_;
     std::deque<Entry> entries_;  // oldest first
