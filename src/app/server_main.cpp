@@ -1,7 +1,8 @@
 // quorvane-server: the server without a window. It starts the listener at
 // once, says on its first line where it listens, prints the log view's text
 // as it grows, and stops on SIGINT or SIGTERM. Exit status: 0 after a stop signal, 1 when the
-// server cannot run, 2 for a command line it does not understand.
+// server cannot run, 2 for a command line it does not understand. Its link
+// commands print their answer and exit: 0 when done, 1 when not.
 #include <unistd.h>
 
 #include <csignal>
@@ -18,6 +19,7 @@
 #include "app/command_line.h"
 #include "app/folder_choice.h"
 #include "app/program_path.h"
+#include "app/share_commands.h"
 #include "app/shared_folder.h"
 #include "server/descriptor_limit.h"
 #include "server/engine_observer.h"
@@ -194,6 +196,11 @@ int main(int argc, char** argv) {
     if (!folder.problem.empty()) {
         std::cerr << "quorvane-server: " << folder.problem << std::endl;
         return 1;
+    }
+    if (line.linkTo || line.listLinks || line.revokeLink) {
+        return quorvane::app::RunLinkCommand(line, quorvane::config::ProgramFolder(folder.folder),
+                                             std::chrono::system_clock::now(), std::cout,
+                                             std::cerr);
     }
     const sigset_t stopSignals = PrepareProcess();
     if (line.share && !std::filesystem::is_directory(*line.share)) {
