@@ -12,6 +12,7 @@
 #include "responses/error_pages.h"
 #include "responses/folder_answers.h"
 #include "responses/folder_query.h"
+#include "responses/folder_zip.h"
 #include "responses/open_file.h"
 #include "responses/share_resolution.h"
 #include "server/access_log.h"
@@ -607,6 +608,11 @@ RequestHandler::Step RequestHandler::Serve(Exchange& exchange) {
             if (auto ended = CountDownload(exchange)) {
                 return std::move(*ended);
             }
+        }
+        if (request.target->segments.size() == 2) {
+            // The link names no file: the browser is told the file's own name.
+            reply.fields.Add("Content-Disposition",
+                             responses::AttachmentDisposition(resolution.document, "inline"));
         }
         // Whatever the shared file holds, it does not act as this site.
         reply.fields.Add("Content-Security-Policy", "sandbox");

@@ -175,7 +175,10 @@ TEST_F(ShareLinksTest, ALinkEndsWhenItExpiresOrItsDownloadsAreUsed) {
 
 TEST_F(ShareLinksTest, EveryUseIsLoggedWithoutTheToken) {
     const std::string file = Share("www/private/shared/report.txt");
-    EXPECT_NE(Fetch("/s/" + file).find("REPORT"), std::string::npos);
+    const std::string fetched = Fetch("/s/" + file);
+    EXPECT_NE(fetched.find("REPORT"), std::string::npos);
+    EXPECT_NE(fetched.find("Content-Disposition: inline; filename=\"report.txt\""),
+              std::string::npos);
     Fetch("/s/" + token + "/sub/deep.txt");
     Fetch("/s/" + config::MakeShareToken() + "/x");
     log.Flush();
