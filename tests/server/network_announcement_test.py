@@ -186,8 +186,11 @@ def main():
         sys.exit(f"usage: {sys.argv[0]} PATH-OF-quorvane-server")
     missing = [tool for tool in ("avahi-daemon", "avahi-browse", "dbus-daemon")
                if shutil.which(tool) is None]
-    if os.geteuid() != 0 or missing:
-        print(f"skipped: needs root and {', '.join(missing) or 'the programs it has'}")
+    if missing:
+        print(f"skipped: {', '.join(missing)} missing (scripts/install-deps installs them)")
+        return SKIPPED
+    if os.geteuid() != 0:
+        print("skipped: starting a system bus and avahi-daemon needs root")
         return SKIPPED
     if daemon_runs():
         print("skipped: an avahi-daemon runs already, and the test stops its own")
