@@ -600,8 +600,10 @@ RequestHandler::Step RequestHandler::Serve(Exchange& exchange) {
     const responses::Resolution& resolution = *exchange.resolution;
     const http::Request& request = exchange.request;
     exchange.outcome.logView = DocumentLogView(resolution, request.target->query);
+    const bool counted = exchange.share && exchange.share->downloadsLeft;
     http::Response reply = responses::ServeDocument(
-        resolution, {.request = request, .get = request.method == Method::kGet}, exchange.scope);
+        resolution, {.request = request, .get = request.method == Method::kGet, .ranges = !counted},
+        exchange.scope);
     if (exchange.share) {
         if (reply.code == static_cast<int>(Status::kOk) &&
             resolution.found == responses::Found::kFile) {
