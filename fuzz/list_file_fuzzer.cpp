@@ -1,5 +1,6 @@
 // List-file reader: any text reads without fault, and records written by the
-// writer read back as they were.
+// writer read back as they were; share links read from any text write back
+// as they read.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "config/list_file.h"
+#include "config/share_links.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
@@ -36,6 +38,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 std::abort();
             }
             break;
+        }
+    }
+    for (const quorvane::config::ShareLink& link : quorvane::config::ParseShareLinks(text)) {
+        const auto again = quorvane::config::ShareLink::FromRecord(link.ToRecord());
+        if (!again || !(*again == link)) {
+            std::abort();
         }
     }
     return 0;

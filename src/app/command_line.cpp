@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include <charconv>
+
 #include "config/setting_keys.h"
 #include "server/server_control.h"
 #include "version.h"
@@ -7,6 +9,8 @@
 namespace quorvane::app {
 
 namespace {
+
+constexpr uint64_t kMostDownloads = 1000000;
 
 std::string_view ProgramName(ProgramKind kind) {
     return kind == ProgramKind::kServer ? "quorvane-server" : "quorvane";
@@ -26,6 +30,7 @@ class LineReader {
         for (; at_ < arguments_.size(); ++at_) {
             Take(arguments_[at_]);
         }
+        CheckLinkCommand();
         return line_;
     }
 
@@ -58,6 +63,8 @@ class LineReader {
                (argument.starts_with(name) && argument.substr(name.size()).starts_with('='));
     }
     void TakeServerOption(std::string_view argument);
+    bool TakeLinkOption(std::string_view argument);
+    void CheckLinkCommand();
     void TakeShareDialog(std::string_view argument);
     void Take(std::string_view argument);
 
@@ -65,9 +72,66 @@ class LineReader {
     ProgramKind kind_;
     size_t at_ = 0;
     CommandLine line_;
+    std::string givenForLink_;  // an option that needs --share, when given
 };
 
+// The link commands and their options; false for any other argument.
+bool LineReader::TakeLinkOption(std::string_view argument) {
+    if (Names(argument, "--share")) {
+        if (auto path = ValueOf(argument, "--share", "a file or folder")) {
+            line_.linkTo = std::filesystem::path(*path);
+        }
+    } else if (Names(argument, "--expires")) {
+        const std::optional<std::string> value = ValueOf(argument, "--expires", "a lifetime");
+        const std::optional<config::ShareLifetime> lifetime =
+            value ? config::ParseShareLifetime(*value) : std::nullopt;
+        if (value && !lifetime) {
+            Fail("option '--expires' needs 1h, 1d, 7d (any count of h, d or w) or never");
+        }
+        line_.linkLifetime = lifetime.value_or(line_.linkLifetime);
+        givenForLink_ = "--expires";
+    } else if (Names(argument, "--downloads")) {
+        const std::optional<std::string> value = ValueOf(argument, "--downloads", "a count");
+        uint64_t count = 0;
+        const char* end = value ? value->data() + value->size() : nullptr;
+        if (value && (std::from_chars(value->data(), end, count).ptr != end || count == 0 ||
+                      count > kMostDownloads)) {
+            Fail("option '--downloads' needs a number from 1 to " + std::to_string(kMostDownloads));
+        } else if (value) {
+            line_.linkDownloads = count;
+        }
+        givenForLink_ = "--downloads";
+    } else if (Names(argument, "--note")) {
+        line_.linkNote = ValueOf(argument, "--note", "a text").value_or("");
+        givenForLink_ = "--note";
+    } else if (argument == "--shares") {
+        line_.listLinks = true;
+    } else if (Names(argument, "--revoke")) {
+        line_.revokeLink = ValueOf(argument, "--revoke", "a link's ID");
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// One link command at a time, alone with the program folder.
+void LineReader::CheckLinkCommand() {
+    const int commands = static_cast<int>(line_.linkTo.has_value()) +
+                         static_cast<int>(line_.listLinks) +
+                         static_cast<int>(line_.revokeLink.has_value());
+    if (commands > 1) {
+        Fail("--share, --shares and --revoke go one at a time");
+    } else if (!givenForLink_.empty() && !line_.linkTo) {
+        Fail("option '" + givenForLink_ + "' goes with --share");
+    } else if (commands == 1 && (line_.share || line_.port || line_.listen)) {
+        Fail("a link command does not start the server: FOLDER, --port and --listen do not apply");
+    }
+}
+
 void LineReader::TakeServerOption(std::string_view argument) {
+    if (TakeLinkOption(argument)) {
+        return;
+    }
     if (Names(argument, "--port")) {
         const std::optional<std::string> value = ValueOf(argument, "--port", "a port");
         const std::optional<long> port =
@@ -140,7 +204,9 @@ std::string UsageText(ProgramKind kind) {
     std::string text = "Usage: " + std::string(ProgramName(kind));
     if (kind == ProgramKind::kServer) {
         text +=
-            " [--folder DIR] [--port N] [--listen WHERE] [FOLDER | --add-user NAME]\n"
+            " [--folder DIR] [--port N] [--listen WHERE] [FOLDER]\n"
+            "       quorvane-server [--folder DIR] --share PATH | --shares | --revoke ID\n"
+            "       quorvane-server [--folder DIR] --add-user NAME\n"
             "Serves the site of a program folder (or FOLDER alone) until SIGINT or SIGTERM,\n"
             "printing the log.\n";
     } else {
@@ -162,6 +228,12 @@ std::string UsageText(ProgramKind kind) {
             "  --port N      listen on port N, for this run\n"
             "  --listen WHERE  local (this computer only), network, or an address of this\n"
             "                machine, for this run\n"
+            "  --share PATH [--expires WHEN] [--downloads N] [--note TEXT]\n"
+            "                print a new link that lets whoever holds it read the file or\n"
+            "                folder PATH (inside a served folder), for WHEN: 1h, 1d, 7d\n"
+            "                (the default) or never, and N downloads at most\n"
+            "  --shares      list the links: ID, path, expiry, downloads left, note\n"
+            "  --revoke ID   end the link with this ID\n"
             "  --add-user NAME  store a password for NAME in users.lst as a hash (typed\n"
             "                twice, or one line of standard input) and exit\n";
     }

@@ -1,8 +1,8 @@
 // quorvane-server: the server without a window. It starts the listener at
 // once, says on its first line where it listens, prints the log view's text
 // as it grows, and stops on SIGINT or SIGTERM. Exit status: 0 after a stop signal, 1 when the
-// server cannot run, 2 for a command line it does not understand. With --add-user it only
-// stores a password (0 when stored, 1 when not).
+// server cannot run, 2 for a command line it does not understand. Its link
+// commands and --add-user print their answer and exit: 0 when done, 1 when not.
 #include <unistd.h>
 
 #include <csignal>
@@ -20,6 +20,7 @@
 #include "app/folder_choice.h"
 #include "app/password_prompt.h"
 #include "app/program_path.h"
+#include "app/share_commands.h"
 #include "app/shared_folder.h"
 #include "app/user_password.h"
 #include "config/program_folder.h"
@@ -223,6 +224,11 @@ int main(int argc, char** argv) {
     }
     if (line.addUser) {
         return AddUser(folder.folder, *line.addUser);
+    }
+    if (line.linkTo || line.listLinks || line.revokeLink) {
+        return quorvane::app::RunLinkCommand(line, quorvane::config::ProgramFolder(folder.folder),
+                                             std::chrono::system_clock::now(), std::cout,
+                                             std::cerr);
     }
     const sigset_t stopSignals = PrepareProcess();
     if (line.share && !std::filesystem::is_directory(*line.share)) {

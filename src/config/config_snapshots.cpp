@@ -255,7 +255,9 @@ std::optional<ConfigSnapshots::Value> ConfigSnapshots::KeepAfterFailure(const st
                                                                         size_t kind,
                                                                         const std::string& reason) {
     Entry& entry = entries_[key];  // an empty one when the file was never read
-    const bool kept = entry.value && entry.value->index() == kind;
+    // A reading that grants something is never trusted past a failure.
+    const bool kept = entry.value && entry.value->index() == kind &&
+                      kind != Value(std::shared_ptr<const ShareLinks>()).index();
     if (!kept) {
         entry = Entry{};
     }
@@ -355,6 +357,10 @@ std::shared_ptr<const Names> Parsed<Names>(const std::string* text) {
     return std::make_shared<const Names>(text ? ParseSingleFields(*text) : Names{});
 }
 template <>
+std::shared_ptr<const ShareLinks> Parsed<ShareLinks>(const std::string* text) {
+    return std::make_shared<const ShareLinks>(text ? ParseShareLinks(*text) : ShareLinks{});
+}
+template <>
 std::shared_ptr<const PageText> Parsed<PageText>(const std::string* text) {
     return std::make_shared<const PageText>(text ? PageText(*text) : std::nullopt);
 }
@@ -381,6 +387,7 @@ template std::shared_ptr<const Users> ConfigSnapshots::Get<Users>(const fs::path
 template std::shared_ptr<const MediaTypes> ConfigSnapshots::Get<MediaTypes>(const fs::path&);
 template std::shared_ptr<const Names> ConfigSnapshots::Get<Names>(const fs::path&);
 template std::shared_ptr<const PageText> ConfigSnapshots::Get<PageText>(const fs::path&);
+template std::shared_ptr<const ShareLinks> ConfigSnapshots::Get<ShareLinks>(const fs::path&);
 
 Configuration ConfigSnapshots::Take(const ProgramFolder& folder) {
     Configuration taken;
@@ -389,6 +396,7 @@ Configuration ConfigSnapshots::Take(const ProgramFolder& folder) {
     taken.blocked = Get<Names>(folder.ListFilePath(kBlockList));
     taken.scriptsBarred = Get<Names>(folder.ListFilePath(kNoCgiList));
     taken.users = Get<Users>(folder.ListFilePath(kUsersList));
+    taken.shares = Get<ShareLinks>(folder.ListFilePath(kSharesList));
     // Without default documents or types, less is found; nothing is opened.
     taken.defaultDocuments = Get<Names>(folder.ListFilePath(kDefaultList));
     taken.mediaTypes = Get<MediaTypes>(folder.ListFilePath(kMimeList));

@@ -18,6 +18,7 @@
 #include "config/list_records.h"
 #include "config/program_folder.h"
 #include "config/settings_file.h"
+#include "config/share_links.h"
 
 namespace quorvane::config {
 
@@ -46,6 +47,9 @@ struct Configuration {
     std::shared_ptr<const Names> blocked;
     std::shared_ptr<const Names> scriptsBarred;
     std::shared_ptr<const Users> users;
+    // What share links open; none while shares.lst cannot be read, since
+    // an earlier reading could hold a link revoked since.
+    std::shared_ptr<const ShareLinks> shares;
 
     // False when a file that decides who may see what could not be read and
     // no earlier reading of it is at hand: nothing may be answered from it.
@@ -80,7 +84,7 @@ class ConfigSnapshots {
     Configuration Take(const ProgramFolder& folder);
 
     // The file read as one of the kinds above (Settings, Directories, Users,
-    // MediaTypes, Names, PageText): a missing one as empty (a PageText as
+    // MediaTypes, Names, PageText, ShareLinks): a missing one as empty (a PageText as
     // nothing); nothing at all when it could not be read and never was
     // before (a PageText then as missing).
     template <typename Kind>
@@ -108,7 +112,8 @@ class ConfigSnapshots {
     struct Reading;
     using Value = std::variant<std::shared_ptr<const Settings>, std::shared_ptr<const Directories>,
                                std::shared_ptr<const Users>, std::shared_ptr<const MediaTypes>,
-                               std::shared_ptr<const Names>, std::shared_ptr<const PageText>>;
+                               std::shared_ptr<const Names>, std::shared_ptr<const PageText>,
+                               std::shared_ptr<const ShareLinks>>;
     struct Entry {
         Identity identity;
         int64_t readAtNs = 0;

@@ -32,7 +32,8 @@ OwnFiles::OwnFiles(const ProgramFolder& folder) {
     static constexpr std::array kOwnFiles = {
         kSettingsFileName, kLogFileName,  kOldLogFileName,      kDirsList,
         kDefaultList,      kMimeList,     kBlockList,           kNoCgiList,
-        kUsersList,        kUsersScratch, kCertificateFileName, kKeyFileName};
+        kUsersList,        kUsersScratch, kCertificateFileName, kKeyFileName,
+        kSharesList};
     for (std::string_view own : kOwnFiles) {
         Add(folder.Path() / own);
     }
@@ -41,7 +42,7 @@ OwnFiles::OwnFiles(const ProgramFolder& folder) {
 
 bool IsPrivateFile(std::string_view name) {
     return name == kUsersList || name == kUsersScratch || name == kLogFileName ||
-           name == kOldLogFileName || name == kKeyFileName;
+           name == kOldLogFileName || name == kKeyFileName || name == kSharesList;
 }
 
 void OwnFiles::Add(const std::filesystem::path& file) {

@@ -57,6 +57,8 @@ inline constexpr std::string_view kBlockList = "iplist.lst";
 inline constexpr std::string_view kNoCgiList = "nocgi.lst";
 inline constexpr std::string_view kUsersList = "users.lst";
 inline constexpr std::string_view kUsersScratch = "users.pjc";
+// The links that open one file or folder to whoever holds them.
+inline constexpr std::string_view kSharesList = "shares.lst";
 // The self-signed certificate HTTPS makes for itself, and its key.
 inline constexpr std::string_view kCertificateFileName = "https-certificate.pem";
 inline constexpr std::string_view kKeyFileName = "https-key.pem";

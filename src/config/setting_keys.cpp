@@ -8,19 +8,22 @@ namespace quorvane::config {
 
 std::span<const SettingKey> AllSettings() {
     using namespace setting;
+    // Kept as a table, which the formatter would unfold into one key a line.
+    // clang-format off
     static const SettingKey kAll[] = {
-        kPort,         kListen,          kHttpsPort,     kCertificateFile,
-        kKeyFile,      kRedirectToHttps, kRootDirectory, kSiteLocation,
-        kSecure,       kScriptAllowed,   kExeAllowed,    kUploads,
-        kChanges,      kEnableFooter,    kFooterHtml,    kDirectoryBrowsing,
-        kListingStyle, kRefreshOnRun,    kRefreshOnStop, kUserControlled,
-        kLogLimitMiB,  k401Error,        k404Error,      k404_1Error,
-        k404_2Error,   k404_3Error,      k404_4Error,    kContentExpires,
-        kInterval,     kDuration,        kIntervalType,  kCgiEnabled,
-        kEnablePerl,   kPerlLocation,    kScriptTimeout, kKeepFreeMiB,
-        kMaxFileMiB,   kMinimise,        kAutoStart,     kRebuildDefault,
-        kRebuildMime,  kRebuildDirs,
+        kPort,              kListen,            kHttpsPort,         kCertificateFile,
+        kKeyFile,           kRedirectToHttps,   kAnnounce,          kRootDirectory,
+        kSiteLocation,      kSecure,            kScriptAllowed,     kExeAllowed,
+        kUploads,           kChanges,           kEnableFooter,      kFooterHtml,
+        kDirectoryBrowsing, kListingStyle,      kRefreshOnRun,      kRefreshOnStop,
+        kUserControlled,    kLogLimitMiB,       k401Error,          k404Error,
+        k404_1Error,        k404_2Error,        k404_3Error,        k404_4Error,
+        kContentExpires,    kInterval,          kDuration,          kIntervalType,
+        kCgiEnabled,        kEnablePerl,        kPerlLocation,      kScriptTimeout,
+        kKeepFreeMiB,       kMaxFileMiB,        kMinimise,          kAutoStart,
+        kRebuildDefault,    kRebuildMime,       kRebuildDirs,
     };
+    // clang-format on
     return kAll;
 }
 

@@ -69,6 +69,9 @@ inline constexpr SettingKey kKeyFile = Same("Server", "KeyFile", kText, "");
 // Plain-HTTP requests are answered 301 to the same page over HTTPS.
 inline constexpr SettingKey kRedirectToHttps =
     Same("Server", "RedirectToHttps", kFlagEqualsOne, "0");
+// The running site is announced on the local network (mDNS/DNS-SD) unless
+// only this computer can connect.
+inline constexpr SettingKey kAnnounce = Same("Server", "Announce", kFlagEqualsOne, "1");
 
 inline constexpr SettingKey kRootDirectory = Same("HomePage", "RootDirectory", kText, "www");
 inline constexpr SettingKey kSiteLocation = Same("HomePage", "SiteLocation", kChoice, "Local");

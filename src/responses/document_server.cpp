@@ -143,7 +143,7 @@ http::Response CutRanges(Document& document, const DocumentRequest& request,
     const uint64_t length = document.bytes.Length();
     http::RangeRequest ranges;
     const std::optional<std::string> range = request.request.Range();
-    if (range && request.get && rangeAllowed) {
+    if (range && request.get && request.ranges && rangeAllowed) {
         ranges = http::ParseRange(*range, length);
     }
     if (ranges.verdict == http::RangeVerdict::kUnsatisfiable) {

@@ -13,6 +13,9 @@ namespace quorvane::responses {
 struct DocumentRequest {
     const http::Request& request;  // for Range and the conditional fields
     bool get = true;               // Range applies to GET alone (HEAD states the whole)
+    // False sends the whole document whatever Range asks, so every body
+    // sent is one whole copy (a link's counted downloads).
+    bool ranges = true;
 };
 
 // Answers a resolved request whose access was granted: the document (its

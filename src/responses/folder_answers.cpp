@@ -56,6 +56,8 @@ std::string ReadmeOf(const FolderAsk& ask, const std::vector<ListedEntry>& entri
 FolderView ViewOf(const FolderAsk& ask, const ListingQuery& query) {
     FolderView view{.directory = ask.resolution.directory,
                     .hostName = ask.scope.host.hostName,
+                    .top = ask.top,
+                    .topName = ask.topName,
                     .mayUpload = ask.mayUpload,
                     .mayChange = ask.mayChange,
                     .sort = query.sort,
@@ -141,12 +143,14 @@ http::Response FolderAsZip(const FolderAsk& ask, const ListingQuery& query) {
     const Resolution& at = ask.resolution;
     FolderWalk walk(at.base, at.below, ask.taken,
                     {.mostEntries = kZippedEntries, .deepest = kZipDepth});
-    // Named after the folder as the visitor sees it; the site's root after
-    // the host.
+    // Named after the folder as the visitor sees it; the top after its own
+    // name, or the host.
     std::string_view shown = at.directory;
+    const std::string& topName = ask.topName.empty() ? ask.scope.host.hostName : ask.topName;
     shown.remove_suffix(shown.ends_with('/') ? 1 : 0);
-    const std::string name = shown.empty() ? ask.scope.host.hostName
-                                           : std::string(shown.substr(shown.rfind('/') + 1));
+    const std::string name = at.directory == ask.top || shown.empty()
+                                 ? topName
+                                 : std::string(shown.substr(shown.rfind('/') + 1));
     http::Response reply = StandardResponse({.contentType = "application/zip"});
     reply.fields.Add("Content-Disposition", AttachmentDisposition(name + ".zip"));
     reply.fields.Add("X-Content-Type-Options", "nosniff");

@@ -22,6 +22,9 @@ struct FolderAsk {
     WalkAdmit taken;
     bool mayUpload = false;
     bool mayChange = false;
+    // Where the way back up begins, and its name (the host's when empty).
+    std::string top = "/";
+    std::string topName;
     // Which names have thumbnails shown beside them.
     std::function<bool(std::string_view)> thumbnailable;
 };

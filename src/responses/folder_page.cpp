@@ -52,14 +52,20 @@ std::string Glyph(std::string_view symbol, std::string_view className) {
     return glyph;
 }
 
-// The folder's ancestors, each linked by its encoded path, the root named
-// after the host.
+// The folder's ancestors up to the top, each linked by its encoded path,
+// the top named after the host unless it has a name of its own.
 std::string Breadcrumbs(const FolderView& view) {
     std::string crumbs = "<nav aria-label=\"Folders\"><h1 class=\"crumbs\">";
     std::string_view rest = view.directory;
-    std::string path = "/";
-    std::string_view label =
-        view.hostName.empty() ? std::string_view("Home") : std::string_view(view.hostName);
+    std::string path = view.top;
+    if (rest.starts_with(path)) {
+        rest.remove_prefix(path.size());
+    } else {
+        path = "/";
+    }
+    std::string_view label = !view.topName.empty()   ? std::string_view(view.topName)
+                             : view.hostName.empty() ? std::string_view("Home")
+                                                     : std::string_view(view.hostName);
     while (true) {
         while (!rest.empty() && rest.front() == '/') {
             rest.remove_prefix(1);

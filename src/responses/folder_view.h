@@ -27,6 +27,10 @@ struct FolderEntry {
 struct FolderView {
     std::string directory;  // the URL path, decoded: "/" or "/docs/sub/"
     std::string hostName;
+    // Where the way back up begins (a share link's folder, or the site's
+    // root), and its name: the host's when empty.
+    std::string top = "/";
+    std::string topName;
     std::vector<FolderEntry> entries;  // in the order shown (SortEntries)
     bool mayUpload = false;
     bool mayChange = false;  // rename and delete

@@ -225,7 +225,7 @@ bool StoredInZip(std::string_view name) {
                               extension);
 }
 
-std::string AttachmentDisposition(std::string_view filename) {
+std::string AttachmentDisposition(std::string_view filename, std::string_view kind) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     const std::string name = config::ValidUtf8(filename);
     std::string fallback;
@@ -245,7 +245,7 @@ std::string AttachmentDisposition(std::string_view filename) {
             encoded += kHex[byte & 0xF];
         }
     }
-    return "attachment; filename=\"" + fallback + "\"; filename*=UTF-8''" + encoded;
+    return std::string(kind) + "; filename=\"" + fallback + "\"; filename*=UTF-8''" + encoded;
 }
 
 }  // namespace quorvane::responses

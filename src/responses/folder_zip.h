@@ -80,7 +80,8 @@ bool StoredInZip(std::string_view name);
 
 // An RFC 6266 Content-Disposition value offering the file under this name:
 // an ASCII fallback (quotes, backslashes, percent signs, controls and other
-// characters as '_') and the UTF-8 name percent-encoded (RFC 8187).
-std::string AttachmentDisposition(std::string_view filename);
+// characters as '_') and the UTF-8 name percent-encoded (RFC 8187); to be
+// saved ("attachment"), or shown where it can be ("inline").
+std::string AttachmentDisposition(std::string_view filename, std::string_view kind = "attachment");
 
 }  // namespace quorvane::responses

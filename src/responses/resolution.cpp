@@ -395,3 +395,31 @@ bool HoldsGuardedFolder(const fs::path& tree, const ResolveContext& context) {
 }
 
 }  // namespace quorvane::responses
+
+namespace quorvane::responses {
+
+bool LiesInServedFolder(const fs::path& path, const ResolveContext& context) {
+    const std::optional<fs::path> real = RealPathNow(path);
+    if (!real) {
+        return false;
+    }
+    std::vector<PolicyFolder> folders{
+        Locate(context.folder,
+               config::ServerValue(context.settings, config::setting::kRootDirectory), nullptr)};
+    for (const config::VirtualDirectory& record : context.dirs) {
+        if (!record.folder.empty()) {
+            folders.push_back(Locate(context.folder, record.folder, &record));
+        }
+    }
+    return std::any_of(folders.begin(), folders.end(), [&](const PolicyFolder& folder) {
+        return folder.real && IsInside(*real, *folder.real);
+    });
+}
+
+Policy FolderRulesAt(const fs::path& lying, const ResolveContext& context) {
+    Policy policy;
+    ApplyFolderRules(context, lying, policy);
+    return policy;
+}
+
+}  // namespace quorvane::responses

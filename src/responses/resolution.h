@@ -127,4 +127,13 @@ namespace quorvane::responses {
 // counts as held.
 bool HoldsGuardedFolder(const std::filesystem::path& tree, const ResolveContext& context);
 
+// Whether a path, where it lies now, is inside the root folder or a
+// virtual directory's folder.
+bool LiesInServedFolder(const std::filesystem::path& path, const ResolveContext& context);
+
+// What the configured folders let happen at a place on disk, `lying` where
+// it lies now: scripts, programs, guarded sources and writes, as for a
+// request that reaches it (never secure: that is the caller's to say).
+Policy FolderRulesAt(const std::filesystem::path& lying, const ResolveContext& context);
+
 }  // namespace quorvane::responses

@@ -12,7 +12,9 @@
 #include "responses/error_pages.h"
 #include "responses/folder_answers.h"
 #include "responses/folder_query.h"
+#include "responses/folder_zip.h"
 #include "responses/open_file.h"
+#include "responses/share_resolution.h"
 #include "server/access_log.h"
 #include "server/limits.h"
 #include "thumbnails/thumbnail_key.h"
@@ -198,8 +200,75 @@ responses::ResolveContext RequestHandler::ContextFor(const responses::RequestSco
             &resolveCache_};
 }
 
+namespace {
+
+// The token stays out of the log, which others may read: enough of it is
+// kept to tell links apart.
+std::string WithoutToken(std::string_view line, std::string_view token) {
+    std::string shown(line);
+    const size_t at = shown.find(token);
+    if (at != std::string::npos) {
+        shown.replace(at, token.size(), std::string(token.substr(0, 4)) + "...");
+    }
+    return shown;
+}
+
+}  // namespace
+
+// "/s/TOKEN...": whoever holds a link may read what it shares, and no more.
+RequestHandler::Step RequestHandler::OpenShareLink(Exchange& exchange) {
+    const http::Request& request = exchange.request;
+    const std::vector<std::string>& segments = request.target->segments;
+    if (segments.size() < 2 || segments[0] != responses::kSharePrefix ||
+        !config::IsShareToken(segments[1])) {
+        return GoOn{};
+    }
+    const responses::RequestScope& scope = exchange.scope;
+    exchange.token = segments[1];
+    exchange.outcome.accessLogLine = AccessLogLine(
+        exchange.peer.address, scope.now, WithoutToken(LoggedLine(request), exchange.token));
+    const config::ShareLink* link =
+        scope.config.shares ? config::FindShareLink(*scope.config.shares, exchange.token, scope.now)
+                            : nullptr;
+    if (link == nullptr) {
+        return responses::SendErrorPage(ErrorCode::k404, scope);
+    }
+    if (request.method != Method::kGet && request.method != Method::kHead) {
+        http::Response refused =
+            responses::SendRequestErrorPage(Status::kMethodNotAllowed, scope.now);
+        refused.fields.Add("Allow", "GET, HEAD");
+        return refused;
+    }
+    exchange.share = *link;
+    const auto own = snapshots_.OwnFilesOf(folder_);
+    exchange.resolution =
+        responses::ResolveShared(*link, exchange.token, {segments.begin() + 2, segments.end()},
+                                 request.target->endsWithSlash, ContextFor(scope, own.get()));
+    return GoOn{};
+}
+
+std::optional<http::Response> RequestHandler::CountDownload(Exchange& exchange) {
+    if (!exchange.share || exchange.request.method != Method::kGet) {
+        return std::nullopt;
+    }
+    config::SharesFile shares(folder_.ListFilePath(config::kSharesList));
+    switch (shares.TakeDownload(exchange.share->tokenHash, exchange.scope.now)) {
+        case config::SharesFile::Taken::kTaken:
+            return std::nullopt;
+        case config::SharesFile::Taken::kGone:
+            return responses::SendErrorPage(ErrorCode::k404, exchange.scope);
+        case config::SharesFile::Taken::kFailed:
+            break;
+    }
+    // A download that cannot be counted is not given.
+    return responses::SendUnavailablePage(exchange.scope.now);
+}
+
 // WebDAV's methods act on the entry named, whatever its name looks like.
 RequestHandler::Step RequestHandler::ResolveTarget(Exchange& exchange) {
+    if (exchange.resolution) {
+        return GoOn{};  // a share link's
+    }
     const auto own = snapshots_.OwnFilesOf(folder_);
     const responses::ResolveContext context = ContextFor(exchange.scope, own.get());
     const http::RequestTarget& target = *exchange.request.target;
@@ -429,24 +498,69 @@ responses::WalkAdmit RequestHandler::WalkRules(Exchange& exchange, bool contents
     };
 }
 
+// A walk of a shared folder admits what the link reaches and, for a zip,
+// what may leave as bytes where it lies.
+responses::WalkAdmit RequestHandler::ShareWalkRules(Exchange& exchange, bool contents) {
+    const responses::RequestScope& scope = exchange.scope;
+    const auto own = snapshots_.OwnFilesOf(folder_);
+    return [this, config = scope.config,
+            own = responses::OwnFilesWithKey(folder_, scope.settings, own.get()),
+            start = exchange.resolution->path,
+            contents](const std::vector<std::string>& below, const struct stat& info, bool folder) {
+        if (own.Contains(info)) {
+            return false;
+        }
+        if (folder || !contents) {
+            return true;
+        }
+        std::filesystem::path lying = start;
+        for (const std::string& segment : below) {
+            lying /= segment;
+        }
+        const responses::ResolveContext context{*config.directories, *config.defaultDocuments,
+                                                *config.settings, folder_};
+        return cgi::ClassifyScript(below.back(), false, false,
+                                   responses::SharedPolicyAt(lying, context).insideScriptFolder) ==
+               cgi::ScriptKind::kDocument;
+    };
+}
+
 // A folder with no default document, on the modern style: its page, its
 // JSON, a search of its tree, or the folder as zip.
 RequestHandler::Step RequestHandler::ServeFolder(Exchange& exchange) {
     const responses::Resolution& resolution = *exchange.resolution;
     if (resolution.found != responses::Found::kFolder || !resolution.document.empty() ||
-        !ModernListing(exchange)) {
+        !(ModernListing(exchange) || exchange.share)) {
         return GoOn{};
     }
     exchange.outcome.logView = DocumentLogView(resolution, exchange.request.target->query);
     const responses::Policy& policy = resolution.policy;
-    http::Response reply = responses::AnswerFolder({.resolution = resolution,
-                                                    .request = exchange.request,
-                                                    .scope = exchange.scope,
-                                                    .shown = WalkRules(exchange, false),
-                                                    .taken = WalkRules(exchange, true),
-                                                    .mayUpload = policy.uploads,
-                                                    .mayChange = policy.changes,
-                                                    .thumbnailable = thumbnails::IsThumbnailable});
+    responses::FolderAsk ask{.resolution = resolution,
+                             .request = exchange.request,
+                             .scope = exchange.scope,
+                             .mayUpload = policy.uploads,
+                             .mayChange = policy.changes,
+                             .thumbnailable = thumbnails::IsThumbnailable};
+    if (exchange.share) {
+        ask.shown = ShareWalkRules(exchange, false);
+        ask.taken = ShareWalkRules(exchange, true);
+        ask.top = responses::SharePath(exchange.token) + "/";
+        ask.topName = resolution.base.filename().string();
+        if (responses::ParseListingQuery(exchange.request.target->query).format ==
+            responses::ListingFormat::kZip) {
+            if (auto ended = CountDownload(exchange)) {
+                return std::move(*ended);
+            }
+        }
+    } else {
+        ask.shown = WalkRules(exchange, false);
+        ask.taken = WalkRules(exchange, true);
+    }
+    http::Response reply = responses::AnswerFolder(ask);
+    if (exchange.share) {
+        // A link followed from a README's page must not carry the token away.
+        reply.fields.Add("Referrer-Policy", "no-referrer");
+    }
     // Signed in, a search or zip of an open folder may gather what secure
     // folders below it hold.
     if (policy.secure || exchange.user) {
@@ -461,7 +575,8 @@ RequestHandler::Step RequestHandler::ServeFolder(Exchange& exchange) {
 RequestHandler::Step RequestHandler::ServeThumbnail(Exchange& exchange) {
     const responses::Resolution& resolution = *exchange.resolution;
     if (resolution.found != responses::Found::kFile || !resolution.examined ||
-        !ModernListing(exchange) || !thumbnails::IsThumbnailable(resolution.document) ||
+        !(ModernListing(exchange) || exchange.share) ||
+        !thumbnails::IsThumbnailable(resolution.document) ||
         responses::ParseListingQuery(exchange.request.target->query).format !=
             responses::ListingFormat::kThumbnail) {
         return GoOn{};
@@ -492,8 +607,28 @@ RequestHandler::Step RequestHandler::Serve(Exchange& exchange) {
     const responses::Resolution& resolution = *exchange.resolution;
     const http::Request& request = exchange.request;
     exchange.outcome.logView = DocumentLogView(resolution, request.target->query);
+    const bool counted = exchange.share && exchange.share->downloadsLeft;
     http::Response reply = responses::ServeDocument(
-        resolution, {.request = request, .get = request.method == Method::kGet}, exchange.scope);
+        resolution, {.request = request, .get = request.method == Method::kGet, .ranges = !counted},
+        exchange.scope);
+    if (exchange.share) {
+        if (reply.code == static_cast<int>(Status::kOk) &&
+            resolution.found == responses::Found::kFile) {
+            if (auto ended = CountDownload(exchange)) {
+                return std::move(*ended);
+            }
+        }
+        if (request.target->segments.size() == 2) {
+            // The link names no file: the browser is told the file's own name.
+            reply.fields.Add("Content-Disposition",
+                             responses::AttachmentDisposition(resolution.document, "inline"));
+        }
+        // Whatever the shared file holds, it does not act as this site.
+        reply.fields.Add("Content-Security-Policy", "sandbox");
+        reply.fields.Add("X-Content-Type-Options", "nosniff");
+        reply.fields.Add("Referrer-Policy", "no-referrer");
+        return reply;
+    }
     if (resolution.policy.secure) {
         // A page behind a password must not be shown from the browser's
         // cache to whoever sits at that computer next.

@@ -104,6 +104,9 @@ class RequestHandler {
         std::optional<responses::Resolution> resolution;
         std::optional<std::string> user;  // as users.lst names them, once signed in
         bool signInFailed = false;        // the credentials sent were checked and are wrong
+        // The share link the request came through, and its token.
+        std::optional<config::ShareLink> share;
+        std::string token;
         cgi::ScriptKind kind = cgi::ScriptKind::kDocument;
     };
     struct GoOn {};
@@ -114,6 +117,7 @@ class RequestHandler {
     Step RedirectSite(Exchange& exchange);
     Step RefuseUnserviceable(Exchange& exchange);
     Step MoveToHttps(Exchange& exchange);
+    Step OpenShareLink(Exchange& exchange);
     Step ResolveTarget(Exchange& exchange);
     Step Authenticate(Exchange& exchange);
     Step AnswerWebDav(Exchange& exchange);
@@ -124,19 +128,14 @@ class RequestHandler {
     Step ServeThumbnail(Exchange& exchange);
     Step Serve(Exchange& exchange);
 
-    static constexpr std::array kRoad = {&RequestHandler::RefuseBlocked,
-                                         &RequestHandler::RedirectSite,
-                                         &RequestHandler::RefuseUnserviceable,
-                                         &RequestHandler::MoveToHttps,
-                                         &RequestHandler::ResolveTarget,
-                                         &RequestHandler::Authenticate,
-                                         &RequestHandler::AnswerWebDav,
-                                         &RequestHandler::RedirectFolder,
-                                         &RequestHandler::Classify,
-                                         &RequestHandler::LaunchScript,
-                                         &RequestHandler::ServeFolder,
-                                         &RequestHandler::ServeThumbnail,
-                                         &RequestHandler::Serve};
+    static constexpr std::array kRoad = {
+        &RequestHandler::RefuseBlocked,       &RequestHandler::RedirectSite,
+        &RequestHandler::RefuseUnserviceable, &RequestHandler::MoveToHttps,
+        &RequestHandler::OpenShareLink,       &RequestHandler::ResolveTarget,
+        &RequestHandler::Authenticate,        &RequestHandler::AnswerWebDav,
+        &RequestHandler::RedirectFolder,      &RequestHandler::Classify,
+        &RequestHandler::LaunchScript,        &RequestHandler::ServeFolder,
+        &RequestHandler::ServeThumbnail,      &RequestHandler::Serve};
 
     // The credentials a secure place needs: nothing when they were given
     // (the user is then known), else the challenge or the wait.
@@ -147,8 +146,13 @@ class RequestHandler {
     // The rules of a walk below the request's folder: `contents` for what
     // is taken (a zip), else for what is shown (a search).
     responses::WalkAdmit WalkRules(Exchange& exchange, bool contents);
+    // The rules of a walk below a shared folder.
+    responses::WalkAdmit ShareWalkRules(Exchange& exchange, bool contents);
     // Whether the modern folder page and what comes with it are served.
     static bool ModernListing(const Exchange& exchange);
+    // Counts a download through a share link: nothing when it may go, else
+    // the reply that ends it (the link used up meanwhile, or not counted).
+    std::optional<http::Response> CountDownload(Exchange& exchange);
 
     const config::ProgramFolder& folder_;
     responses::HostIdentity host_;

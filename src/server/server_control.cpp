@@ -44,7 +44,8 @@ ServerControl::ServerControl(config::ProgramFolder folder, EngineObserver& obser
       handler_(folder_, DiscoverHostIdentity(), options_.overrides),
       accessLog_(folder_.LogPath(),
                  [&observer](std::string_view problem) { observer.OnLogAppended(problem); }),
-      engine_(handler_, accessLog_, relay_) {
+      engine_(handler_, accessLog_, relay_),
+      announcer_([&observer](std::string_view line) { observer.OnLogAppended(line); }) {
     engine_.UseThumbnailer(options_.thumbnailer);
 }
 
@@ -142,6 +143,7 @@ bool ServerControl::StartListener() {
             ". Browsers warn about it until it is accepted; before accepting, compare the "
             "fingerprint above with the one the browser shows.\r\n");
     }
+    FollowAnnouncement();
     return true;
 }
 
@@ -233,7 +235,27 @@ ListenChoice ServerControl::ListenReach() const {
     return ReadListenChoice(CurrentSettings());
 }
 
+void ServerControl::FollowAnnouncement() {
+    SiteAnnouncement wanted;
+    if (IsListening()) {
+        wanted = PlanAnnouncement(CurrentSettings(),
+                                  options_.overrides.directories.value_or(config::ReadDirectories(
+                                      folder_.ListFilePath(config::kDirsList))),
+                                  Host().hostName, {Port(), HttpsPort(), ListensLocallyOnly()});
+    }
+    if (wanted != announced_) {
+        announced_ = wanted;
+        announcer_.Announce(announced_);
+    }
+}
+
 ServerControl::ListenChange ServerControl::FollowListenSettings(std::string* problem) {
+    const ListenChange change = MoveListener(problem);
+    FollowAnnouncement();
+    return change;
+}
+
+ServerControl::ListenChange ServerControl::MoveListener(std::string* problem) {
     // An unusable setting leaves the running listener alone (the options
     // dialog never saves one).
     const config::Settings settings = CurrentSettings();
@@ -281,6 +303,7 @@ config::Settings ServerControl::CurrentSettings() const {
 
 void ServerControl::StopListener() {
     engine_.StopListener();
+    FollowAnnouncement();
 }
 
 void ServerControl::RefreshLog() {
@@ -289,6 +312,7 @@ void ServerControl::RefreshLog() {
 
 void ServerControl::Unload() {
     engine_.Close();
+    FollowAnnouncement();
     accessLog_.Close();
 }
 

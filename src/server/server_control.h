@@ -13,6 +13,8 @@
 #include "server/https_setup.h"
 #include "server/listen_plan.h"
 #include "server/request_handler.h"
+#include "server/site_announcement.h"
+#include "server/site_announcer.h"
 
 namespace quorvane::server {
 
@@ -72,6 +74,12 @@ class ServerControl {
     // server is off (kFailed).
     enum class ListenChange { kNone, kRestarted, kKept, kFailed };
     ListenChange FollowListenSettings(std::string* problem = nullptr);
+    // Announces the running site on the local network as the settings and
+    // dirs.lst say now, or withdraws it; done by every start, stop and
+    // FollowListenSettings.
+    void FollowAnnouncement();
+    // What the network is told now; empty while nothing is announced.
+    const SiteAnnouncement& Announcement() const { return announced_; }
 
     // The port a start would listen on; nothing when the setting is not a
     // port number.
@@ -123,6 +131,8 @@ class ServerControl {
         EngineObserver& to_;
     };
 
+    // FollowListenSettings without the announcement.
+    ListenChange MoveListener(std::string* problem);
     // Reports a start that could not begin, as the engine reports its own.
     bool StartFailed(const std::string& reason);
     // Adds HTTPS to the listening when the settings turn it on; false, with
@@ -147,6 +157,8 @@ class ServerControl {
     std::string listeningAs_;             // the settings the running listener follows
     std::optional<Listening> listening_;  // where it listens
     std::string fingerprint_;
+    SiteAnnouncement announced_;
+    SiteAnnouncer announcer_;  // ends before the engine does
 };
 
 // The listening port of [Server] Port (80 when absent); nothing when the

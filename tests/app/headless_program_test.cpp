@@ -134,6 +134,47 @@ TEST_F(HeadlessProgramTest, AFloodUnderALowDescriptorLimitLosesNoEdit) {
     EXPECT_EQ(server.Output().find("cannot be read"), std::string::npos) << server.Output();
 }
 
+// A link is made, listed and ended from the command line while the server
+// runs, and opens a secure folder's file without its password meanwhile.
+TEST_F(HeadlessProgramTest, LinksAreMadeListedAndEndedFromTheCommandLine) {
+    const uint16_t port = testing::FreePort();
+    UsePort(port);
+    const auto run = [&](std::vector<std::string> arguments, int status) {
+        arguments.insert(arguments.begin(), Program());
+        testing::ChildProcess command(arguments, folder_.Path());
+        EXPECT_EQ(command.Wait(10s), status) << arguments[1] << ": " << command.Errors();
+        return command.Output() + command.Errors();
+    };
+    const std::string page = (folder_.Path() / "www/private/index.htm").string();
+    const std::string url = run({"--share", page, "--downloads", "5", "--note", "for Ann"}, 0);
+    const std::string prefix = "http://localhost:" + std::to_string(port) + "/s/";
+    ASSERT_EQ(url.rfind(prefix, 0), 0u) << url;
+    const std::string path = url.substr(prefix.size() - 3, url.size() - prefix.size() + 2);
+    EXPECT_EQ(folder_.Read("shares.lst").find(path.substr(3)), std::string::npos);
+
+    const std::string listed = run({"--shares"}, 0);
+    EXPECT_NE(listed.find("5 downloads left  " + page + "  (for Ann)"), std::string::npos)
+        << listed;
+    testing::ChildProcess server({Program()}, folder_.Path());
+    ASSERT_TRUE(server.WaitForOutput("Quorvane Ready...", 10s)) << server.Errors();
+    const auto get = [&](std::string_view target) {
+        return testing::StatusOf(
+            testing::Exchange(port, "GET " + std::string(target) + " HTTP/1.0\r\n\r\n"));
+    };
+    EXPECT_EQ(get("/private/index.htm"), "HTTP/1.1 401 Unauthorized");
+    EXPECT_EQ(get(path), "HTTP/1.1 200 OK");
+    run({"--revoke", listed.substr(0, 6)}, 0);
+    EXPECT_EQ(get(path), "HTTP/1.1 404 Not Found");
+    EXPECT_NE(run({"--revoke", listed.substr(0, 6)}, 1).find("no link has the ID"),
+              std::string::npos);
+    EXPECT_NE(run({"--share", "/etc/passwd"}, 1).find("is not inside a folder the site serves"),
+              std::string::npos);
+    EXPECT_NE(run({"--share", (folder_.Path() / "users.lst").string()}, 1).find("own files"),
+              std::string::npos);
+    ::kill(server.Pid(), SIGTERM);
+    EXPECT_EQ(server.Wait(10s), 0);
+}
+
 TEST_F(HeadlessProgramTest, ATakenPortEndsTheProgramWithStatusOne) {
     const testing::RunningSite holder;
     UsePort(holder.Port());

@@ -82,13 +82,44 @@ TEST(CommandLineTest, TheWindowTakesAFolderToShare) {
     } refused[] = {
         {{"--share="}, ProgramKind::kWindow, "option '--share' needs a folder"},
         {{"--share", "a", "--share", "b"}, ProgramKind::kWindow, "option '--share' given twice"},
-        {{"--share", "a"}, ProgramKind::kServer, "unknown option '--share'"},
         {{"--shared"}, ProgramKind::kWindow, "unknown option '--shared'"},
     };
     for (const auto& [arguments, kind, error] : refused) {
         EXPECT_EQ(Parse(arguments, kind).error, error) << arguments.front();
     }
     EXPECT_NE(UsageText(ProgramKind::kWindow).find("--share [DIR]"), std::string::npos);
+}
+
+TEST(CommandLineTest, TheHeadlessProgramMakesListsAndEndsLinksOneAtATime) {
+    const CommandLine made = Parse(
+        {"--share", "www/report.pdf", "--expires=1h", "--downloads", "3", "--note", "for Ann"});
+    EXPECT_TRUE(made.error.empty()) << made.error;
+    EXPECT_EQ(made.linkTo, fs::path("www/report.pdf"));
+    EXPECT_EQ(made.linkLifetime.length, std::chrono::hours(1));
+    EXPECT_EQ(made.linkDownloads, 3u);
+    EXPECT_EQ(made.linkNote, "for Ann");
+    const CommandLine plain = Parse({"--share", "www"});
+    EXPECT_EQ(plain.linkLifetime.length, std::chrono::hours(24 * 7));
+    EXPECT_FALSE(plain.linkDownloads);
+    EXPECT_FALSE(Parse({"--share", "www", "--expires", "never"}).linkLifetime.length);
+    EXPECT_TRUE(Parse({"--shares"}).listLinks);
+    EXPECT_EQ(Parse({"--revoke", "3f2a9c"}).revokeLink, "3f2a9c");
+    const std::pair<std::vector<std::string_view>, std::string_view> refused[] = {
+        {{"--share", "a", "--expires", "soon"},
+         "option '--expires' needs 1h, 1d, 7d (any count of h, d or w) or never"},
+        {{"--share", "a", "--downloads", "0"},
+         "option '--downloads' needs a number from 1 to 1000000"},
+        {{"--share", "a", "--downloads", "2x"},
+         "option '--downloads' needs a number from 1 to 1000000"},
+        {{"--downloads", "2"}, "option '--downloads' goes with --share"},
+        {{"--shares", "--revoke", "ab12"}, "--share, --shares and --revoke go one at a time"},
+        {{"--share", "a", "--port", "81"},
+         "a link command does not start the server: FOLDER, --port and --listen do not apply"},
+        {{"--revoke"}, "option '--revoke' needs a link's ID"},
+    };
+    for (const auto& [arguments, error] : refused) {
+        EXPECT_EQ(Parse(arguments).error, error) << arguments.back();
+    }
 }
 
 TEST(CommandLineTest, SeesHelpAndVersionBehindOptionsItDoesNotKnow) {

@@ -37,10 +37,12 @@ def tail(data, lines=40):
 class RunningSite:
     """Makes `folders` (names) in a temporary place, writes dirs.lst from
     `records(folders)` (name, folder, secure, scripts, programs[, uploads,
-    changes]) and appends `extra_ini` to quorvane.ini, then starts the server.
+    changes]) and appends `extra_ini` to quorvane.ini, then starts the server
+    listening at `listen` ([Server] Listen).
     """
 
-    def __init__(self, binary, folders, records, extra_ini="", prefix="quorvane-site-"):
+    def __init__(self, binary, folders, records, extra_ini="", prefix="quorvane-site-",
+                 listen="127.0.0.1"):
         self.root = Path(tempfile.mkdtemp(prefix=prefix)).resolve()
         self.program = self.root / "program"
         shutil.copytree(DIST, self.program)
@@ -50,16 +52,16 @@ class RunningSite:
         self.cache = self.root / "cache"
         self.port = free_port()
         self.url = f"http://127.0.0.1:{self.port}"
-        self._write_settings(records(self.folders), extra_ini)
+        self._write_settings(records(self.folders), extra_ini, listen)
         self.output = open(self.root / "server.out", "wb")
         self.process = subprocess.Popen(
             [binary, "--folder", str(self.program)], stdout=self.output,
             stderr=subprocess.STDOUT, env=dict(os.environ, XDG_CACHE_HOME=str(self.cache)))
 
-    def _write_settings(self, records, extra_ini):
+    def _write_settings(self, records, extra_ini, listen):
         ini = (self.program / "quorvane.ini").read_text()
         ini = re.sub(r"(?m)^Port=.*$", f"Port={self.port}", ini)
-        ini = re.sub(r"(?m)^Listen=.*$", "Listen=127.0.0.1", ini)
+        ini = re.sub(r"(?m)^Listen=.*$", f"Listen={listen}", ini)
         (self.program / "quorvane.ini").write_text(ini + extra_ini)
         (self.program / "dirs.lst").write_bytes(
             "".join(",".join(f'"{field}"' for field in record) + "\r\n"

@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStringList>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
@@ -106,6 +107,10 @@ QFormLayout* ControlWindow::BuildInformationForm() {
     serverLoc_->setToolTip(QStringLiteral("Open Windows Explorer at this location."));
     serverLoc_->setWordWrap(true);
     serverIp_ = Named<QLabel>("ServerIP");
+    announcedUrls_ = Named<QLabel>("AnnouncedURL");
+    announcedUrls_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    announcedUrls_->setToolTip(
+        QStringLiteral("The site by name: devices on the local network that know mDNS open it."));
     listening_ = Named<QLabel>("ListenInfo");
     listening_->setWordWrap(true);
     timeStarted_ = Named<QLabel>("TimeStarted", kNotStarted);
@@ -122,7 +127,11 @@ QFormLayout* ControlWindow::BuildInformationForm() {
     information_->addRow(QStringLiteral("Secure URL:"), secureUrl_);
     information_->addRow(QStringLiteral("Certificate:"), fingerprint_);
     information_->addRow(QStringLiteral("Location:"), serverLoc_);
-    information_->addRow(QStringLiteral("Server IP:"), serverIp_);
+    auto* addressRow = new QHBoxLayout;
+    addressRow->addWidget(serverIp_);
+    addressRow->addWidget(announcedUrls_);
+    addressRow->addStretch();
+    information_->addRow(QStringLiteral("Server IP:"), addressRow);
     information_->addRow(QStringLiteral("Listening:"), listening_);
     information_->addRow(QStringLiteral("Started:"), timeStarted_);
     information_->addRow(QStringLiteral("Logging:"), loggingStatus_);
@@ -367,6 +376,7 @@ void ControlWindow::ShowStopped() {
     timeStarted_->setText(kNotStarted);
     listening_->setText(FromStd(control_.ListenSummary()));
     ShowHttps();
+    ShowAnnouncement();
     ShowServing();
 }
 
@@ -377,6 +387,16 @@ void ControlWindow::ShowHttps() {
     fingerprint_->setText(https ? FingerprintLines(control_.Fingerprint()) : QString());
     information_->setRowVisible(secureUrl_, https);
     information_->setRowVisible(fingerprint_, https);
+}
+
+void ControlWindow::ShowAnnouncement() {
+    QStringList urls;
+    for (const std::string& url :
+         AnnouncedAddresses(control_.Announcement(), control_.Host().hostName)) {
+        urls << FromStd(url);
+    }
+    announcedUrls_->setText(urls.join(QStringLiteral("  ")));
+    announcedUrls_->setVisible(!urls.isEmpty());
 }
 
 void ControlWindow::ShowStartFailure(const QString& reason) {
@@ -458,6 +478,7 @@ void ControlWindow::ShowSettings() {
                                : QStringLiteral("Open Windows Explorer at this location."));
     listening_->setText(FromStd(control_.ListenSummary()));
     ShowHttps();
+    ShowAnnouncement();
     ShowLanAccess();
     ShowFileAccess(settings);
     ShowServing();
@@ -561,6 +582,7 @@ Publication ControlWindow::PublishShared(const std::string& name) {
     if (settingsFound_ && !control_.IsListening()) {
         ToggleServer();
     }
+    control_.FollowAnnouncement();  // the new folder may take writes
     ShowSettings();
     const LanAccess lan = DescribeLanAccess(ChooseLanAddress(setup_.desktop.HostAddresses()),
                                             shownPort_, control_.ListensLocallyOnly());

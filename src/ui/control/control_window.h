@@ -120,7 +120,8 @@ class ControlWindow : public QMainWindow {
     void ShowLanAccess();
     // The file manager's address, while a folder takes visitors' files.
     void ShowFileAccess(const config::Settings& settings);
-    void ShowHttps();  // the secure URL and the certificate's fingerprint, while HTTPS runs
+    void ShowHttps();         // the secure URL and the certificate's fingerprint, while HTTPS runs
+    void ShowAnnouncement();  // the site's name on the local network, while announced
     void OpenInBrowser(const QString& url);
     // After a folder was shared: serving it, and where.
     Publication PublishShared(const std::string& name);
@@ -144,6 +145,7 @@ class ControlWindow : public QMainWindow {
     ClickableLabel* siteUrl_ = nullptr;
     ClickableLabel* serverLoc_ = nullptr;
     QLabel* serverIp_ = nullptr;
+    QLabel* announcedUrls_ = nullptr;
     QLabel* listening_ = nullptr;
     QFormLayout* information_ = nullptr;
     ClickableLabel* secureUrl_ = nullptr;

@@ -31,28 +31,27 @@ LanAccess DescribeLanAccess(const std::optional<std::string>& lanAddress, uint16
     return {SiteUrl(*lanAddress, port), ""};
 }
 
-namespace {
-
-bool TakesWrites(const config::VirtualDirectory& folder) {
-    return (folder.uploads || folder.changes) && !folder.scripts && !folder.programs;
-}
-
-}  // namespace
-
 std::optional<std::string> FileManagerAddress(
     const config::Settings& settings, const std::vector<config::VirtualDirectory>& directories,
     std::string_view host, uint16_t port, uint16_t httpsPort) {
-    using namespace config::setting;
-    const config::VirtualDirectory root{.scripts = config::IsOn(settings, kScriptAllowed),
-                                        .programs = config::IsOn(settings, kExeAllowed),
-                                        .uploads = config::IsOn(settings, kUploads),
-                                        .changes = config::IsOn(settings, kChanges)};
-    if (!TakesWrites(root) && std::none_of(directories.begin(), directories.end(), TakesWrites)) {
+    if (!server::SiteTakesWrites(settings, directories)) {
         return std::nullopt;
     }
     const bool secure = httpsPort != 0;
     return (secure ? "davs://" : "dav://") + UrlHost(host) + ":" +
            std::to_string(secure ? httpsPort : port) + "/";
+}
+
+std::vector<std::string> AnnouncedAddresses(const server::SiteAnnouncement& announcement,
+                                            std::string_view hostName) {
+    const std::string local = std::string(hostName.substr(0, hostName.find('.'))) + ".local";
+    std::vector<std::string> addresses;
+    for (const server::AnnouncedService& service : announcement.services) {
+        if (service.type == "_http._tcp" || service.type == "_https._tcp") {
+            addresses.push_back(SiteUrl(local, service.port, service.type == "_https._tcp") + "/");
+        }
+    }
+    return addresses;
 }
 
 std::string StartFailureText(std::string_view port, std::string_view reason) {

@@ -9,6 +9,7 @@
 #include "config/list_records.h"
 #include "config/program_folder.h"
 #include "config/settings_file.h"
+#include "server/site_announcement.h"
 
 namespace quorvane::ui {
 
@@ -37,6 +38,11 @@ LanAccess DescribeLanAccess(const std::optional<std::string>& lanAddress, uint16
 std::optional<std::string> FileManagerAddress(
     const config::Settings& settings, const std::vector<config::VirtualDirectory>& directories,
     std::string_view host, uint16_t port, uint16_t httpsPort);
+
+// The site's addresses by the name announced on the local network:
+// "http://HOST.local:PORT/", and the HTTPS one when it is announced.
+std::vector<std::string> AnnouncedAddresses(const server::SiteAnnouncement& announcement,
+                                            std::string_view hostName);
 
 // A start that failed, in words that say what to do about it.
 std::string StartFailureText(std::string_view port, std::string_view reason);

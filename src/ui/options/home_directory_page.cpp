@@ -43,6 +43,12 @@ HomeDirectoryPage::HomeDirectoryPage(const OptionsSetup& setup) : setup_(setup) 
     }
     layout->addLayout(UploadLimits());
     layout->addLayout(PortRow());
+    announce_ =
+        Named<QCheckBox>("Announce", QStringLiteral("Announce this server on the local network"));
+    announce_->setToolTip(
+        QStringLiteral("Other computers and phones on the network find the site by name "
+                       "(mDNS). Never while only this computer can connect."));
+    layout->addWidget(announce_);
     https_ = new HttpsFrame(setup_);
     layout->addWidget(https_);
     layout->addWidget(
@@ -100,6 +106,10 @@ QLayout* HomeDirectoryPage::PortRow() {
     listen_->setToolTip(
         QStringLiteral("Who can open the site: any computer or phone on the "
                        "network, or only programs on this computer."));
+    // Nothing is announced while only this computer can connect.
+    connect(listen_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        announce_->setEnabled(index != static_cast<int>(server::ListenChoice::Reach::kLocal));
+    });
     return Row({Text("Label22", QStringLiteral("TCP Port")), port_, listen_});
 }
 
@@ -143,6 +153,7 @@ void HomeDirectoryPage::Show(const OptionsValues& values) {
     maxFile_->setValue(MiBBoxValue(config::setting::kMaxFileMiB, values.maxFileMiB));
     homePage_->setText(Q(values.homePage));
     port_->setText(Q(values.port));
+    announce_->setChecked(values.announce);
     ShowListenChoice(values.listen);
     https_->Show(values);
     thisComputer_->setChecked(values.thisComputer);
@@ -178,6 +189,7 @@ void HomeDirectoryPage::Collect(OptionsValues& values) const {
     values.thisComputer = thisComputer_->isChecked();
     values.port = S(port_->text().trimmed());
     values.listen = S(listen_->currentData().toString());
+    values.announce = announce_->isChecked();
     https_->Collect(values);
 }
 

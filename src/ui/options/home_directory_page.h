@@ -49,6 +49,7 @@ class HomeDirectoryPage : public OptionsPage {
     QSpinBox* maxFile_ = nullptr;
     QLineEdit* port_ = nullptr;
     QComboBox* listen_ = nullptr;
+    QCheckBox* announce_ = nullptr;
     HttpsFrame* https_;
 };
 

@@ -118,6 +118,7 @@ OptionsValues LoadOptions(const config::Settings& settings) {
     values.thisComputer = StartsWith(read(kSiteLocation), "Local");
     values.port = read(kPort);
     values.listen = read(kListen);
+    values.announce = CheckBoxState(kAnnounce, read(kAnnounce));
     values.httpsPort = read(kHttpsPort);
     values.certificateFile = read(kCertificateFile);
     values.keyFile = read(kKeyFile);
@@ -171,6 +172,7 @@ std::vector<config::SettingWrite> UpdateWrites(const OptionsValues& values) {
         Write(kSiteLocation, values.thisComputer ? "Local" : "Redir"),
         Write(kPort, values.port),
         Write(kListen, values.listen),
+        Write(kAnnounce, Flag(values.announce)),
         Write(kHttpsPort, values.httpsPort),
         Write(kCertificateFile, values.certificateFile),
         Write(kKeyFile, values.keyFile),

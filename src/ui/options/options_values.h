@@ -34,6 +34,7 @@ struct OptionsValues {
     std::string maxFileMiB;  // "0": no limit
     std::string port;
     std::string listen;     // [Server] Listen as stored: "Network", "Local" or an address
+    bool announce = true;   // on the local network, by mDNS
     std::string httpsPort;  // "0": off
     std::string certificateFile;
     std::string keyFile;

@@ -101,6 +101,15 @@ TEST(InformationView, TheFileManagerAddressShowsWhileAFolderTakesWrites) {
               "dav://[2001:db8::5]:80/");
 }
 
+TEST(InformationView, AnnouncedAddressesNameTheHostInLocal) {
+    const server::SiteAnnouncement plan{
+        "Quorvane2000 on den",
+        {{"_http._tcp", 8080, {}}, {"_webdav._tcp", 8080, {}}, {"_https._tcp", 443, {}}}};
+    EXPECT_EQ(AnnouncedAddresses(plan, "den.example.org"),
+              (std::vector<std::string>{"http://den.local:8080/", "https://den.local/"}));
+    EXPECT_TRUE(AnnouncedAddresses({}, "den").empty());
+}
+
 TEST(InstanceKey, OneKeyPerFolderAndUser) {
     const testing::TempFolder folder;
     const testing::TempFolder other;

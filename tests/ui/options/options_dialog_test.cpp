@@ -184,7 +184,11 @@ TEST_F(OptionsDialogTest, UpdateWritesEverySettingAndTheRootRowCancelWritesNothi
     Type("FooterHTML", "<i>bye</i>");
     Find<QRadioButton>("RefreshOnStop")->setChecked(true);
     Type("ServerPort", "9090");
+    QCheckBox* announce = Find<QCheckBox>("Announce");
+    EXPECT_TRUE(announce->isChecked() && announce->isEnabled());
+    announce->setChecked(false);
     Find<QComboBox>("ListenChoice")->setCurrentText("Only this computer");
+    EXPECT_FALSE(announce->isEnabled());  // nothing is announced then anyway
     Type("HttpsPort", "8443");
     pickers_.answers = {QString("/etc/site/certificate.pem"), QString("/etc/site/key.pem")};
     Click("BrowseCertificate");
@@ -192,7 +196,7 @@ TEST_F(OptionsDialogTest, UpdateWritesEverySettingAndTheRootRowCancelWritesNothi
     Find<QCheckBox>("RedirectToHttps")->setChecked(true);
     Click("cmdUpdate");
     EXPECT_EQ(dialog_->result(), QDialog::Accepted);
-    EXPECT_EQ(Setting("Server", "Listen"), "Local");
+    EXPECT_EQ(Setting("Server", "Listen") + " " + Setting("Server", "Announce"), "Local 0");
     EXPECT_EQ(Setting("Server", "HttpsPort") + " " + Setting("Server", "CertificateFile") + " " +
                   Setting("Server", "KeyFile") + " " + Setting("Server", "RedirectToHttps"),
               "8443 /etc/site/certificate.pem /etc/site/key.pem 1");
