@@ -61,7 +61,7 @@ std::vector<ShareLinkRow> ShareLinksView::Rows(const config::ShareLinks& links,
                                                config::Clock::time_point now) const {
     std::vector<ShareLinkRow> rows;
     for (const config::ShareLink& link : links) {
-        ShareLinkRow row{.id = link.Id(),
+        ShareLinkRow row{.id = link.tokenHash,
                          .path = link.path,
                          .downloads = DownloadsText(link.downloadsLeft),
                          .note = link.note,

@@ -27,7 +27,7 @@ inline constexpr size_t kDefaultLifetime = 2;
 struct ShareLinkRow {
     enum class State { kActive, kExpired, kUsedUp };
 
-    std::string id;  // what revoking it names
+    std::string id;  // the token's hash: revoking by it can never be ambiguous
     std::string path;
     std::string expiry;
     std::string downloads;

@@ -57,7 +57,7 @@ TEST(ShareLinksView, EachRowSaysWhatTheLinkStillOpensAndShowsOnlyKnownTokens) {
     ASSERT_EQ(rows.size(), cases.size());
     for (size_t at = 0; at < cases.size(); ++at) {
         const Case& want = cases[at];
-        EXPECT_EQ(rows[at], (ShareLinkRow{.id = want.link.Id(),
+        EXPECT_EQ(rows[at], (ShareLinkRow{.id = want.link.tokenHash,
                                           .path = want.link.path,
                                           .expiry = want.expiry,
                                           .downloads = want.downloads,
