@@ -649,7 +649,7 @@ void ControlWindow::WatchDesktop() {
     if (settingsFound_) {
         AddTrayIcon();
         ShowLanAccess();
-        if (tabs_->currentWidget() == sharedLinks_) {
+        if (isVisible() && tabs_->currentWidget() == sharedLinks_) {
             sharedLinks_->Refresh();  // shares.lst changes as links are used
         }
     }
