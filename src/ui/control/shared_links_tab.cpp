@@ -39,6 +39,7 @@ SharedLinksTab::SharedLinksTab(Setup setup, QWidget* parent)
     table_ = Named<QTableWidget>("SharedLinksTable", 0, 4);
     table_->setHorizontalHeaderLabels({QStringLiteral("Path"), QStringLiteral("Expires"),
                                        QStringLiteral("Downloads"), QStringLiteral("Note")});
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     table_->verticalHeader()->hide();
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
