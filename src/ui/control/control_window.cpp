@@ -622,9 +622,8 @@ bool ControlWindow::ServeShared() {
 }
 
 std::string ControlWindow::ReachableSiteUrl() {
-    const LanAccess lan = DescribeLanAccess(ChooseLanAddress(setup_.desktop.HostAddresses()),
-                                            shownPort_, control_.ListensLocallyOnly());
-    return lan.url.empty() ? SiteUrl(control_.Host().hostName, shownPort_) : lan.url;
+    return ShareLinkSite(ChooseLanAddress(setup_.desktop.HostAddresses()), control_.Host().hostName,
+                         shownPort_, control_.HttpsPort(), control_.ListensLocallyOnly());
 }
 
 void ControlWindow::AddTrayIcon() {
