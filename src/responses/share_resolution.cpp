@@ -46,8 +46,8 @@ void ResolveInSharedFolder(const PathFacts& root, const std::vector<std::string>
     if (AnyHidden(rest)) {
         return;
     }
-    const config::FileHandle base = dav::OpenBase(root.canonical);
-    config::FileHandle at = dav::OpenBeneath(base.Get(), rest, O_PATH);
+    // Beneath the very folder examined, not whatever its path leads to now.
+    config::FileHandle at = dav::OpenBeneath(root.handle->Get(), rest, O_PATH);
     const std::optional<struct stat> info = at ? dav::StatusOf(at.Get()) : std::nullopt;
     const std::optional<fs::path> where = at ? dav::WhereIs(at.Get()) : std::nullopt;
     if (!info || !where || own.Contains(*info)) {
@@ -85,9 +85,13 @@ Resolution ResolveShared(const config::ShareLink& link, std::string_view token,
                          const ResolveContext& context) {
     Resolution resolution;
     resolution.directory = SharePath(token) + "/";
+    // The link names where its file or folder lay when it was made, links
+    // resolved: a link put on that way since, or a folder no longer served,
+    // opens nothing.
     const PathFacts root = Examine(link.path);
     const config::OwnFiles own = OwnFilesWithKey(context.folder, context.settings, context.own);
-    if (!root.exists || root.systemArea || own.Contains(root.info)) {
+    if (!root.exists || root.systemArea || !root.handle || own.Contains(root.info) ||
+        root.canonical != fs::path(link.path) || !LiesInServedFolder(root.canonical, context)) {
         return resolution;
     }
     if (S_ISREG(root.info.st_mode)) {

@@ -91,6 +91,15 @@ TEST_F(ShareLinksTest, ALinkOpensItsFolderWithoutThePasswordOfTheSecureFolderAro
         EXPECT_NE(reply.find(text), std::string::npos) << target;
     }
     EXPECT_EQ(StatusOf(Fetch("/s/" + token)), "HTTP/1.1 301 Moved Permanently");
+    // Listed is only what the link reaches; nothing is kept past a revoke.
+    const std::string listing = Fetch(root + "?format=json");
+    for (std::string_view out : {"\"up\"", "\"next\"", "\"etc\"", "users.txt", "hard.txt"}) {
+        EXPECT_EQ(listing.find(out), std::string::npos) << out;
+    }
+    EXPECT_NE(listing.find("\"inside\""), std::string::npos);
+    for (const std::string& target : {root, root + "report.txt"}) {
+        EXPECT_NE(Fetch(target).find("Cache-Control: no-store"), std::string::npos) << target;
+    }
 }
 
 TEST_F(ShareLinksTest, NothingOutsideTheSharedFolderIsReachedThroughIt) {
@@ -176,6 +185,52 @@ TEST_F(ShareLinksTest, ALinkEndsWhenItExpiresOrItsDownloadsAreUsed) {
     EXPECT_EQ(Code(root), 404);
 }
 
+TEST_F(ShareLinksTest, ALinkOpensNothingOnceItsPathLeadsElsewhere) {
+    folder.Write("www/private/shared/sub/file.txt", "FILE");
+    folder.Write("outside/passwd", "OUTSIDE-SECRET");
+    const auto replaceByLink = [&](std::string_view relative, std::string_view target) {
+        const std::filesystem::path place = folder.Path() / relative;
+        std::filesystem::remove_all(place);
+        std::filesystem::create_symlink(folder.Path() / target, place);
+    };
+    struct Case {
+        std::string_view what;
+        std::string link;  // made before `change`
+        std::function<void()> change;
+        std::string target;  // below the link
+    };
+    const std::string file = Share("www/private/shared/sub/file.txt");
+    const std::string sub = Share("www/private/shared/sub");
+    const std::string loose = config::MakeShareToken();
+    const Case cases[] = {
+        {"a shared file replaced by a link out", file,
+         [&] { replaceByLink("www/private/shared/sub/file.txt", "outside/passwd"); }, ""},
+        {"a shared folder replaced by a link out", sub,
+         [&] { replaceByLink("www/private/shared/sub", "outside"); }, "/passwd"},
+        {"a record naming a place the site does not serve", loose,
+         [&] {
+             config::SharesFile(folder.Path() / "shares.lst")
+                 .Add({.tokenHash = config::HashShareToken(loose),
+                       .path = (folder.Path() / "outside").string(),
+                       .created = now});
+         },
+         "/passwd"},
+        {"a folder no longer served", token,
+         [&] {
+             folder.WriteSettings({{"HomePage", "RootDirectory", "elsewhere"}});
+             folder.WriteDirs({{"/", "elsewhere"}});
+         },
+         "/report.txt"},
+    };
+    EXPECT_EQ(Code("/s/" + file), 200);
+    for (const Case& c : cases) {
+        c.change();
+        const std::string reply = Fetch("/s/" + c.link + c.target);
+        EXPECT_EQ(StatusOf(reply), kNotFound) << c.what;
+        EXPECT_EQ(reply.find("OUTSIDE-SECRET"), std::string::npos) << c.what;
+    }
+}
+
 TEST_F(ShareLinksTest, EveryUseIsLoggedWithoutTheToken) {
     const std::string file = Share("www/private/shared/report.txt");
     const std::string fetched = Fetch("/s/" + file);
@@ -184,6 +239,24 @@ TEST_F(ShareLinksTest, EveryUseIsLoggedWithoutTheToken) {
               std::string::npos);
     Fetch("/s/" + token + "/sub/deep.txt");
     Fetch("/s/" + config::MakeShareToken() + "/x");
+    // Refused before it is understood, almost a token, encoded, repeated.
+    std::string encoded = token;
+    encoded.replace(0, 1,
+                    "%" + std::string(1, "0123456789ABCDEF"[token[0] >> 4]) +
+                        "0123456789ABCDEF"[token[0] & 0xF]);
+    for (const std::string& target :
+         {"/s/" + token + "/../x", "/s/" + token + ".", "/S/" + token + "/report.txt",
+          "/s/" + encoded + "/report.txt", "/s/" + token + "/?q=" + token,
+          "/%73/" + token + "/report.txt"}) {
+        Fetch(target);
+    }
+    const server::Outcome copied =
+        Handle("COPY /private/shared/report.txt HTTP/1.1\r\nHost: x\r\nDestination: http://x/s/" +
+               token + "/copy.txt\r\n\r\n");
+    EXPECT_EQ(copied.logView.find(token), std::string::npos) << copied.logView;
+    const server::Outcome searched =
+        Handle("GET /s/" + token + "/?q=" + token + " HTTP/1.1\r\nHost: x\r\n\r\n");
+    EXPECT_EQ(searched.logView.find(token.substr(4)), std::string::npos) << searched.logView;
     log.Flush();
     const std::string logged = folder.Read("quorvane.log");
     for (const std::string& used : {file, token}) {
@@ -192,6 +265,7 @@ TEST_F(ShareLinksTest, EveryUseIsLoggedWithoutTheToken) {
     }
     EXPECT_NE(logged.find("GET /s/" + file.substr(0, 4) + "... HTTP/1.0"), std::string::npos);
     EXPECT_NE(logged.find("/s/" + token.substr(0, 4) + ".../sub/deep.txt"), std::string::npos);
+    EXPECT_NE(logged.find("/s/" + token.substr(0, 4) + ".../?..."), std::string::npos);
 }
 
 }  // namespace
