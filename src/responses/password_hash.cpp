@@ -3,7 +3,9 @@
 #include <crypt.h>
 #include <openssl/crypto.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <memory>
 
 namespace quorvane::responses {
@@ -46,9 +48,30 @@ bool IsHashedPassword(std::string_view stored) {
     return false;
 }
 
+bool HasHashForm(std::string_view stored) {
+    if (stored.size() < 3 || stored[0] != '$') {
+        return false;
+    }
+    const size_t end = stored.find('$', 1);
+    return end != std::string_view::npos && end > 1 &&
+           std::all_of(stored.begin() + 1, stored.begin() + static_cast<std::ptrdiff_t>(end),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
+bool IsLockedPassword(std::string_view stored) {
+    return stored == "*" || stored == "!" || stored == "!!" ||
+           (stored.starts_with('!') && HasHashForm(stored.substr(1)));
+}
+
+bool IsStoredInClear(std::string_view stored) {
+    return !stored.empty() && !HasHashForm(stored) && !IsLockedPassword(stored);
+}
+
 bool VerifyPassword(std::string_view stored, std::string_view given) {
     if (!IsHashedPassword(stored)) {
-        return SameBytes(stored, given);
+        // A hash of a kind not checked here, or a locked entry, is no
+        // password anyone could type: it lets nobody in.
+        return IsStoredInClear(stored) && SameBytes(stored, given);
     }
     const std::optional<std::string> hashed = Crypt(given, stored);
     return hashed && SameBytes(*hashed, stored);

@@ -65,16 +65,21 @@ TEST(PasswordHash, HashesMadeByOtherToolsVerify) {
     }
 }
 
-TEST(PasswordHash, OtherTextIsAPasswordInClearAndADamagedHashAcceptsNothing) {
-    const std::pair<std::string_view, std::string_view> clear[] = {
-        {"secret", "secret"}, {"$Y$j9T$abc", "$Y$j9T$abc"}, {"$1$salt$x", "$1$salt$x"}};
-    for (const auto& [stored, given] : clear) {
-        EXPECT_FALSE(IsHashedPassword(stored)) << stored;
-        EXPECT_TRUE(VerifyPassword(stored, given)) << stored;
+TEST(PasswordHash, OtherTextIsAPasswordInClearAndAnyOtherHashAcceptsNothing) {
+    for (std::string_view stored : {"secret", "$", "$$x", "a$1$b", "!secret", "$ 1$x"}) {
+        EXPECT_TRUE(IsStoredInClear(stored)) << stored;
+        EXPECT_TRUE(VerifyPassword(stored, stored)) << stored;
         EXPECT_FALSE(VerifyPassword(stored, std::string(stored) + " ")) << stored;
     }
     EXPECT_FALSE(VerifyPassword("secret", "SECRET"));
-    for (std::string_view damaged : {"$2b$05$tooshort", "$2b$", "$y$", "$y$j9T$", "$6$"}) {
+    // Hashes of kinds not checked here (MD5, SHA-256, $2a$, scrypt, argon2),
+    // locked entries and damaged hashes: their own text is no password.
+    for (std::string_view damaged :
+         {"$2b$05$tooshort", "$2b$", "$y$", "$y$j9T$", "$6$", "$1$salt$x", "$Y$j9T$abc",
+          "$5$salt$hash", "$2a$05$abcdefghijklmnopqrstuuMvLh3OtxNflkBcuKDa7dl2LsQnbxGq",
+          "$apr1$salt$hash", "$7$C6..../....SodiumChloride$x", "$argon2id$v=19$m=65536$x",
+          "*", "!", "!!", "!$6$salt$x"}) {
+        EXPECT_FALSE(IsStoredInClear(damaged)) << damaged;
         for (std::string_view given : {std::string_view(), damaged, std::string_view("x")}) {
             EXPECT_FALSE(VerifyPassword(damaged, given)) << damaged << " / " << given;
         }

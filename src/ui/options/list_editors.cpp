@@ -398,14 +398,14 @@ Edit UserEditor::Store(const std::string& name, const std::string& password,
 // empty one.
 bool UserEditor::HasPasswordsInClear() const {
     return std::any_of(rows_.begin(), rows_.end(), [](const config::Record& row) {
-        return !row[1].empty() && !responses::IsHashedPassword(row[1]);
+        return responses::IsStoredInClear(row[1]);
     });
 }
 
 Edit UserEditor::ProtectPasswords() {
     std::vector<config::Record> rows = rows_;
     for (config::Record& row : rows) {
-        if (!row[1].empty() && !responses::IsHashedPassword(row[1])) {
+        if (responses::IsStoredInClear(row[1])) {
             const std::optional<std::string> hashed = responses::HashPassword(row[1]);
             if (!hashed) {
                 return Edit::kNotHashed;
