@@ -94,7 +94,9 @@ std::shared_ptr<const std::string> ListingText(const FolderAsk& ask, const Listi
     const auto make = [&](const std::vector<ListedEntry>& entries) {
         FolderView view = ViewOf(ask, query);
         for (const ListedEntry& entry : entries) {
-            view.entries.push_back(ShownOf(ask, entry.name, entry.info));
+            if (!ask.listed || ask.listed(entry.name)) {
+                view.entries.push_back(ShownOf(ask, entry.name, entry.info));
+            }
         }
         SortEntries(view.entries, view.sort, view.descending);
         if (json) {

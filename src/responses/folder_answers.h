@@ -22,6 +22,8 @@ struct FolderAsk {
     WalkAdmit taken;
     bool mayUpload = false;
     bool mayChange = false;
+    // Which of the folder's own entries are listed; none: every one.
+    std::function<bool(const std::string& name)> listed;
     // Where the way back up begins, and its name (the host's when empty).
     std::string top = "/";
     std::string topName;

@@ -1,9 +1,12 @@
 #include "server/request_handler.h"
 
+#include <fcntl.h>
+
 #include "cgi/cgi_gateway.h"
 #include "config/address_text.h"
 #include "config/setting_keys.h"
 #include "config/text.h"
+#include "dav/beneath.h"
 #include "dav/webdav.h"
 #include "http/entity_tags.h"
 #include "http/escaping.h"
@@ -66,6 +69,42 @@ std::string_view LoggedLine(const http::Request& request) {
     return request.method == Method::kOther ? std::string_view() : request.requestLine;
 }
 
+// What may follow "/s/" is a share link's token, which logs that others may
+// read never hold: whatever a request spelled there (a token, one almost
+// like it, one encoded) keeps four characters, up to the next blank.
+std::string HideShareTokens(std::string_view text) {
+    std::string shown;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t marker = std::string_view::npos;
+        size_t length = 0;
+        for (std::string_view spelled : {"/s/", "/%73/", "/%53/"}) {
+            for (size_t found = at;
+                 (found = config::ToUpperAscii(text).find(config::ToUpperAscii(spelled), found)) !=
+                 std::string_view::npos;) {
+                if (found < marker) {
+                    marker = found;
+                    length = spelled.size();
+                }
+                break;
+            }
+        }
+        if (marker == std::string_view::npos) {
+            shown.append(text.substr(at));
+            break;
+        }
+        const size_t start = marker + length;
+        const size_t end = std::min(text.find_first_of(" \t", start), text.size());
+        shown.append(text.substr(at, start - at));
+        shown.append(text.substr(start, std::min<size_t>(4, end - start)));
+        if (end - start > 4) {
+            shown.append("...");
+        }
+        at = end;
+    }
+    return shown;
+}
+
 }  // namespace
 
 RequestHandler::RequestHandler(const config::ProgramFolder& folder, responses::HostIdentity host,
@@ -78,7 +117,7 @@ Outcome RequestHandler::Handle(const http::Request& request, const Peer& peer,
     const config::Configuration config = overridden_.Apply(snapshots_.Take(folder_));
     Outcome outcome;
     outcome.logView = "\r\n";
-    outcome.accessLogLine = AccessLogLine(peer.address, now, LoggedLine(request));
+    outcome.accessLogLine = AccessLogLine(peer.address, now, HideShareTokens(LoggedLine(request)));
     if (!config.Complete()) {
         // What guards the site cannot be read: nothing is answered from a guess.
         outcome.reply = responses::SendUnavailablePage(now);
@@ -202,15 +241,27 @@ responses::ResolveContext RequestHandler::ContextFor(const responses::RequestSco
 
 namespace {
 
-// The token stays out of the log, which others may read: enough of it is
-// kept to tell links apart.
-std::string WithoutToken(std::string_view line, std::string_view token) {
-    std::string shown(line);
-    const size_t at = shown.find(token);
-    if (at != std::string::npos) {
-        shown.replace(at, token.size(), std::string(token.substr(0, 4)) + "...");
+// A share link's request as the log keeps it: the path below the link built
+// from its segments, any that looks like a token cut to four characters, and
+// no query, which could repeat the token.
+std::string SharedRequestLine(const http::Request& request) {
+    std::string path = "/" + std::string(responses::kSharePrefix) + "/";
+    const std::vector<std::string>& segments = request.target->segments;
+    for (size_t i = 1; i < segments.size(); ++i) {
+        path += (i > 1 ? "/" : "") + (config::IsShareToken(segments[i])
+                                          ? segments[i].substr(0, 4) + "..."
+                                          : http::PercentEncodePath(segments[i]));
     }
-    return shown;
+    if (request.target->endsWithSlash) {
+        path += "/";
+    }
+    if (!request.target->query.empty()) {
+        path += "?...";
+    }
+    const std::string_view line = request.requestLine;
+    const size_t version = line.rfind(' ');
+    return request.methodName + " " + path +
+           std::string(version == std::string_view::npos ? "" : line.substr(version));
 }
 
 }  // namespace
@@ -225,8 +276,8 @@ RequestHandler::Step RequestHandler::OpenShareLink(Exchange& exchange) {
     }
     const responses::RequestScope& scope = exchange.scope;
     exchange.token = segments[1];
-    exchange.outcome.accessLogLine = AccessLogLine(
-        exchange.peer.address, scope.now, WithoutToken(LoggedLine(request), exchange.token));
+    exchange.outcome.accessLogLine =
+        AccessLogLine(exchange.peer.address, scope.now, SharedRequestLine(request));
     const config::ShareLink* link =
         scope.config.shares ? config::FindShareLink(*scope.config.shares, exchange.token, scope.now)
                             : nullptr;
@@ -357,8 +408,9 @@ RequestHandler::Step RequestHandler::AnswerWebDav(Exchange& exchange) {
     if (const std::optional<std::string> destination = request.Destination()) {
         named += " -> " + *destination;
     }
-    exchange.outcome.logView =
-        " " + request.methodName + ": " + config::LoggableText(named, kLoggedTextLimit) + "\r\n";
+    exchange.outcome.logView = " " + request.methodName + ": " +
+                               config::LoggableText(HideShareTokens(named), kLoggedTextLimit) +
+                               "\r\n";
     if (http::Writes(request.method) && CrossSite(request)) {
         return responses::SendRequestErrorPage(Status::kForbidden, exchange.scope.now);
     }
@@ -458,6 +510,12 @@ std::string DocumentLogView(const responses::Resolution& resolution, const std::
 
 }  // namespace
 
+// The query as the log view shows it: none through a share link, where it
+// could repeat the token.
+std::string RequestHandler::LoggedQuery(const Exchange& exchange) {
+    return exchange.share ? std::string() : exchange.request.target->query;
+}
+
 bool RequestHandler::ModernListing(const Exchange& exchange) {
     const config::Settings& settings = exchange.scope.settings;
     return config::IsOn(settings, setting::kDirectoryBrowsing) &&
@@ -525,6 +583,22 @@ responses::WalkAdmit RequestHandler::ShareWalkRules(Exchange& exchange, bool con
     };
 }
 
+// A shared folder's page lists only what a request through the link would
+// reach: an entry whose link leads out of the shared folder is left out.
+std::function<bool(const std::string&)> RequestHandler::ShareListed(Exchange& exchange) {
+    const responses::Resolution& at = *exchange.resolution;
+    const auto own = snapshots_.OwnFilesOf(folder_);
+    return [base = std::make_shared<config::FileHandle>(dav::OpenBase(at.base)), below = at.below,
+            own = responses::OwnFilesWithKey(folder_, exchange.scope.settings, own.get())](
+               const std::string& name) {
+        std::vector<std::string> segments = below;
+        segments.push_back(name);
+        const config::FileHandle entry = dav::OpenBeneath(base->Get(), segments, O_PATH);
+        const std::optional<struct stat> info = entry ? dav::StatusOf(entry.Get()) : std::nullopt;
+        return info && !own.Contains(*info);
+    };
+}
+
 // A folder with no default document, on the modern style: its page, its
 // JSON, a search of its tree, or the folder as zip.
 RequestHandler::Step RequestHandler::ServeFolder(Exchange& exchange) {
@@ -533,7 +607,7 @@ RequestHandler::Step RequestHandler::ServeFolder(Exchange& exchange) {
         !(ModernListing(exchange) || exchange.share)) {
         return GoOn{};
     }
-    exchange.outcome.logView = DocumentLogView(resolution, exchange.request.target->query);
+    exchange.outcome.logView = DocumentLogView(resolution, LoggedQuery(exchange));
     const responses::Policy& policy = resolution.policy;
     responses::FolderAsk ask{.resolution = resolution,
                              .request = exchange.request,
@@ -544,6 +618,7 @@ RequestHandler::Step RequestHandler::ServeFolder(Exchange& exchange) {
     if (exchange.share) {
         ask.shown = ShareWalkRules(exchange, false);
         ask.taken = ShareWalkRules(exchange, true);
+        ask.listed = ShareListed(exchange);
         ask.top = responses::SharePath(exchange.token) + "/";
         ask.topName = resolution.base.filename().string();
         if (responses::ParseListingQuery(exchange.request.target->query).format ==
@@ -558,8 +633,11 @@ RequestHandler::Step RequestHandler::ServeFolder(Exchange& exchange) {
     }
     http::Response reply = responses::AnswerFolder(ask);
     if (exchange.share) {
-        // A link followed from a README's page must not carry the token away.
+        // A link followed from a README's page must not carry the token away;
+        // nothing stays in a cache once the link is revoked.
         reply.fields.Add("Referrer-Policy", "no-referrer");
+        reply.fields.Add("Cache-Control", "no-store");
+        return reply;
     }
     // Signed in, a search or zip of an open folder may gather what secure
     // folders below it hold.
@@ -581,7 +659,7 @@ RequestHandler::Step RequestHandler::ServeThumbnail(Exchange& exchange) {
             responses::ListingFormat::kThumbnail) {
         return GoOn{};
     }
-    exchange.outcome.logView = DocumentLogView(resolution, exchange.request.target->query);
+    exchange.outcome.logView = DocumentLogView(resolution, LoggedQuery(exchange));
     std::optional<responses::OpenFile> image =
         responses::OpenExaminedFile(resolution.path, resolution.examined->Get(), resolution.info);
     if (!image) {
@@ -606,7 +684,7 @@ RequestHandler::Step RequestHandler::ServeThumbnail(Exchange& exchange) {
 RequestHandler::Step RequestHandler::Serve(Exchange& exchange) {
     const responses::Resolution& resolution = *exchange.resolution;
     const http::Request& request = exchange.request;
-    exchange.outcome.logView = DocumentLogView(resolution, request.target->query);
+    exchange.outcome.logView = DocumentLogView(resolution, LoggedQuery(exchange));
     const bool counted = exchange.share && exchange.share->downloadsLeft;
     http::Response reply = responses::ServeDocument(
         resolution, {.request = request, .get = request.method == Method::kGet, .ranges = !counted},
@@ -624,6 +702,7 @@ RequestHandler::Step RequestHandler::Serve(Exchange& exchange) {
                              responses::AttachmentDisposition(resolution.document, "inline"));
         }
         // Whatever the shared file holds, it does not act as this site.
+        reply.fields.Add("Cache-Control", "no-store");
         reply.fields.Add("Content-Security-Policy", "sandbox");
         reply.fields.Add("X-Content-Type-Options", "nosniff");
         reply.fields.Add("Referrer-Policy", "no-referrer");

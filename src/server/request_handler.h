@@ -148,8 +148,10 @@ class RequestHandler {
     // The rules of a walk below the request's folder: `contents` for what
     // is taken (a zip), else for what is shown (a search).
     responses::WalkAdmit WalkRules(Exchange& exchange, bool contents);
+    std::function<bool(const std::string&)> ShareListed(Exchange& exchange);
     // The rules of a walk below a shared folder.
     responses::WalkAdmit ShareWalkRules(Exchange& exchange, bool contents);
+    static std::string LoggedQuery(const Exchange& exchange);
     // Whether the modern folder page and what comes with it are served.
     static bool ModernListing(const Exchange& exchange);
     // Counts a download through a share link: nothing when it may go, else
