@@ -25,6 +25,7 @@ WriteOutcome WriteExport(const fs::path& folder, const std::vector<ExportFile>& 
     }
     if (!force && fs::exists(folder, error) && !fs::is_empty(folder, error)) {
         outcome.problem = Refusal(folder, "it holds other files (--force writes over them)");
+        outcome.folderInUse = true;
         return outcome;
     }
     for (const ExportFile& file : files) {

@@ -10,7 +10,8 @@ namespace quorvane::exporting {
 
 struct WriteOutcome {
     std::vector<std::filesystem::path> written;
-    std::string problem;  // empty when every file was written
+    std::string problem;       // empty when every file was written
+    bool folderInUse = false;  // refused only because the folder holds other files
 };
 
 // Writes the files into `folder` (made when missing), each atomically with

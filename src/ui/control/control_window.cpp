@@ -23,6 +23,7 @@
 #include "ui/control/clickable_label.h"
 #include "ui/control/host_addresses.h"
 #include "ui/control/qr_code.h"
+#include "ui/control/site_export.h"
 #include "ui/control/tray_state.h"
 #include "ui/control/window_pictures.h"
 #include "version.h"
@@ -291,6 +292,11 @@ void ControlWindow::BuildMenus() {
     configure_->setEnabled(false);
     share1_ = mainMenu_->addAction(QStringLiteral("S&hare a Folder..."));
     share1_->setObjectName(QStringLiteral("mnuShare1"));
+    exportNginx_ = mainMenu_->addAction(QStringLiteral("&Export for nginx..."));
+    exportNginx_->setObjectName(QStringLiteral("mnuExportNginx"));
+    exportNginx_->setEnabled(false);
+    connect(exportNginx_, &QAction::triggered, this,
+            [this] { ExportForNginx(this, control_.Folder(), *pickers_, setup_.messages); });
     autoStart1_ = mainMenu_->addAction(QStringLiteral("&AutoStart Quorvane and AutoStart Server"));
     autoStart1_->setObjectName(QStringLiteral("mnuAutoStart1"));
     minimise1_ = mainMenu_->addAction(QStringLiteral("&Minimise on Start"));
@@ -556,6 +562,7 @@ void ControlWindow::SetSharing(FilePickers& pickers, AskNewUser askUser) {
     askUser_ = std::move(askUser);
     share1_->setEnabled(true);
     share_->setEnabled(true);
+    exportNginx_->setEnabled(true);
 }
 
 void ControlWindow::OpenShareDialog(const QString& folder) {

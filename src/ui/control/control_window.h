@@ -174,6 +174,7 @@ class ControlWindow : public QMainWindow {
     QMenu* trayMenu_ = nullptr;
     QAction* configure_ = nullptr;
     QAction* share1_ = nullptr;
+    QAction* exportNginx_ = nullptr;
     QAction* share_ = nullptr;
     QAction* autoStart1_ = nullptr;
     QAction* minimise1_ = nullptr;
