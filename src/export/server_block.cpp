@@ -74,6 +74,8 @@ void WriteErrorPages(Conf& conf, const ErrorPages& pages) {
     conf.Line("error_page 403 " + pages.forbidden + ";");
     conf.Line("error_page 404 " + pages.missing + ";");
     conf.Line("error_page 500 502 503 504 " + Page("500.htm") + ";");
+    // The server sends a document to a POST as to a GET; nginx's is 405.
+    conf.Line("error_page 405 =200 $uri;");
 }
 
 std::vector<std::string> ListenLines(const config::Settings& settings, long port) {
@@ -226,6 +228,13 @@ void WriteRunnable(Conf& conf, const SiteFacts& facts, const Place& place, bool 
 }
 
 void WriteNameRules(Conf& conf, const SiteFacts& facts, const Place& place) {
+    if (place.policy.insideScriptFolder) {
+        // A hidden name that could run is a script not found, as the server has it.
+        conf.Open("location ~* \"/\\..*\\.(?:pl|cgi|exe)[^/]*$\"");
+        WriteErrorPages(conf, {.missing = Page("4044.htm")});
+        conf.Line("return 404;");
+        conf.Close();
+    }
     conf.Open("location ~ \"/\\.\"");  // names with a leading dot are never served
     conf.Line("return 404;");
     conf.Close();

@@ -36,11 +36,14 @@ OWN_WORDING = {
 GUEST = ("guest", "quorvane")
 
 
+FOOTER = b'<p class="footer">Served by Quorvane2000</p></html>'
+
+
 class Request:
     def __init__(self, path, method="GET", user=None, source=None, body=None, own=None,
-                 expires=False):
+                 expires=False, holds=None):
         self.path, self.method, self.user, self.source = path, method, user, source
-        self.body, self.own, self.expires = body, own, expires
+        self.body, self.own, self.expires, self.holds = body, own, expires, holds
 
     def label(self):
         who = f" as {self.user[0]}:{'*' * len(self.user[1])}" if self.user else ""
@@ -83,6 +86,8 @@ def differences(request, ours, theirs):
                         f"{tail(theirs[2], 8)}")
     if ours[1].get("Location") != theirs[1].get("Location"):
         problems.append(f"Location {ours[1].get('Location')} != {theirs[1].get('Location')}")
+    if request.holds is not None and request.holds not in ours[2]:
+        problems.append(f"the server's reply lacks {request.holds!r}")
     if request.expires:
         offsets = (expiry_offset(ours[1]), expiry_offset(theirs[1]))
         # Within a second: the two replies are made at different moments.
@@ -163,7 +168,7 @@ def sample_site(binary):
     site = RunningSite(binary, [], lambda folders: SAMPLE_RECORDS, listen="127.0.0.1",
                        prefix="quorvane-nginx-")
     requests = [
-        Request("/"), Request("/index.htm"), Request("/style.css"), Request("/docs/"),
+        Request("/", holds=FOOTER), Request("/index.htm", holds=FOOTER), Request("/style.css"), Request("/docs/"),
         Request("/docs", own="notice"), Request("/files/", own="listing"),
         Request("/files/readme.txt"), Request("/files/notes%20%26%20ideas.txt"),
         Request("/no-such-page.htm"), Request("/.hidden"),
@@ -181,7 +186,8 @@ def guarded_site(binary):
         return [("/", str(folders["site"]), "No", "No", "No"),
                 ("/members/", str(folders["site"] / "members"), "Yes", "No", "No"),
                 ("/area/", str(folders["area"]), "Yes", "No", "No", "No", "No", "ann"),
-                ("/run/", str(folders["run"]), "No", "Yes", "No")]
+                ("/run/", str(folders["run"]), "No", "Yes", "No"),
+                ("/conf/", str(folders["site"].parent / "program"), "No", "No", "No")]
     site = RunningSite(binary, ["site", "area", "run"], records, prefix="quorvane-nginx-")
     ini = site.program / "quorvane.ini"
     text = ini.read_text()
@@ -193,6 +199,7 @@ def guarded_site(binary):
                             text=True, check=True).stdout.strip()
     (site.program / "users.lst").write_text(f'"guest","quorvane"\r\n"ann","{hashed}"\r\n')
     (site.program / "iplist.lst").write_text('"127.0.0.2"\r\n')
+    (site.program / "nocgi.lst").write_text('"127.0.0.3"\r\n')
     page = "<html><body><p>{}</p></body></html>\n"
     (site.folders["site"] / "index.htm").write_text(page.format("home"))
     (site.folders["site"] / "page.htm").write_text(page.format("a page"))
@@ -211,15 +218,17 @@ def guarded_site(binary):
     script.chmod(0o755)
     ann = ("ann", "annpass")
     requests = [
-        Request("/", expires=True), Request("/page.htm", expires=True),
+        Request("/", expires=True, holds=FOOTER), Request("/page.htm", expires=True),
         Request("/sub/"), Request("/sub", own="notice"), Request("/sub/notes.txt"),
         Request("/members/"), Request("/members/", user=("guest", "nope")),
         Request("/members/", user=GUEST), Request("/members/", user=ann),
         Request("/area/"), Request("/area/", user=GUEST), Request("/area/", user=("ann", "x")),
         Request("/area/", user=ann), Request("/area"),
         Request("/run/env.pl?x=1"), Request("/run/env.pl", method="POST", body="a=1&b=2"),
+        Request("/run/env.pl", source="127.0.0.3"), Request("/run/.env.pl"),
         Request("/", source="127.0.0.2"), Request("/page.htm", source="127.0.0.2"),
-        Request("/missing.htm"),
+        Request("/missing.htm"), Request("/conf/quorvane.ini"), Request("/conf/users.lst"),
+        Request("/page.htm", method="POST", body="a=1", holds=b"a page"),
     ]
     return site, requests, True
 
