@@ -69,7 +69,8 @@ std::string NotCarried() {
            "  folder moved later needs a new export. Error pages are copies.\n"
            "- A blocked address that is also in nocgi.lst sees the 404.3 page on scripts;\n"
            "  a blocked address asking a redirected site is redirected.\n"
-           "- Expires applies to answers of 2xx and 3xx only.\n\n";
+           "- Expires: the server dates its notice and error pages to expire at once;\n"
+           "  nginx's expires reaches documents (2xx and 3xx) only.\n\n";
 }
 
 std::string Commands(const SiteFacts& facts, const std::filesystem::path& target) {

@@ -218,6 +218,7 @@ void WriteRunnable(Conf& conf, const SiteFacts& facts, const Place& place, bool 
         conf.Line("return 403;");
     } else {
         WriteErrorPages(conf, pages);
+        conf.Line("expires off;");  // a script's reply goes out with its own lines only
         if (config::IsOn(settings, setting::kEnableFooter)) {
             // Replaces the inherited footer: a script's page goes out as written.
             conf.Line("sub_filter \"<!--quorvane-->\" \"<!--quorvane-->\";");

@@ -88,6 +88,11 @@ def differences(request, ours, theirs):
         problems.append(f"Location {ours[1].get('Location')} != {theirs[1].get('Location')}")
     if request.holds is not None and request.holds not in ours[2]:
         problems.append(f"the server's reply lacks {request.holds!r}")
+    # The server dates every notice and error page to expire at once; nginx's
+    # expires reaches 2xx and 3xx replies only, and its error pages keep the
+    # status they stand for. So Expires is compared where a document went out.
+    if ours[0] < 300 and ("Expires" in ours[1]) != ("Expires" in theirs[1]):
+        problems.append(f"Expires {ours[1].get('Expires')} against {theirs[1].get('Expires')}")
     if request.expires:
         offsets = (expiry_offset(ours[1]), expiry_offset(theirs[1]))
         # Within a second: the two replies are made at different moments.
