@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "config/setting_keys.h"
+#include "export/nginx_syntax.h"
 
 namespace quorvane::exporting {
 
@@ -81,7 +82,8 @@ std::string Commands(const SiteFacts& facts, const std::filesystem::path& target
     std::string text =
         "Running it\n"
         "----------\n"
-        "Check, then run in the foreground as the user owning these files:\n"
+        "Check, then run in the foreground as the user owning these files (started as\n"
+        "root, nginx's workers would run as nobody, who cannot read the htpasswd files):\n"
         "    nginx -t -c " +
         dir + "/nginx.conf -p " + dir +
         "/\n"
@@ -115,11 +117,41 @@ std::string Commands(const SiteFacts& facts, const std::filesystem::path& target
     return text;
 }
 
+// What this very configuration holds that nginx was not given, each named.
+std::string LeftOut(const SiteFacts& facts) {
+    std::string text;
+    for (const auto* list : {facts.config.blocked.get(), facts.config.scriptsBarred.get()}) {
+        for (const std::string& entry : *list) {
+            if (!IsAddressRule(entry)) {
+                text += "- The address list entry \"" + entry +
+                        "\" is no whole address; the server never matches it either.\n";
+            }
+        }
+    }
+    for (const config::UserAccount& user : *facts.config.users) {
+        if (user.name.find(':') != std::string::npos || user.name.empty() ||
+            user.password.empty()) {
+            text += "- The user \"" + user.name +
+                    "\" has no htpasswd line (a colon, or an empty "
+                    "name or password).\n";
+        }
+    }
+    for (const config::VirtualDirectory& record : *facts.config.directories) {
+        if (record.name == "/" &&
+            record.folder != config::ServerValue(*facts.config.settings, setting::kRootDirectory)) {
+            text += "- dirs.lst's root record names " + record.folder +
+                    ", which the server uses for the top folder's own files only; nginx serves\n"
+                    "  all of / from RootDirectory.\n";
+        }
+    }
+    return text.empty() ? text : "In this site\n------------\n" + text + "\n";
+}
+
 }  // namespace
 
 std::string ExportReadme(const SiteFacts& facts, const std::filesystem::path& target) {
     return "The site of this program folder, exported for nginx by quorvane-server.\n\n" +
-           CarriedOver(facts) + NotCarried() + Commands(facts, target);
+           CarriedOver(facts) + NotCarried() + LeftOut(facts) + Commands(facts, target);
 }
 
 }  // namespace quorvane::exporting
