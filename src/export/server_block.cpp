@@ -78,16 +78,20 @@ void WriteErrorPages(Conf& conf, const ErrorPages& pages) {
     conf.Line("error_page 405 =200 $uri;");
 }
 
+// Where the server binds: "Network" is every address of both families,
+// "Local" the loopback of both, anything else that address or host name.
 std::vector<std::string> ListenLines(const config::Settings& settings, long port) {
-    const std::string listen = config::ServerValue(settings, setting::kListen);
-    if (config::StartsWithIgnoringCase(listen, "Local")) {
-        return {"127.0.0.1:" + std::to_string(port)};
+    const std::string value = config::ServerValue(settings, setting::kListen);
+    const std::string_view listen = config::TrimBlanks(value);
+    const std::string at = ":" + std::to_string(port);
+    if (listen.empty() || config::EqualsIgnoringCase(listen, "Network")) {
+        return {std::to_string(port), "[::]" + at};
     }
-    if (listen.empty() || config::StartsWithIgnoringCase(listen, "Network")) {
-        return {std::to_string(port)};
+    if (config::EqualsIgnoringCase(listen, "Local")) {
+        return {"127.0.0.1" + at, "[::1]" + at};
     }
-    const bool v6 = listen.find(':') != std::string::npos;
-    return {(v6 ? "[" + listen + "]" : listen) + ":" + std::to_string(port)};
+    const bool v6 = listen.find(':') != std::string_view::npos;
+    return {(v6 ? "[" + std::string(listen) + "]" : std::string(listen)) + at};
 }
 
 void WriteListen(Conf& conf, const SiteFacts& facts) {

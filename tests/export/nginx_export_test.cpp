@@ -93,5 +93,33 @@ TEST_F(ExportSiteTest, RefusesWhatNginxCannotHoldAndAFolderInsideTheSite) {
     EXPECT_NE(Export().problem.find("password files would be served"), std::string::npos);
 }
 
+TEST_F(ExportSiteTest, ListensWhereTheServerBinds) {
+    struct Case {
+        std::string_view listen;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"Network", {"listen 8080;", "listen [::]:8080;"}},
+        {" local ", {"listen 127.0.0.1:8080;", "listen [::1]:8080;"}},
+        {"192.0.2.7", {"listen 192.0.2.7:8080;"}},
+        {"fe80::1", {"listen [fe80::1]:8080;"}},
+    };
+    for (const Case& c : cases) {
+        folder.WriteSettings({config::Write(config::setting::kRootDirectory, "www"),
+                              config::Write(config::setting::kPort, "8080"),
+                              config::Write(config::setting::kListen, std::string(c.listen))});
+        ASSERT_EQ(Export(true).problem, "");
+        const std::string conf = folder.Read("out/quorvane.conf");
+        size_t listens = 0;
+        for (size_t at = conf.find("listen "); at != std::string::npos;
+             at = conf.find("listen ", at + 1)) {
+            ++listens;
+        }
+        EXPECT_EQ(listens, c.lines.size()) << c.listen;
+        for (const std::string& line : c.lines) {
+            EXPECT_NE(conf.find("    " + line + "\n"), std::string::npos) << c.listen << conf;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quorvane::exporting
