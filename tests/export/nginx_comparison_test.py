@@ -173,7 +173,8 @@ def sample_site(binary):
     site = RunningSite(binary, [], lambda folders: SAMPLE_RECORDS, listen="127.0.0.1",
                        prefix="quorvane-nginx-")
     requests = [
-        Request("/", holds=FOOTER), Request("/index.htm", holds=FOOTER), Request("/style.css"), Request("/docs/"),
+        Request("/", holds=FOOTER), Request("/index.htm", holds=FOOTER), Request("/style.css"),
+        Request("/docs/"),
         Request("/docs", own="notice"), Request("/files/", own="listing"),
         Request("/files/readme.txt"), Request("/files/notes%20%26%20ideas.txt"),
         Request("/no-such-page.htm"), Request("/.hidden"),
@@ -189,7 +190,8 @@ def sample_site(binary):
 def guarded_site(binary):
     def records(folders):
         return [("/", str(folders["site"]), "No", "No", "No"),
-                ("/members/", str(folders["site"] / "members"), "Yes", "No", "No"),
+                # Reached as /club/ and, through the root folder, as /members/.
+                ("/club/", str(folders["site"] / "members"), "Yes", "No", "No"),
                 ("/area/", str(folders["area"]), "Yes", "No", "No", "No", "No", "ann"),
                 ("/run/", str(folders["run"]), "No", "Yes", "No"),
                 ("/conf/", str(folders["site"].parent / "program"), "No", "No", "No")]
@@ -227,6 +229,7 @@ def guarded_site(binary):
         Request("/sub/"), Request("/sub", own="notice"), Request("/sub/notes.txt"),
         Request("/members/"), Request("/members/", user=("guest", "nope")),
         Request("/members/", user=GUEST), Request("/members/", user=ann),
+        Request("/club/"), Request("/club/index.htm", user=GUEST), Request("/members"),
         Request("/area/"), Request("/area/", user=GUEST), Request("/area/", user=("ann", "x")),
         Request("/area/", user=ann), Request("/area"),
         Request("/run/env.pl?x=1"), Request("/run/env.pl", method="POST", body="a=1&b=2"),
