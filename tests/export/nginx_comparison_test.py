@@ -210,7 +210,7 @@ def guarded_site(binary):
     page = "<html><body><p>{}</p></body></html>\n"
     (site.folders["site"] / "index.htm").write_text(page.format("home"))
     (site.folders["site"] / "page.htm").write_text(page.format("a page"))
-    for folder in ("members", "sub"):
+    for folder in ("members", "sub", "v1.2"):
         (site.folders["site"] / folder).mkdir()
     (site.folders["site"] / "members" / "index.htm").write_text(page.format("members"))
     (site.folders["site"] / "sub" / "notes.txt").write_text("notes\n")
@@ -227,6 +227,7 @@ def guarded_site(binary):
     requests = [
         Request("/", expires=True, holds=FOOTER), Request("/page.htm", expires=True),
         Request("/sub/"), Request("/sub", own="notice"), Request("/sub/notes.txt"),
+        Request("/v1.2", own="notice"), Request("/sub/notes.txt/"),
         Request("/members/"), Request("/members/", user=("guest", "nope")),
         Request("/members/", user=GUEST), Request("/members/", user=ann),
         Request("/club/"), Request("/club/index.htm", user=GUEST), Request("/members"),
