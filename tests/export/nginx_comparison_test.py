@@ -84,8 +84,9 @@ def differences(request, ours, theirs):
     if request.own is None and ours[2] != theirs[2]:
         problems.append(f"body differs:\n--- server\n{tail(ours[2], 8)}\n--- nginx\n"
                         f"{tail(theirs[2], 8)}")
-    if ours[1].get("Location") != theirs[1].get("Location"):
-        problems.append(f"Location {ours[1].get('Location')} != {theirs[1].get('Location')}")
+    for field in ("Location", "WWW-Authenticate"):
+        if ours[1].get(field) != theirs[1].get(field):
+            problems.append(f"{field} {ours[1].get(field)} != {theirs[1].get(field)}")
     if request.holds is not None and request.holds not in ours[2]:
         problems.append(f"the server's reply lacks {request.holds!r}")
     # The server dates every notice and error page to expire at once; nginx's
