@@ -8,6 +8,7 @@
 
 #include "config/text.h"
 #include "responses/entry_order.h"
+#include "responses/error_pages.h"
 #include "responses/folder_json.h"
 #include "responses/folder_page.h"
 #include "responses/folder_query.h"
@@ -140,6 +141,13 @@ http::Response FolderPage(const FolderAsk& ask, const ListingQuery& query, bool 
 }
 
 http::Response FolderAsZip(const FolderAsk& ask, const ListingQuery& query) {
+    std::optional<ZipSlots::Slot> slot =
+        ask.scope.zips != nullptr ? ask.scope.zips->Take() : ZipSlots::Slot();
+    if (!slot) {
+        http::Response busy = SendRequestErrorPage(Status::kServiceUnavailable, ask.scope.now);
+        busy.fields.Add("Retry-After", std::to_string(kZipRetrySeconds));
+        return busy;
+    }
     const Resolution& at = ask.resolution;
     FolderWalk walk(at.base, at.below, ask.taken,
                     {.mostEntries = kZippedEntries, .deepest = kZipDepth});
@@ -154,8 +162,8 @@ http::Response FolderAsZip(const FolderAsk& ask, const ListingQuery& query) {
     http::Response reply = StandardResponse({.contentType = "application/zip"});
     reply.fields.Add("Content-Disposition", AttachmentDisposition(name + ".zip"));
     reply.fields.Add("X-Content-Type-Options", "nosniff");
-    reply.body = std::make_shared<FolderZip>(std::move(walk),
-                                             ZipChoice{.topName = name, .picks = query.picks});
+    reply.body = std::make_shared<FolderZip>(
+        std::move(walk), ZipChoice{.topName = name, .picks = query.picks}, std::move(*slot));
     return reply;
 }
 

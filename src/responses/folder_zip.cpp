@@ -64,8 +64,9 @@ bool AttrChar(unsigned char byte) {
 
 }  // namespace
 
-FolderZip::FolderZip(FolderWalk walk, ZipChoice choice)
+FolderZip::FolderZip(FolderWalk walk, ZipChoice choice, ZipSlots::Slot slot)
     : walk_(std::move(walk)),
+      slot_(std::move(slot)),
       output_(new ZipOutput{ready_, dropping_}),
       archive_(archive_write_new(), archive_write_free),
       piece_(kPiece) {

@@ -29,6 +29,38 @@ struct ZipChoice {
     std::vector<std::string> picks;
 };
 
+// How many zips are made at once. Each holds a walk's descriptors and takes
+// the engine's time while it is sent, so past the bound a visitor waits
+// rather than every other visitor. A slot is held while its zip lives.
+class ZipSlots {
+  public:
+    class Slot {
+      public:
+        Slot() = default;
+        explicit Slot(std::shared_ptr<size_t> used) : used_(std::move(used)) { ++*used_; }
+        Slot(Slot&& other) noexcept = default;
+        Slot& operator=(Slot&& other) noexcept = default;
+        ~Slot() {
+            if (used_) {
+                --*used_;
+            }
+        }
+
+      private:
+        std::shared_ptr<size_t> used_;
+    };
+
+    explicit ZipSlots(size_t most) : most_(most) {}
+    // A slot, or nothing while every one is held.
+    std::optional<Slot> Take() {
+        return *used_ < most_ ? std::optional<Slot>(Slot(used_)) : std::nullopt;
+    }
+
+  private:
+    size_t most_;
+    std::shared_ptr<size_t> used_ = std::make_shared<size_t>(0);
+};
+
 // A folder's tree as a zip, made while it is sent: each call to Next reads
 // the next entries and 64 KiB pieces of the current file until about 64 KiB
 // of archive are ready, so memory stays flat whatever the files weigh (the
@@ -42,7 +74,7 @@ struct ZipChoice {
 // began, or when the walk was cut short by one of its bounds.
 class FolderZip : public http::StreamedBody {
   public:
-    FolderZip(FolderWalk walk, ZipChoice choice);
+    FolderZip(FolderWalk walk, ZipChoice choice, ZipSlots::Slot slot = {});
     ~FolderZip() override;
     FolderZip(const FolderZip&) = delete;
     FolderZip& operator=(const FolderZip&) = delete;
@@ -61,6 +93,7 @@ class FolderZip : public http::StreamedBody {
     void GiveUp();
 
     FolderWalk walk_;
+    ZipSlots::Slot slot_;
     std::string topName_;
     std::string ready_;   // archive bytes made, not yet handed out (outlives the archive)
     std::string handed_;  // what the last Next returned

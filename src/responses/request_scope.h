@@ -10,7 +10,8 @@
 
 namespace quorvane::responses {
 class ListingCache;
-}
+class ZipSlots;
+}  // namespace quorvane::responses
 
 namespace quorvane::responses {
 
@@ -31,6 +32,7 @@ struct RequestScope {
     config::ConfigSnapshots& snapshots;
     SystemMediaTypes* mediaTypes = nullptr;  // the system's table, when one is kept
     ListingCache* listings = nullptr;        // listing pages kept between requests
+    ZipSlots* zips = nullptr;                // zips being made; none: no bound
     const config::Settings& settings = *config.settings;
 };
 

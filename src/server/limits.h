@@ -162,6 +162,10 @@ inline constexpr std::size_t kSearchResults = 500;
 // A folder as zip: entries and depth (a tree beyond them is refused midway).
 inline constexpr std::size_t kZippedEntries = 100000;
 inline constexpr std::size_t kZipDepth = 32;
+// Zips made at once (each holds a walk's descriptors and the engine's time);
+// one more is answered 503, to be asked again after this many seconds.
+inline constexpr std::size_t kZipsAtOnce = 4;
+inline constexpr int kZipRetrySeconds = 5;
 
 // File systems remembered as ordinary ones (not /proc or the like).
 inline constexpr std::size_t kRememberedDevices = 16;

@@ -84,8 +84,8 @@ Outcome RequestHandler::Handle(const http::Request& request, const Peer& peer,
         outcome.reply = responses::SendUnavailablePage(now);
         outcome.endsConnection = true;
     } else {
-        const responses::RequestScope scope{folder_,    config,       host_,     now,
-                                            snapshots_, &mediaTypes_, &listings_};
+        const responses::RequestScope scope{folder_,    config,       host_,      now,
+                                            snapshots_, &mediaTypes_, &listings_, &zips_};
         Exchange exchange{request, peer, scope, outcome};
         for (const auto step : kRoad) {
             Step taken = (this->*step)(exchange);

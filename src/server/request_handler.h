@@ -20,11 +20,13 @@
 #include "http/request.h"
 #include "http/response.h"
 #include "responses/folder_walk.h"
+#include "responses/folder_zip.h"
 #include "responses/listing_pages.h"
 #include "responses/request_scope.h"
 #include "responses/resolution.h"
 #include "server/credential_cache.h"
 #include "server/engine_observer.h"
+#include "server/limits.h"
 #include "server/sign_in_throttle.h"
 
 namespace quorvane::server {
@@ -161,6 +163,7 @@ class RequestHandler {
     responses::SystemMediaTypes mediaTypes_{"/etc/mime.types"};
     responses::ResolveCache resolveCache_;
     responses::ListingCache listings_;
+    responses::ZipSlots zips_{kZipsAtOnce};
     SignInThrottle signIns_;
     CredentialCache credentials_;
     dav::LockTable locks_;

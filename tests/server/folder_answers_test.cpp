@@ -350,6 +350,19 @@ TEST_F(FolderAnswersTest, AFileSwappedDuringItsZipIsLeftOut) {
 
 // A folder whose name holds quotes, a line break or right-to-left marks
 // names its zip in one header line, or is not reached at all.
+TEST_F(FolderAnswersTest, OnlyAFewZipsAreMadeAtOnce) {
+    std::vector<http::Response> held;
+    for (size_t i = 0; i < kZipsAtOnce; ++i) {
+        held.push_back(Ask("/?format=zip"));
+        ASSERT_EQ(held.back().code, 200) << i;
+    }
+    const http::Response refused = Ask("/sub/?format=zip");
+    EXPECT_EQ(refused.code, 503);
+    EXPECT_EQ(refused.Field("Retry-After"), std::to_string(kZipRetrySeconds));
+    held.pop_back();  // a zip sent, or its client gone
+    EXPECT_EQ(ZipNames(Ask("/sub/?format=zip")), "sub/\nsub/deep/\nsub/deep/found-me.txt\n");
+}
+
 TEST_F(FolderAnswersTest, AZipsNameCannotBreakItsHeader) {
     folder.Write("www/a\"b;c%d\xE2\x80\xAEgnp.exe/f.txt", "x");
     folder.Write("www/a\r\nSet-Cookie: x=1/f.txt", "x");

@@ -1,11 +1,13 @@
-// Takes the pictures of sharing a folder for the README, on Qt's offscreen
-// platform: the Share dialog filled in, the folder's address it then shows,
-// and the Information tab of the window serving it.
+// Takes the pictures of sharing for the README, on Qt's offscreen platform:
+// the Share dialog filled in, the folder's address it then shows, the
+// Information tab of the window serving it, and a share link made and listed.
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
 #include <QTabWidget>
 #include <csignal>
 #include <fstream>
@@ -81,6 +83,22 @@ int main(int argc, char** argv) {
     saved = Save(dialog, out / "share-result.png") && saved;
     Find<QTabWidget>(window, "SSTab1")->setCurrentIndex(0);
     saved = Save(window, out / "information-after-sharing.png") && saved;
+
+    std::ofstream(folder.Path() / "www" / "report.pdf") << "%PDF-1.4\n";
+    window.SharedLinks().OpenShareDialog();
+    QWidget& link = *window.SharedLinks().CurrentShareDialog();
+    Find<QLineEdit>(link, "LinkPath")->setText(
+        QString::fromStdString((folder.Path() / "www" / "report.pdf").string()));
+    Find<QSpinBox>(link, "LinkDownloads")->setValue(3);
+    Find<QLineEdit>(link, "LinkNote")->setText("for Ann");
+    Find<QDialogButtonBox>(link, "LinkButtons")->button(QDialogButtonBox::Ok)->click();
+    link.adjustSize();
+    saved = Save(link, out / "share-link.png") && saved;
+    link.close();
+    auto& tabs = *Find<QTabWidget>(window, "SSTab1");
+    tabs.setCurrentWidget(&window.SharedLinks());
+    Find<QTableWidget>(window, "SharedLinksTable")->selectRow(0);
+    saved = Save(window, out / "shared-links-tab.png") && saved;
     for (const QString& warning : messages.warnings) {
         std::cerr << warning.toStdString() << "\n";
     }

@@ -217,6 +217,16 @@ void ControlWindow::BuildWidgets() {
     layout->addWidget(tabs_);
     tabs_->addTab(BuildInformationTab(), QStringLiteral("Information "));
     tabs_->addTab(BuildAccessLogTab(), QStringLiteral("Access Log"));
+    sharedLinks_ = new SharedLinksTab({control_.Folder(), setup_.messages,
+                                       [this] { return ReachableSiteUrl(); },
+                                       [this] { return ServeShared(); }});
+    sharedLinks_->setObjectName(QStringLiteral("SharedLinks"));
+    tabs_->addTab(sharedLinks_, QStringLiteral("Shared Links"));
+    connect(tabs_, &QTabWidget::currentChanged, this, [this] {
+        if (tabs_->currentWidget() == sharedLinks_) {
+            sharedLinks_->Refresh();
+        }
+    });
     tabs_->addTab(BuildAboutTab(), QStringLiteral("About Quorvane"));
     toggle_ = Named<QPushButton>("Command2");
     refresh_ = Named<QPushButton>("Command3", QStringLiteral("&Refresh Log"));
@@ -292,7 +302,9 @@ void ControlWindow::BuildMenus() {
     configure_->setEnabled(false);
     share1_ = mainMenu_->addAction(QStringLiteral("S&hare a Folder..."));
     share1_->setObjectName(QStringLiteral("mnuShare1"));
-    exportNginx_ = mainMenu_->addAction(QStringLiteral("&Export for nginx..."));
+    shareLink1_ = mainMenu_->addAction(QStringLiteral("Shar&e..."));
+    shareLink1_->setObjectName(QStringLiteral("mnuShareLink1"));
+    exportNginx_ = mainMenu_->addAction(QStringLiteral("E&xport for nginx..."));
     exportNginx_->setObjectName(QStringLiteral("mnuExportNginx"));
     exportNginx_->setEnabled(false);
     connect(exportNginx_, &QAction::triggered, this,
@@ -313,6 +325,8 @@ void ControlWindow::BuildMenus() {
     restore->setObjectName(QStringLiteral("mnuRestore"));
     share_ = trayMenu_->addAction(QStringLiteral("S&hare a Folder..."));
     share_->setObjectName(QStringLiteral("mnuShare"));
+    shareLink_ = trayMenu_->addAction(QStringLiteral("Shar&e..."));
+    shareLink_->setObjectName(QStringLiteral("mnuShareLink"));
     autoStart_ =
         trayMenu_->addAction(QStringLiteral("&AutoStart Quorvane2000 and AutoStart Server"));
     autoStart_->setObjectName(QStringLiteral("mnuAutoStart"));
@@ -341,6 +355,10 @@ void ControlWindow::BuildMenus() {
     for (QAction* item : {share1_, share_}) {
         item->setEnabled(false);
         connect(item, &QAction::triggered, this, [this] { OpenShareDialog(); });
+    }
+    for (QAction* item : {shareLink1_, shareLink_}) {
+        item->setEnabled(false);
+        connect(item, &QAction::triggered, this, &ControlWindow::OpenShareLinkDialog);
     }
     connect(startItem_, &QAction::triggered, this, &ControlWindow::ToggleServer);
     connect(restore, &QAction::triggered, this, &ControlWindow::RestoreWindow);
@@ -560,9 +578,16 @@ void ControlWindow::SetOptionsDialog(std::function<bool(QWidget*)> open) {
 void ControlWindow::SetSharing(FilePickers& pickers, AskNewUser askUser) {
     pickers_ = &pickers;
     askUser_ = std::move(askUser);
-    share1_->setEnabled(true);
-    share_->setEnabled(true);
-    exportNginx_->setEnabled(true);
+    for (QAction* item : {share1_, share_, shareLink1_, shareLink_, exportNginx_}) {
+        item->setEnabled(true);
+    }
+    sharedLinks_->SetPickers(pickers);
+}
+
+void ControlWindow::OpenShareLinkDialog() {
+    RestoreWindow();
+    tabs_->setCurrentWidget(sharedLinks_);
+    sharedLinks_->OpenShareDialog();
 }
 
 void ControlWindow::OpenShareDialog(const QString& folder) {
@@ -586,15 +611,25 @@ void ControlWindow::OpenShareDialog(const QString& folder) {
 }
 
 Publication ControlWindow::PublishShared(const std::string& name) {
+    const bool serving = ServeShared();
+    const LanAccess lan = DescribeLanAccess(ChooseLanAddress(setup_.desktop.HostAddresses()),
+                                            shownPort_, control_.ListensLocallyOnly());
+    return {FromStd(SharedFolderUrl(lan.url, SiteUrl(control_.Host().hostName, shownPort_), name)),
+            serving};
+}
+
+bool ControlWindow::ServeShared() {
     if (settingsFound_ && !control_.IsListening()) {
         ToggleServer();
     }
     control_.FollowAnnouncement();  // the new folder may take writes
     ShowSettings();
-    const LanAccess lan = DescribeLanAccess(ChooseLanAddress(setup_.desktop.HostAddresses()),
-                                            shownPort_, control_.ListensLocallyOnly());
-    return {FromStd(SharedFolderUrl(lan.url, SiteUrl(control_.Host().hostName, shownPort_), name)),
-            control_.IsListening()};
+    return control_.IsListening();
+}
+
+std::string ControlWindow::ReachableSiteUrl() {
+    return ShareLinkSite(ChooseLanAddress(setup_.desktop.HostAddresses()), control_.Host().hostName,
+                         shownPort_, control_.HttpsPort(), control_.ListensLocallyOnly());
 }
 
 void ControlWindow::AddTrayIcon() {
@@ -619,6 +654,9 @@ void ControlWindow::WatchDesktop() {
     if (settingsFound_) {
         AddTrayIcon();
         ShowLanAccess();
+        if (isVisible() && tabs_->currentWidget() == sharedLinks_) {
+            sharedLinks_->Refresh();  // shares.lst changes as links are used
+        }
     }
 }
 

@@ -12,6 +12,7 @@
 #include "ui/control/information_view.h"
 #include "ui/control/preferences.h"
 #include "ui/control/share_dialog.h"
+#include "ui/control/shared_links_tab.h"
 
 class QAction;
 class QFormLayout;
@@ -67,6 +68,9 @@ class ControlWindow : public QMainWindow {
     // in when one is given.
     void OpenShareDialog(const QString& folder = QString());
     ShareDialog* CurrentShareDialog() const { return shareDialog_; }
+    // "Share...": a link to one file or folder, made on the Shared Links tab.
+    void OpenShareLinkDialog();
+    SharedLinksTab& SharedLinks() { return *sharedLinks_; }
 
     server::ServerControl& Control() { return control_; }
     server::EngineObserver& Observer() { return bridge_; }
@@ -125,6 +129,11 @@ class ControlWindow : public QMainWindow {
     void OpenInBrowser(const QString& url);
     // After a folder was shared: serving it, and where.
     Publication PublishShared(const std::string& name);
+    // The site's URL as the Information tab picks it: the network one when
+    // other devices can reach the site, else the local one.
+    std::string ReachableSiteUrl();
+    // Starts the server after something was shared, when it is stopped.
+    bool ServeShared();
     void AppendLog(const QString& text);
 
     Setup setup_;
@@ -176,6 +185,9 @@ class ControlWindow : public QMainWindow {
     QAction* share1_ = nullptr;
     QAction* exportNginx_ = nullptr;
     QAction* share_ = nullptr;
+    QAction* shareLink1_ = nullptr;
+    QAction* shareLink_ = nullptr;
+    SharedLinksTab* sharedLinks_ = nullptr;
     QAction* autoStart1_ = nullptr;
     QAction* minimise1_ = nullptr;
     QAction* startItem_ = nullptr;

@@ -31,6 +31,13 @@ LanAccess DescribeLanAccess(const std::optional<std::string>& lanAddress, uint16
     return {SiteUrl(*lanAddress, port), ""};
 }
 
+std::string ShareLinkSite(const std::optional<std::string>& lanAddress, std::string_view hostName,
+                          uint16_t port, uint16_t httpsPort, bool listensLocallyOnly) {
+    const std::string host =
+        lanAddress && !listensLocallyOnly ? *lanAddress : std::string(hostName);
+    return httpsPort != 0 ? SiteUrl(host, httpsPort, true) : SiteUrl(host, port);
+}
+
 std::optional<std::string> FileManagerAddress(
     const config::Settings& settings, const std::vector<config::VirtualDirectory>& directories,
     std::string_view host, uint16_t port, uint16_t httpsPort) {

@@ -31,6 +31,12 @@ struct LanAccess {
 LanAccess DescribeLanAccess(const std::optional<std::string>& lanAddress, uint16_t port,
                             bool listensLocallyOnly);
 
+// Where a share link's path goes: the network address other devices open
+// (this machine's name while none can), over HTTPS while it is on, so the
+// token never crosses the network in clear where it need not.
+std::string ShareLinkSite(const std::optional<std::string>& lanAddress, std::string_view hostName,
+                          uint16_t port, uint16_t httpsPort, bool listensLocallyOnly);
+
 // The address a file manager opens to add and change the site's files, while
 // any folder takes them: the root or a dirs.lst record where visitors may add
 // or change files and no name may run (a written one could then be run).

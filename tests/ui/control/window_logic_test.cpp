@@ -60,6 +60,25 @@ TEST(InformationView, StartFailuresSayWhatToDo) {
               std::string::npos);
 }
 
+TEST(InformationView, AShareLinkGoesOverHttpsWhileItIsOn) {
+    const struct {
+        std::optional<std::string> lan;
+        uint16_t httpsPort;
+        bool locallyOnly;
+        std::string_view site;
+    } cases[] = {
+        {"192.168.1.20", 0, false, "http://192.168.1.20:8080"},
+        {"192.168.1.20", 8443, false, "https://192.168.1.20:8443"},
+        {"192.168.1.20", 443, true, "https://desk"},
+        {std::nullopt, 0, false, "http://desk:8080"},
+        {"2001:db8::5", 0, false, "http://[2001:db8::5]:8080"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ShareLinkSite(c.lan, "desk", 8080, c.httpsPort, c.locallyOnly), c.site)
+            << c.lan.value_or("none");
+    }
+}
+
 TEST(InformationView, TheFileManagerAddressShowsWhileAFolderTakesWrites) {
     using config::VirtualDirectory;
     const VirtualDirectory uploads{.name = "/drop/", .folder = "d", .uploads = true};
