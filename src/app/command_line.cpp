@@ -66,6 +66,7 @@ class LineReader {
     bool TakeLinkOption(std::string_view argument);
     void CheckLinkCommand();
     void TakeShareDialog(std::string_view argument);
+    void TakeExport(std::string_view argument);
     void Take(std::string_view argument);
 
     std::span<const std::string_view> arguments_;
@@ -125,6 +126,11 @@ void LineReader::CheckLinkCommand() {
         Fail("option '" + givenForLink_ + "' goes with --share");
     } else if (commands == 1 && (line_.share || line_.port || line_.listen)) {
         Fail("a link command does not start the server: FOLDER, --port and --listen do not apply");
+    } else if (line_.force && !line_.exportTo) {
+        Fail("option '--force' goes with --export");
+    } else if (line_.exportTo &&
+               (commands > 0 || line_.addUser || line_.share || line_.port || line_.listen)) {
+        Fail("--export goes alone, with --folder and --force only");
     }
 }
 
@@ -146,12 +152,28 @@ void LineReader::TakeServerOption(std::string_view argument) {
         line_.listen = ValueOf(argument, "--listen", "local, network or an address");
     } else if (Names(argument, "--add-user")) {
         line_.addUser = ValueOf(argument, "--add-user", "a user name");
+    } else if (Names(argument, "--export")) {
+        TakeExport(argument);
+    } else if (argument == "--force") {
+        line_.force = true;
     } else if (argument.starts_with("-")) {
         Fail("unknown option '" + std::string(argument) + "'");
     } else if (line_.share) {
         Fail("unexpected argument '" + std::string(argument) + "'");
     } else {
         line_.share = std::filesystem::path(std::string(argument));
+    }
+}
+
+// "--export nginx DIR": the only format so far, then the folder.
+void LineReader::TakeExport(std::string_view argument) {
+    const std::optional<std::string> format = ValueOf(argument, "--export", "a format");
+    if (format && *format != "nginx") {
+        Fail("option '--export' knows one format: nginx");
+    } else if (format && at_ + 1 < arguments_.size() && !arguments_[at_ + 1].empty()) {
+        line_.exportTo = std::filesystem::path(std::string(arguments_[++at_]));
+    } else if (format) {
+        Fail("option '--export nginx' needs a folder");
     }
 }
 
@@ -207,6 +229,7 @@ std::string UsageText(ProgramKind kind) {
             " [--folder DIR] [--port N] [--listen WHERE] [FOLDER]\n"
             "       quorvane-server [--folder DIR] --share PATH | --shares | --revoke ID\n"
             "       quorvane-server [--folder DIR] --add-user NAME\n"
+            "       quorvane-server [--folder DIR] --export nginx DIR [--force]\n"
             "Serves the site of a program folder (or FOLDER alone) until SIGINT or SIGTERM,\n"
             "printing the log.\n";
     } else {

@@ -37,6 +37,10 @@ struct CommandLine {
     std::optional<std::string> revokeLink;
     // The headless program stores a password for this user and exits.
     std::optional<std::string> addUser;
+    // The headless program writes the site as an nginx configuration into
+    // this folder and exits; `force` lets it write into a folder holding files.
+    std::optional<std::filesystem::path> exportTo;
+    bool force = false;
     // The window's Share dialog, on this folder unless it is empty.
     std::optional<std::filesystem::path> shareDialog;
     std::string error;  // empty when the line was understood
@@ -47,7 +51,8 @@ struct CommandLine {
 // --share DIR (or --share=DIR, or --share last and alone: the dialog only);
 // for the headless program a folder to share, --port N, --listen WHERE,
 // the link commands --share PATH [--expires WHEN] [--downloads N]
-// [--note TEXT], --shares and --revoke ID, and --add-user NAME.
+// [--note TEXT], --shares and --revoke ID, --add-user NAME, and
+// --export nginx DIR [--force].
 CommandLine ParseCommandLine(std::span<const std::string_view> arguments, ProgramKind kind);
 
 // The --help text; the first line is the usage line that a usage error repeats.

@@ -2,7 +2,7 @@
 // once, says on its first line where it listens, prints the log view's text
 // as it grows, and stops on SIGINT or SIGTERM. Exit status: 0 after a stop signal, 1 when the
 // server cannot run, 2 for a command line it does not understand. Its link
-// commands and --add-user print their answer and exit: 0 when done, 1 when not.
+// commands, --add-user and --export print their answer and exit: 0 when done, 1 when not.
 #include <unistd.h>
 
 #include <csignal>
@@ -24,6 +24,7 @@
 #include "app/shared_folder.h"
 #include "app/user_password.h"
 #include "config/program_folder.h"
+#include "export/export_writer.h"
 #include "server/descriptor_limit.h"
 #include "server/engine_observer.h"
 #include "server/host_identity.h"
@@ -224,6 +225,13 @@ int main(int argc, char** argv) {
     }
     if (line.addUser) {
         return AddUser(folder.folder, *line.addUser);
+    }
+    if (line.exportTo) {
+        const quorvane::exporting::WriteOutcome outcome = quorvane::exporting::ExportSite(
+            quorvane::config::ProgramFolder(folder.folder), *line.exportTo, line.force);
+        (outcome.problem.empty() ? std::cout : std::cerr)
+            << quorvane::exporting::DescribeOutcome(outcome);
+        return outcome.problem.empty() ? 0 : 1;
     }
     if (line.linkTo || line.listLinks || line.revokeLink) {
         return quorvane::app::RunLinkCommand(line, quorvane::config::ProgramFolder(folder.folder),

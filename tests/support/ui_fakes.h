@@ -19,11 +19,15 @@ class FakeMessages : public ui::MessageBoxes {
     void Warning(const QString& text, const QString& title) override {
         warnings.push_back(title + ": " + text);
     }
+    void Information(const QString& text, const QString& title) override {
+        informations.push_back(title + ": " + text);
+    }
     bool Question(const QString& text, const QString& title) override {
         questions.push_back(title + ": " + text);
         return answer;
     }
     std::vector<QString> warnings;
+    std::vector<QString> informations;
     std::vector<QString> questions;
     bool answer = true;
 };
@@ -71,7 +75,8 @@ class FakePickers : public ui::FilePickers {
         if (answers.empty()) {
             return std::nullopt;
         }
-        auto answer = answers.front();
+        std::optional<QString> answer;
+        answer.swap(answers.front());
         answers.pop_front();
         return answer;
     }

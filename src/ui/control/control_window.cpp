@@ -23,6 +23,7 @@
 #include "ui/control/clickable_label.h"
 #include "ui/control/host_addresses.h"
 #include "ui/control/qr_code.h"
+#include "ui/control/site_export.h"
 #include "ui/control/tray_state.h"
 #include "ui/control/window_pictures.h"
 #include "version.h"
@@ -303,6 +304,11 @@ void ControlWindow::BuildMenus() {
     share1_->setObjectName(QStringLiteral("mnuShare1"));
     shareLink1_ = mainMenu_->addAction(QStringLiteral("Shar&e..."));
     shareLink1_->setObjectName(QStringLiteral("mnuShareLink1"));
+    exportNginx_ = mainMenu_->addAction(QStringLiteral("E&xport for nginx..."));
+    exportNginx_->setObjectName(QStringLiteral("mnuExportNginx"));
+    exportNginx_->setEnabled(false);
+    connect(exportNginx_, &QAction::triggered, this,
+            [this] { ExportForNginx(this, control_.Folder(), *pickers_, setup_.messages); });
     autoStart1_ = mainMenu_->addAction(QStringLiteral("&AutoStart Quorvane and AutoStart Server"));
     autoStart1_->setObjectName(QStringLiteral("mnuAutoStart1"));
     minimise1_ = mainMenu_->addAction(QStringLiteral("&Minimise on Start"));
@@ -572,7 +578,7 @@ void ControlWindow::SetOptionsDialog(std::function<bool(QWidget*)> open) {
 void ControlWindow::SetSharing(FilePickers& pickers, AskNewUser askUser) {
     pickers_ = &pickers;
     askUser_ = std::move(askUser);
-    for (QAction* item : {share1_, share_, shareLink1_, shareLink_}) {
+    for (QAction* item : {share1_, share_, shareLink1_, shareLink_, exportNginx_}) {
         item->setEnabled(true);
     }
     sharedLinks_->SetPickers(pickers);

@@ -183,6 +183,7 @@ class ControlWindow : public QMainWindow {
     QMenu* trayMenu_ = nullptr;
     QAction* configure_ = nullptr;
     QAction* share1_ = nullptr;
+    QAction* exportNginx_ = nullptr;
     QAction* share_ = nullptr;
     QAction* shareLink1_ = nullptr;
     QAction* shareLink_ = nullptr;

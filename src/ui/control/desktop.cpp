@@ -16,6 +16,10 @@ void QtMessageBoxes::Warning(const QString& text, const QString& title) {
     QMessageBox::warning(QApplication::activeWindow(), title, text);
 }
 
+void QtMessageBoxes::Information(const QString& text, const QString& title) {
+    QMessageBox::information(QApplication::activeWindow(), title, text);
+}
+
 bool QtMessageBoxes::Question(const QString& text, const QString& title) {
     return QMessageBox::question(QApplication::activeWindow(), title, text,
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;

@@ -13,6 +13,7 @@ class MessageBoxes {
   public:
     virtual ~MessageBoxes() = default;
     virtual void Warning(const QString& text, const QString& title) = 0;
+    virtual void Information(const QString& text, const QString& title) = 0;
     virtual bool Question(const QString& text, const QString& title) = 0;  // true for Yes
 };
 
@@ -34,6 +35,7 @@ class DesktopServices {
 class QtMessageBoxes : public MessageBoxes {
   public:
     void Warning(const QString& text, const QString& title) override;
+    void Information(const QString& text, const QString& title) override;
     bool Question(const QString& text, const QString& title) override;
 };
 
