@@ -61,6 +61,9 @@ struct Resolution {
     // For a file found: the file as examined, and what it was then.
     std::shared_ptr<const config::FileHandle> examined;
     struct stat info {};
+    // A folder opened as it was found, held while `folder` names it through
+    // that descriptor, so what is listed is that very folder.
+    std::shared_ptr<const config::FileHandle> openedFolder;
     // The configured folder the path is built on, and the request's segments
     // joined onto it, so a write can open each of them beneath that folder.
     std::filesystem::path base;

@@ -58,7 +58,10 @@ void ResolveInSharedFolder(const PathFacts& root, const std::vector<std::string>
     resolution.path = *where;
     if (S_ISDIR(info->st_mode)) {
         resolution.found = Found::kFolder;
-        resolution.folder = *where;
+        // Listed through the descriptor opened beneath the shared folder: a
+        // folder swapped for a link meanwhile is not what gets listed.
+        resolution.openedFolder = std::make_shared<const config::FileHandle>(std::move(at));
+        resolution.folder = "/proc/self/fd/" + std::to_string(resolution.openedFolder->Get());
         for (const std::string& segment : rest) {
             resolution.directory += segment + "/";
         }
