@@ -701,6 +701,9 @@ RequestHandler::Step RequestHandler::Serve(Exchange& exchange) {
             reply.fields.Add("Content-Disposition",
                              responses::AttachmentDisposition(resolution.document, "inline"));
         }
+        if (counted && reply.fields.Has("Accept-Ranges")) {
+            reply.fields.Set("Accept-Ranges", "none");  // every body is a whole copy
+        }
         // Whatever the shared file holds, it does not act as this site.
         reply.fields.Add("Cache-Control", "no-store");
         reply.fields.Add("Content-Security-Policy", "sandbox");

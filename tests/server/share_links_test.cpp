@@ -180,6 +180,7 @@ TEST_F(ShareLinksTest, ALinkEndsWhenItExpiresOrItsDownloadsAreUsed) {
     const http::Response ranged =
         Handle("GET " + root + "report.txt HTTP/1.1\r\nHost: x\r\nRange: bytes=0-\r\n\r\n").reply;
     EXPECT_EQ(ranged.code, 200);
+    EXPECT_EQ(ranged.Field("Accept-Ranges"), "none");
     EXPECT_EQ(Code(root + "?format=zip"), 200);
     EXPECT_EQ(Code(root + "report.txt"), 404);
     EXPECT_EQ(Code(root), 404);
