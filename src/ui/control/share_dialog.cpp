@@ -1,11 +1,9 @@
 #include "ui/control/share_dialog.h"
 
 #include <QCheckBox>
-#include <QClipboard>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,8 +12,6 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-#include "ui/control/qr_code.h"
-#include "ui/control/window_pictures.h"
 
 namespace quorvane::ui {
 
@@ -131,30 +127,20 @@ QWidget* ShareDialog::BuildUsersBox() {
 QWidget* ShareDialog::BuildResultPage() {
     auto* page = new QWidget;
     auto* intro = new QLabel(QStringLiteral("The folder is shared at:"));
-    url_ = Named<QLabel>(QStringLiteral("ShareUrl"));
-    url_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    QFont bigger = url_->font();
+    address_.emplace(QStringLiteral("Share"), QStringLiteral("the folder"));
+    QFont bigger = address_->Url()->font();
     bigger.setBold(true);
-    url_->setFont(bigger);
-    auto* copy = Named<QPushButton>(QStringLiteral("ShareCopy"), QStringLiteral("&Copy"));
-    auto* urlRow = new QHBoxLayout;
-    urlRow->addWidget(url_, 1);
-    urlRow->addWidget(copy);
-    code_ = Named<QLabel>(QStringLiteral("ShareQRCode"));
-    code_->setAlignment(Qt::AlignCenter);
-    code_->setToolTip(QStringLiteral("Point a phone's camera here to open the folder."));
+    address_->Url()->setFont(bigger);
     note_ = Named<QLabel>(QStringLiteral("ShareNote"));
     note_->setWordWrap(true);
     auto* close = new QDialogButtonBox(QDialogButtonBox::Close);
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(intro);
-    layout->addLayout(urlRow);
-    layout->addWidget(code_);
+    layout->addLayout(address_->Row());
+    layout->addWidget(address_->Code());
     layout->addWidget(note_);
     layout->addStretch();
     layout->addWidget(close);
-    connect(copy, &QPushButton::clicked, this,
-            [this] { QGuiApplication::clipboard()->setText(url_->text()); });
     connect(close, &QDialogButtonBox::rejected, this, &QDialog::accept);
     return page;
 }
@@ -241,10 +227,7 @@ void ShareDialog::Share() {
 }
 
 void ShareDialog::ShowPublication(const Publication& where, const ShareChoice& choice) {
-    url_->setText(where.url);
-    const std::optional<QrCode> code = QrCode::Encode(where.url.toStdString());
-    code_->setPixmap(code ? QrPixmap(*code) : QPixmap());
-    code_->setVisible(code.has_value());
+    address_->Show(where.url);
     QString note;
     if (!choice.users.empty()) {
         QStringList names;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "ui/control/address_view.h"
 #include "ui/control/desktop.h"
 #include "ui/control/folder_share.h"
 #include "ui/options/pickers.h"
@@ -79,8 +80,7 @@ class ShareDialog : public QDialog {
     QCheckBox* uploads_ = nullptr;
     QCheckBox* changes_ = nullptr;
     QDialogButtonBox* buttons_ = nullptr;
-    QLabel* url_ = nullptr;
-    QLabel* code_ = nullptr;
+    std::optional<AddressView> address_;
     QLabel* note_ = nullptr;
 };
 

@@ -1,10 +1,8 @@
 #include "ui/control/share_link_dialog.h"
 
-#include <QClipboard>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,9 +11,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-#include "ui/control/qr_code.h"
 #include "ui/control/share_links_view.h"
-#include "ui/control/window_pictures.h"
 
 namespace quorvane::ui {
 
@@ -94,28 +90,18 @@ QWidget* ShareLinkDialog::BuildResultPage() {
         "The link: copy it or scan it. The Shared Links tab shows it again until Quorvane2000 "
         "ends; after that, nowhere."));
     intro->setWordWrap(true);
-    url_ = Named<QLabel>("LinkUrl");
-    url_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* copy = Named<QPushButton>("LinkCopy", QStringLiteral("&Copy"));
-    auto* urlRow = new QHBoxLayout;
-    urlRow->addWidget(url_, 1);
-    urlRow->addWidget(copy);
-    code_ = Named<QLabel>("LinkQRCode");
-    code_->setAlignment(Qt::AlignCenter);
-    code_->setToolTip(QStringLiteral("Point a phone's camera here to open the link."));
+    address_.emplace(QStringLiteral("Link"), QStringLiteral("the link"));
     serving_ = Named<QLabel>("LinkServing", QStringLiteral("Quorvane is not serving: the link "
                                                            "opens once it runs."));
     serving_->setWordWrap(true);
     auto* close = new QDialogButtonBox(QDialogButtonBox::Close);
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(intro);
-    layout->addLayout(urlRow);
-    layout->addWidget(code_);
+    layout->addLayout(address_->Row());
+    layout->addWidget(address_->Code());
     layout->addWidget(serving_);
     layout->addStretch();
     layout->addWidget(close);
-    connect(copy, &QPushButton::clicked, this,
-            [this] { QGuiApplication::clipboard()->setText(url_->text()); });
     connect(close, &QDialogButtonBox::rejected, this, &QDialog::accept);
     return page;
 }
@@ -156,10 +142,7 @@ void ShareLinkDialog::Make() {
 }
 
 void ShareLinkDialog::ShowLink(const Publication& where) {
-    url_->setText(where.url);
-    const std::optional<QrCode> code = QrCode::Encode(where.url.toStdString());
-    code_->setPixmap(code ? QrPixmap(*code) : QPixmap());
-    code_->setVisible(code.has_value());
+    address_->Show(where.url);
     serving_->setVisible(!where.serving);
     pages_->setCurrentIndex(1);
 }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <optional>
+
 #include <QDialog>
 #include <functional>
 
 #include "config/program_folder.h"
 #include "responses/share_maker.h"
+#include "ui/control/address_view.h"
 #include "ui/control/desktop.h"
 #include "ui/control/share_dialog.h"
 #include "ui/options/pickers.h"
@@ -48,8 +51,7 @@ class ShareLinkDialog : public QDialog {
     QComboBox* lifetime_ = nullptr;
     QSpinBox* downloads_ = nullptr;
     QLineEdit* note_ = nullptr;
-    QLabel* url_ = nullptr;
-    QLabel* code_ = nullptr;
+    std::optional<AddressView> address_;
     QLabel* serving_ = nullptr;
 };
 

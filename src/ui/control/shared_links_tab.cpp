@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -12,8 +10,6 @@
 #include <QVBoxLayout>
 
 #include "config/list_records.h"
-#include "ui/control/qr_code.h"
-#include "ui/control/window_pictures.h"
 
 namespace quorvane::ui {
 
@@ -47,38 +43,28 @@ SharedLinksTab::SharedLinksTab(Setup setup, QWidget* parent)
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     problem_ = Named<QLabel>("SharedLinksProblem");
     problem_->hide();
-    url_ = Named<QLabel>("SharedLinkUrl");
-    url_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    copy_ = Named<QPushButton>("SharedLinkCopy", QStringLiteral("&Copy"));
     notice_ = Named<QLabel>("SharedLinkNotice");
     notice_->setWordWrap(true);
     revoke_ = Named<QPushButton>("SharedLinkRevoke", QStringLiteral("Re&voke..."));
     share_ = Named<QPushButton>("SharedLinkShare", QStringLiteral("Shar&e..."));
     share_->setEnabled(false);
-    code_ = Named<QLabel>("SharedLinkQRCode");
-    code_->setToolTip(QStringLiteral("Point a phone's camera here to open the link."));
-    auto* urlRow = new QHBoxLayout;
-    urlRow->addWidget(url_, 1);
-    urlRow->addWidget(copy_);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(revoke_);
     buttons->addStretch();
     buttons->addWidget(share_);
     auto* chosen = new QVBoxLayout;
-    chosen->addLayout(urlRow);
+    chosen->addLayout(address_.Row());
     chosen->addWidget(notice_);
     chosen->addStretch();
     chosen->addLayout(buttons);
     auto* below = new QHBoxLayout;
     below->addLayout(chosen, 1);
-    below->addWidget(code_);
+    below->addWidget(address_.Code());
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(problem_);
     layout->addWidget(table_, 1);
     layout->addLayout(below);
     connect(table_, &QTableWidget::itemSelectionChanged, this, &SharedLinksTab::ShowChosen);
-    connect(copy_, &QPushButton::clicked, this,
-            [this] { QGuiApplication::clipboard()->setText(url_->text()); });
     connect(revoke_, &QPushButton::clicked, this, &SharedLinksTab::Revoke);
     connect(share_, &QPushButton::clicked, this, &SharedLinksTab::OpenShareDialog);
     ShowChosen();
@@ -163,12 +149,7 @@ void SharedLinksTab::ShowChosen() {
     const bool any = line >= 0 && static_cast<size_t>(line) < rows_.size() &&
                      table_->selectionModel()->isRowSelected(line);
     const ShareLinkRow row = any ? rows_[static_cast<size_t>(line)] : ShareLinkRow{};
-    const std::optional<QrCode> code = row.url.empty() ? std::nullopt : QrCode::Encode(row.url);
-    url_->setText(FromStd(row.url));
-    url_->setVisible(!row.url.empty());
-    copy_->setVisible(!row.url.empty());
-    code_->setPixmap(code ? QrPixmap(*code) : QPixmap());
-    code_->setVisible(code.has_value());
+    address_.Show(FromStd(row.url));
     notice_->setText(any ? FromStd(row.notice)
                          : QStringLiteral("Choose a link to show or revoke it, or make one "
                                           "with Share..."));

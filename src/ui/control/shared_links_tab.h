@@ -1,11 +1,14 @@
 #pragma once
 
+#include <optional>
+
 #include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <vector>
 
 #include "config/program_folder.h"
+#include "ui/control/address_view.h"
 #include "ui/control/desktop.h"
 #include "ui/control/share_link_dialog.h"
 #include "ui/control/share_links_view.h"
@@ -54,10 +57,8 @@ class SharedLinksTab : public QWidget {
     QPointer<ShareLinkDialog> dialog_;
     QTableWidget* table_ = nullptr;
     QLabel* problem_ = nullptr;
-    QLabel* url_ = nullptr;
-    QLabel* code_ = nullptr;
+    AddressView address_{QStringLiteral("SharedLink"), QStringLiteral("the link")};
     QLabel* notice_ = nullptr;
-    QPushButton* copy_ = nullptr;
     QPushButton* revoke_ = nullptr;
     QPushButton* share_ = nullptr;
 };
