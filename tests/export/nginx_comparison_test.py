@@ -14,14 +14,14 @@ import http.client
 import os
 import re
 import shutil
-import signal
 import subprocess
 import sys
 import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "support"))
-from running_server import SAMPLE_RECORDS, RunningSite, free_port, tail  # noqa: E402
+from running_server import (  # noqa: E402
+    SAMPLE_RECORDS, RunningSite, free_port, stop_process, tail)
 
 NGINX = shutil.which("nginx") or "/usr/sbin/nginx"
 FCGIWRAP = shutil.which("fcgiwrap") or "/usr/sbin/fcgiwrap"
@@ -102,16 +102,6 @@ def differences(request, ours, theirs):
     return problems
 
 
-def stop(process):
-    if process.poll() is None:
-        process.send_signal(signal.SIGTERM)
-        try:
-            process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-
-
 def wait_listening(port, process, log):
     end = time.monotonic() + 20
     while time.monotonic() < end and process.poll() is None:
@@ -167,7 +157,7 @@ def compare(binary, site, requests, scripts):
         return failures
     finally:
         for process in reversed(started):
-            stop(process)
+            stop_process(process)
 
 
 def sample_site(binary):

@@ -12,7 +12,6 @@ exits 77, which ctest counts as skipped. The servers listen on the network
 import os
 import re
 import shutil
-import signal
 import socket
 import subprocess
 import sys
@@ -23,7 +22,7 @@ import urllib.request
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "support"))
-from running_server import SAMPLE_RECORDS, RunningSite  # noqa: E402
+from running_server import SAMPLE_RECORDS, RunningSite, stop_process  # noqa: E402
 
 SKIPPED = 77
 BUS_SOCKET = Path("/run/dbus/system_bus_socket")
@@ -45,13 +44,7 @@ publish-addresses=yes
 
 def stop(process, name):
     """Ends a process this test started, by its PID."""
-    if process.poll() is None:
-        process.send_signal(signal.SIGTERM)
-        try:
-            process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
+    stop_process(process)
     print(f"stopped {name} (pid {process.pid})")
 
 

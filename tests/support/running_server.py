@@ -29,6 +29,17 @@ def free_port():
         return probe.getsockname()[1]
 
 
+def stop_process(process):
+    """Ends a process a test started: SIGTERM, then SIGKILL after ten seconds."""
+    if process.poll() is None:
+        process.send_signal(signal.SIGTERM)
+        try:
+            process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
 def tail(data, lines=40):
     text = data.decode("utf-8", "replace") if isinstance(data, bytes) else data
     return "\n".join(text.splitlines()[-lines:])
@@ -95,12 +106,6 @@ class RunningSite:
         return held
 
     def close(self):
-        if self.process.poll() is None:
-            self.process.send_signal(signal.SIGTERM)
-            try:
-                self.process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+        stop_process(self.process)
         self.output.close()
         shutil.rmtree(self.root, ignore_errors=True)
