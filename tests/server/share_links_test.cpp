@@ -40,6 +40,7 @@ class ShareLinksTest : public ::testing::Test, public RunningSite {
         Link("../sibling", "www/private/shared/next");
         Link("/etc", "www/private/shared/etc");
         Link("sub", "www/private/shared/inside");
+        Link("/proc/self", "www/private/shared/self");
         Link((folder.Path() / "users.lst").string(), "www/private/shared/users.txt");
         ::link((folder.Path() / "users.lst").c_str(),
                (folder.Path() / "www/private/shared/hard.txt").c_str());
@@ -105,13 +106,32 @@ TEST_F(ShareLinksTest, ALinkOpensItsFolderWithoutThePasswordOfTheSecureFolderAro
 TEST_F(ShareLinksTest, NothingOutsideTheSharedFolderIsReachedThroughIt) {
     const std::string root = "/s/" + token + "/";
     std::vector<std::string> attempts;
-    for (std::string_view tail :
-         {"..", "../PARENT-SECRET.txt", "%2e%2e/PARENT-SECRET.txt", "..%2FPARENT-SECRET.txt",
-          "up/PARENT-SECRET.txt", "next/SIBLING.txt", "etc/passwd", "%2Fetc%2Fpasswd", "users.txt",
-          "hard.txt", "sub/settings.txt", ".hidden.txt", "%2ehidden.txt", "cgi/run.pl",
-          "cgi/run.pl/", "report.txt/", "sub/../../sibling/SIBLING.txt", "/../../quorvane.ini"}) {
+    for (std::string_view tail : {"..",
+                                  "../PARENT-SECRET.txt",
+                                  "%2e%2e/PARENT-SECRET.txt",
+                                  "..%2FPARENT-SECRET.txt",
+                                  "up/PARENT-SECRET.txt",
+                                  "next/SIBLING.txt",
+                                  "etc/passwd",
+                                  "%2Fetc%2Fpasswd",
+                                  "users.txt",
+                                  "hard.txt",
+                                  "sub/settings.txt",
+                                  ".hidden.txt",
+                                  "%2ehidden.txt",
+                                  "cgi/run.pl",
+                                  "cgi/run.pl/",
+                                  "report.txt/",
+                                  "sub/../../sibling/SIBLING.txt",
+                                  "/../../quorvane.ini",
+                                  "%5C..%5CPARENT-SECRET.txt",
+                                  "report.txt%00.jpg",
+                                  "self/environ",
+                                  "self/cwd/users.lst",
+                                  "./../PARENT-SECRET.txt"}) {
         attempts.push_back(root + std::string(tail));
     }
+    attempts.push_back("http://x" + root + "../PARENT-SECRET.txt");  // absolute form
     for (const std::string& attempt : attempts) {
         for (std::string_view method : {"GET", "HEAD"}) {
             const std::string reply =
